@@ -1,10 +1,19 @@
 # The two commands: `make demo` (the main job) and `make test` (every test, plain and sanitized).
-BUILD     ?= build
-SAN_BUILD ?= build-san
-GENERATOR := -G Ninja
-CTEST     := ctest --output-on-failure -j2
+BUILD      ?= build
+SAN_BUILD  ?= build-san
+TSAN_BUILD ?= build-tsan
+FUZZ_BUILD ?= build-fuzz
+GENERATOR  := -G Ninja
+CTEST      := ctest --output-on-failure -j2
 
-.PHONY: all setup configure build demo test test-plain test-san bench install format clean
+# Test executables that also run under ThreadSanitizer (a regex for ctest -R, and their targets).
+TSAN_TESTS   :=
+TSAN_TARGETS :=
+# libFuzzer targets (built with Clang) and how long each runs in `make test`.
+FUZZ_TARGETS :=
+FUZZ_SECONDS ?= 20
+
+.PHONY: all setup configure build demo test test-plain test-san test-tsan test-fuzz bench install format clean
 
 all: build
 
@@ -20,7 +29,7 @@ build: configure
 demo: build
 	@echo "Tidebloom built in $(BUILD)/"
 
-test: test-plain test-san
+test: test-plain test-san test-tsan test-fuzz
 
 test-plain: build
 	$(CTEST) --test-dir $(BUILD)
@@ -31,6 +40,27 @@ test-san: setup
 	cmake --build $(SAN_BUILD)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $(CTEST) --test-dir $(SAN_BUILD)
 
+test-tsan: setup
+ifneq ($(strip $(TSAN_TARGETS)),)
+	cmake -S . -B $(TSAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DTIDEBLOOM_TSAN=ON \
+	    -DTIDEBLOOM_BENCH=OFF -DCMAKE_CXX_FLAGS=-O1
+	cmake --build $(TSAN_BUILD) --target $(TSAN_TARGETS)
+	TSAN_OPTIONS=halt_on_error=1 $(CTEST) --test-dir $(TSAN_BUILD) -R '$(TSAN_TESTS)'
+endif
+
+test-fuzz: setup
+ifneq ($(strip $(FUZZ_TARGETS)),)
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug \
+	    -DTIDEBLOOM_FUZZ=ON -DTIDEBLOOM_TESTS=OFF -DTIDEBLOOM_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) --target $(FUZZ_TARGETS)
+	@for t in $(FUZZ_TARGETS); do \
+	    exe=$$(find $(FUZZ_BUILD) -type f -executable -name $$t | head -n 1); \
+	    mkdir -p $(FUZZ_BUILD)/corpus/$$t; \
+	    echo "fuzz: $$t for $(FUZZ_SECONDS) s"; \
+	    $$exe -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(FUZZ_BUILD)/corpus/$$t || exit 1; \
+	done
+endif
+
 bench: build
 	@for b in $$(find $(BUILD)/bench -type f -executable -name 'bench_*' | sort); do echo "== $$b"; $$b; done
 
@@ -38,8 +68,8 @@ install: build
 	cmake --install $(BUILD)
 
 format:
-	find . -path ./build -prune -o -path ./build-san -prune -o \( -name '*.cpp' -o -name '*.h' \) -print \
+	find . \( -path ./build\* -o -path ./.git \) -prune -o \( -name '*.cpp' -o -name '*.h' \) -print \
 	    | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) out
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) out
