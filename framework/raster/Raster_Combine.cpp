@@ -1,0 +1,116 @@
+#include "framework/raster/Raster_Combine.h"
+
+namespace {
+
+constexpr uint16_t InvEntry(int i) {
+    return (uint16_t)(i == 0 ? 0 : 65536 / i - 1);
+}
+
+// Applies the image-operation combiner of mode & 0x100FF (copy at w = 256 clobbers, copy with
+// source alpha at w = 256 ignores the weight). Unknown modes leave the pixel alone.
+void CombineImage(uint32_t* p, int r, int g, int b, int a, int w, int mode) {
+    switch (mode & (RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_MODE_MASK)) {
+    case RASTER_BLEND_COPY:
+        if (w == 256)
+            Raster_CombinePixelsClobberNoClamp::doPix(p, r, g, b, a, w);
+        else
+            Raster_CombinePixelsCopyNoClamp::doPix(p, r, g, b, a, w);
+        break;
+    case RASTER_BLEND_ADD:
+        Raster_CombinePixelsAdd::doPix(p, r, g, b, a, w);
+        break;
+    case RASTER_BLEND_DODGE:
+        Raster_CombinePixelsColorDodge::doPix(p, r, g, b, a, w);
+        break;
+    case RASTER_BLEND_MUL:
+        Raster_CombinePixelsMulNoClamp::doPix(p, r, g, b, a, w);
+        break;
+    case RASTER_BLEND_OVERLAY:
+        Raster_CombinePixelsOverlay::doPix(p, r, g, b, a, w);
+        break;
+    case RASTER_BLEND_HSVADJUST:
+        Raster_CombinePixelsHSVAdjust::doPix(p, r, g, b, a, w);
+        break;
+    case RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_COPY:
+        if (w == 256)
+            Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp::doPix(p, r, g, b, a, w);
+        else
+            Raster_CombinePixelsCopySourceAlphaNoClamp::doPix(p, r, g, b, a, w);
+        break;
+    case RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_ADD:
+        Raster_CombinePixelsAddSourceAlpha::doPix(p, r, g, b, a, w);
+        break;
+    case RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_DODGE:
+        Raster_CombinePixelsColorDodgeSourceAlpha::doPix(p, r, g, b, a, w);
+        break;
+    case RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_MUL:
+        Raster_CombinePixelsMulSourceAlphaNoClamp::doPix(p, r, g, b, a, w);
+        break;
+    case RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_OVERLAY:
+        Raster_CombinePixelsOverlaySourceAlpha::doPix(p, r, g, b, a, w);
+        break;
+    case RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_HSVADJUST:
+        Raster_CombinePixelsHSVAdjustSourceAlpha::doPix(p, r, g, b, a, w);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+const uint16_t Raster_RGB2HSV_invtab[256] = {
+#define TB_INV(i) InvEntry(i)
+#define TB_INV8(i)                                                                                           \
+    TB_INV(i), TB_INV(i + 1), TB_INV(i + 2), TB_INV(i + 3), TB_INV(i + 4), TB_INV(i + 5), TB_INV(i + 6),     \
+        TB_INV(i + 7)
+#define TB_INV64(i)                                                                                          \
+    TB_INV8(i), TB_INV8(i + 8), TB_INV8(i + 16), TB_INV8(i + 24), TB_INV8(i + 32), TB_INV8(i + 40),          \
+        TB_INV8(i + 48), TB_INV8(i + 56)
+    TB_INV64(0), TB_INV64(64), TB_INV64(128), TB_INV64(192)
+#undef TB_INV64
+#undef TB_INV8
+#undef TB_INV
+};
+
+uint32_t Raster_CombinePixels(uint32_t dest, uint32_t src, float alpha, int mode) {
+    const int w = (int)(alpha * 256.0f);
+    if (w == 0) return dest;
+    uint32_t p = dest;
+    CombineImage(&p, Raster_GetR(src), Raster_GetG(src), Raster_GetB(src), Raster_GetA(src), w, mode);
+    return p;
+}
+
+void Raster_CombinePixels2(uint32_t* pixel, int r, int g, int b, int a, int w, int mode) {
+    if (!pixel || w == 0) return;
+    if ((mode & (RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_MODE_MASK)) == RASTER_BLEND_COPY && w < 1) return;
+    CombineImage(pixel, r, g, b, a, w, mode);
+}
+
+void Raster_CombinePixels2Clamp(uint32_t* pixel, int r, int g, int b, int a, int w, int mode) {
+    if (!pixel || w == 0) return;
+    switch (mode & (RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_MODE_MASK)) {
+    case RASTER_BLEND_COPY:
+        if (w < 1) return;
+        if (w == 256)
+            Raster_CombinePixelsClobberClamp::doPix(pixel, r, g, b, a, w);
+        else
+            Raster_CombinePixelsCopyClamp::doPix(pixel, r, g, b, a, w);
+        break;
+    case RASTER_BLEND_MUL:
+        Raster_CombinePixelsMulClamp::doPix(pixel, r, g, b, a, w);
+        break;
+    case RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_COPY:
+        if (w == 256)
+            Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmClamp::doPix(pixel, r, g, b, a, w);
+        else
+            Raster_CombinePixelsCopySourceAlphaClamp::doPix(pixel, r, g, b, a, w);
+        break;
+    case RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_MUL:
+        Raster_CombinePixelsMulSourceAlphaClamp::doPix(pixel, r, g, b, a, w);
+        break;
+    default:
+        CombineImage(pixel, r, g, b, a, w, mode);
+        break;
+    }
+}

@@ -1,0 +1,430 @@
+#pragma once
+// Pixel words, the blend-mode word and the per-pixel combiners.
+//
+// A pixel is one 32-bit word: alpha in bits 0-7, red 8-15, green 16-23, blue 24-31 (in memory:
+// alpha, red, green, blue). Colours are not premultiplied; alpha is coverage that only the
+// source-alpha combiners read.
+//
+// Every combiner is a class with one static inline member that rewrites one destination pixel:
+//   static void doPix(uint32_t* dest, int r, int g, int b, int a, int w);
+// r, g, b, a are the source channels (normally 0..255) and w the weight in 1/256 units (0..256).
+// Divisions by 256 truncate toward zero exactly as written; results are stored as their low
+// 8 bits (the Clamp members clamp to 0..255 first). The word-wise FAST combiners instead have
+//   static uint32_t prepare(uint32_t colour);        // computed once per call
+//   static void doPixFAST(uint32_t* dest, uint32_t prepared);
+// Drawing loops are templates instantiated per combiner; the mode is resolved once per call.
+// Stateless and thread-safe; callers own the pixels they pass.
+
+#include <cstdint>
+
+enum {
+    RASTER_BLEND_MODE_MASK = 0xFF,
+    RASTER_BLEND_COPY = 0,
+    RASTER_BLEND_ADD = 1,
+    RASTER_BLEND_DODGE = 2,
+    RASTER_BLEND_MUL = 3,
+    RASTER_BLEND_OVERLAY = 4,
+    RASTER_BLEND_HSVADJUST = 5,
+    RASTER_BLEND_CHANCOPY = 0xF0,
+    RASTER_BLEND_FILTER_MASK = 0xFF00,
+    RASTER_BLEND_FILTER_BILINEAR = 0x100,
+    RASTER_BLEND_SOURCE_ALPHA = 0x10000,
+};
+
+// Channel access on a pixel word.
+inline int Raster_GetA(uint32_t p) {
+    return (int)(p & 0xFF);
+}
+inline int Raster_GetR(uint32_t p) {
+    return (int)((p >> 8) & 0xFF);
+}
+inline int Raster_GetG(uint32_t p) {
+    return (int)((p >> 16) & 0xFF);
+}
+inline int Raster_GetB(uint32_t p) {
+    return (int)(p >> 24);
+}
+// Builds a word from channels; each channel contributes its low 8 bits.
+inline uint32_t Raster_MakePixel(int r, int g, int b, int a) {
+    return ((uint32_t)a & 0xFF) | (((uint32_t)r & 0xFF) << 8) | (((uint32_t)g & 0xFF) << 16) |
+           ((uint32_t)b << 24);
+}
+inline int Raster_Clamp255(int v) {
+    return v < 0 ? 0 : (v > 255 ? 255 : v);
+}
+
+// Word-wise halves and quarters: no carry crosses channels.
+inline uint32_t Raster_HalfWord(uint32_t x) {
+    return (x >> 1) & 0x7F7F7F7Fu;
+}
+inline uint32_t Raster_QuarterWord(uint32_t x) {
+    return (x >> 2) & 0x3F3F3F3Fu;
+}
+
+// Reciprocal table of the HSV conversion: entry 0 = 0, entry i = floor(65536 / i) - 1.
+extern const uint16_t Raster_RGB2HSV_invtab[256];
+
+// ---------------------------------------------------------------------------------------------
+// Plain combiners
+
+class Raster_CombinePixelsClobberNoClamp {
+public:
+    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int) {
+        *dest = Raster_MakePixel(r, g, b, a);
+    }
+};
+
+class Raster_CombinePixelsClobberClamp {
+public:
+    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int) {
+        *dest =
+            Raster_MakePixel(Raster_Clamp255(r), Raster_Clamp255(g), Raster_Clamp255(b), Raster_Clamp255(a));
+    }
+};
+
+class Raster_CombinePixelsCopyNoClamp {
+public:
+    static inline int chan(int d, int s, int iw) { return s + (d - s) * iw / 256; }
+    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
+        const uint32_t p = *dest;
+        const int iw = 256 - w;
+        *dest = Raster_MakePixel(chan(Raster_GetR(p), r, iw), chan(Raster_GetG(p), g, iw),
+                                 chan(Raster_GetB(p), b, iw), chan(Raster_GetA(p), a, iw));
+    }
+};
+
+class Raster_CombinePixelsCopyClamp {
+public:
+    static inline int chan(int d, int s, int iw) { return Raster_Clamp255(s + (d - s) * iw / 256); }
+    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
+        const uint32_t p = *dest;
+        const int iw = 256 - w;
+        *dest = Raster_MakePixel(chan(Raster_GetR(p), r, iw), chan(Raster_GetG(p), g, iw),
+                                 chan(Raster_GetB(p), b, iw), chan(Raster_GetA(p), a, iw));
+    }
+};
+
+class Raster_CombinePixelsAdd {
+public:
+    static inline int chan(int d, int s, int w) { return Raster_Clamp255(d + s * w / 256); }
+    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
+        const uint32_t p = *dest;
+        *dest = Raster_MakePixel(chan(Raster_GetR(p), r, w), chan(Raster_GetG(p), g, w),
+                                 chan(Raster_GetB(p), b, w), chan(Raster_GetA(p), a, w));
+    }
+};
+
+class Raster_CombinePixelsColorDodge {
+public:
+    static inline int chan(int d, int s, int w) {
+        const int t = 256 - s * w / 256;
+        return t >= 2 ? Raster_Clamp255(d * 256 / t) : Raster_Clamp255(d * 256);
+    }
+    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
+        const uint32_t p = *dest;
+        *dest = Raster_MakePixel(chan(Raster_GetR(p), r, w), chan(Raster_GetG(p), g, w),
+                                 chan(Raster_GetB(p), b, w), chan(Raster_GetA(p), a, w));
+    }
+};
+
+class Raster_CombinePixelsMulNoClamp {
+public:
+    static inline int chan(int d, int s, int w) { return (d * (s * w + (256 - w) * 256)) >> 16; }
+    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
+        const uint32_t p = *dest;
+        *dest = Raster_MakePixel(chan(Raster_GetR(p), r, w), chan(Raster_GetG(p), g, w),
+                                 chan(Raster_GetB(p), b, w), chan(Raster_GetA(p), a, w));
+    }
+};
+
+class Raster_CombinePixelsMulClamp {
+public:
+    static inline int chan(int d, int s, int w) {
+        return Raster_Clamp255((d * (s * w + (256 - w) * 256)) >> 16);
+    }
+    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
+        const uint32_t p = *dest;
+        *dest = Raster_MakePixel(chan(Raster_GetR(p), r, w), chan(Raster_GetG(p), g, w),
+                                 chan(Raster_GetB(p), b, w), chan(Raster_GetA(p), a, w));
+    }
+};
+
+class Raster_CombinePixelsOverlay {
+public:
+    static inline int chan(int d, int s, int w) {
+        const int k = s * w + (256 - w) * 128;
+        const int v = ((32768 - k) * d / 256 + k) * d;
+        return Raster_Clamp255(v >> 15);
+    }
+    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
+        const uint32_t p = *dest;
+        *dest = Raster_MakePixel(chan(Raster_GetR(p), r, w), chan(Raster_GetG(p), g, w),
+                                 chan(Raster_GetB(p), b, w), chan(Raster_GetA(p), a, w));
+    }
+};
+
+class Raster_CombinePixelsHalfMixNoClamp {
+public:
+    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int) {
+        const uint32_t p = *dest;
+        *dest = Raster_MakePixel((Raster_GetR(p) + r) >> 1, (Raster_GetG(p) + g) >> 1,
+                                 (Raster_GetB(p) + b) >> 1, (Raster_GetA(p) + a) >> 1);
+    }
+};
+
+// Hue (384 steps per turn), saturation and value of the destination are shifted by the source's
+// red, green and blue around 128; the destination alpha becomes the source alpha.
+class Raster_CombinePixelsHSVAdjust {
+public:
+    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
+        const uint32_t p = *dest;
+        const int R = Raster_GetR(p), G = Raster_GetG(p), B = Raster_GetB(p);
+        int hi = R, lo = R;
+        if (G > hi) hi = G;
+        if (B > hi) hi = B;
+        if (G < lo) lo = G;
+        if (B < lo) lo = B;
+        const int delta = hi - lo;
+        int base, diff;
+        if (G > R) {
+            if (G > B) {
+                base = 128;
+                diff = B - R;
+            } else {
+                base = 256;
+                diff = R - G;
+            }
+        } else if (R > B) {
+            diff = G - B;
+            base = G < B ? 383 : 0;
+        } else {
+            base = 256;
+            diff = R - G;
+        }
+        int hue = base + diff * ((int)Raster_RGB2HSV_invtab[delta] + 1) / 1024;
+        int sat = delta * (int)Raster_RGB2HSV_invtab[hi] / 256;
+
+        hue += w * (r + r / 2 - 192) / 256;
+        // One correction covers every in-range source; the modulo keeps out-of-range sources
+        // (sums from gradients) inside the turn too.
+        if (hue < 0) hue += 384;
+        if (hue > 383) hue -= 384;
+        if ((unsigned)hue > 383u) {
+            hue %= 384;
+            if (hue < 0) hue += 384;
+        }
+        sat = Raster_Clamp255(sat + w * (g - 128) / 128);
+        const int val = Raster_Clamp255(hi + w * (b - 128) / 128);
+
+        const int pv = val * (256 - sat) / 256;
+        int outR, outG, outB;
+        switch (hue >> 6) {
+        case 0:
+            outR = val;
+            outG = val * (16384 - (64 - hue) * sat) / 16384;
+            outB = pv;
+            break;
+        case 1:
+            outR = val * (16384 - (hue - 64) * sat) / 16384;
+            outG = val;
+            outB = pv;
+            break;
+        case 2:
+            outR = pv;
+            outG = val;
+            outB = val * (16384 - (192 - hue) * sat) / 16384;
+            break;
+        case 3:
+            outR = pv;
+            outG = val * (16384 - (hue - 192) * sat) / 16384;
+            outB = val;
+            break;
+        case 4:
+            outR = val * (16384 - (320 - hue) * sat) / 16384;
+            outG = pv;
+            outB = val;
+            break;
+        default:
+            outR = val;
+            outG = pv;
+            outB = val * (16384 - (hue - 320) * sat) / 16384;
+            break;
+        }
+        *dest = Raster_MakePixel(outR, outG, outB, a);
+    }
+};
+
+// ---------------------------------------------------------------------------------------------
+// Source-alpha combiners: the source alpha a scales the weight to w' = w * (a + 1) / 256.
+
+inline int Raster_SourceAlphaWeight(int w, int a) {
+    return w * (a + 1) / 256;
+}
+
+class Raster_CombinePixelsCopySourceAlphaNoClamp {
+public:
+    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
+        if (a == 0) return;
+        const int w2 = Raster_SourceAlphaWeight(w, a);
+        const uint32_t p = *dest;
+        const int iw = 256 - w2;
+        int da = Raster_GetA(p) + w2;
+        if (da > 255) da = 255;
+        *dest = Raster_MakePixel(r + (Raster_GetR(p) - r) * iw / 256, g + (Raster_GetG(p) - g) * iw / 256,
+                                 b + (Raster_GetB(p) - b) * iw / 256, da);
+    }
+};
+
+// Clamped sibling of the previous combiner, for callers whose channels may leave 0..255.
+class Raster_CombinePixelsCopySourceAlphaClamp {
+public:
+    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
+        if (a == 0) return;
+        const int w2 = Raster_SourceAlphaWeight(w, a);
+        const uint32_t p = *dest;
+        const int iw = 256 - w2;
+        *dest = Raster_MakePixel(Raster_Clamp255(r + (Raster_GetR(p) - r) * iw / 256),
+                                 Raster_Clamp255(g + (Raster_GetG(p) - g) * iw / 256),
+                                 Raster_Clamp255(b + (Raster_GetB(p) - b) * iw / 256),
+                                 Raster_Clamp255(Raster_GetA(p) + w2));
+    }
+};
+
+// Used in place of CopySourceAlphaNoClamp at full weight (w = 256): w is not read.
+class Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp {
+public:
+    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int) {
+        if (a == 0) return;
+        if (a == 255) {
+            *dest = Raster_MakePixel(r, g, b, 255);
+            return;
+        }
+        const uint32_t p = *dest;
+        const int ia = 255 - a;
+        int da = Raster_GetA(p) + a;
+        if (da > 255) da = 255;
+        *dest = Raster_MakePixel(r + (Raster_GetR(p) - r) * ia / 256, g + (Raster_GetG(p) - g) * ia / 256,
+                                 b + (Raster_GetB(p) - b) * ia / 256, da);
+    }
+};
+
+class Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmClamp {
+public:
+    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int) {
+        if (a == 0) return;
+        if (a == 255) {
+            *dest = Raster_MakePixel(Raster_Clamp255(r), Raster_Clamp255(g), Raster_Clamp255(b), 255);
+            return;
+        }
+        const uint32_t p = *dest;
+        const int ia = 255 - a;
+        *dest = Raster_MakePixel(Raster_Clamp255(r + (Raster_GetR(p) - r) * ia / 256),
+                                 Raster_Clamp255(g + (Raster_GetG(p) - g) * ia / 256),
+                                 Raster_Clamp255(b + (Raster_GetB(p) - b) * ia / 256),
+                                 Raster_Clamp255(Raster_GetA(p) + a));
+    }
+};
+
+class Raster_CombinePixelsAddSourceAlpha {
+public:
+    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
+        if (a == 0) return;
+        Raster_CombinePixelsAdd::doPix(dest, r, g, b, a, Raster_SourceAlphaWeight(w, a));
+    }
+};
+
+class Raster_CombinePixelsColorDodgeSourceAlpha {
+public:
+    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
+        Raster_CombinePixelsColorDodge::doPix(dest, r, g, b, a, Raster_SourceAlphaWeight(w, a));
+    }
+};
+
+class Raster_CombinePixelsMulSourceAlphaNoClamp {
+public:
+    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
+        if (a == 0) return;
+        Raster_CombinePixelsMulNoClamp::doPix(dest, r, g, b, a, Raster_SourceAlphaWeight(w, a));
+    }
+};
+
+// Clamped sibling of the previous combiner, for callers whose channels may leave 0..255.
+class Raster_CombinePixelsMulSourceAlphaClamp {
+public:
+    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
+        if (a == 0) return;
+        Raster_CombinePixelsMulClamp::doPix(dest, r, g, b, a, Raster_SourceAlphaWeight(w, a));
+    }
+};
+
+class Raster_CombinePixelsOverlaySourceAlpha {
+public:
+    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
+        Raster_CombinePixelsOverlay::doPix(dest, r, g, b, a, Raster_SourceAlphaWeight(w, a));
+    }
+};
+
+class Raster_CombinePixelsHSVAdjustSourceAlpha {
+public:
+    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
+        Raster_CombinePixelsHSVAdjust::doPix(dest, r, g, b, a, Raster_SourceAlphaWeight(w, a));
+    }
+};
+
+// ---------------------------------------------------------------------------------------------
+// Word-wise combiners. prepare() turns the colour into the per-call constant that doPixFAST takes;
+// for the per-pixel sources of scaled blits (Clobber, HalfMix) it is the identity.
+
+class Raster_CombinePixelsClobberFAST {
+public:
+    static inline uint32_t prepare(uint32_t colour) { return colour; }
+    static inline void doPixFAST(uint32_t* dest, uint32_t src) { *dest = src; }
+};
+
+class Raster_CombinePixelsHalfMixFAST {
+public:
+    static inline uint32_t prepare(uint32_t colour) { return colour; }
+    static inline void doPixFAST(uint32_t* dest, uint32_t src) {
+        *dest = Raster_HalfWord(*dest) + Raster_HalfWord(src);
+    }
+};
+
+// Half colour: c = half(colour).
+class Raster_CombinePixelsHalfMix2FAST {
+public:
+    static inline uint32_t prepare(uint32_t colour) { return Raster_HalfWord(colour); }
+    static inline void doPixFAST(uint32_t* dest, uint32_t c) { *dest = Raster_HalfWord(*dest) + c; }
+};
+
+// One quarter colour: c = quarter(colour).
+class Raster_CombinePixelsQuarterMix2FAST {
+public:
+    static inline uint32_t prepare(uint32_t colour) { return Raster_QuarterWord(colour); }
+    static inline void doPixFAST(uint32_t* dest, uint32_t c) {
+        const uint32_t d = *dest;
+        *dest = Raster_QuarterWord(d) + Raster_HalfWord(d) + c;
+    }
+};
+
+// Three quarters colour: c = half(colour) + quarter(colour).
+class Raster_CombinePixelsThreeQuarterMix2FAST {
+public:
+    static inline uint32_t prepare(uint32_t colour) {
+        return Raster_HalfWord(colour) + Raster_QuarterWord(colour);
+    }
+    static inline void doPixFAST(uint32_t* dest, uint32_t c) { *dest = Raster_QuarterWord(*dest) + c; }
+};
+
+// ---------------------------------------------------------------------------------------------
+// Single-pixel operations.
+
+// Combines src into a copy of dest with weight truncate(alpha * 256) (single precision) and the
+// image-operation combiner of mode & 0x100FF; returns dest unchanged for weight 0 or an unknown mode.
+uint32_t Raster_CombinePixels(uint32_t dest, uint32_t src, float alpha, int mode);
+
+// In place, weight w given directly (0..256). Channels are expected in 0..255.
+void Raster_CombinePixels2(uint32_t* pixel, int r, int g, int b, int a, int w, int mode);
+
+// As Raster_CombinePixels2, but copy, add and multiply results are clamped, so channels may lie
+// outside 0..255 (sums from filtering).
+void Raster_CombinePixels2Clamp(uint32_t* pixel, int r, int g, int b, int a, int w, int mode);
