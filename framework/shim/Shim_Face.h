@@ -21,8 +21,9 @@ struct Shim_FaceMetrics {
     double leading;
 };
 
-// One rendered glyph: width x height coverage bytes (0 empty, 255 full), row by row; its top-left pixel
-// lies at (left, top) relative to the pen position on the baseline (y grows downward).
+// One rendered glyph: width x height coverage bytes (0 empty, 255 full), row by row. Its top-left pixel
+// lies in column left (same horizontal coordinates as the pen position given to Shim_FaceRender) and
+// top rows below the baseline (negative: above it; y grows downward).
 struct Shim_GlyphImage {
     int left;
     int top;
