@@ -1,0 +1,537 @@
+#include "framework/plugin/IEffectBase.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Copies src into a field of kMaxEffectNameLen bytes, cut to fit; null copies "".
+void CopyName(char* dst, const char* src) {
+    if (!src) src = "";
+    size_t n = strnlen(src, kMaxEffectNameLen - 1);
+    std::memcpy(dst, src, n);
+    dst[n] = '\0';
+}
+
+// Reads an optionally signed decimal integer at *pp after skipping white space, saturating at the int
+// range. Returns false (and leaves *pp) when no digit follows.
+bool ReadInt(const char** pp, int* pValue) {
+    const char* p = *pp;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    if (*p < '0' || *p > '9') return false;
+    long long v = 0;
+    for (; *p >= '0' && *p <= '9'; ++p)
+        v = std::min(v * 10 + (*p - '0'), static_cast<long long>(INT_MAX) + 1);
+    if (negative) v = -v;
+    *pValue =
+        static_cast<int>(std::clamp(v, static_cast<long long>(INT_MIN), static_cast<long long>(INT_MAX)));
+    *pp = p;
+    return true;
+}
+
+// One "<in>-<out>" entry; whatever fails to parse stays 0.
+void ReadChannelIOEntry(const char* p, int* pIn, int* pOut) {
+    *pIn = 0;
+    *pOut = 0;
+    if (!ReadInt(&p, pIn)) return;
+    if (*p != '-') return;
+    ++p;
+    ReadInt(&p, pOut);
+}
+
+void VersionParts(int version, int* major, int* minor, int* patch) {
+    unsigned v = static_cast<unsigned>(version);
+    *major = static_cast<int>(v >> 16);
+    *minor = static_cast<int>((v >> 8) & 0xFF);
+    *patch = static_cast<int>(v & 0xFF);
+}
+
+int RenderVersion(int version, bool decimal) {
+    if (!decimal) return version;
+    int major, minor, patch;
+    VersionParts(version, &major, &minor, &patch);
+    return major * 10000 + minor * 100 + patch;
+}
+
+void RenderVersionStr(int version, char* buf) {
+    if (!buf) return;
+    int major, minor, patch;
+    VersionParts(version, &major, &minor, &patch);
+    std::snprintf(buf, 20, "v%d.%d.%d", major, minor, patch);
+}
+
+// The effect's copy-and-silence rule: output i copies input i when there is one, else zeros.
+template <class T>
+void CopyOrSilence(T** inputs, int nIn, T** outputs, int nOut, int nFrames) {
+    if (!outputs || nFrames <= 0) return;
+    for (int i = 0; i < nOut; ++i) {
+        T* out = outputs[i];
+        if (!out) continue;
+        const T* in = (inputs && i < nIn) ? inputs[i] : nullptr;
+        if (in) {
+            if (in != out) std::memmove(out, in, static_cast<size_t>(nFrames) * sizeof(T));
+        } else {
+            std::fill(out, out + nFrames, T(0));
+        }
+    }
+}
+
+} // namespace
+
+IEffectBase::IEffectBase(int nParams, const char* channelIOString, int nPresets, const char* effectName,
+                         const char* productName, const char* mfrName, int version, int uniqueID, int mfrID,
+                         int latency, bool doesMidi, bool doesStateChunks, bool isInstrument, EAPI api)
+    : mUniqueID(uniqueID), mMfrID(mfrID), mVersion(version), mAPI(api), mDoesStateChunks(doesStateChunks),
+      mIsInstrument(isInstrument), mDoesMidi(doesMidi), mLatency(latency) {
+    for (int i = 0; i < nParams; ++i) mParams.Add(new IParam);
+    for (int i = 0; i < nPresets; ++i) mPresets.Add(new IPreset);
+    CopyName(mEffectName, effectName);
+    CopyName(mProductName, productName);
+    CopyName(mMfrName, mfrName);
+
+    int maxIn = 0, maxOut = 0;
+    for (const char* p = channelIOString; p;) {
+        int nIn, nOut;
+        ReadChannelIOEntry(p, &nIn, &nOut);
+        mChannelIO.Add(new ChannelIOPair(nIn, nOut));
+        maxIn = std::max(maxIn, nIn);
+        maxOut = std::max(maxOut, nOut);
+        p = std::strchr(p, ' ');
+        if (p) ++p;
+    }
+
+    mInData.Resize(maxIn);
+    mOutData.Resize(maxOut);
+    for (int i = 0; i < maxIn; ++i) {
+        InChannel* ch = mInChannels.Add(new InChannel);
+        ch->mSrc = mInData.Get() + i;
+    }
+    for (int i = 0; i < maxOut; ++i) {
+        OutChannel* ch = mOutChannels.Add(new OutChannel);
+        ch->mDest = mOutData.Get() + i;
+    }
+}
+
+IEffectBase::~IEffectBase() {
+    // No editor can be attached yet (see AttachGraphics), so there is none to delete here.
+    mGraphics = nullptr;
+    mParams.DeleteAll();
+    mPresets.DeleteAll();
+    mInChannels.DeleteAll();
+    mOutChannels.DeleteAll();
+    mChannelIO.DeleteAll();
+    mInputBusLabels.DeleteAll();
+    mOutputBusLabels.DeleteAll();
+}
+
+// ---- Virtual operations ----
+
+void IEffectBase::Reset() {
+    Util_MutexLock lock(mMutex);
+}
+
+void IEffectBase::OnParamChange(int paramIdx) {
+    (void)paramIdx;
+    Util_MutexLock lock(mMutex);
+}
+
+void IEffectBase::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) {
+    CopyOrSilence(inputs, NInChannels(), outputs, NOutChannels(), nFrames);
+}
+
+void IEffectBase::ProcessSingleReplacing(float** inputs, float** outputs, int nFrames) {
+    CopyOrSilence(inputs, NInChannels(), outputs, NOutChannels(), nFrames);
+}
+
+void IEffectBase::OnActivate(bool active) {
+    (void)active;
+    Util_MutexLock lock(mMutex);
+}
+
+void IEffectBase::ProcessMidiMsg(IMidiMsg* msg) {
+    SendMidiMsg(msg);
+}
+
+bool IEffectBase::MidiNoteName(int noteNumber, char* name) {
+    (void)noteNumber;
+    if (name) name[0] = '\0';
+    return false;
+}
+
+bool IEffectBase::SerializeState(ByteChunk* pChunk) {
+    return SerializeParams(pChunk);
+}
+
+int IEffectBase::UnserializeState(ByteChunk* pChunk, int startPos) {
+    return UnserializeParams(pChunk, startPos);
+}
+
+void IEffectBase::PopupHostContextMenuForParam(int paramIdx, int x, int y) {
+    (void)paramIdx;
+    (void)x;
+    (void)y;
+}
+
+void IEffectBase::SetParameterFromGUI(int paramIdx, double normalizedValue) {
+    Util_MutexLock lock(mMutex);
+    IParam* param = GetParam(paramIdx);
+    if (!param) return;
+    param->SetNormalized(normalizedValue);
+    InformHostOfParamChange(paramIdx, normalizedValue);
+    OnParamChange(paramIdx);
+}
+
+void IEffectBase::BeginInformHostOfParamChange(int paramIdx) {
+    (void)paramIdx;
+}
+
+void IEffectBase::InformHostOfParamChange(int paramIdx, double normalizedValue) {
+    (void)paramIdx;
+    (void)normalizedValue;
+}
+
+void IEffectBase::EndInformHostOfParamChange(int paramIdx) {
+    (void)paramIdx;
+}
+
+void IEffectBase::GetTimeSig(int* pNumerator, int* pDenominator) {
+    if (pNumerator) *pNumerator = 0;
+    if (pDenominator) *pDenominator = 0;
+}
+
+void IEffectBase::ResizeGraphics(int w, int h) {
+    (void)w;
+    (void)h;
+}
+
+void IEffectBase::AttachGraphics(IGraphics* pGraphics) {
+    // The editor object is not part of the plug-in core yet: without its interface the controls cannot
+    // be set from the parameters, so no editor is taken and the plug-in behaves as one without editor.
+    (void)pGraphics;
+}
+
+bool IEffectBase::SendMidiMsg(IMidiMsg* pMsg) {
+    (void)pMsg;
+    return false;
+}
+
+bool IEffectBase::SendSysEx(ISysEx* pSysEx) {
+    (void)pSysEx;
+    return false;
+}
+
+void IEffectBase::RedrawParamControls() {
+    // Controls exist only with an attached editor; without one there is nothing to redraw.
+}
+
+void IEffectBase::SetBlockSize(int blockSize) {
+    if (blockSize < 0) blockSize = 0;
+    if (blockSize == mBlockSize) return;
+    for (int i = 0; i < NInChannels(); ++i) {
+        InChannel* ch = mInChannels.Get(i);
+        double* old = ch->mScratchBuf.Get();
+        ch->mScratchBuf.Resize(blockSize);
+        ch->mScratchBuf.Clear();
+        // A slot that pointed at the old scratch buffer follows it.
+        if (*ch->mSrc == old) *ch->mSrc = ch->mScratchBuf.Get();
+    }
+    for (int i = 0; i < NOutChannels(); ++i) {
+        OutChannel* ch = mOutChannels.Get(i);
+        double* old = ch->mScratchBuf.Get();
+        ch->mScratchBuf.Resize(blockSize);
+        ch->mScratchBuf.Clear();
+        if (*ch->mDest == old) *ch->mDest = ch->mScratchBuf.Get();
+    }
+    mBlockSize = blockSize;
+}
+
+// ---- Channel configuration ----
+
+bool IEffectBase::LegalIO(int nIn, int nOut) const {
+    for (int i = 0; i < mChannelIO.GetSize(); ++i) {
+        const ChannelIOPair* pair = mChannelIO.Get(i);
+        if ((nIn < 0 || nIn == pair->mIn) && (nOut < 0 || nOut == pair->mOut)) return true;
+    }
+    return false;
+}
+
+bool IEffectBase::GetChannelIO(int idx, int* pNIn, int* pNOut) const {
+    const ChannelIOPair* pair = mChannelIO.Get(idx);
+    if (!pair) return false;
+    if (pNIn) *pNIn = pair->mIn;
+    if (pNOut) *pNOut = pair->mOut;
+    return true;
+}
+
+void IEffectBase::LimitToStereoIO() {
+    if (NInChannels() > 2) SetInputChannelConnections(2, NInChannels() - 2, false);
+    for (int i = 2; i < NOutChannels(); ++i) mOutChannels.Get(i)->mConnected = true;
+}
+
+void IEffectBase::SetInputChannelConnections(int idx, int n, bool connect) {
+    int end =
+        static_cast<int>(std::min(static_cast<long long>(idx) + n, static_cast<long long>(NInChannels())));
+    for (int i = std::max(idx, 0); i < end; ++i) {
+        InChannel* ch = mInChannels.Get(i);
+        ch->mConnected = connect;
+        if (!connect) *ch->mSrc = ch->mScratchBuf.Get();
+    }
+}
+
+void IEffectBase::SetOutputChannelConnections(int idx, int n, bool connect) {
+    int end =
+        static_cast<int>(std::min(static_cast<long long>(idx) + n, static_cast<long long>(NOutChannels())));
+    for (int i = std::max(idx, 0); i < end; ++i) {
+        OutChannel* ch = mOutChannels.Get(i);
+        ch->mConnected = connect;
+        if (!connect) *ch->mDest = ch->mScratchBuf.Get();
+    }
+}
+
+bool IEffectBase::IsInChannelConnected(int chIdx) const {
+    const InChannel* ch = mInChannels.Get(chIdx);
+    return ch && ch->mConnected;
+}
+
+bool IEffectBase::IsOutChannelConnected(int chIdx) const {
+    const OutChannel* ch = mOutChannels.Get(chIdx);
+    return ch && ch->mConnected;
+}
+
+void IEffectBase::SetInputLabel(int idx, const char* label) {
+    if (InChannel* ch = mInChannels.Get(idx)) ch->mLabel.Set(label);
+}
+
+void IEffectBase::SetOutputLabel(int idx, const char* label) {
+    if (OutChannel* ch = mOutChannels.Get(idx)) ch->mLabel.Set(label);
+}
+
+const char* IEffectBase::GetInputLabel(int idx) const {
+    const InChannel* ch = mInChannels.Get(idx);
+    return ch ? ch->mLabel.Get() : "";
+}
+
+const char* IEffectBase::GetOutputLabel(int idx) const {
+    const OutChannel* ch = mOutChannels.Get(idx);
+    return ch ? ch->mLabel.Get() : "";
+}
+
+void IEffectBase::SetInputBusLabel(int idx, const char* label) {
+    if (idx < 0 || idx > 1) return;
+    mInputBusLabels.Delete(idx);
+    mInputBusLabels.Insert(idx, new Util_String(label));
+}
+
+void IEffectBase::SetOutputBusLabel(int idx, const char* label) {
+    if (idx < 0) return;
+    mOutputBusLabels.Delete(idx);
+    mOutputBusLabels.Insert(idx, new Util_String(label));
+}
+
+const char* IEffectBase::GetInputBusLabel(int idx) const {
+    const Util_String* s = mInputBusLabels.Get(idx);
+    return s ? s->Get() : nullptr;
+}
+
+const char* IEffectBase::GetOutputBusLabel(int idx) const {
+    const Util_String* s = mOutputBusLabels.Get(idx);
+    return s ? s->Get() : nullptr;
+}
+
+// ---- Buffers and processing ----
+
+int IEffectBase::ClampFrames(int nFrames) const {
+    return std::clamp(nFrames, 0, mBlockSize);
+}
+
+void IEffectBase::AttachInputBuffers(int idx, int n, double** ppData, int nFrames) {
+    (void)nFrames;
+    if (!ppData) return;
+    int end =
+        static_cast<int>(std::min(static_cast<long long>(idx) + n, static_cast<long long>(NInChannels())));
+    for (int i = std::max(idx, 0); i < end; ++i) {
+        InChannel* ch = mInChannels.Get(i);
+        if (!ch->mConnected) continue;
+        double* buf = *ppData++;
+        *ch->mSrc = buf ? buf : ch->mScratchBuf.Get();
+    }
+}
+
+void IEffectBase::AttachInputBuffers(int idx, int n, float** ppData, int nFrames) {
+    if (!ppData) return;
+    nFrames = ClampFrames(nFrames);
+    int end =
+        static_cast<int>(std::min(static_cast<long long>(idx) + n, static_cast<long long>(NInChannels())));
+    for (int i = std::max(idx, 0); i < end; ++i) {
+        InChannel* ch = mInChannels.Get(i);
+        if (!ch->mConnected) continue;
+        const float* src = *ppData++;
+        double* dst = ch->mScratchBuf.Get();
+        if (src) {
+            for (int j = 0; j < nFrames; ++j) dst[j] = static_cast<double>(src[j]);
+        } else {
+            ch->mScratchBuf.Clear();
+        }
+        *ch->mSrc = dst;
+    }
+}
+
+void IEffectBase::AttachOutputBuffers(int idx, int n, double** ppData) {
+    if (!ppData) return;
+    int end =
+        static_cast<int>(std::min(static_cast<long long>(idx) + n, static_cast<long long>(NOutChannels())));
+    for (int i = std::max(idx, 0); i < end; ++i) {
+        OutChannel* ch = mOutChannels.Get(i);
+        if (!ch->mConnected) continue;
+        double* buf = *ppData++;
+        *ch->mDest = buf ? buf : ch->mScratchBuf.Get();
+        ch->mFloatDest = nullptr;
+    }
+}
+
+void IEffectBase::AttachOutputBuffers(int idx, int n, float** ppData) {
+    if (!ppData) return;
+    int end =
+        static_cast<int>(std::min(static_cast<long long>(idx) + n, static_cast<long long>(NOutChannels())));
+    for (int i = std::max(idx, 0); i < end; ++i) {
+        OutChannel* ch = mOutChannels.Get(i);
+        if (!ch->mConnected) continue;
+        *ch->mDest = ch->mScratchBuf.Get();
+        ch->mFloatDest = *ppData++;
+    }
+}
+
+void IEffectBase::ConvertOutputsToFloat(int nFrames, int nHostFrames, bool accumulate) {
+    for (int i = 0; i < NOutChannels(); ++i) {
+        OutChannel* ch = mOutChannels.Get(i);
+        float* dst = ch->mFloatDest;
+        const double* src = *ch->mDest;
+        if (!ch->mConnected || !dst) continue;
+        if (src) {
+            if (accumulate) {
+                for (int j = 0; j < nFrames; ++j) dst[j] += static_cast<float>(src[j]);
+            } else {
+                for (int j = 0; j < nFrames; ++j) dst[j] = static_cast<float>(src[j]);
+            }
+        } else if (!accumulate) {
+            std::fill(dst, dst + nFrames, 0.0f);
+        }
+        // Frames beyond the block size were not processed: a replacing output is silenced there.
+        if (!accumulate && nHostFrames > nFrames) std::fill(dst + nFrames, dst + nHostFrames, 0.0f);
+    }
+}
+
+void IEffectBase::ProcessBuffers(double, int nFrames) {
+    int n = ClampFrames(nFrames);
+    ProcessDoubleReplacing(NInChannels() ? mInData.Get() : nullptr, NOutChannels() ? mOutData.Get() : nullptr,
+                           n);
+    if (nFrames > n) {
+        // Frames beyond the block size were not processed: silence them in the host's buffers.
+        for (int i = 0; i < NOutChannels(); ++i) {
+            OutChannel* ch = mOutChannels.Get(i);
+            double* dst = *ch->mDest;
+            if (ch->mConnected && dst && dst != ch->mScratchBuf.Get()) std::fill(dst + n, dst + nFrames, 0.0);
+        }
+    }
+}
+
+void IEffectBase::ProcessBuffers(float, int nFrames) {
+    int n = ClampFrames(nFrames);
+    ProcessDoubleReplacing(NInChannels() ? mInData.Get() : nullptr, NOutChannels() ? mOutData.Get() : nullptr,
+                           n);
+    ConvertOutputsToFloat(n, nFrames, false);
+}
+
+void IEffectBase::ProcessBuffersAccumulating(float, int nFrames) {
+    int n = ClampFrames(nFrames);
+    ProcessDoubleReplacing(NInChannels() ? mInData.Get() : nullptr, NOutChannels() ? mOutData.Get() : nullptr,
+                           n);
+    ConvertOutputsToFloat(n, nFrames, true);
+}
+
+void IEffectBase::PassThroughBuffers(double, int nFrames) {
+    int n = ClampFrames(nFrames);
+    CopyOrSilence(mInData.Get(), NInChannels(), mOutData.Get(), NOutChannels(), n);
+}
+
+void IEffectBase::PassThroughBuffers(float, int nFrames) {
+    int n = ClampFrames(nFrames);
+    CopyOrSilence(mInData.Get(), NInChannels(), mOutData.Get(), NOutChannels(), n);
+    ConvertOutputsToFloat(n, nFrames, false);
+}
+
+void IEffectBase::ZeroScratchBuffers() {
+    for (int i = 0; i < NInChannels(); ++i) mInChannels.Get(i)->mScratchBuf.Clear();
+    for (int i = 0; i < NOutChannels(); ++i) mOutChannels.Get(i)->mScratchBuf.Clear();
+}
+
+// ---- Parameters and editor ----
+
+void IEffectBase::OnParamReset() {
+    for (int i = 0; i < NParams(); ++i) OnParamChange(i);
+}
+
+void IEffectBase::DirtyParameters() {
+    Util_MutexLock lock(mMutex);
+    for (int i = 0; i < NParams(); ++i) InformHostOfParamChange(i, mParams.Get(i)->GetNormalized());
+}
+
+bool IEffectBase::SendMidiMsgs(Util_TypedBuf<IMidiMsg>* pMsgs) {
+    if (!pMsgs) return true;
+    bool ok = true;
+    for (int i = 0; i < pMsgs->GetSize(); ++i) ok = SendMidiMsg(pMsgs->Get() + i) && ok;
+    return ok;
+}
+
+double IEffectBase::GetSamplesPerBeat() {
+    double tempo = GetTempo();
+    return tempo > 0.0 ? mSampleRate * 60.0 / tempo : 0.0;
+}
+
+// ---- Identity, versions and host ----
+
+int IEffectBase::GetEffectVersion(bool decimal) const {
+    return RenderVersion(mVersion, decimal);
+}
+
+void IEffectBase::GetEffectVersionStr(char* buf) const {
+    RenderVersionStr(mVersion, buf);
+}
+
+int IEffectBase::GetHostVersion(bool decimal) {
+    GetHost();
+    return RenderVersion(mHostVersion, decimal);
+}
+
+void IEffectBase::GetHostVersionStr(char* buf) {
+    GetHost();
+    RenderVersionStr(mHostVersion, buf);
+}
+
+void IEffectBase::SetHost(const char* hostName, int version) {
+    mHost = LookUpHost(hostName);
+    mHostVersion = version;
+}
+
+const char* IEffectBase::GetAPIString() {
+    switch (GetAPI()) {
+    case kAPIVST2:
+        return "VST2";
+    case kAPIVST3:
+        return "VST3";
+    case kAPIAU:
+        return "AU";
+    case kAPIRTAS:
+        return "RTAS";
+    case kAPIAAX:
+        return "AAX";
+    case kAPISA:
+        return "Standalone";
+    }
+    return "";
+}
