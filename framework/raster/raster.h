@@ -5,3 +5,4 @@
 #include "framework/raster/Raster_Bitmap.h"
 #include "framework/raster/Raster_Blit.h"
 #include "framework/raster/Raster_Combine.h"
+#include "framework/raster/Raster_PNG.h"
