@@ -1,0 +1,137 @@
+#pragma once
+// IEffectVST: turns the host-independent plug-in object (IEffectBase) into a VST 2.4 effect. It owns the
+// AEffect record handed to the host (its object field points back at this plug-in) and implements the
+// record's callbacks: the dispatcher, the parameter get/set callbacks and the three audio callbacks. It
+// also supplies the base's host-facing operations (automation and gestures, time queries, offline
+// detection, MIDI and SysEx out, latency, host identification) through the host's audioMaster callback.
+//
+// Threads and locks: the host may call any callback from any of its threads. Every dispatcher call with a
+// live object, both parameter callbacks and the three audio callbacks hold the plug-in mutex (mMutex,
+// recursive) from entry to return; effClose releases it before the object deletes itself. Calls back to
+// the host take no lock of their own and run on the calling thread. No C++ exception leaves a callback:
+// each one answers 0 (or does nothing) when something throws.
+//
+// Ownership: the host owns nothing of the plug-in. The object is created by VSTCreateInstance and
+// destroyed by effClose; the AEffect record dies with it. Chunk data handed out by effGetChunk stays owned
+// by the plug-in and valid until the next effGetChunk or effSetChunk of the same kind, or effClose.
+//
+// Untrusted host values are made safe here: NaN parameter values change nothing and values outside 0..1
+// clamp; sample rates that are not finite and positive, block sizes below 1 and out-of-range sizes and
+// indices are ignored; blocks longer than the block size are processed in block-size pieces.
+#include <cstdint>
+
+#include "framework/plugin/IEffectBase.h"
+#include "framework/vst2/VstAbi.h"
+
+// Carries the host's callback from the entry function into the plug-in constructor.
+struct IEffectInstanceInfo {
+    audioMasterCallback mHostCallback = nullptr;
+};
+
+class IEffectVST : public IEffectBase {
+public:
+    // Constructs the base with the same arguments (API VST 2), fills the AEffect record, sets up the
+    // speaker arrangements, connects every channel and sets the block size to 1024. The last argument
+    // (side-chain channel count) is not used.
+    IEffectVST(IEffectInstanceInfo info, int nParams, const char* channelIOString, int nPresets,
+               const char* effectName, const char* productName, const char* mfrName, int version,
+               int uniqueID, int mfrID, int latency, bool doesMidi, bool doesStateChunks, bool isInstrument,
+               int nSideChainChannels = 0);
+    ~IEffectVST() override;
+
+    // ---- Host notifications (any thread; no lock taken here) ----
+    void BeginInformHostOfParamChange(int paramIdx) override;                    // audioMasterBeginEdit
+    void InformHostOfParamChange(int paramIdx, double normalizedValue) override; // audioMasterAutomate
+    void EndInformHostOfParamChange(int paramIdx) override;                      // audioMasterEndEdit
+    void InformHostOfProgramChange() override;                                   // audioMasterUpdateDisplay
+    // True only when the host reports kVstProcessLevelOffline.
+    bool IsRenderingOffline() override;
+    // ---- Time queries (audioMasterGetTime) ----
+    // Host sample position rounded to the nearest integer; 0 when unknown or negative.
+    int GetSamplePos() override;
+    // Host tempo when valid and not negative, else 0.
+    double GetTempo() override;
+    // Both 0 first; the host's signature when valid and both parts are not negative.
+    void GetTimeSig(int* pNumerator, int* pDenominator) override;
+    // Fills the fields the host reports valid; nothing when it reports none of the five position flags.
+    void GetTime(ITimeInfo* pTimeInfo) override;
+    // Identifies the host from its product string on first use (asked only once).
+    EHost GetHost() override;
+    void ResizeGraphics(int w, int h) override;
+    // Once per instance (effOpen): host identification, stereo limit for the hosts that need it, channel
+    // counts into the record, OnHostIdentified.
+    void HostSpecificInit() override;
+    void AttachGraphics(IGraphics* pGraphics) override;
+    // The record's initialDelay follows the latency; the host is not notified.
+    void SetLatency(int samples) override;
+    // One audioMasterProcessEvents call each; true when the host answers exactly 1.
+    bool SendMidiMsg(IMidiMsg* pMsg) override;
+    bool SendSysEx(ISysEx* pSysEx) override;
+    bool SendVSTEvent(VstEvent* pEvent);
+
+    audioMasterCallback GetHostCallback() const { return mHostCallback; }
+    AEffect* GetAEffect() { return &mAEffect; }
+
+    // ---- The callbacks stored in the AEffect record ----
+    static intptr_t VSTDispatcher(AEffect* pEffect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
+                                  float opt);
+    static float VSTGetParameter(AEffect* pEffect, int32_t index);
+    static void VSTSetParameter(AEffect* pEffect, int32_t index, float value);
+    static void VSTProcess(AEffect* pEffect, float** inputs, float** outputs, int32_t nFrames);
+    static void VSTProcessReplacing(AEffect* pEffect, float** inputs, float** outputs, int32_t nFrames);
+    static void VSTProcessDoubleReplacing(AEffect* pEffect, double** inputs, double** outputs,
+                                          int32_t nFrames);
+
+    // Speaker arrangement type of a channel count: empty, mono, stereo or user-defined.
+    static int32_t VSTSpkrArrType(int nChannels);
+
+protected:
+    // ---- Fields, in declaration order ----
+    ERect mEditRect;
+    audioMasterCallback mHostCallback;
+    VstSpeakerArrangement mInputSpeakerArr;
+    VstSpeakerArrangement mOutputSpeakerArr;
+    bool mHostInitDone = false;
+    ByteChunk mStateChunk; // program chunks (effGetChunk / effSetChunk with index != 0)
+    ByteChunk mBankChunk;  // bank chunks (index 0)
+    AEffect mAEffect;
+
+private:
+    enum EProcessMode { kAccumulate, kReplace };
+
+    intptr_t Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
+    void Close();
+    intptr_t HostCall(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
+                      float opt = 0.0f);
+    intptr_t GetChunk(void** ppData, bool isBank);
+    intptr_t SetChunk(const void* pData, intptr_t size, bool isBank);
+    intptr_t ProcessEvents(const VstEvents* pEvents);
+    intptr_t String2Parameter(int32_t index, const char* text);
+    intptr_t GetPinProperties(VstPinProperties* pProps, int32_t index, bool isInput);
+    intptr_t SetSpeakerArrangement(const VstSpeakerArrangement* pIn, const VstSpeakerArrangement* pOut);
+    intptr_t VendorSpecific(int32_t index, intptr_t value, void* ptr, float opt);
+    intptr_t CanDo(const char* text);
+    void SetParameter(int32_t index, float value);
+    float GetParameter(int32_t index);
+    // Runs one audio callback, in pieces of at most mBlockSize frames.
+    void ProcessFloat(float** inputs, float** outputs, int nFrames, EProcessMode mode);
+    void ProcessDouble(double** inputs, double** outputs, int nFrames);
+
+    // Host pointer arrays shifted to the current piece of a long block (sized at construction, so the
+    // audio path never allocates).
+    Util_TypedBuf<float*> mPieceInF, mPieceOutF;
+    Util_TypedBuf<double*> mPieceInD, mPieceOutD;
+};
+
+// The entry steps of the exported entry function, for a plug-in the framework cannot name.
+// Under a process-wide creation lock (a function-local static recursive mutex, so instance creation is
+// serialised across threads): calls factory with an IEffectInstanceInfo holding host (the plug-in's
+// constructor passes it on to IEffectVST), fills every still-empty preset slot with the current state
+// (EnsureDefaultPreset), raises a numPrograms of 0 or less in the record to 1, and returns the record.
+// Returns null when factory returns null or throws; no exception leaves this function.
+// Called by the plug-in's exported VSTPluginMain (and main, which only calls VSTPluginMain), e.g.
+//   extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback host) {
+//       return VSTCreateInstance(host, [](const IEffectInstanceInfo& info) -> IEffectVST* {
+//           return new MyEffect(info); });
+//   }
+AEffect* VSTCreateInstance(audioMasterCallback host, IEffectVST* (*factory)(const IEffectInstanceInfo& info));
