@@ -1,0 +1,154 @@
+#pragma once
+// ADSREnvelope: a per-sample gain envelope with attack, decay, sustain and release, plus a short
+// linear fade-out when a new note arrives (note-off), a silent idle stage and a wait that holds the
+// level before the next attack. NextStep advances one sample. One instance per effect, stepped on
+// the audio thread under the owner's lock; no allocation, no locking.
+// Stage lengths of 0 end their stage at once instead of dividing by zero, and a curve speed of 0
+// gives the straight line the curve tends to as its speed approaches 0.
+#include <cmath>
+#include <cstdint>
+
+enum EnvelopeStage {
+    kStageAttack = 0,
+    kStageDecay = 1,
+    kStageSustain = 2,
+    kStageRelease = 3,
+    kStageNoteOff = 4,
+    kStageIdle = 5,
+    kStageWait = 6,
+};
+
+class ADSREnvelope {
+public:
+    ADSREnvelope() = default;
+
+    // t is a 0-to-1 control value mapped exponentially onto 0.01 s to 10 s.
+    void SetAttackTime(double t, int sampleRate);
+    void SetDecayTime(double seconds, int sampleRate);
+    void SetReleaseTime(double seconds, int sampleRate);
+    void SetNoteOffTime(double seconds, int sampleRate);
+    // Fade and wait together last the given number of samples (uses the note-off length set
+    // before).
+    void SetWaitTime(int samples);
+    void SetSustainLevel(double level) { mSustainLevel = level; }
+    void SetReleaseThreshold(double threshold) { mReleaseThreshold = threshold; }
+    void SetAttackSpeed(double speed) {
+        mAttackSpeed = speed;
+        mAttackPower = speed * speed;
+    }
+    void SetDecaySpeed(double speed) { mDecaySpeed = speed; }
+    void SetReleaseSpeed(double speed) { mReleaseSpeed = speed; }
+    void SetReTrig(bool reTrig) { mReTrig = reTrig; }
+    void SetStage(EnvelopeStage stage) {
+        mStage = stage;
+        mStep = 0;
+    }
+    // Forces the transition out of the current stage.
+    void SetNextStage();
+
+    int GetAttackTimeSamplesNum() const { return mAttackSamples; }
+    int GetDecayTimeSamplesNum() const { return mDecaySamples; }
+    int GetNoteOffTimeSamplesNum() const { return mNoteOffSamples; }
+    int GetReleaseTimeSamplesNum() const { return mReleaseSamples; }
+    int GetWaitTimeSamplesNum() const { return mWaitSamples; }
+    EnvelopeStage GetStage() const { return mStage; }
+    int GetStep() const { return mStep; }
+    double GetLevel() const { return mLevel; }
+
+    // Advances one sample with the onset decision and the input value; returns the new level.
+    double NextStep(bool trigger, double input) {
+        if (trigger) {
+            mStep = 0;
+            if (mReTrig) {
+                mRetrigLevel = mLevel;
+                mStage = kStageNoteOff;
+            } else {
+                mStage = kStageWait;
+            }
+        }
+        switch (mStage) {
+        case kStageAttack: {
+            const double r = Ratio(mStep, mAttackSamples);
+            // x to the power 1 is exactly x: the linear attack needs no pow call.
+            mLevel = mAttackPower == 1.0 ? r : std::pow(r, mAttackPower);
+            if (++mStep >= mAttackSamples) EndAttack();
+            break;
+        }
+        case kStageDecay:
+            mLevel = DecayLevel(Ratio(mStep, mDecaySamples));
+            if (++mStep >= mDecaySamples) {
+                mStep = 0;
+                mStage = kStageSustain;
+            }
+            break;
+        case kStageSustain:
+            mLevel = mSustainLevel;
+            if (mReleaseThreshold > input) {
+                mStep = 0;
+                mStage = kStageRelease;
+            }
+            break;
+        case kStageRelease:
+            mLevel = ReleaseLevel(Ratio(mStep, mReleaseSamples));
+            if (++mStep >= mReleaseSamples) {
+                mStep = 0;
+                mStage = kStageIdle;
+            }
+            break;
+        case kStageNoteOff:
+            mLevel = (1.0 - Ratio(mStep, mNoteOffSamples)) * mRetrigLevel;
+            if (++mStep >= mNoteOffSamples) {
+                mStep = 0;
+                mStage = kStageWait;
+            }
+            break;
+        case kStageIdle:
+            mLevel = 0.0;
+            break;
+        case kStageWait:
+            if (++mStep >= mWaitSamples) EndWait();
+            break;
+        }
+        if (std::fabs(mLevel) > 1.0) mLevel = 1.0;
+        return mLevel;
+    }
+
+private:
+    // Position r / n inside a stage of n samples; a stage of no length counts as complete.
+    static double Ratio(int r, int n) {
+        return n != 0 ? static_cast<double>(r) / static_cast<double>(n) : 1.0;
+    }
+    // Decay and release fall along an exponential curve from 1 at u = 0 to 0 at u = 1.
+    double DecayLevel(double u) const {
+        const double s = mSustainLevel;
+        if (mDecaySpeed == 0.0) return (1.0 - s) * (1.0 - u) + s;
+        return (1.0 - s) * (std::exp((1.0 - u) * mDecaySpeed) - 1.0) / (std::exp(mDecaySpeed) - 1.0) + s;
+    }
+    double ReleaseLevel(double u) const {
+        if (mReleaseSpeed == 0.0) return (1.0 - u) * mSustainLevel;
+        return (std::exp((1.0 - u) * mReleaseSpeed) - 1.0) / (std::exp(mReleaseSpeed) - 1.0) * mSustainLevel;
+    }
+    void EndAttack() {
+        mStep = 0;
+        mStage = mDecaySamples == 0 ? kStageSustain : kStageDecay;
+    }
+    void EndWait();
+    int AttackResumeStep() const;
+
+    double mReleaseThreshold = 0.0;
+    double mLevel = 1.0;
+    double mRetrigLevel = 1.0;
+    int mAttackSamples = 10000;
+    int mDecaySamples = 10000;
+    double mSustainLevel = 0.2;
+    int mReleaseSamples = 1000;
+    int mNoteOffSamples = 60;
+    int mWaitSamples = 1000;
+    double mAttackSpeed = 0.0;
+    double mAttackPower = 0.0; // mAttackSpeed squared, the exponent of the attack curve
+    double mDecaySpeed = 0.0;
+    double mReleaseSpeed = 0.0;
+    bool mReTrig = true;
+    int mStep = 0;
+    EnvelopeStage mStage = kStageSustain;
+};

@@ -1,0 +1,120 @@
+#pragma once
+// NoteDetector: decides sample by sample whether a new note starts, from the slope of a slow
+// amplitude envelope (rectified input through a 6 Hz low-pass, differentiated, smoothed at 60 Hz
+// and scaled to units per second). An onset is a rise of that slope above the threshold, once the
+// detector is armed (the slope has turned from rising to falling since the last onset), and
+// either more than the hold time after the previous rise start or with a peak slope more than three
+// times the previous rise's.
+// One instance per effect, run on the audio thread under the owner's lock; no allocation.
+// A non-finite input sample is taken as silence, and should the filters ever overflow (inputs near
+// the largest double) they are cleared, so one bad sample cannot end detection for the session.
+#include <cmath>
+#include <cstdint>
+
+#include "Sound/FilterLP2.h"
+
+class NoteDetector {
+public:
+    NoteDetector();
+
+    // Configures both filters for a sample rate; flags, levels, peaks, counter and filter
+    // memories are kept.
+    void SetSampleRate(int sampleRate);
+
+    void SetThreshold(double threshold) { mThreshold = threshold; }
+    double GetThreshold() const { return mThreshold; }
+
+    // One input sample; true when a note onset is detected at this sample.
+    bool Detect(double x) {
+        mNoteOn = false;
+        double e, s;
+        if (!Advance(x, e, s)) return false;
+        if (s > mThreshold && s > mPeak) mPeak = s;
+        if (mPeak > 3.0 * mPrevPeak && !mInNote && mPrevPeak > 0.0) mJump = true;
+        bool onset = false;
+        if (s > mThreshold && mArmed &&
+            (static_cast<double>(mRiseCounter) > static_cast<double>(mSampleRate) * mHoldTime || mJump)) {
+            mNoteOn = true;
+            mArmed = false;
+            mJump = false;
+            mInNote = true;
+            onset = true;
+        }
+        if (mPrevSlope * s < 0.0 && s < 0.0) {
+            mPrevPeak = mPeak;
+            mPeak = 0.0;
+            mArmed = true;
+            mRestartPending = true;
+            mInNote = false;
+        }
+        if (s > mThreshold && mRestartPending) {
+            mRiseCounter = 0;
+            mRestartPending = false;
+        }
+        if (s != 0.0) mPrevSlope = s;
+        ++mRiseCounter;
+        mPrevEnvLevel = e;
+        return onset;
+    }
+
+    // Alternative rule for sustained, smoothly modulated input (the effect uses Detect). Like
+    // Detect, it remembers the envelope level it differentiated against.
+    bool SinDetect(double x);
+
+    bool IsNoteOn() const { return mNoteOn; }
+    bool IsArmed() const { return mArmed; }
+    bool IsRestartPending() const { return mRestartPending; }
+    bool IsJump() const { return mJump; }
+    bool IsInNote() const { return mInNote; }
+    int GetSampleRate() const { return mSampleRate; }
+    double GetEnvLevel() const { return mEnvLevel; }
+    double GetPrevEnvLevel() const { return mPrevEnvLevel; }
+    double GetSlope() const { return mSlope; }
+    double GetPrevSlope() const { return mPrevSlope; }
+    double GetPeak() const { return mPeak; }
+    double GetPrevPeak() const { return mPrevPeak; }
+    double GetThresholdScale() const { return mThresholdScale; }
+    double GetThresholdRef() const { return mThresholdRef; }
+    double GetRangeDb() const { return mRangeDb; }
+    int64_t GetRiseCounter() const { return mRiseCounter; }
+    double GetHoldTime() const { return mHoldTime; }
+    const FilterLP2& GetEnvFilter() const { return mEnvFilter; }
+    const FilterLP2& GetSlopeFilter() const { return mSlopeFilter; }
+
+private:
+    // Steps both filters: e is the new envelope level, s the smoothed slope per second. Returns
+    // false (and restarts the envelope from silence) when the filters have left the finite range.
+    bool Advance(double x, double& e, double& s) {
+        if (!std::isfinite(x)) x = 0.0;
+        e = mEnvFilter.Step(std::fabs(x));
+        mEnvLevel = e;
+        s = mSlopeFilter.Step(e - mPrevEnvLevel) * static_cast<double>(mSampleRate);
+        mSlope = s;
+        if (std::isfinite(s)) [[likely]]
+            return true;
+        Recover();
+        return false;
+    }
+    void Recover();
+
+    bool mNoteOn = false;
+    double mThreshold = 0.001;
+    int mSampleRate = 44100;
+    bool mArmed = false;
+    bool mRestartPending = false;
+    bool mJump = false;
+    bool mInNote = false;
+    double mEnvLevel = 0.0;
+    double mPrevEnvLevel = 0.0;
+    double mSlope = 0.0;
+    double mPrevSlope = 0.0;
+    double mPeak = 0.0;
+    double mPrevPeak = 0.0;
+    double mThresholdScale = 2.55;
+    double mThresholdRef = 6.0;
+    double mRangeDb = -60.0;
+    int64_t mRiseCounter = 0;
+    double mHoldTime = 0.1;
+    FilterLP2 mEnvFilter;
+    FilterLP2 mSlopeFilter;
+};

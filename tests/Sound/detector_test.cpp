@@ -1,0 +1,379 @@
+// NoteDetector against a plain re-statement of the onset rules, on synthesized note bursts.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <numbers>
+#include <vector>
+
+#include "Sound/NoteDetector.h"
+
+namespace {
+
+// The onset rules written out directly, with filters of its own.
+struct Reference {
+    struct Filter {
+        double b0, a1, a2, norm, y1 = 0.0, y2 = 0.0;
+        Filter(double sr, double fc) {
+            const double w = std::numbers::pi * fc / 0.6;
+            norm = 1.0 / (w / sr + 1.0);
+            const double b = 2.0 * std::numbers::pi * fc / sr;
+            b0 = b * b;
+            a1 = 2.0 - b0;
+            a2 = w / sr - 1.0;
+        }
+        double Step(double x) {
+            const double y = ((b0 * x + a1 * y1) + a2 * y2) * norm;
+            y2 = y1;
+            y1 = y;
+            return y;
+        }
+    };
+    double threshold;
+    Filter env{44100.0, 6.0}, slope{44100.0, 60.0};
+    bool armed = false, restart = false, jump = false, inNote = false;
+    double e = 0.0, prevE = 0.0, s = 0.0, prevS = 0.0, peak = 0.0, prevPeak = 0.0;
+    int64_t counter = 0;
+
+    explicit Reference(double thr) : threshold(thr) {}
+    bool Detect(double x) {
+        e = env.Step(std::fabs(x));
+        s = slope.Step(e - prevE) * 44100.0;
+        if (s > threshold && s > peak) peak = s;
+        if (peak > 3.0 * prevPeak && !inNote && prevPeak > 0.0) jump = true;
+        bool onset = false;
+        if (s > threshold && armed && (static_cast<double>(counter) > 44100.0 * 0.1 || jump)) {
+            armed = false;
+            jump = false;
+            inNote = true;
+            onset = true;
+        }
+        if (prevS * s < 0.0 && s < 0.0) {
+            prevPeak = peak;
+            peak = 0.0;
+            armed = true;
+            restart = true;
+            inNote = false;
+        }
+        if (s > threshold && restart) {
+            counter = 0;
+            restart = false;
+        }
+        if (s != 0.0) prevS = s;
+        ++counter;
+        prevE = e;
+        return onset;
+    }
+};
+
+constexpr double kThreshold = 0.121532; // Sensitivity 0.7
+
+struct Signal {
+    std::vector<double> x;
+    explicit Signal(int n) : x(static_cast<size_t>(n), 0.0) {}
+    // A 220 Hz tone of the given amplitude.
+    Signal& Burst(int start, int length, double amp) {
+        for (int i = 0; i < length; ++i)
+            x[static_cast<size_t>(start + i)] = amp * std::sin(2.0 * std::numbers::pi * 220.0 * i / 44100.0);
+        return *this;
+    }
+};
+
+std::vector<int> Onsets(NoteDetector& d, const std::vector<double>& x) {
+    std::vector<int> out;
+    for (size_t k = 0; k < x.size(); ++k)
+        if (d.Detect(x[k])) out.push_back(static_cast<int>(k));
+    return out;
+}
+
+// Slopes of the reference for a signal (they do not depend on the threshold).
+std::vector<double> Slopes(const std::vector<double>& x) {
+    Reference r(kThreshold);
+    std::vector<double> s;
+    for (double v : x) {
+        r.Detect(v);
+        s.push_back(r.s);
+    }
+    return s;
+}
+
+int FirstAbove(const std::vector<double>& s, int from, double level) {
+    for (int k = from; k < static_cast<int>(s.size()); ++k)
+        if (s[k] > level) return k;
+    return -1;
+}
+
+} // namespace
+
+TEST(NoteDetector, ConstructedForFortyFourKilohertz) {
+    NoteDetector d;
+    EXPECT_EQ(d.GetThreshold(), 0.001);
+    EXPECT_EQ(d.GetSampleRate(), 44100);
+    EXPECT_EQ(d.GetThresholdScale(), 2.55);
+    EXPECT_EQ(d.GetThresholdRef(), 6.0);
+    EXPECT_EQ(d.GetRangeDb(), -60.0);
+    EXPECT_EQ(d.GetHoldTime(), 0.1);
+    EXPECT_FALSE(d.IsArmed());
+    EXPECT_EQ(d.GetEnvFilter().GetW(), 31.41592653589793);
+    EXPECT_EQ(d.GetEnvFilter().GetQ(), 0.6);
+    EXPECT_EQ(d.GetSlopeFilter().GetW(), 314.1592653589793);
+    EXPECT_EQ(d.GetSlopeFilter().GetSampleRate(), 44100.0);
+
+    // Reconfiguring keeps the running state.
+    Signal sig(3000);
+    sig.Burst(0, 3000, 0.5);
+    Onsets(d, sig.x);
+    const double level = d.GetEnvLevel();
+    d.SetSampleRate(48000);
+    EXPECT_EQ(d.GetEnvLevel(), level);
+    EXPECT_EQ(d.GetRiseCounter(), 3000);
+    EXPECT_EQ(d.GetSlopeFilter().GetSampleRate(), 48000.0);
+    EXPECT_EQ(d.GetSlopeFilter().GetB0(), (376.99111843077515 / 48000.0) * (376.99111843077515 / 48000.0));
+}
+
+TEST(NoteDetector, MatchesTheRulesSampleForSample) {
+    Signal sig(44100 * 3);
+    sig.Burst(1000, 8000, 0.5).Burst(20000, 1000, 0.8).Burst(22205, 12000, 0.5);
+    sig.Burst(60000, 2000, 0.1).Burst(64000, 4000, 0.9).Burst(90000, 30000, 0.05);
+    for (size_t k = 100000; k < 101000; ++k)
+        sig.x[k] += ((k * 7919) % 1000) / 1000.0 - 0.5; // a noisy stretch
+    for (double thr : {kThreshold, 0.0153, 0.48383}) {
+        NoteDetector d;
+        d.SetThreshold(thr);
+        Reference r(thr);
+        int onsets = 0;
+        for (size_t k = 0; k < sig.x.size(); ++k) {
+            const bool got = d.Detect(sig.x[k]);
+            const bool want = r.Detect(sig.x[k]);
+            ASSERT_EQ(got, want) << "sample " << k;
+            ASSERT_EQ(d.IsNoteOn(), want);
+            ASSERT_EQ(d.GetEnvLevel(), r.e) << k;
+            ASSERT_EQ(d.GetSlope(), r.s) << k;
+            ASSERT_EQ(d.GetPrevSlope(), r.prevS) << k;
+            ASSERT_EQ(d.GetPeak(), r.peak) << k;
+            ASSERT_EQ(d.GetPrevPeak(), r.prevPeak) << k;
+            ASSERT_EQ(d.IsArmed(), r.armed) << k;
+            ASSERT_EQ(d.IsJump(), r.jump) << k;
+            ASSERT_EQ(d.IsInNote(), r.inNote) << k;
+            ASSERT_EQ(d.IsRestartPending(), r.restart) << k;
+            ASSERT_EQ(d.GetRiseCounter(), r.counter) << k;
+            onsets += got;
+        }
+        EXPECT_GE(onsets, 3) << thr;
+    }
+}
+
+TEST(NoteDetector, SilenceNeverTriggers) {
+    NoteDetector d;
+    d.SetThreshold(0.0153);
+    for (int k = 0; k < 44100; ++k) ASSERT_FALSE(d.Detect(0.0));
+    EXPECT_EQ(d.GetEnvLevel(), 0.0);
+    EXPECT_EQ(d.GetSlope(), 0.0);
+    EXPECT_FALSE(d.IsArmed());
+}
+
+TEST(NoteDetector, FirstNoteArmsAndNextNoteIsReportedAtFirstRise) {
+    Signal sig(30000);
+    sig.Burst(1000, 8000, 0.5).Burst(20000, 8000, 0.5);
+    const std::vector<double> s = Slopes(sig.x);
+
+    NoteDetector d;
+    d.SetThreshold(kThreshold);
+    std::vector<int> onsets;
+    int armedAt = -1;
+    for (int k = 0; k < 30000; ++k) {
+        if (d.Detect(sig.x[k])) onsets.push_back(k);
+        if (armedAt < 0 && d.IsArmed()) armedAt = k;
+    }
+    // The first note rises unreported; the detector arms where its slope first turns negative.
+    int turn = -1;
+    for (int k = 1001; k < 30000 && turn < 0; ++k)
+        if (s[k] < 0.0 && s[k - 1] > 0.0) turn = k;
+    EXPECT_EQ(armedAt, turn);
+    EXPECT_GT(turn, 1000 + 4410);
+    // The second note is reported at its first sample above the threshold.
+    const int first = FirstAbove(s, 20000, kThreshold);
+    ASSERT_GT(first, 20000);
+    ASSERT_EQ(onsets, std::vector<int>{first});
+    EXPECT_LE(s[first - 1], kThreshold);
+}
+
+TEST(NoteDetector, RiseWithinHoldTimeWaitsUntilHoldTimeHasPassed) {
+    // Arming note, a reported note at 20000, then a new rise 0.05 s later.
+    Signal sig(44100);
+    sig.Burst(1000, 8000, 0.5).Burst(20000, 1000, 0.8).Burst(22205, 12000, 0.5);
+    const std::vector<double> s = Slopes(sig.x);
+    NoteDetector d;
+    d.SetThreshold(kThreshold);
+    const std::vector<int> onsets = Onsets(d, sig.x);
+    const int firstNote = FirstAbove(s, 20000, kThreshold);
+    const int secondRise = FirstAbove(s, 22205, kThreshold);
+    ASSERT_LT(secondRise - firstNote, 4410);
+    // Reported once the counter, restarted at the new rise, exceeds 4410: 4411 samples later.
+    const int expected = secondRise + 4411;
+    for (int k = secondRise; k <= expected; ++k) ASSERT_GT(s[k], kThreshold) << k;
+    EXPECT_EQ(onsets, (std::vector<int>{firstNote, expected}));
+
+    // The same rise starting later than the hold time is reported at once.
+    Signal late(44100);
+    late.Burst(1000, 8000, 0.5).Burst(20000, 1000, 0.8).Burst(25000, 12000, 0.5);
+    const std::vector<double> s2 = Slopes(late.x);
+    NoteDetector d2;
+    d2.SetThreshold(kThreshold);
+    const std::vector<int> o2 = Onsets(d2, late.x);
+    ASSERT_EQ(o2.size(), 2u);
+    EXPECT_EQ(o2[1], FirstAbove(s2, 25000, kThreshold));
+}
+
+TEST(NoteDetector, MuchStrongerRiseJumpsTheHoldTime) {
+    Signal sig(35000);
+    sig.Burst(1000, 8000, 0.5).Burst(20000, 1000, 0.8).Burst(22205, 12000, 5.0);
+    const std::vector<double> s = Slopes(sig.x);
+    // Peak slope of the reported note at 20000: the largest slope before its slope turns negative.
+    double prevPeak = 0.0;
+    int k = FirstAbove(s, 20000, kThreshold);
+    for (; s[k] > 0.0; ++k) prevPeak = std::max(prevPeak, s[k]);
+    NoteDetector d;
+    d.SetThreshold(kThreshold);
+    const std::vector<int> onsets = Onsets(d, sig.x);
+    const int jumpAt = FirstAbove(s, 22205, 3.0 * prevPeak);
+    ASSERT_GT(jumpAt, 0);
+    ASSERT_LT(jumpAt - FirstAbove(s, 22205, kThreshold), 4410);
+    ASSERT_EQ(onsets.size(), 2u);
+    EXPECT_EQ(onsets[1], jumpAt);
+}
+
+TEST(NoteDetector, SlopeEqualToThresholdDoesNotCount) {
+    Signal sig(30000);
+    sig.Burst(1000, 8000, 0.5).Burst(20000, 8000, 0.5);
+    const std::vector<double> s = Slopes(sig.x);
+    const int first = FirstAbove(s, 20000, kThreshold);
+    // Pick a sample further up the rise and make its slope the threshold itself.
+    const int k = first + 20;
+    ASSERT_GT(s[k], s[k - 1]);
+    ASSERT_GT(s[k + 1], s[k]);
+    NoteDetector d;
+    d.SetThreshold(s[k]);
+    for (int i = 0; i < k; ++i) ASSERT_FALSE(d.Detect(sig.x[i])) << i;
+    const double peakBefore = d.GetPeak();
+    EXPECT_FALSE(d.Detect(sig.x[k]));
+    EXPECT_EQ(d.GetSlope(), s[k]);
+    EXPECT_EQ(d.GetPeak(), peakBefore);
+    EXPECT_TRUE(d.Detect(sig.x[k + 1]));
+}
+
+TEST(NoteDetector, ConstantInputSettlesWithoutFurtherOnsets) {
+    NoteDetector d;
+    d.SetThreshold(0.0153);
+    int onsets = 0;
+    for (int k = 0; k < 44100 * 4; ++k) onsets += d.Detect(0.3);
+    EXPECT_EQ(onsets, 0);
+    EXPECT_NEAR(d.GetEnvLevel(), 0.3, 1e-9);
+    EXPECT_NEAR(d.GetSlope(), 0.0, 1e-9);
+}
+
+TEST(NoteDetector, NonFiniteInputDoesNotEndDetection) {
+    Signal sig(44100 * 2);
+    for (int start : {1000, 20000, 40000, 60000, 80000}) sig.Burst(start, 8000, 0.5);
+    const double bad[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+                          -std::numeric_limits<double>::infinity()};
+    for (double v : bad) {
+        // Inside the second note: the bad sample counts as silence.
+        std::vector<double> withBad = sig.x, withZero = sig.x;
+        withBad[25000] = v;
+        withZero[25000] = 0.0;
+        NoteDetector a, b;
+        a.SetThreshold(kThreshold);
+        b.SetThreshold(kThreshold);
+        const std::vector<int> oa = Onsets(a, withBad), ob = Onsets(b, withZero);
+        EXPECT_EQ(oa, ob);
+        EXPECT_EQ(oa.size(), 4u);
+        EXPECT_TRUE(std::isfinite(a.GetEnvLevel()));
+        EXPECT_EQ(a.GetEnvLevel(), b.GetEnvLevel());
+    }
+}
+
+TEST(NoteDetector, OverflowingInputIsForgottenAndDetectionResumes) {
+    // Input near the largest double overflows the filters; the plain rules then stay NaN for good.
+    const int n = 44100 * 32;
+    Signal sig(n);
+    sig.Burst(1000, 8000, 0.5).Burst(20000, 8000, 0.5);
+    for (int k = 30000; k < 34000; ++k) sig.x[static_cast<size_t>(k)] = 1.7e308;
+    sig.Burst(44100 * 30, 8000, 0.5).Burst(44100 * 31, 8000, 0.5);
+    Reference r(kThreshold);
+    NoteDetector d;
+    d.SetThreshold(kThreshold);
+    std::vector<int> late;
+    for (int k = 0; k < n; ++k) {
+        r.Detect(sig.x[static_cast<size_t>(k)]);
+        if (d.Detect(sig.x[static_cast<size_t>(k)]) && k >= 44100 * 30) late.push_back(k);
+        if (k < 30000) {
+            ASSERT_EQ(d.GetSlope(), r.s) << k;
+        }
+    }
+    EXPECT_TRUE(std::isnan(r.e));
+    EXPECT_TRUE(std::isfinite(d.GetEnvLevel()));
+    EXPECT_TRUE(std::isfinite(d.GetSlope()));
+    EXPECT_TRUE(std::isfinite(d.GetPeak()));
+    // The overflowed envelope is dropped as if it had fallen to silence: the next notes are reported.
+    ASSERT_EQ(late.size(), 2u);
+    EXPECT_LT(late[0], 44100 * 30 + 200);
+    EXPECT_GT(late[0], 44100 * 30);
+    EXPECT_LT(late[1], 44100 * 31 + 200);
+}
+
+TEST(NoteDetector, SinDetectFollowsItsRules) {
+    // Plain statement of the alternative rule, differentiating against the previous level.
+    Reference r(kThreshold);
+    NoteDetector d;
+    d.SetThreshold(kThreshold);
+    double e = 0.0, prevE = 0.0, prevS = 0.0, peak = 0.0, prevPeak = 0.0;
+    bool armed = false, restart = false, inNote = false;
+    int64_t counter = 0;
+    int onsets = 0;
+    for (int k = 0; k < 44100 * 2; ++k) {
+        const double amp = 0.3 + 0.25 * std::sin(2.0 * std::numbers::pi * 1.5 * k / 44100.0);
+        const double x = amp * std::sin(2.0 * std::numbers::pi * 330.0 * k / 44100.0);
+        e = r.env.Step(std::fabs(x));
+        const double s = r.slope.Step(e - prevE) * 44100.0;
+        if (s > kThreshold) {
+            if (inNote && s > peak) {
+                peak = s;
+                counter = 0;
+                restart = false;
+            }
+            if (!inNote && restart) armed = true;
+        }
+        if (prevS * s < 0.0 && s < 0.0 && static_cast<double>(counter) > 0.1 * 44100.0) {
+            prevPeak = peak;
+            peak = 0.0;
+            inNote = false;
+        }
+        bool want = false;
+        if (armed) {
+            armed = false;
+            inNote = true;
+            want = true;
+        }
+        ++counter;
+        if (static_cast<double>(counter) > 44100.0 * 0.1) {
+            restart = true;
+            prevPeak = peak;
+            peak = peak / 5.0;
+            counter = 0;
+        } else if (restart) {
+            counter = 0;
+        }
+        prevS = s;
+        prevE = e;
+        ASSERT_EQ(d.SinDetect(x), want) << k;
+        ASSERT_EQ(d.GetSlope(), s) << k;
+        ASSERT_EQ(d.GetPeak(), peak) << k;
+        ASSERT_EQ(d.GetPrevPeak(), prevPeak) << k;
+        ASSERT_EQ(d.GetRiseCounter(), counter) << k;
+        ASSERT_EQ(d.GetPrevEnvLevel(), e) << k;
+        onsets += want;
+    }
+    EXPECT_GT(onsets, 0);
+}

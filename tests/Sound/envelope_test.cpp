@@ -1,0 +1,252 @@
+// ADSREnvelope: the swell the effect configures, sample by sample, and the general stages.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "Sound/ADSREnvelope.h"
+
+namespace {
+
+// The envelope as the effect sets it up at 44100 Hz for a delay of delaySamples.
+ADSREnvelope MakeSwell(double timeValue, int delaySamples) {
+    ADSREnvelope env;
+    const int sr = 44100;
+    env.SetDecayTime(0.0, sr);
+    env.SetNoteOffTime(0.003, sr);
+    env.SetReleaseTime(0.0, sr);
+    env.SetSustainLevel(1.0);
+    env.SetReleaseThreshold(0.0);
+    env.SetAttackSpeed(1.0);
+    env.SetAttackTime(timeValue, sr);
+    env.SetWaitTime(delaySamples);
+    return env;
+}
+
+std::vector<double> RunEnvelope(ADSREnvelope& env, int n, int triggerAt = -1) {
+    std::vector<double> out;
+    for (int k = 0; k < n; ++k) out.push_back(env.NextStep(k == triggerAt, 0.0));
+    return out;
+}
+
+} // namespace
+
+TEST(ADSREnvelope, TimeConversionsTruncate) {
+    ADSREnvelope env;
+    env.SetAttackTime(0.0, 44100);
+    EXPECT_EQ(env.GetAttackTimeSamplesNum(), 441);
+    env.SetAttackTime(0.5, 44100);
+    EXPECT_EQ(env.GetAttackTimeSamplesNum(), 13945);
+    env.SetAttackTime(1.0, 44100);
+    EXPECT_EQ(env.GetAttackTimeSamplesNum(), 441000);
+    env.SetAttackTime(0.5, 96000);
+    EXPECT_EQ(env.GetAttackTimeSamplesNum(), 30357);
+    env.SetNoteOffTime(0.003, 44100);
+    EXPECT_EQ(env.GetNoteOffTimeSamplesNum(), 132);
+    env.SetDecayTime(0.25, 44100);
+    EXPECT_EQ(env.GetDecayTimeSamplesNum(), 11025);
+    env.SetReleaseTime(0.0101, 1000);
+    EXPECT_EQ(env.GetReleaseTimeSamplesNum(), 10);
+    // Fade and wait share the requested time; too short a time leaves no wait.
+    env.SetWaitTime(1362);
+    EXPECT_EQ(env.GetWaitTimeSamplesNum(), 1230);
+    env.SetWaitTime(50);
+    EXPECT_EQ(env.GetWaitTimeSamplesNum(), 0);
+    // Values no sample count can hold do not reach an undefined conversion.
+    env.SetAttackTime(std::numeric_limits<double>::quiet_NaN(), 44100);
+    EXPECT_EQ(env.GetAttackTimeSamplesNum(), 0);
+    env.SetAttackTime(1e9, 44100);
+    EXPECT_EQ(env.GetAttackTimeSamplesNum(), std::numeric_limits<int>::max());
+    env.SetDecayTime(-1e300, 44100);
+    EXPECT_EQ(env.GetDecayTimeSamplesNum(), std::numeric_limits<int>::min());
+    env.SetNoteOffTime(0.003, 44100);
+    env.SetWaitTime(std::numeric_limits<int>::min());
+    EXPECT_EQ(env.GetWaitTimeSamplesNum(), 0);
+}
+
+TEST(ADSREnvelope, SwellFadesWaitsAndRisesExactly) {
+    const int delay = 1362;
+    ADSREnvelope env = MakeSwell(0.0, delay); // attack of 441 samples
+    const int a = env.GetAttackTimeSamplesNum();
+    ASSERT_EQ(a, 441);
+    // Full level until the first onset.
+    for (int k = 0; k < 100; ++k) ASSERT_EQ(env.NextStep(false, 0.0), 1.0);
+
+    const int total = delay + a + 50;
+    const std::vector<double> out = RunEnvelope(env, total, 0);
+    const double l0 = 1.0;
+    for (int k = 0; k < 132; ++k) ASSERT_EQ(out[k], (1.0 - k / 132.0) * l0) << k;
+    EXPECT_EQ(out[0], l0);
+    EXPECT_EQ(out[1], (1.0 - 1.0 / 132.0) * l0);
+    const double last = (1.0 - 131.0 / 132.0) * l0;
+    EXPECT_NEAR(last, l0 / 132.0, 1e-15);
+    for (int k = 132; k < delay; ++k) ASSERT_EQ(out[k], last) << k;
+    // The attack's first sample lands exactly `delay` samples after the trigger.
+    for (int k = 0; k < a; ++k) ASSERT_EQ(out[delay + k], static_cast<double>(k) / a) << k;
+    EXPECT_EQ(out[delay], 0.0);
+    for (int k = delay + a; k < total; ++k) ASSERT_EQ(out[k], 1.0) << k;
+    EXPECT_EQ(env.GetStage(), kStageSustain);
+}
+
+TEST(ADSREnvelope, RetriggerRestartsFadeFromCurrentLevel) {
+    ADSREnvelope env = MakeSwell(0.5, 1500);
+    std::vector<double> out;
+    for (int k = 0; k < 30; ++k) out.push_back(env.NextStep(k == 0 || k == 10, 0.0));
+    const double l1 = (1.0 - 9.0 / 132.0) * 1.0;
+    EXPECT_EQ(out[9], l1);
+    EXPECT_EQ(out[10], l1);
+    for (int k = 10; k < 30; ++k) ASSERT_EQ(out[k], (1.0 - (k - 10) / 132.0) * l1) << k;
+
+    // A trigger in the middle of an attack fades from the attack's level.
+    ADSREnvelope rising = MakeSwell(0.0, 200);
+    RunEnvelope(rising, 300, 0); // fade 132, wait 68, then 100 attack samples: level 99/441
+    const double level = rising.GetLevel();
+    EXPECT_EQ(level, 99.0 / 441.0);
+    EXPECT_EQ(rising.NextStep(true, 0.0), level);
+    EXPECT_EQ(rising.NextStep(false, 0.0), (1.0 - 1.0 / 132.0) * level);
+}
+
+TEST(ADSREnvelope, ShortAndZeroLengthStages) {
+    // A wait of 0 still takes one sample.
+    ADSREnvelope env = MakeSwell(0.0, 100);
+    ASSERT_EQ(env.GetWaitTimeSamplesNum(), 0);
+    const std::vector<double> out = RunEnvelope(env, 140, 0);
+    EXPECT_EQ(out[131], 1.0 - 131.0 / 132.0);
+    EXPECT_EQ(out[132], 1.0 - 131.0 / 132.0);
+    EXPECT_EQ(out[133], 0.0);
+    EXPECT_EQ(out[134], 1.0 / 441.0);
+
+    // No attack: the wait goes straight to sustain (decay 0) or to decay.
+    ADSREnvelope noAttack = MakeSwell(0.0, 133); // a wait of 1
+    noAttack.SetAttackTime(0.0, 50);             // (int)(50 x 0.01) = 0
+    ASSERT_EQ(noAttack.GetAttackTimeSamplesNum(), 0);
+    const std::vector<double> o2 = RunEnvelope(noAttack, 140, 0);
+    EXPECT_EQ(o2[132], 1.0 - 131.0 / 132.0); // the single wait sample
+    EXPECT_EQ(noAttack.GetStage(), kStageSustain);
+    EXPECT_EQ(o2[133], 1.0);
+    EXPECT_EQ(o2[139], 1.0);
+
+    ADSREnvelope toDecay;
+    toDecay.SetAttackTime(0.0, 50);
+    toDecay.SetDecayTime(0.1, 100); // 10 samples
+    toDecay.SetDecaySpeed(2.0);
+    toDecay.SetSustainLevel(0.5);
+    toDecay.SetStage(kStageWait);
+    toDecay.SetWaitTime(toDecay.GetNoteOffTimeSamplesNum() + 1); // a wait of 1
+    toDecay.NextStep(false, 0.0);
+    EXPECT_EQ(toDecay.GetStage(), kStageDecay);
+    const double d0 = toDecay.NextStep(false, 0.0);
+    EXPECT_EQ(d0, 1.0); // (1 - 0.5) x (e^2 - 1) / (e^2 - 1) + 0.5
+
+    // A fade of no length falls straight to 0 instead of dividing 0 by 0.
+    ADSREnvelope noFade = MakeSwell(0.0, 10);
+    noFade.SetNoteOffTime(0.001, 100);
+    ASSERT_EQ(noFade.GetNoteOffTimeSamplesNum(), 0);
+    EXPECT_EQ(noFade.NextStep(true, 0.0), 0.0);
+    EXPECT_EQ(noFade.GetStage(), kStageWait);
+}
+
+TEST(ADSREnvelope, DecaySustainReleaseCurves) {
+    ADSREnvelope env;
+    const double s = 0.2, speed = 3.0, rspeed = 1.5;
+    env.SetDecayTime(0.01, 1000);    // 10 samples
+    env.SetReleaseTime(0.005, 1000); // 5 samples
+    env.SetDecaySpeed(speed);
+    env.SetReleaseSpeed(rspeed);
+    env.SetReleaseThreshold(0.1);
+    env.SetStage(kStageDecay);
+    for (int r = 0; r < 10; ++r) {
+        const double expected = (1.0 - s) * (std::exp((1.0 - static_cast<double>(r) / 10.0) * speed) - 1.0) /
+                                    (std::exp(speed) - 1.0) +
+                                s;
+        ASSERT_EQ(env.NextStep(false, 1.0), expected) << r;
+    }
+    EXPECT_EQ(env.GetStage(), kStageSustain);
+    EXPECT_EQ(env.NextStep(false, 0.5), s); // input above the release threshold: stays
+    EXPECT_EQ(env.GetStage(), kStageSustain);
+    EXPECT_EQ(env.NextStep(false, 0.05), s); // below: release starts after this sample
+    EXPECT_EQ(env.GetStage(), kStageRelease);
+    for (int r = 0; r < 5; ++r) {
+        const double expected =
+            (std::exp((1.0 - static_cast<double>(r) / 5.0) * rspeed) - 1.0) / (std::exp(rspeed) - 1.0) * s;
+        ASSERT_EQ(env.NextStep(false, 0.0), expected) << r;
+    }
+    EXPECT_EQ(env.GetStage(), kStageIdle);
+    EXPECT_EQ(env.NextStep(false, 0.0), 0.0);
+
+    // Speed 0 gives the straight line.
+    ADSREnvelope linear;
+    linear.SetDecayTime(0.004, 1000);
+    linear.SetStage(kStageDecay);
+    for (int r = 0; r < 4; ++r) ASSERT_EQ(linear.NextStep(false, 1.0), (1.0 - 0.2) * (1.0 - r / 4.0) + 0.2);
+    linear.SetReleaseTime(0.004, 1000);
+    linear.SetStage(kStageRelease);
+    for (int r = 0; r < 4; ++r) ASSERT_EQ(linear.NextStep(false, 0.0), (1.0 - r / 4.0) * 0.2);
+
+    // A level above 1 is returned as 1.
+    ADSREnvelope loud;
+    loud.SetSustainLevel(1.5);
+    EXPECT_EQ(loud.NextStep(false, 1.0), 1.0);
+    loud.SetSustainLevel(-1.5);
+    EXPECT_EQ(loud.NextStep(false, 1.0), 1.0);
+    loud.SetSustainLevel(-0.5);
+    EXPECT_EQ(loud.NextStep(false, 1.0), -0.5);
+}
+
+TEST(ADSREnvelope, AttackCurveAndResumeWithoutRetrigger) {
+    ADSREnvelope env;
+    env.SetAttackTime(0.0, 1000); // 10 samples
+    env.SetAttackSpeed(1.2);
+    env.SetDecayTime(0.0, 1000);
+    env.SetStage(kStageAttack);
+    for (int r = 0; r < 10; ++r) ASSERT_EQ(env.NextStep(false, 0.0), std::pow(r / 10.0, 1.2 * 1.2)) << r;
+    EXPECT_EQ(env.GetStage(), kStageSustain);
+
+    // Without retrigger an onset waits at the current level and resumes the attack from there.
+    ADSREnvelope hold;
+    hold.SetAttackTime(0.0, 100000); // 1000 samples
+    hold.SetAttackSpeed(1.0);
+    hold.SetDecayTime(0.0, 1000);
+    hold.SetSustainLevel(1.0);
+    hold.SetReTrig(false);
+    hold.SetNoteOffTime(0.0, 1000);
+    hold.SetWaitTime(3);
+    hold.SetStage(kStageAttack);
+    for (int k = 0; k < 400; ++k) hold.NextStep(false, 0.0);
+    const double level = hold.GetLevel();
+    ASSERT_EQ(level, 399.0 / 1000.0);
+    EXPECT_EQ(hold.NextStep(true, 0.0), level);
+    EXPECT_EQ(hold.NextStep(false, 0.0), level);
+    EXPECT_EQ(hold.NextStep(false, 0.0), level); // third wait sample ends the wait
+    const int resume = static_cast<int>(1000.0 / 1.0 * std::log((std::exp(1.0) - 1.0) * level + 1.0));
+    EXPECT_EQ(hold.GetStage(), kStageAttack);
+    EXPECT_EQ(hold.GetStep(), resume);
+    EXPECT_EQ(hold.NextStep(false, 0.0), resume / 1000.0);
+}
+
+TEST(ADSREnvelope, SetNextStageTransitions) {
+    ADSREnvelope env; // decay 10000 samples
+    env.SetStage(kStageAttack);
+    env.SetNextStage();
+    EXPECT_EQ(env.GetStage(), kStageDecay);
+    env.SetNextStage();
+    EXPECT_EQ(env.GetStage(), kStageSustain);
+    env.SetNextStage();
+    EXPECT_EQ(env.GetStage(), kStageRelease);
+    env.SetNextStage();
+    EXPECT_EQ(env.GetStage(), kStageIdle);
+    EXPECT_EQ(env.GetLevel(), 1.0);
+    env.SetNextStage();
+    EXPECT_EQ(env.GetStage(), kStageIdle);
+    EXPECT_EQ(env.GetLevel(), 0.0);
+    env.SetStage(kStageNoteOff);
+    env.SetNextStage();
+    EXPECT_EQ(env.GetStage(), kStageWait);
+    env.SetNextStage();
+    EXPECT_EQ(env.GetStage(), kStageAttack);
+    EXPECT_EQ(env.GetStep(), 0);
+    env.SetDecayTime(0.0, 44100);
+    env.SetNextStage();
+    EXPECT_EQ(env.GetStage(), kStageSustain);
+}
