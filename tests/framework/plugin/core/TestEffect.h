@@ -1,0 +1,93 @@
+#pragma once
+// A plug-in object shaped like the Tidebloom effect (five parameters, "1-1 2-2", six preset slots) that
+// records what the base calls on it: parameter changes, host notifications and MIDI sends. It exposes
+// the base's protected fields to the tests.
+#include <string>
+#include <vector>
+
+#include "framework/plugin/IEffectBase.h"
+
+namespace testfx {
+
+enum { kSensitivity = 0, kTime, kDepth, kVol, kOnOff, kNumParams };
+
+class TestEffect : public IEffectBase {
+public:
+    explicit TestEffect(const char* channelIO = "1-1 2-2", int nParams = kNumParams, int nPresets = 6)
+        : IEffectBase(nParams, channelIO, nPresets, "Tidebloom", "", "vendrilax", 0x10000, 0x54626C6D,
+                      0x56647278, 0, false, false, false, kAPIVST2) {
+        if (nParams == kNumParams) {
+            GetParam(kSensitivity)->InitDouble("Sensitivity", 0.7, 0.0, 1.0, 0.001, "", "", 1.0);
+            GetParam(kTime)->InitDouble("Time", 0.5, 0.0, 1.0, 0.001, "", "", 1.0);
+            GetParam(kDepth)->InitDouble("Depth", 0.75, 0.0, 1.0, 0.001, "", "", 1.0);
+            GetParam(kVol)->InitDouble("Vol", 1.0, 0.0, 2.0, 0.001, "", "", 1.0);
+            GetParam(kOnOff)->InitInt("OnOff", 1, 0, 1, "", "");
+        }
+    }
+
+    // The six factory presets of the effect.
+    void MakeFactoryPresets() {
+        MakePreset("Init", 0.7, 0.5, 0.75, 1.0, 1);
+        MakePreset("Swell on Accent", 0.5, 0.5, 0.75, 1.0, 1);
+        MakePreset("Funked Swell", 0.35, 0.431, 0.5, 1.0, 1);
+        MakePreset("Arpeggio", 0.676, 0.433, 1.0, 1.0, 1);
+        MakePreset("Long Ambient Chords", 0.44, 0.612, 1.0, 1.0, 1);
+        MakePreset("Before Overdrive", 0.5, 0.772, 1.0, 1.0, 1);
+    }
+
+    void OnParamChange(int paramIdx) override {
+        IEffectBase::OnParamChange(paramIdx);
+        mEvents.push_back("change " + std::to_string(paramIdx));
+        if (mCheckLockHeld) mLockHeldEachTime = mLockHeldEachTime && LockHeldElsewhere();
+    }
+    void InformHostOfParamChange(int paramIdx, double normalizedValue) override {
+        mInformed.emplace_back(paramIdx, normalizedValue);
+        mEvents.push_back("inform " + std::to_string(paramIdx));
+        if (mCheckLockHeld) mLockHeldEachTime = mLockHeldEachTime && LockHeldElsewhere();
+    }
+    bool SendMidiMsg(IMidiMsg* pMsg) override {
+        mSent.push_back(*pMsg);
+        return mSendResults.empty() ? true : mSendResults[(mSent.size() - 1) % mSendResults.size()];
+    }
+    double GetTempo() override { return mTempo; }
+    EHost GetHost() override {
+        ++mGetHostCalls;
+        return IEffectBase::GetHost();
+    }
+    void PresetsChangedByHost() override { ++mPresetsChanged; }
+
+    // True when another thread cannot take the plug-in mutex right now (this thread holds it).
+    bool LockHeldElsewhere();
+
+    using IEffectBase::mBlockSize;
+    using IEffectBase::mChannelIO;
+    using IEffectBase::mCurrentPresetIdx;
+    using IEffectBase::mHost;
+    using IEffectBase::mHostVersion;
+    using IEffectBase::mInChannels;
+    using IEffectBase::mInData;
+    using IEffectBase::mOutChannels;
+    using IEffectBase::mOutData;
+    using IEffectBase::mPresets;
+
+    std::vector<std::string> mEvents;
+    std::vector<std::pair<int, double>> mInformed;
+    std::vector<IMidiMsg> mSent;
+    std::vector<bool> mSendResults;
+    double mTempo = 0.0;
+    int mGetHostCalls = 0;
+    int mPresetsChanged = 0;
+    bool mCheckLockHeld = false;
+    bool mLockHeldEachTime = true;
+};
+
+// Parameter values in index order.
+std::vector<double> Values(const IEffectBase& fx);
+// Sets plain values in index order.
+void SetValues(IEffectBase& fx, const std::vector<double>& values);
+// The chunk's bytes.
+std::vector<uint8_t> Bytes(const ByteChunk& chunk);
+// Little-endian bytes of a double, written out by hand from its IEEE 754 bit pattern.
+std::vector<uint8_t> LE64(uint64_t bits);
+
+} // namespace testfx
