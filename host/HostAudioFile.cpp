@@ -1,0 +1,208 @@
+#include "host/HostAudioFile.h"
+
+#include "host/HostText.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+bool HostReadAudio(const std::string& path, HostAudio& out, std::string& err) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        err = HostFormat("cannot open '%s': %s", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        err = HostFormat("cannot read '%s': not a regular file", path.c_str());
+        return false;
+    }
+    SF_INFO info{};
+    SNDFILE* snd = sf_open(path.c_str(), SFM_READ, &info);
+    if (!snd) {
+        err = HostFormat("cannot read '%s' as audio: %s", path.c_str(), sf_strerror(nullptr));
+        return false;
+    }
+    if (info.channels < 1 || info.channels > kHostMaxChannels) {
+        sf_close(snd);
+        err = HostFormat("cannot use '%s': %d channels (1 to %d are supported)", path.c_str(), info.channels,
+                         kHostMaxChannels);
+        return false;
+    }
+    if (info.samplerate < kHostMinSampleRate || info.samplerate > kHostMaxSampleRate) {
+        sf_close(snd);
+        err = HostFormat("cannot use '%s': sample rate %d Hz (%d to %d Hz are supported)", path.c_str(),
+                         info.samplerate, kHostMinSampleRate, kHostMaxSampleRate);
+        return false;
+    }
+    HostAudio a;
+    a.sampleRate = info.samplerate;
+    a.subtype = info.format & SF_FORMAT_SUBMASK;
+    a.channels.assign(static_cast<size_t>(info.channels), {});
+    // Read in pieces until the end rather than trusting the announced length.
+    const sf_count_t piece = 16384;
+    std::vector<double> buf(static_cast<size_t>(piece) * static_cast<size_t>(info.channels));
+    for (;;) {
+        sf_count_t n = sf_readf_double(snd, buf.data(), piece);
+        if (n <= 0) break;
+        for (int c = 0; c < info.channels; ++c) {
+            std::vector<double>& ch = a.channels[static_cast<size_t>(c)];
+            size_t base = ch.size();
+            ch.resize(base + static_cast<size_t>(n));
+            for (sf_count_t f = 0; f < n; ++f)
+                ch[base + static_cast<size_t>(f)] = buf[static_cast<size_t>(f * info.channels + c)];
+        }
+    }
+    int e = sf_error(snd);
+    sf_close(snd);
+    if (e != SF_ERR_NO_ERROR) {
+        err = HostFormat("cannot read '%s': %s", path.c_str(), sf_error_number(e));
+        return false;
+    }
+    out = std::move(a);
+    return true;
+}
+
+int HostSampleFormatFromName(const std::string& name) {
+    if (name == "pcm16") return SF_FORMAT_PCM_16;
+    if (name == "pcm24") return SF_FORMAT_PCM_24;
+    if (name == "pcm32") return SF_FORMAT_PCM_32;
+    if (name == "float") return SF_FORMAT_FLOAT;
+    if (name == "double") return SF_FORMAT_DOUBLE;
+    if (name == "vorbis") return SF_FORMAT_VORBIS;
+    return 0;
+}
+
+int HostContainerFromPath(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return 0;
+    std::string ext = path.substr(dot + 1);
+    if (HostEqualsNoCase(ext, "wav")) return SF_FORMAT_WAV;
+    if (HostEqualsNoCase(ext, "flac")) return SF_FORMAT_FLAC;
+    if (HostEqualsNoCase(ext, "ogg") || HostEqualsNoCase(ext, "oga")) return SF_FORMAT_OGG;
+    if (HostEqualsNoCase(ext, "aif") || HostEqualsNoCase(ext, "aiff")) return SF_FORMAT_AIFF;
+    return 0;
+}
+
+static const char* SampleFormatName(int subtype) {
+    switch (subtype) {
+    case SF_FORMAT_PCM_16:
+        return "pcm16";
+    case SF_FORMAT_PCM_24:
+        return "pcm24";
+    case SF_FORMAT_PCM_32:
+        return "pcm32";
+    case SF_FORMAT_FLOAT:
+        return "float";
+    case SF_FORMAT_DOUBLE:
+        return "double";
+    case SF_FORMAT_VORBIS:
+        return "vorbis";
+    default:
+        return "this";
+    }
+}
+
+HostAudioWriter::~HostAudioWriter() {
+    Close();
+}
+
+void HostAudioWriter::Close() {
+    if (mSnd) {
+        sf_close(static_cast<SNDFILE*>(mSnd));
+        mSnd = nullptr;
+    }
+}
+
+bool HostAudioWriter::Open(const std::string& path, int sampleRate, int numChannels, int sampleFormat,
+                           int preferredFormat, std::string& err) {
+    int container = HostContainerFromPath(path);
+    if (container == 0) {
+        err =
+            HostFormat("cannot tell the audio format of '%s' (use .wav, .flac, .ogg or .aiff)", path.c_str());
+        return false;
+    }
+    SF_INFO info{};
+    info.samplerate = sampleRate;
+    info.channels = numChannels;
+    int subtype = sampleFormat;
+    if (subtype != 0) {
+        info.format = container | subtype;
+        if (!sf_format_check(&info)) {
+            err = HostFormat("'%s' cannot hold %s samples", path.c_str(), SampleFormatName(subtype));
+            return false;
+        }
+    } else {
+        // The source's own sample format when the container takes it, else the container's usual one.
+        const int fallbacks[] = {preferredFormat, SF_FORMAT_PCM_24, SF_FORMAT_PCM_16, SF_FORMAT_VORBIS};
+        for (int candidate : fallbacks) {
+            if (candidate == 0) continue;
+            info.format = container | candidate;
+            if (sf_format_check(&info)) {
+                subtype = candidate;
+                break;
+            }
+        }
+        if (subtype == 0) {
+            err = HostFormat("'%s' cannot hold %d channels at %d Hz", path.c_str(), numChannels, sampleRate);
+            return false;
+        }
+    }
+    if (!sf_format_check(&info)) {
+        err = HostFormat("'%s' cannot hold %d channels at %d Hz", path.c_str(), numChannels, sampleRate);
+        return false;
+    }
+    if (!mFile.Create(path, err)) return false;
+    SNDFILE* snd = sf_open_fd(mFile.Descriptor(), SFM_WRITE, &info, SF_FALSE);
+    if (!snd) {
+        err = HostFormat("cannot write '%s': %s", path.c_str(), sf_strerror(nullptr));
+        return false;
+    }
+    sf_command(snd, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    mSnd = snd;
+    mPath = path;
+    mChannels = numChannels;
+    mSubtype = subtype;
+    return true;
+}
+
+bool HostAudioWriter::Write(const double* const* channels, int frames, std::string& err) {
+    if (!mSnd) {
+        err = HostFormat("cannot write '%s': not open", mPath.c_str());
+        return false;
+    }
+    if (frames <= 0) return true;
+    mInterleaved.resize(static_cast<size_t>(frames) * static_cast<size_t>(mChannels));
+    for (int f = 0; f < frames; ++f)
+        for (int c = 0; c < mChannels; ++c)
+            mInterleaved[static_cast<size_t>(f) * static_cast<size_t>(mChannels) + static_cast<size_t>(c)] =
+                channels[c][f];
+    sf_count_t n = sf_writef_double(static_cast<SNDFILE*>(mSnd), mInterleaved.data(), frames);
+    if (n != frames) {
+        err = HostFormat("cannot write '%s': %s", mPath.c_str(), sf_strerror(static_cast<SNDFILE*>(mSnd)));
+        return false;
+    }
+    return true;
+}
+
+bool HostAudioWriter::Commit(std::string& err) {
+    if (!mSnd) {
+        err = HostFormat("cannot write '%s': not open", mPath.c_str());
+        return false;
+    }
+    SNDFILE* snd = static_cast<SNDFILE*>(mSnd);
+    sf_write_sync(snd);
+    int e = sf_error(snd);
+    // sf_close writes the final header and the last encoded data (FLAC, Vorbis) before it reports.
+    int closeResult = sf_close(snd);
+    mSnd = nullptr;
+    if (e != SF_ERR_NO_ERROR || closeResult != 0) {
+        err = HostFormat("cannot write '%s': %s", mPath.c_str(),
+                         sf_error_number(e != SF_ERR_NO_ERROR ? e : closeResult));
+        return false;
+    }
+    return mFile.Commit(err);
+}

@@ -1,0 +1,434 @@
+#include "host/HostCommandLine.h"
+
+#include "host/HostAudioFile.h"
+#include "host/HostDemoPhrase.h"
+#include "host/HostInfo.h"
+#include "host/HostPlugin.h"
+#include "host/HostPresets.h"
+#include "host/HostProgress.h"
+#include "host/HostRender.h"
+#include "host/HostText.h"
+
+#include <chrono>
+#include <sndfile.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* kProgram = "tidebloom-host";
+constexpr double kMaxTailSeconds = 3600.0;
+constexpr double kMaxPhraseSeconds = 600.0;
+
+// Walks argv, splitting "--name=value" and taking a separate value when an option needs one.
+class ArgReader {
+public:
+    ArgReader(int argc, const char* const* argv) : mArgc(argc), mArgv(argv) {}
+    bool Done() const { return mNext >= mArgc; }
+    std::string Next() { return mArgv[mNext++]; }
+    // The value of option name (from "=value" or the next argument).
+    bool Value(const std::string& name, const std::string* inlineValue, std::string& value,
+               std::string& err) {
+        if (inlineValue) {
+            value = *inlineValue;
+            return true;
+        }
+        if (Done()) {
+            err = HostFormat("option %s needs a value", name.c_str());
+            return false;
+        }
+        value = Next();
+        return true;
+    }
+
+private:
+    int mArgc;
+    const char* const* mArgv;
+    int mNext = 1;
+};
+
+bool IntValue(const std::string& name, const std::string& text, long long lo, long long hi, int& out,
+              std::string& err) {
+    long long v = 0;
+    if (!HostParseInt(text, lo, hi, v)) {
+        err = HostFormat("%s takes a whole number from %lld to %lld, not '%s'", name.c_str(), lo, hi,
+                         text.c_str());
+        return false;
+    }
+    out = static_cast<int>(v);
+    return true;
+}
+
+bool DoubleValue(const std::string& name, const std::string& text, double lo, double hi, double& out,
+                 std::string& err) {
+    double v = 0.0;
+    if (!HostParseDouble(text, v) || v < lo || v > hi) {
+        err = HostFormat("%s takes a number from %g to %g, not '%s'", name.c_str(), lo, hi, text.c_str());
+        return false;
+    }
+    out = v;
+    return true;
+}
+
+bool TimeSignature(const std::string& text, int& num, int& den, std::string& err) {
+    size_t slash = text.find('/');
+    long long n = 0, d = 0;
+    if (slash != std::string::npos && HostParseInt(text.substr(0, slash), 1, 64, n) &&
+        HostParseInt(text.substr(slash + 1), 1, 64, d) && (d & (d - 1)) == 0) {
+        num = static_cast<int>(n);
+        den = static_cast<int>(d);
+        return true;
+    }
+    err = HostFormat("--time-signature takes N/D (for example 3/4), not '%s'", text.c_str());
+    return false;
+}
+
+void PrintError(std::FILE* err, const std::string& message) {
+    std::fprintf(err, "%s: error: %s\n", kProgram, message.c_str());
+}
+
+int RunInfo(const HostCommand& cmd, std::FILE* out, std::FILE* errOut) {
+    std::string err;
+    std::unique_ptr<HostPlugin> plugin = HostPlugin::Load(cmd.plugin, err);
+    if (!plugin) {
+        PrintError(errOut, err);
+        return 1;
+    }
+    // Like a host about to play: a sample rate and a block size right after opening.
+    plugin->SetSampleRate(44100.0);
+    plugin->SetBlockSize(512);
+    HostInfo info;
+    HostCollectInfo(*plugin, info);
+    std::string text = cmd.json ? HostFormatInfoJson(info) : HostFormatInfoText(info);
+    std::fputs(text.c_str(), out);
+    return 0;
+}
+
+int RunPhrase(const HostCommand& cmd, std::FILE* out, std::FILE* errOut) {
+    std::string err;
+    std::vector<std::vector<double>> phrase = HostSynthesizeDemoPhrase(cmd.phraseRate, cmd.phraseSeconds);
+    HostAudioWriter writer;
+    int format = cmd.sampleFormat.empty() ? SF_FORMAT_PCM_24 : HostSampleFormatFromName(cmd.sampleFormat);
+    if (!writer.Open(cmd.output, cmd.phraseRate, 2, format, 0, err)) {
+        PrintError(errOut, err);
+        return 1;
+    }
+    const double* ptrs[2] = {phrase[0].data(), phrase[1].data()};
+    if (!writer.Write(ptrs, static_cast<int>(phrase[0].size()), err) || !writer.Commit(err)) {
+        PrintError(errOut, err);
+        return 1;
+    }
+    if (!cmd.quiet)
+        std::fprintf(out, "%s: wrote the demo phrase to '%s': %.2f s, %d Hz, stereo, %zu notes\n", kProgram,
+                     cmd.output.c_str(), static_cast<double>(phrase[0].size()) / cmd.phraseRate,
+                     cmd.phraseRate, HostDemoNotes().size());
+    return 0;
+}
+
+int RunRender(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
+              const volatile std::sig_atomic_t* cancel) {
+    std::string err;
+    auto fail = [&](const std::string& message) {
+        PrintError(errOut, message);
+        return 1;
+    };
+    HostAudio input;
+    if (!HostReadAudio(cmd.input, input, err)) return fail(err);
+    std::unique_ptr<HostPlugin> plugin = HostPlugin::Load(cmd.plugin, err);
+    if (!plugin) return fail(err);
+    AEffect* e = plugin->Effect();
+
+    HostChannelPlan plan;
+    if (!HostPlanChannels(input.NumChannels(), e->numInputs, e->numOutputs, cmd.monoInput, cmd.outputChannels,
+                          plan, err))
+        return fail(err);
+    HostRenderOptions options;
+    options.blockSize = cmd.blockSize;
+    options.maxBlockSize = cmd.maxBlockSize;
+    options.doublePrecision = cmd.doublePrecision;
+    options.compensateLatency = cmd.compensateLatency;
+    options.tailFrames = static_cast<int64_t>(cmd.tailSeconds * input.sampleRate + 0.5);
+    options.monoInput = cmd.monoInput;
+    options.outputChannels = cmd.outputChannels;
+    options.tempo = cmd.tempo;
+    options.timeSigNumerator = cmd.timeSigNumerator;
+    options.timeSigDenominator = cmd.timeSigDenominator;
+    options.cancel = cancel;
+    if (!HostPrepareRender(*plugin, input.sampleRate, options, plan, err)) return fail(err);
+
+    // State: the bank first, then the program chosen from it, then a program file, then single values.
+    if (!cmd.loadFxb.empty() && !HostLoadBankFile(*plugin, cmd.loadFxb, err)) return fail(err);
+    if (!cmd.program.empty()) {
+        int index = 0;
+        if (!HostFindProgram(*plugin, cmd.program, index, err)) return fail(err);
+        HostSelectProgram(*plugin, index);
+    }
+    if (!cmd.loadFxp.empty() && !HostLoadProgramFile(*plugin, cmd.loadFxp, err)) return fail(err);
+    for (const std::string& a : cmd.assignments)
+        if (!HostApplyAssignment(*plugin, a, err)) return fail(err);
+    if (!cmd.saveFxp.empty() && !HostSaveProgramFile(*plugin, cmd.saveFxp, err)) return fail(err);
+    if (!cmd.saveFxb.empty() && !HostSaveBankFile(*plugin, cmd.saveFxb, err)) return fail(err);
+
+    HostAudioWriter writer;
+    int format = cmd.sampleFormat.empty() ? 0 : HostSampleFormatFromName(cmd.sampleFormat);
+    if (!writer.Open(cmd.output, input.sampleRate, static_cast<int>(plan.outputSource.size()), format,
+                     input.subtype, err))
+        return fail(err);
+    HostFileSink sink(writer);
+    HostProgress progress(errOut, cmd.progress && !cmd.quiet && isatty(fileno(errOut)));
+    options.progress = [&progress](int64_t done, int64_t total) { progress.Update(done, total); };
+
+    std::string programName = plugin->ProgramName();
+    HostRenderResult result;
+    auto begin = std::chrono::steady_clock::now();
+    bool ok = HostRender(*plugin, input, sink, options, plan, result, err);
+    double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    progress.Finish();
+    if (!ok) return fail(err);
+    if (!writer.Commit(err)) return fail(err);
+    if (!cmd.quiet) {
+        double seconds = static_cast<double>(result.outputFrames) / input.sampleRate;
+        std::string name = plugin->EffectName();
+        std::fprintf(
+            out,
+            "%s: '%s' -> '%s' through %s%s%s%s: %lld frames at %d Hz, %d -> %d channels, %s precision, "
+            "latency %d samples (%s), %.2f s of audio in %.3f s, %.1fx real time\n",
+            kProgram, cmd.input.c_str(), cmd.output.c_str(), name.empty() ? "the plug-in" : name.c_str(),
+            programName.empty() ? "" : " (program '", programName.c_str(), programName.empty() ? "" : "')",
+            static_cast<long long>(result.outputFrames), input.sampleRate, input.NumChannels(),
+            result.outputChannels, cmd.doublePrecision ? "double" : "single", result.latency,
+            result.latencyChanged ? "changed while rendering, output not aligned"
+            : result.compensated  ? "compensated"
+                                  : "not compensated",
+            seconds, wall, HostRealTimeFactor(result.processedFrames, input.sampleRate, wall));
+    }
+    return 0;
+}
+
+} // namespace
+
+const char* HostUsageText() {
+    return "usage:\n"
+           "  tidebloom-host info PLUGIN.so [--json]\n"
+           "  tidebloom-host render PLUGIN.so -i IN -o OUT [options]\n"
+           "  tidebloom-host phrase -o OUT [--seconds S] [--rate HZ]\n"
+           "\n"
+           "render options:\n"
+           "  -i, --input FILE          audio file to process (WAV, FLAC, OGG, AIFF, ...)\n"
+           "  -o, --output FILE         result; the format follows the extension (.wav .flac .ogg .aiff)\n"
+           "  --set NAME=VALUE          set a parameter by name or index to a normalised value 0..1\n"
+           "                            or to a text it displays (repeatable)\n"
+           "  --program N|NAME          select a program by index or name\n"
+           "  --block N                 frames per audio callback (default 512)\n"
+           "  --max-block N             largest block announced to the plug-in (default: --block)\n"
+           "  --double, --float         double or single precision processing (default single)\n"
+           "  --no-latency-compensation keep the plug-in's latency at the start of the output\n"
+           "  --tail SECONDS            render this much more after the end of the input\n"
+           "  --mono-input              narrow the plug-in to one input (mono files)\n"
+           "  --channels N              channels of the output file (default: the plug-in's outputs)\n"
+           "  --sample-format F         pcm16, pcm24, pcm32, float, double or vorbis\n"
+           "                            (default: the input's, if the output format takes it)\n"
+           "  --load-fxb FILE           load a bank file before the program is chosen\n"
+           "  --load-fxp FILE           load a program file into the current program\n"
+           "  --save-fxp FILE           save the current program once everything is set\n"
+           "  --save-fxb FILE           save all programs once everything is set\n"
+           "  --tempo BPM               tempo reported to the plug-in (default 120)\n"
+           "  --time-signature N/D      time signature reported to the plug-in (default 4/4)\n"
+           "  --no-progress             no progress bar\n"
+           "  -q, --quiet               no progress bar and no summary\n";
+}
+
+bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, std::string& err) {
+    HostCommand c;
+    ArgReader args(argc, argv);
+    if (args.Done()) {
+        err = "no command given (info, render or phrase; see --help)";
+        return false;
+    }
+    std::string command = args.Next();
+    if (command == "-h" || command == "--help" || command == "help") {
+        cmd = c;
+        cmd.kind = HostCommand::kHelp;
+        return true;
+    }
+    if (command == "--version") {
+        cmd = c;
+        cmd.kind = HostCommand::kVersion;
+        return true;
+    }
+    if (command == "info") {
+        c.kind = HostCommand::kInfo;
+    } else if (command == "render") {
+        c.kind = HostCommand::kRender;
+    } else if (command == "phrase") {
+        c.kind = HostCommand::kPhrase;
+    } else {
+        err = HostFormat("unknown command '%s' (info, render or phrase; see --help)", command.c_str());
+        return false;
+    }
+
+    while (!args.Done()) {
+        std::string arg = args.Next();
+        std::string name = arg, inlineText;
+        const std::string* inlineValue = nullptr;
+        if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
+            size_t eq = arg.find('=');
+            if (eq != std::string::npos) {
+                name = arg.substr(0, eq);
+                inlineText = arg.substr(eq + 1);
+                inlineValue = &inlineText;
+            }
+        }
+        std::string v;
+        auto value = [&]() { return args.Value(name, inlineValue, v, err); };
+        auto flag = [&]() {
+            if (inlineValue) err = HostFormat("option %s takes no value", name.c_str());
+            return inlineValue == nullptr;
+        };
+        const bool isRender = c.kind == HostCommand::kRender;
+        const bool isPhrase = c.kind == HostCommand::kPhrase;
+        if (arg.empty() || arg[0] != '-' || arg == "-") {
+            if (c.kind == HostCommand::kPhrase || !c.plugin.empty()) {
+                err = HostFormat("unexpected argument '%s'", arg.c_str());
+                return false;
+            }
+            c.plugin = arg;
+        } else if (name == "-h" || name == "--help") {
+            c.kind = HostCommand::kHelp;
+            cmd = c;
+            return true;
+        } else if (name == "--json" && c.kind == HostCommand::kInfo) {
+            if (!flag()) return false;
+            c.json = true;
+        } else if ((name == "-o" || name == "--output") && (isRender || isPhrase)) {
+            if (!value()) return false;
+            c.output = v;
+        } else if (name == "-q" || name == "--quiet") {
+            if (!flag()) return false;
+            c.quiet = true;
+        } else if (name == "--sample-format" && (isRender || isPhrase)) {
+            if (!value()) return false;
+            if (HostSampleFormatFromName(v) == 0) {
+                err =
+                    HostFormat("--sample-format takes pcm16, pcm24, pcm32, float, double or vorbis, not '%s'",
+                               v.c_str());
+                return false;
+            }
+            c.sampleFormat = v;
+        } else if (name == "--seconds" && isPhrase) {
+            if (!value() || !DoubleValue(name, v, 0.001, kMaxPhraseSeconds, c.phraseSeconds, err))
+                return false;
+        } else if (name == "--rate" && isPhrase) {
+            if (!value() || !IntValue(name, v, 8000, 192000, c.phraseRate, err)) return false;
+        } else if (!isRender) {
+            err = HostFormat("unknown option '%s' for %s", name.c_str(), command.c_str());
+            return false;
+        } else if (name == "-i" || name == "--input") {
+            if (!value()) return false;
+            c.input = v;
+        } else if (name == "--set") {
+            if (!value()) return false;
+            if (v.find('=') == std::string::npos || v[0] == '=') {
+                err = HostFormat("--set takes NAME=VALUE, not '%s'", v.c_str());
+                return false;
+            }
+            c.assignments.push_back(v);
+        } else if (name == "--program") {
+            if (!value()) return false;
+            if (v.empty()) {
+                err = "--program needs an index or a name";
+                return false;
+            }
+            c.program = v;
+        } else if (name == "--block") {
+            if (!value() || !IntValue(name, v, 1, kHostMaxBlockSize, c.blockSize, err)) return false;
+        } else if (name == "--max-block") {
+            if (!value() || !IntValue(name, v, 1, kHostMaxBlockSize, c.maxBlockSize, err)) return false;
+        } else if (name == "--double") {
+            if (!flag()) return false;
+            c.doublePrecision = true;
+        } else if (name == "--float") {
+            if (!flag()) return false;
+            c.doublePrecision = false;
+        } else if (name == "--no-latency-compensation") {
+            if (!flag()) return false;
+            c.compensateLatency = false;
+        } else if (name == "--latency-compensation") {
+            if (!flag()) return false;
+            c.compensateLatency = true;
+        } else if (name == "--tail") {
+            if (!value() || !DoubleValue(name, v, 0.0, kMaxTailSeconds, c.tailSeconds, err)) return false;
+        } else if (name == "--mono-input") {
+            if (!flag()) return false;
+            c.monoInput = true;
+        } else if (name == "--channels") {
+            if (!value() || !IntValue(name, v, 1, kHostMaxChannels, c.outputChannels, err)) return false;
+        } else if (name == "--load-fxp" || name == "--load-fxb" || name == "--save-fxp" ||
+                   name == "--save-fxb") {
+            if (!value()) return false;
+            if (v.empty()) {
+                err = HostFormat("%s needs a file name", name.c_str());
+                return false;
+            }
+            std::string& slot = name == "--load-fxp"   ? c.loadFxp
+                                : name == "--load-fxb" ? c.loadFxb
+                                : name == "--save-fxp" ? c.saveFxp
+                                                       : c.saveFxb;
+            slot = v;
+        } else if (name == "--tempo") {
+            if (!value() || !DoubleValue(name, v, 1.0, 999.0, c.tempo, err)) return false;
+        } else if (name == "--time-signature") {
+            if (!value() || !TimeSignature(v, c.timeSigNumerator, c.timeSigDenominator, err)) return false;
+        } else if (name == "--no-progress") {
+            if (!flag()) return false;
+            c.progress = false;
+        } else {
+            err = HostFormat("unknown option '%s' for %s", name.c_str(), command.c_str());
+            return false;
+        }
+    }
+
+    if (c.kind != HostCommand::kPhrase && c.plugin.empty()) {
+        err = HostFormat("%s needs the plug-in's .so file", command.c_str());
+        return false;
+    }
+    if (c.kind == HostCommand::kRender && c.input.empty()) {
+        err = "render needs an input file (-i FILE)";
+        return false;
+    }
+    if ((c.kind == HostCommand::kRender || c.kind == HostCommand::kPhrase) && c.output.empty()) {
+        err = HostFormat("%s needs an output file (-o FILE)", command.c_str());
+        return false;
+    }
+    if (c.kind == HostCommand::kRender && c.maxBlockSize > 0 && c.blockSize > c.maxBlockSize) {
+        err = HostFormat("block size %d is above the announced largest block of %d", c.blockSize,
+                         c.maxBlockSize);
+        return false;
+    }
+    cmd = c;
+    return true;
+}
+
+int HostRunCommandLine(int argc, const char* const* argv, std::FILE* out, std::FILE* err,
+                       const volatile std::sig_atomic_t* cancel) {
+    HostCommand cmd;
+    std::string why;
+    if (!HostParseCommandLine(argc, argv, cmd, why)) {
+        PrintError(err, why);
+        return 2;
+    }
+    switch (cmd.kind) {
+    case HostCommand::kHelp:
+        std::fputs(HostUsageText(), out);
+        return 0;
+    case HostCommand::kVersion:
+        std::fprintf(out, "%s 1.0.0\n", kProgram);
+        return 0;
+    case HostCommand::kInfo:
+        return RunInfo(cmd, out, err);
+    case HostCommand::kRender:
+        return RunRender(cmd, out, err, cancel);
+    case HostCommand::kPhrase:
+        return RunPhrase(cmd, out, err);
+    }
+    return 2;
+}

@@ -1,0 +1,270 @@
+#include "host/HostRender.h"
+
+#include "host/HostText.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Largest latency taken at its word; more is treated as a broken record.
+constexpr int kMaxLatency = 1 << 24;
+// Precision values of effSetProcessPrecision.
+constexpr intptr_t kProcessPrecision32 = 0;
+constexpr intptr_t kProcessPrecision64 = 1;
+
+int ArrangementType(int channels) {
+    if (channels == 0) return kSpeakerArrEmpty;
+    if (channels == 1) return kSpeakerArrMono;
+    if (channels == 2) return kSpeakerArrStereo;
+    return kSpeakerArrUserDefined;
+}
+
+// A speaker arrangement record with room for every channel (the interface declares eight).
+std::vector<uint8_t> MakeArrangement(int channels) {
+    size_t speakers = static_cast<size_t>(std::max(channels, 8));
+    std::vector<uint8_t> bytes(
+        offsetof(VstSpeakerArrangement, speakers) + speakers * sizeof(VstSpeakerProperties), 0);
+    int32_t type = ArrangementType(channels);
+    int32_t count = channels;
+    std::memcpy(bytes.data() + offsetof(VstSpeakerArrangement, type), &type, 4);
+    std::memcpy(bytes.data() + offsetof(VstSpeakerArrangement, numChannels), &count, 4);
+    return bytes;
+}
+
+} // namespace
+
+bool HostMemorySink::Write(const double* const* channels, int frames, std::string& err) {
+    (void)err;
+    for (size_t c = 0; c < mChannels.size(); ++c)
+        mChannels[c].insert(mChannels[c].end(), channels[c], channels[c] + frames);
+    return true;
+}
+
+bool HostPlanChannels(int fileChannels, int pluginInputs, int pluginOutputs, bool monoInput,
+                      int outputChannels, HostChannelPlan& plan, std::string& err) {
+    HostChannelPlan p;
+    if (pluginOutputs <= 0) {
+        err = "the plug-in has no audio outputs";
+        return false;
+    }
+    p.inputSource.assign(static_cast<size_t>(std::max(pluginInputs, 0)), HostChannelPlan::kSilence);
+    if (monoInput) {
+        if (fileChannels != 1) {
+            err = HostFormat("--mono-input needs a mono input file (this one has %d channels)", fileChannels);
+            return false;
+        }
+        if (pluginInputs < 1) {
+            err = "--mono-input: the plug-in has no audio inputs";
+            return false;
+        }
+        p.inputSource[0] = 0;
+        p.narrowToMono = pluginInputs > 1;
+    } else if (pluginInputs > 0) {
+        if (fileChannels == 1) {
+            // A mono file feeds every input.
+            std::fill(p.inputSource.begin(), p.inputSource.end(), 0);
+        } else if (pluginInputs == 1) {
+            p.inputSource[0] = HostChannelPlan::kMix;
+        } else if (fileChannels <= pluginInputs) {
+            for (int c = 0; c < fileChannels; ++c) p.inputSource[static_cast<size_t>(c)] = c;
+        } else {
+            err = HostFormat("the input has %d channels, the plug-in takes %d", fileChannels, pluginInputs);
+            return false;
+        }
+    }
+    int outs = outputChannels > 0 ? outputChannels : pluginOutputs;
+    if (outs > kHostMaxChannels) {
+        err = HostFormat("%d output channels are too many (at most %d)", outs, kHostMaxChannels);
+        return false;
+    }
+    if (outs > pluginOutputs && pluginOutputs != 1) {
+        err = HostFormat("%d output channels asked for, the plug-in has %d outputs", outs, pluginOutputs);
+        return false;
+    }
+    for (int c = 0; c < outs; ++c) p.outputSource.push_back(pluginOutputs == 1 ? 0 : c);
+    plan = std::move(p);
+    return true;
+}
+
+bool HostPrepareRender(HostPlugin& plugin, int sampleRate, const HostRenderOptions& options,
+                       const HostChannelPlan& plan, std::string& err) {
+    AEffect* e = plugin.Effect();
+    int announced = options.maxBlockSize > 0 ? options.maxBlockSize : options.blockSize;
+    if (options.blockSize < 1 || options.blockSize > kHostMaxBlockSize || announced > kHostMaxBlockSize) {
+        err = HostFormat("block size %d is out of range (1 to %d)", std::max(options.blockSize, announced),
+                         kHostMaxBlockSize);
+        return false;
+    }
+    if (options.blockSize > announced) {
+        err = HostFormat("block size %d is above the announced largest block of %d", options.blockSize,
+                         announced);
+        return false;
+    }
+    if (options.doublePrecision) {
+        if (!(e->flags & effFlagsCanDoubleReplacing) || !e->processDoubleReplacing) {
+            err = "the plug-in does not process double precision";
+            return false;
+        }
+    } else if (!((e->flags & effFlagsCanReplacing) && e->processReplacing) && !e->process) {
+        err = "the plug-in has no single-precision audio callback";
+        return false;
+    }
+    plugin.SetSampleRate(sampleRate);
+    plugin.SetBlockSize(announced);
+    plugin.Dispatch(effSetProcessPrecision, 0,
+                    options.doublePrecision ? kProcessPrecision64 : kProcessPrecision32);
+    if (plan.narrowToMono) {
+        std::vector<uint8_t> in = MakeArrangement(1);
+        std::vector<uint8_t> out = MakeArrangement(e->numOutputs);
+        if (plugin.Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<intptr_t>(in.data()), out.data()) ==
+            0) {
+            err = "the plug-in does not accept a mono input arrangement";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool HostRender(HostPlugin& plugin, const HostAudio& input, HostAudioSink& sink,
+                const HostRenderOptions& options, const HostChannelPlan& plan, HostRenderResult& result,
+                std::string& err) {
+    AEffect* e = plugin.Effect();
+    const int numIn = e->numInputs;
+    const int numOut = e->numOutputs;
+    const int block = options.blockSize;
+    if (static_cast<int>(plan.inputSource.size()) != std::max(numIn, 0) || plan.outputSource.empty()) {
+        err = "the channel plan does not fit the plug-in";
+        return false;
+    }
+
+    plugin.Resume();
+    // Some plug-ins know their latency only once they have processed (and then send
+    // audioMasterIOChanged): it is read again after every block, before that block is written.
+    auto implausible = [e, &err]() {
+        if (e->initialDelay <= kMaxLatency) return false;
+        err = HostFormat("the plug-in reports an implausible latency of %d samples", e->initialDelay);
+        return true;
+    };
+    if (implausible()) {
+        plugin.Suspend();
+        return false;
+    }
+    int latency = std::max(e->initialDelay, 0);
+    const int64_t inFrames = input.NumFrames();
+    const int64_t outFrames = inFrames + options.tailFrames;
+
+    // Buffers in the precision of the callback; at least one pointer so that no array is empty.
+    std::vector<std::vector<float>> inF, outF;
+    std::vector<std::vector<double>> inD, outD(static_cast<size_t>(numOut), std::vector<double>(block));
+    std::vector<float*> inPtrF(static_cast<size_t>(std::max(numIn, 1)), nullptr);
+    std::vector<float*> outPtrF(static_cast<size_t>(std::max(numOut, 1)), nullptr);
+    std::vector<double*> inPtrD(static_cast<size_t>(std::max(numIn, 1)), nullptr);
+    std::vector<double*> outPtrD(static_cast<size_t>(std::max(numOut, 1)), nullptr);
+    inD.assign(static_cast<size_t>(numIn), std::vector<double>(block));
+    for (int c = 0; c < numIn; ++c) inPtrD[static_cast<size_t>(c)] = inD[static_cast<size_t>(c)].data();
+    for (int c = 0; c < numOut; ++c) outPtrD[static_cast<size_t>(c)] = outD[static_cast<size_t>(c)].data();
+    if (!options.doublePrecision) {
+        inF.assign(static_cast<size_t>(numIn), std::vector<float>(block));
+        outF.assign(static_cast<size_t>(numOut), std::vector<float>(block));
+        for (int c = 0; c < numIn; ++c) inPtrF[static_cast<size_t>(c)] = inF[static_cast<size_t>(c)].data();
+        for (int c = 0; c < numOut; ++c)
+            outPtrF[static_cast<size_t>(c)] = outF[static_cast<size_t>(c)].data();
+    }
+    const bool accumulating =
+        !options.doublePrecision && !((e->flags & effFlagsCanReplacing) && e->processReplacing);
+    std::vector<const double*> sinkPtr(plan.outputSource.size());
+
+    HostTransport transport;
+    transport.tempo = options.tempo;
+    transport.timeSigNumerator = options.timeSigNumerator;
+    transport.timeSigDenominator = options.timeSigDenominator;
+    transport.playing = true;
+
+    int64_t written = 0, dropped = 0, pos = 0;
+    int startLatency = -1; // the latency when the first frame was written
+    bool ok = true;
+    while (written < outFrames) {
+        if (options.cancel && *options.cancel) {
+            err = "interrupted";
+            ok = false;
+            break;
+        }
+        // Full blocks, and a shorter last one that ends where the output is complete.
+        const int64_t owed = options.compensateLatency ? std::max<int64_t>(latency - dropped, 0) : 0;
+        const int n = static_cast<int>(std::min<int64_t>(block, outFrames - written + owed));
+        // Input frames pos .. pos+n-1 of the file; silence past its end.
+        const int64_t avail = std::clamp<int64_t>(inFrames - pos, 0, n);
+        for (int c = 0; c < numIn; ++c) {
+            double* dst = inD[static_cast<size_t>(c)].data();
+            int src = plan.inputSource[static_cast<size_t>(c)];
+            for (int64_t k = 0; k < avail; ++k) {
+                double v = 0.0;
+                if (src >= 0) {
+                    v = input.channels[static_cast<size_t>(src)][static_cast<size_t>(pos + k)];
+                } else if (src == HostChannelPlan::kMix) {
+                    for (const auto& ch : input.channels) v += ch[static_cast<size_t>(pos + k)];
+                    v /= input.NumChannels();
+                }
+                dst[k] = v;
+            }
+            std::fill(dst + avail, dst + n, 0.0);
+        }
+        transport.samplePos = static_cast<double>(pos);
+        plugin.SetTransport(transport);
+        if (options.doublePrecision) {
+            for (auto& ch : outD) std::fill(ch.begin(), ch.begin() + n, 0.0);
+            plugin.ProcessDouble(inPtrD.data(), outPtrD.data(), n);
+        } else {
+            for (int c = 0; c < numIn; ++c)
+                for (int k = 0; k < n; ++k)
+                    inF[static_cast<size_t>(c)][static_cast<size_t>(k)] =
+                        static_cast<float>(inD[static_cast<size_t>(c)][static_cast<size_t>(k)]);
+            for (auto& ch : outF) std::fill(ch.begin(), ch.begin() + n, 0.0f);
+            plugin.ProcessFloat(inPtrF.data(), outPtrF.data(), n, accumulating);
+            for (int c = 0; c < numOut; ++c)
+                for (int k = 0; k < n; ++k)
+                    outD[static_cast<size_t>(c)][static_cast<size_t>(k)] =
+                        outF[static_cast<size_t>(c)][static_cast<size_t>(k)];
+        }
+        pos += n;
+        if (implausible()) {
+            ok = false;
+            break;
+        }
+        latency = std::max(e->initialDelay, 0);
+        // Drop what falls inside the reported latency at the start.
+        int skip = 0;
+        if (options.compensateLatency && dropped < latency) {
+            skip = static_cast<int>(std::min<int64_t>(n, latency - dropped));
+            dropped += skip;
+        }
+        const int keep = static_cast<int>(std::min<int64_t>(n - skip, outFrames - written));
+        if (keep > 0) {
+            if (startLatency < 0) startLatency = latency;
+            for (size_t c = 0; c < plan.outputSource.size(); ++c)
+                sinkPtr[c] = outD[static_cast<size_t>(plan.outputSource[c])].data() + skip;
+            if (!sink.Write(sinkPtr.data(), keep, err)) {
+                ok = false;
+                break;
+            }
+            written += keep;
+        }
+        if (options.progress) {
+            int64_t expected = outFrames + (options.compensateLatency ? latency : 0);
+            options.progress(std::min(pos, expected), expected);
+        }
+    }
+    transport.playing = false;
+    plugin.SetTransport(transport);
+    plugin.Suspend();
+
+    result.latency = latency;
+    result.latencyChanged = startLatency >= 0 && startLatency != latency;
+    result.compensated = options.compensateLatency;
+    result.inputFrames = inFrames;
+    result.processedFrames = pos;
+    result.outputFrames = written;
+    result.outputChannels = static_cast<int>(plan.outputSource.size());
+    return ok;
+}

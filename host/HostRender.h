@@ -1,0 +1,96 @@
+#pragma once
+// Rendering an audio file through a loaded plug-in, block by block, the way a host drives it.
+//
+// HostPlanChannels decides which file channel feeds which plug-in input and which plug-in output
+// lands in which output channel. HostPrepareRender announces the sample rate, the largest block and
+// the precision, and narrows the plug-in to one input when asked (effSetSpeakerArrangement); the
+// caller then sets parameters and programs. HostRender switches processing on, runs the audio
+// callbacks in blocks of blockSize frames (the last block too, padded with silence) with the
+// transport following the render position, and hands the output to a sink. The output has exactly
+// as many frames as the input plus the tail. With latency compensation the first `latency` frames
+// the plug-in produces are dropped and as many more are rendered at the end, so the output lines up
+// with the input; the latency is read again after every block because some plug-ins report it only
+// once they have processed. Host thread only.
+#include "host/HostAudioFile.h"
+#include "host/HostPlugin.h"
+
+#include <csignal>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Largest block a render may use or announce.
+constexpr int kHostMaxBlockSize = 1 << 20;
+
+struct HostRenderOptions {
+    int blockSize = 512;          // frames per audio callback
+    int maxBlockSize = 0;         // announced with effSetBlockSize; 0 announces blockSize
+    bool doublePrecision = false; // processDoubleReplacing instead of the single-precision callbacks
+    bool compensateLatency = true;
+    int64_t tailFrames = 0;
+    bool monoInput = false; // narrow the plug-in to one input (mono files only)
+    int outputChannels = 0; // 0: as many as the plug-in has outputs
+    double tempo = 120.0;
+    int timeSigNumerator = 4;
+    int timeSigDenominator = 4;
+    std::function<void(int64_t done, int64_t total)> progress; // after every block, if set
+    const volatile std::sig_atomic_t* cancel = nullptr;        // stops the render when it becomes non-zero
+};
+
+struct HostChannelPlan {
+    enum { kSilence = -1, kMix = -2 };
+    std::vector<int> inputSource;  // per plug-in input: a file channel, kSilence or kMix (all averaged)
+    std::vector<int> outputSource; // per output channel: the plug-in output it copies
+    bool narrowToMono = false;     // tell the plug-in it has one input
+};
+
+struct HostRenderResult {
+    int latency = 0;             // as last reported by the plug-in
+    bool latencyChanged = false; // it changed after output had been written (not compensated then)
+    bool compensated = false;    // latency frames were dropped from the start
+    int64_t inputFrames = 0;
+    int64_t processedFrames = 0; // frames that went through the plug-in
+    int64_t outputFrames = 0;
+    int outputChannels = 0;
+};
+
+// Receives the rendered frames in order.
+class HostAudioSink {
+public:
+    virtual ~HostAudioSink() = default;
+    virtual bool Write(const double* const* channels, int frames, std::string& err) = 0;
+};
+
+// A sink that keeps everything in memory.
+class HostMemorySink : public HostAudioSink {
+public:
+    explicit HostMemorySink(int channels) : mChannels(static_cast<size_t>(channels)) {}
+    bool Write(const double* const* channels, int frames, std::string& err) override;
+    const std::vector<std::vector<double>>& Channels() const { return mChannels; }
+
+private:
+    std::vector<std::vector<double>> mChannels;
+};
+
+// A sink that writes an audio file through a HostAudioWriter.
+class HostFileSink : public HostAudioSink {
+public:
+    explicit HostFileSink(HostAudioWriter& writer) : mWriter(writer) {}
+    bool Write(const double* const* channels, int frames, std::string& err) override {
+        return mWriter.Write(channels, frames, err);
+    }
+
+private:
+    HostAudioWriter& mWriter;
+};
+
+bool HostPlanChannels(int fileChannels, int pluginInputs, int pluginOutputs, bool monoInput,
+                      int outputChannels, HostChannelPlan& plan, std::string& err);
+
+bool HostPrepareRender(HostPlugin& plugin, int sampleRate, const HostRenderOptions& options,
+                       const HostChannelPlan& plan, std::string& err);
+
+bool HostRender(HostPlugin& plugin, const HostAudio& input, HostAudioSink& sink,
+                const HostRenderOptions& options, const HostChannelPlan& plan, HostRenderResult& result,
+                std::string& err);
