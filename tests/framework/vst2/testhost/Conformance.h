@@ -1,0 +1,56 @@
+#pragma once
+// Checks shared by the tests of the test effect and of the shipped plug-in loaded from its shared object.
+// Both present the same face to a host (five parameters, six programs, stereo, 'Tblm'), so the same host
+// view must hold for both. Each check creates its own instance through the given entry function, talks to
+// it only through the AEffect record (TestHost) and reports through GoogleTest assertions.
+#include <cstdint>
+#include <vector>
+
+#include "tests/framework/vst2/testhost/TestHost.h"
+
+// A plug-in shared object opened with dlopen(RTLD_NOW); closed by the destructor.
+class PluginLibrary {
+public:
+    explicit PluginLibrary(const char* path);
+    ~PluginLibrary();
+    PluginLibrary(const PluginLibrary&) = delete;
+    PluginLibrary& operator=(const PluginLibrary&) = delete;
+
+    bool IsLoaded() const { return mHandle != nullptr; }
+    const char* Error() const { return mError; }
+    VstPluginEntryProc PluginMain() const { return mPluginMain; }
+    VstPluginEntryProc Main() const { return mMain; }
+
+private:
+    void* mHandle = nullptr;
+    VstPluginEntryProc mPluginMain = nullptr;
+    VstPluginEntryProc mMain = nullptr;
+    const char* mError = "";
+};
+
+// The little-endian bytes of a double, for building expected chunks independently of the plug-in.
+void AppendLE(std::vector<uint8_t>* bytes, double v);
+void AppendLE(std::vector<uint8_t>* bytes, int32_t v);
+// Framework header + the five factory values of program 0.
+std::vector<uint8_t> ExpectedFreshProgramChunk();
+// Framework header + the six factory presets as a preset list.
+std::vector<uint8_t> ExpectedFreshBankChunk();
+
+// The record of a fresh instance and after effOpen.
+void ExpectShippedRecord(VstPluginEntryProc entry);
+// Names, displays, programs, capability answers and the inert opcodes.
+void ExpectShippedOpcodes(VstPluginEntryProc entry);
+// Program and bank chunks: exact bytes of a fresh instance and round trips.
+void ExpectShippedChunks(VstPluginEntryProc entry);
+// Host values outside 0..1, NaN, infinities and text values leave every parameter finite and in range.
+void ExpectHostValuesSanitised(VstPluginEntryProc entry);
+// Renders the same input with the three audio callbacks and compares them.
+void ExpectAudioCallbacksAgree(VstPluginEntryProc entry);
+
+// One thread processing blocks, one automating parameters, one switching programs and getting and setting
+// chunks, for the given number of rounds each. Ends with every parameter in range and finite output.
+void RunThreadStress(VstPluginEntryProc entry, int rounds);
+
+// Counts the allocations made while the audio callbacks run after the first block. allocCount reads the
+// test executable's allocation counter.
+void ExpectNoAllocationInAudio(VstPluginEntryProc entry, long (*allocCount)());
