@@ -1,0 +1,183 @@
+#include "Tidebloom.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+
+namespace {
+
+struct ParamRow {
+    const char* name;
+    double defaultVal, minVal, maxVal, step, shape;
+};
+
+// Sensitivity, Time, Depth and Vol are doubles; OnOff is an integer switch.
+constexpr ParamRow kParamTable[kNumParams] = {
+    {"Sensitivity", 0.7, 0.0, 1.0, 0.001, 1.0}, {"Time", 0.5, 0.0, 1.0, 0.001, 1.0},
+    {"Depth", 0.75, 0.0, 1.0, 0.001, 1.0},      {"Vol", 1.0, 0.0, 2.0, 0.001, 1.0},
+    {"OnOff", 1.0, 0.0, 1.0, 0.0, 0.0},
+};
+
+constexpr int32_t FourCC(char a, char b, char c, char d) {
+    return static_cast<int32_t>((static_cast<uint32_t>(static_cast<unsigned char>(a)) << 24) |
+                                (static_cast<uint32_t>(static_cast<unsigned char>(b)) << 16) |
+                                (static_cast<uint32_t>(static_cast<unsigned char>(c)) << 8) |
+                                static_cast<uint32_t>(static_cast<unsigned char>(d)));
+}
+
+// True when the n doubles at a and at b share any memory.
+bool Overlaps(const double* a, const double* b, int n) {
+    const std::less<const double*> before;
+    return before(a, b + n) && before(b, a + n);
+}
+
+} // namespace
+
+Tidebloom::Tidebloom(IEffectInstanceInfo info)
+    : IEffectVST(info, kNumParams, "1-1 2-2", 6, "Tidebloom", "", "vendrilax", 0x10000,
+                 FourCC('T', 'b', 'l', 'm'), FourCC('V', 'd', 'r', 'x'), 0, false, false, false, 0) {
+    CreateParams();
+    CreatePresets();
+
+    const int sr = SampleRateInt();
+    mEnvelope.SetDecayTime(0.0, sr);
+    mEnvelope.SetNoteOffTime(0.003, sr);
+    mEnvelope.SetReleaseTime(0.0, sr);
+    mEnvelope.SetSustainLevel(1.0);
+    mEnvelope.SetReleaseThreshold(0.0);
+    mEnvelope.SetAttackSpeed(1.0);
+    mNoteDetector.SetSampleRate(sr);
+    for (History<double>& h : mHistory) h.SetLength(kHistoryLength);
+    mDelaySamples = mHistory[0].GetLength();
+    mEnvelope.SetWaitTime(mDelaySamples);
+}
+
+Tidebloom::~Tidebloom() = default;
+
+void Tidebloom::CreateParams() {
+    for (int i = 0; i < kNumParams; ++i) {
+        IParam* param = GetParam(i);
+        if (!param) continue;
+        const ParamRow& row = kParamTable[i];
+        if (i == kOnOff) {
+            param->InitInt(row.name, static_cast<int>(row.defaultVal), static_cast<int>(row.minVal),
+                           static_cast<int>(row.maxVal), "", "");
+        } else {
+            param->InitDouble(row.name, row.defaultVal, row.minVal, row.maxVal, row.step, "", "", row.shape);
+        }
+    }
+}
+
+void Tidebloom::CreatePresets() {
+    MakePreset("Init", 0.7, 0.5, 0.75, 1.0, 1);
+    MakePreset("Swell on Accent", 0.5, 0.5, 0.75, 1.0, 1);
+    MakePreset("Funked Swell", 0.35, 0.431, 0.5, 1.0, 1);
+    MakePreset("Arpeggio", 0.676, 0.433, 1.0, 1.0, 1);
+    MakePreset("Long Ambient Chords", 0.44, 0.612, 1.0, 1.0, 1);
+    MakePreset("Before Overdrive", 0.5, 0.772, 1.0, 1.0, 1);
+}
+
+int Tidebloom::SampleRateInt() const {
+    const double sr = mSampleRate;
+    if (!(sr > 0.0)) return 0;
+    if (sr >= 2147483647.0) return INT_MAX;
+    return static_cast<int>(sr);
+}
+
+void Tidebloom::Reset() {
+    Util_MutexLock lock(mMutex);
+}
+
+void Tidebloom::OnParamChange(int paramIdx) {
+    Util_MutexLock lock(mMutex);
+    const IParam* param = GetParam(paramIdx);
+    if (!param || paramIdx >= kNumParams) return;
+    double v = param->Value();
+    // The parameter keeps its value in range; a value that is not would never reach the DSP.
+    if (std::isnan(v)) return;
+    v = std::clamp(v, param->GetMin(), param->GetMax());
+
+    switch (paramIdx) {
+    case kSensitivity:
+        mNoteDetector.SetThreshold(std::exp(v * mNoteDetector.GetRangeDb() / 20.0 * 2.302585092994046) *
+                                   mNoteDetector.GetThresholdScale() * mNoteDetector.GetThresholdRef());
+        break;
+    case kTime:
+        mEnvelope.SetAttackTime(v, SampleRateInt());
+        break;
+    case kDepth: {
+        mDepth = std::exp(std::log(v) / 3.0);
+        const int length = mHistory[0].GetLength();
+        mDelaySamples = std::min(static_cast<int>(1500.0 * mDepth), length);
+        mEnvelope.SetWaitTime(mDelaySamples);
+        SetLatency(mOnOff ? mDelaySamples : 0);
+        break;
+    }
+    case kVol:
+        mVolume = v;
+        break;
+    case kOnOff:
+        mOnOff = v != 0.0;
+        SetLatency(mOnOff ? mDelaySamples : 0);
+        break;
+    default:
+        break;
+    }
+}
+
+void Tidebloom::Resize(int nFrames) {
+    mEnvelopeBuffer.Resize(nFrames);
+    for (Util_TypedBuf<double>& copy : mInputCopy) copy.Resize(nFrames);
+}
+
+void Tidebloom::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) {
+    if (nFrames <= 0 || !inputs || !outputs) return;
+    const int nChannels = std::min({NInChannels(), NOutChannels(), 2});
+    if (nChannels < 2 || !inputs[0] || !inputs[1]) return;
+    Resize(nFrames);
+    double* env = mEnvelopeBuffer.Get();
+
+    // Gain curve from the undelayed mono mix; runs whether processing is on or off.
+    const double* in0 = inputs[0];
+    const double* in1 = inputs[1];
+    for (int k = 0; k < nFrames; ++k) {
+        const double mono = (in0[k] + in1[k]) * 0.5;
+        env[k] = mEnvelope.NextStep(mNoteDetector.Detect(mono), 0.0);
+    }
+
+    // An input sharing memory with an output is read from a copy.
+    const double* in[2];
+    for (int c = 0; c < nChannels; ++c) {
+        in[c] = inputs[c];
+        for (int o = 0; o < nChannels; ++o) {
+            if (outputs[o] && Overlaps(inputs[c], outputs[o], nFrames)) {
+                double* copy = mInputCopy[c].Get();
+                std::memcpy(copy, inputs[c], sizeof(double) * static_cast<size_t>(nFrames));
+                in[c] = copy;
+                break;
+            }
+        }
+    }
+
+    for (int c = 0; c < nChannels; ++c) {
+        double* out = outputs[c];
+        if (!out || !in[c]) continue;
+        const double* x = in[c];
+        if (!mOnOff) {
+            std::memcpy(out, x, sizeof(double) * static_cast<size_t>(nFrames));
+            continue;
+        }
+        History<double>& h = mHistory[c];
+        const int length = h.GetLength();
+        const int delay = std::min(mDelaySamples, length);
+        const int fromHistory = std::min(delay, nFrames);
+        for (int k = 0; k < fromHistory; ++k)
+            out[k] = (mVolume * h[length - delay + k]) * (mDepth * env[k] + (1.0 - mDepth));
+        for (int k = fromHistory; k < nFrames; ++k)
+            out[k] = (mVolume * x[k - delay]) * (mDepth * env[k] + (1.0 - mDepth));
+        h.Push(x, nFrames);
+    }
+}

@@ -1,0 +1,17 @@
+# cmake -DMODULE=<path> -P check_exports.cmake: fails unless the module's defined dynamic symbols are
+# exactly VSTPluginMain and main.
+execute_process(COMMAND nm -D --defined-only ${MODULE} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "nm failed on ${MODULE}")
+endif()
+string(REGEX MATCHALL "[^\n]+" lines "${out}")
+set(names "")
+foreach(line ${lines})
+    string(REGEX REPLACE "^.* " "" name "${line}")
+    list(APPEND names ${name})
+endforeach()
+list(SORT names)
+if(NOT names STREQUAL "VSTPluginMain;main")
+    message(FATAL_ERROR "exported: ${names}")
+endif()
+message(STATUS "exported: ${names}")
