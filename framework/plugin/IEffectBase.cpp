@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -42,27 +41,6 @@ void ReadChannelIOEntry(const char* p, int* pIn, int* pOut) {
     if (*p != '-') return;
     ++p;
     ReadInt(&p, pOut);
-}
-
-void VersionParts(int version, int* major, int* minor, int* patch) {
-    unsigned v = static_cast<unsigned>(version);
-    *major = static_cast<int>(v >> 16);
-    *minor = static_cast<int>((v >> 8) & 0xFF);
-    *patch = static_cast<int>(v & 0xFF);
-}
-
-int RenderVersion(int version, bool decimal) {
-    if (!decimal) return version;
-    int major, minor, patch;
-    VersionParts(version, &major, &minor, &patch);
-    return major * 10000 + minor * 100 + patch;
-}
-
-void RenderVersionStr(int version, char* buf) {
-    if (!buf) return;
-    int major, minor, patch;
-    VersionParts(version, &major, &minor, &patch);
-    std::snprintf(buf, 20, "v%d.%d.%d", major, minor, patch);
 }
 
 // The effect's copy-and-silence rule: output i copies input i when there is one, else zeros.
@@ -496,21 +474,21 @@ double IEffectBase::GetSamplesPerBeat() {
 // ---- Identity, versions and host ----
 
 int IEffectBase::GetEffectVersion(bool decimal) const {
-    return RenderVersion(mVersion, decimal);
+    return decimal ? GetDecimalVersion(mVersion) : mVersion;
 }
 
 void IEffectBase::GetEffectVersionStr(char* buf) const {
-    RenderVersionStr(mVersion, buf);
+    GetVersionStr(mVersion, buf);
 }
 
 int IEffectBase::GetHostVersion(bool decimal) {
     GetHost();
-    return RenderVersion(mHostVersion, decimal);
+    return decimal ? GetDecimalVersion(mHostVersion) : mHostVersion;
 }
 
 void IEffectBase::GetHostVersionStr(char* buf) {
     GetHost();
-    RenderVersionStr(mHostVersion, buf);
+    GetVersionStr(mHostVersion, buf);
 }
 
 void IEffectBase::SetHost(const char* hostName, int version) {

@@ -35,9 +35,10 @@ IPreset* IEffectBase::GetNextUninitializedPreset(Util_PtrList<IPreset>* pPresets
 void IEffectBase::MakeDefaultUserPresetName(Util_PtrList<IPreset>* pPresets, char* buf) {
     if (!buf) return;
     int count = 0;
-    if (pPresets)
-        for (int i = 0; i < pPresets->GetSize(); ++i)
-            if (std::strstr(pPresets->Get(i)->mName, "user preset")) ++count;
+    for (int i = 0; pPresets && i < pPresets->GetSize(); ++i) {
+        const IPreset* preset = pPresets->Get(i);
+        if (preset && std::strstr(preset->mName, "user preset")) ++count;
+    }
     std::snprintf(buf, kMaxPresetNameLen, "%s %d", "user preset", count + 1);
 }
 
