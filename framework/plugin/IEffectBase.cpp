@@ -1,5 +1,7 @@
 #include "framework/plugin/IEffectBase.h"
 
+#include "framework/plugin/Log.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -66,6 +68,8 @@ IEffectBase::IEffectBase(int nParams, const char* channelIOString, int nPresets,
                          int latency, bool doesMidi, bool doesStateChunks, bool isInstrument, EAPI api)
     : mUniqueID(uniqueID), mMfrID(mfrID), mVersion(version), mAPI(api), mDoesStateChunks(doesStateChunks),
       mIsInstrument(isInstrument), mDoesMidi(doesMidi), mLatency(latency) {
+    Trace(__func__, __LINE__, "params %d presets %d io %s", nParams, nPresets,
+          channelIOString ? channelIOString : "");
     for (int i = 0; i < nParams; ++i) mParams.Add(new IParam);
     for (int i = 0; i < nPresets; ++i) mPresets.Add(new IPreset);
     CopyName(mEffectName, effectName);
@@ -157,6 +161,7 @@ void IEffectBase::PopupHostContextMenuForParam(int paramIdx, int x, int y) {
 
 void IEffectBase::SetParameterFromGUI(int paramIdx, double normalizedValue) {
     Util_MutexLock lock(mMutex);
+    Trace(__func__, __LINE__, "%d %f", paramIdx, normalizedValue);
     IParam* param = GetParam(paramIdx);
     if (!param) return;
     param->SetNormalized(normalizedValue);
@@ -494,6 +499,7 @@ void IEffectBase::GetHostVersionStr(char* buf) {
 void IEffectBase::SetHost(const char* hostName, int version) {
     mHost = LookUpHost(hostName);
     mHostVersion = version;
+    Trace(__func__, __LINE__, "host %d version %d", static_cast<int>(mHost), version);
 }
 
 const char* IEffectBase::GetAPIString() {

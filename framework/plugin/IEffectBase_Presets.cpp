@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "framework/plugin/IEffectBase.h"
+#include "framework/plugin/Log.h"
 
 namespace {
 
@@ -153,6 +154,7 @@ const char* IEffectBase::GetPresetName(int idx) const {
 }
 
 bool IEffectBase::RestorePreset(int idx) {
+    Trace(__func__, __LINE__, "%d", idx);
     IPreset* preset = mPresets.Get(idx);
     if (!preset) return false;
     if (preset->mInitialized) {
@@ -179,6 +181,7 @@ bool IEffectBase::RestorePreset(const char* name) {
 }
 
 void IEffectBase::ModifyCurrentPreset(const char* name) {
+    Trace(__func__, __LINE__, "%d %s", mCurrentPresetIdx, name ? name : "");
     IPreset* preset = mPresets.Get(mCurrentPresetIdx);
     if (!preset) return;
     preset->mChunk.Clear();
@@ -191,6 +194,7 @@ void IEffectBase::ModifyCurrentPreset(const char* name) {
 bool IEffectBase::SerializeParams(ByteChunk* pChunk) {
     if (!pChunk) return false;
     Util_MutexLock lock(mMutex);
+    Trace(__func__, __LINE__, "%d params", NParams());
     bool ok = true;
     for (int i = 0; i < NParams(); ++i) {
         double value = mParams.Get(i)->Value();
@@ -201,6 +205,7 @@ bool IEffectBase::SerializeParams(ByteChunk* pChunk) {
 
 int IEffectBase::UnserializeParams(ByteChunk* pChunk, int startPos) {
     Util_MutexLock lock(mMutex);
+    Trace(__func__, __LINE__, "from %d", startPos);
     int pos = pChunk ? startPos : -1;
     for (int i = 0; i < NParams() && pos >= 0; ++i) {
         double value = 0.0;
@@ -213,6 +218,7 @@ int IEffectBase::UnserializeParams(ByteChunk* pChunk, int startPos) {
 }
 
 bool IEffectBase::SerializePresets(ByteChunk* pChunk) {
+    Trace(__func__, __LINE__, "%d presets", NPresets());
     if (!pChunk) return false;
     for (int i = 0; i < NPresets(); ++i) {
         IPreset* preset = mPresets.Get(i);
@@ -225,6 +231,7 @@ bool IEffectBase::SerializePresets(ByteChunk* pChunk) {
 }
 
 int IEffectBase::UnserializePresets(ByteChunk* pChunk, int startPos) {
+    Trace(__func__, __LINE__, "from %d", startPos);
     int pos = pChunk ? startPos : -1;
     if (NPresets() > 0 && pos >= 0) {
         Util_String name;
