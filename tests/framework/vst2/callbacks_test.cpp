@@ -138,7 +138,7 @@ TEST_F(CallbacksTest, FullTimeInfoIsConverted) {
                          kVstTimeSigValid | kVstTransportPlaying | kVstTransportCycleActive);
     t.samplePos = 88200.0;
     t.tempo = 90.0;
-    t.ppqPos = 3.0;
+    t.ppqPos = 0.0; // zero positions are valid
     t.barStartPos = 0.0;
     t.cycleStartPos = 0.0;
     t.cycleEndPos = 16.0;
@@ -149,7 +149,7 @@ TEST_F(CallbacksTest, FullTimeInfoIsConverted) {
     plug->GetTime(&info);
     EXPECT_EQ(info.mTempo, 90.0);
     EXPECT_EQ(info.mSamplePos, 88200.0);
-    EXPECT_EQ(info.mPPQPos, 3.0);
+    EXPECT_EQ(info.mPPQPos, 0.0);
     EXPECT_EQ(info.mBarStartPos, 0.0);
     EXPECT_EQ(info.mCycleStart, 0.0);
     EXPECT_EQ(info.mCycleEnd, 16.0);

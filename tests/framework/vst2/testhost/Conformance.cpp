@@ -623,7 +623,10 @@ void RunThreadStress(VstPluginEntryProc entry, int rounds) {
 void ExpectNoAllocationInAudio(VstPluginEntryProc entry, long (*allocCount)()) {
     constexpr int kBlock = 512;
     TestHost host;
+    long beforeCreation = allocCount();
     ASSERT_NE(host.Load(entry), nullptr);
+    // Creating an instance allocates: proof that the counter sees the plug-in's allocations.
+    EXPECT_GT(allocCount() - beforeCreation, 0);
     host.Open(44100.0f, kBlock);
     std::vector<float> l, r;
     MakeSignal(&l, &r, kBlock * 16);

@@ -1,0 +1,158 @@
+// After the first block the audio callbacks allocate nothing. This executable replaces the global
+// allocation functions with counting ones (and, outside the address and thread sanitizers, malloc and
+// its relatives too, forwarding to the C library's allocator), so allocations made by a plug-in opened
+// with dlopen are counted as well.
+#include <atomic>
+#include <cstddef>
+#include <cstdlib>
+#include <new>
+
+#include <gtest/gtest.h>
+
+#include "tests/framework/vst2/testhost/Conformance.h"
+#include "tests/framework/vst2/testhost/TestEffect.h"
+
+namespace {
+std::atomic<long> gAllocations{0};
+long AllocationCount() {
+    return gAllocations.load();
+}
+} // namespace
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define TB_SANITIZER_ALLOCATOR 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define TB_SANITIZER_ALLOCATOR 1
+#endif
+#endif
+
+#ifndef TB_SANITIZER_ALLOCATOR
+extern "C" {
+void* __libc_malloc(size_t size);
+void* __libc_calloc(size_t n, size_t size);
+void* __libc_realloc(void* p, size_t size);
+void* __libc_memalign(size_t alignment, size_t size);
+void __libc_free(void* p);
+
+void* malloc(size_t size) {
+    ++gAllocations;
+    return __libc_malloc(size);
+}
+void* calloc(size_t n, size_t size) {
+    ++gAllocations;
+    return __libc_calloc(n, size);
+}
+void* realloc(void* p, size_t size) {
+    ++gAllocations;
+    return __libc_realloc(p, size);
+}
+void* memalign(size_t alignment, size_t size) {
+    ++gAllocations;
+    return __libc_memalign(alignment, size);
+}
+void* aligned_alloc(size_t alignment, size_t size) {
+    ++gAllocations;
+    return __libc_memalign(alignment, size);
+}
+int posix_memalign(void** out, size_t alignment, size_t size) {
+    ++gAllocations;
+    void* p = __libc_memalign(alignment, size);
+    if (!p) return 12; // ENOMEM
+    *out = p;
+    return 0;
+}
+void free(void* p) {
+    __libc_free(p);
+}
+}
+#endif
+
+namespace {
+// Where malloc itself counts, operator new leaves the counting to it.
+void CountNew() {
+#ifdef TB_SANITIZER_ALLOCATOR
+    ++gAllocations;
+#endif
+}
+void* CountedNew(std::size_t size) {
+    CountNew();
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void* CountedAlignedNew(std::size_t size, std::align_val_t alignment) {
+    CountNew();
+    std::size_t a = static_cast<std::size_t>(alignment);
+    if (void* p = std::aligned_alloc(a, (size + a - 1) / a * a)) return p;
+    throw std::bad_alloc();
+}
+} // namespace
+
+void* operator new(std::size_t size) {
+    return CountedNew(size);
+}
+void* operator new[](std::size_t size) {
+    return CountedNew(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    CountNew();
+    return std::malloc(size ? size : 1);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    CountNew();
+    return std::malloc(size ? size : 1);
+}
+void* operator new(std::size_t size, std::align_val_t alignment) {
+    return CountedAlignedNew(size, alignment);
+}
+void* operator new[](std::size_t size, std::align_val_t alignment) {
+    return CountedAlignedNew(size, alignment);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+TEST(Vst2Alloc, TheCounterCounts) {
+    long before = AllocationCount();
+    int* p = new int(3);
+    EXPECT_EQ(AllocationCount() - before, 1);
+    delete p;
+}
+
+TEST(Vst2Alloc, AudioCallbacksOfTheTestEffectAllocateNothing) {
+    TestEffect::sNextConfig = TestEffectConfig();
+    ExpectNoAllocationInAudio(TestEffect::Entry, AllocationCount);
+}
+
+#ifdef TIDEBLOOM_SO_PATH
+TEST(Vst2Alloc, AudioCallbacksOfTheShippedPluginAllocateNothing) {
+    PluginLibrary lib(TIDEBLOOM_SO_PATH);
+    ASSERT_TRUE(lib.IsLoaded()) << lib.Error();
+    ExpectNoAllocationInAudio(lib.PluginMain(), AllocationCount);
+}
+#endif
+
+} // namespace
