@@ -119,6 +119,10 @@ void HostAudioWriter::Close() {
 
 bool HostAudioWriter::Open(const std::string& path, int sampleRate, int numChannels, int sampleFormat,
                            int preferredFormat, std::string& err) {
+    if (mSnd) {
+        err = HostFormat("cannot write '%s': already writing '%s'", path.c_str(), mPath.c_str());
+        return false;
+    }
     int container = HostContainerFromPath(path);
     if (container == 0) {
         err =

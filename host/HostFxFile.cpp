@@ -97,25 +97,25 @@ bool DecodeValues(const uint8_t* data, int32_t count, std::vector<float>& out, s
 // Decodes the program header common to both forms; returns the fxMagic.
 bool DecodeProgramHeader(const uint8_t* data, size_t size, HostFxProgram& out, int32_t& fxMagic,
                          std::string& err) {
+    if (size < 4 || GetI32(data) != kHostFxMagicCcnK) {
+        err = "not a VST program file (no 'CcnK' header)";
+        return false;
+    }
+    fxMagic = size >= 12 ? GetI32(data + 8) : 0;
+    if (fxMagic == kHostFxMagicFxBk || fxMagic == kHostFxMagicFBCh) {
+        err = "this is a bank file, not a program file";
+        return false;
+    }
     if (size < kProgramHeader) {
         err = HostFormat("too short for a program (%zu bytes, the header alone needs %zu)", size,
                          kProgramHeader);
         return false;
     }
-    if (GetI32(data) != kHostFxMagicCcnK) {
-        err = "not a VST program file (no 'CcnK' header)";
-        return false;
-    }
-    fxMagic = GetI32(data + 8);
     int32_t version = GetI32(data + 12);
     out.fxID = GetI32(data + 16);
     out.fxVersion = GetI32(data + 20);
     out.numParams = GetI32(data + 24);
     out.name = HostCleanText(reinterpret_cast<const char*>(data + 28), kNameField);
-    if (fxMagic == kHostFxMagicFxBk || fxMagic == kHostFxMagicFBCh) {
-        err = "this is a bank file, not a program file";
-        return false;
-    }
     if (fxMagic != kHostFxMagicFxCk && fxMagic != kHostFxMagicFPCh) {
         err = HostFormat("unknown program kind %s", MagicText(fxMagic).c_str());
         return false;
@@ -206,24 +206,24 @@ bool HostDecodeFxp(const uint8_t* data, size_t size, HostFxProgram& out, std::st
 }
 
 bool HostDecodeFxb(const uint8_t* data, size_t size, HostFxBank& out, std::string& err) {
-    if (size < kBankHeader) {
-        err = HostFormat("too short for a bank (%zu bytes, the header alone needs %zu)", size, kBankHeader);
-        return false;
-    }
-    if (GetI32(data) != kHostFxMagicCcnK) {
+    if (size < 4 || GetI32(data) != kHostFxMagicCcnK) {
         err = "not a VST bank file (no 'CcnK' header)";
         return false;
     }
-    HostFxBank b;
-    int32_t fxMagic = GetI32(data + 8);
-    int32_t version = GetI32(data + 12);
-    b.fxID = GetI32(data + 16);
-    b.fxVersion = GetI32(data + 20);
-    int32_t count = GetI32(data + 24);
+    int32_t fxMagic = size >= 12 ? GetI32(data + 8) : 0;
     if (fxMagic == kHostFxMagicFxCk || fxMagic == kHostFxMagicFPCh) {
         err = "this is a program file, not a bank file";
         return false;
     }
+    if (size < kBankHeader) {
+        err = HostFormat("too short for a bank (%zu bytes, the header alone needs %zu)", size, kBankHeader);
+        return false;
+    }
+    HostFxBank b;
+    int32_t version = GetI32(data + 12);
+    b.fxID = GetI32(data + 16);
+    b.fxVersion = GetI32(data + 20);
+    int32_t count = GetI32(data + 24);
     if (fxMagic != kHostFxMagicFxBk && fxMagic != kHostFxMagicFBCh) {
         err = HostFormat("unknown bank kind %s", MagicText(fxMagic).c_str());
         return false;

@@ -314,6 +314,8 @@ bool HostApplyBank(HostPlugin& plugin, const HostFxBank& bank, std::string& err)
             return false;
         }
         SetChunk(plugin, false, bank.chunk);
+        if (bank.currentProgram >= 0 && bank.currentProgram < e->numPrograms)
+            HostSelectProgram(plugin, bank.currentProgram);
         return true;
     }
     if (static_cast<int>(bank.programs.size()) > e->numPrograms) {

@@ -1,0 +1,102 @@
+#pragma once
+// Helpers shared by the host's plug-in tests: paths of the test plug-ins, the fake gain's log,
+// audio made for the tests, and running the tidebloom-host executable.
+#include "host/HostAudioFile.h"
+#include "host/HostPlugin.h"
+#include "tests/host/plugins/fakes/FakeGainLog.h"
+#include "tests/host/unit/TestDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <dlfcn.h>
+#include <fstream>
+#include <sndfile.h>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+inline std::string FakePath(const char* name) {
+    return std::string(FAKE_DIR) + "/" + name + ".so";
+}
+
+inline FakeGainLog* LogOf(HostPlugin& plugin) {
+    auto get = reinterpret_cast<FakeGainGetLogProc>(dlsym(plugin.LibraryHandle(), "FakeGainGetLog"));
+    return get ? get() : nullptr;
+}
+
+// A deterministic test signal: a few decaying tones, different per channel, below full scale.
+inline std::vector<std::vector<double>> TestSignal(int channels, int frames) {
+    std::vector<std::vector<double>> ch(static_cast<size_t>(channels), std::vector<double>(frames));
+    for (int c = 0; c < channels; ++c)
+        for (int k = 0; k < frames; ++k)
+            ch[c][k] =
+                0.4 * std::sin(0.01 * (c + 1) * k) * std::exp(-k / 20000.0) + 0.1 * std::sin(0.3 * k + c);
+    return ch;
+}
+
+// The same signal rounded to single precision (what a float file holds).
+inline std::vector<std::vector<double>> FloatSignal(int channels, int frames) {
+    auto ch = TestSignal(channels, frames);
+    for (auto& c : ch)
+        for (double& v : c) v = static_cast<float>(v);
+    return ch;
+}
+
+inline void WriteSignal(const std::string& path, const std::vector<std::vector<double>>& ch, int rate = 44100,
+                        int format = SF_FORMAT_FLOAT) {
+    HostAudioWriter w;
+    std::string err;
+    ASSERT_TRUE(w.Open(path, rate, static_cast<int>(ch.size()), format, 0, err)) << err;
+    std::vector<const double*> ptrs;
+    for (const auto& c : ch) ptrs.push_back(c.data());
+    ASSERT_TRUE(w.Write(ptrs.data(), static_cast<int>(ch[0].size()), err)) << err;
+    ASSERT_TRUE(w.Commit(err)) << err;
+}
+
+inline HostAudio ReadSignal(const std::string& path) {
+    HostAudio a;
+    std::string err;
+    EXPECT_TRUE(HostReadAudio(path, a, err)) << err;
+    return a;
+}
+
+struct RunResult {
+    int status = -1;
+    std::string out, err;
+    int ErrLines() const {
+        int n = 0;
+        for (char c : err) n += c == '\n';
+        return n;
+    }
+};
+
+inline std::string ShellQuote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+inline std::string ReadText(const std::string& path) {
+    std::ifstream in(path);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Runs the host executable with args; prefix is shell text run first (for example a ulimit).
+inline RunResult RunHost(const TestDir& dir, const std::vector<std::string>& args,
+                         const std::string& prefix = "") {
+    std::string cmd = prefix + "exec " + ShellQuote(HOST_EXE);
+    for (const auto& a : args) cmd += " " + ShellQuote(a);
+    std::string outPath = dir / ".stdout", errPath = dir / ".stderr";
+    cmd += " >" + ShellQuote(outPath) + " 2>" + ShellQuote(errPath) + " </dev/null";
+    std::string shell = "/bin/sh -c " + ShellQuote(cmd);
+    int raw = std::system(shell.c_str());
+    RunResult r;
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + (WIFSIGNALED(raw) ? WTERMSIG(raw) : 0);
+    r.out = ReadText(outPath);
+    r.err = ReadText(errPath);
+    std::remove(outPath.c_str());
+    std::remove(errPath.c_str());
+    return r;
+}
