@@ -10,7 +10,7 @@ CTEST      := ctest --output-on-failure -j2
 TSAN_TESTS   :=
 TSAN_TARGETS :=
 # libFuzzer targets (built with Clang) and how long each runs in `make test`.
-FUZZ_TARGETS :=
+FUZZ_TARGETS := fuzz_png
 FUZZ_SECONDS ?= 20
 
 .PHONY: all setup configure build demo test test-plain test-san test-tsan test-fuzz bench install format clean

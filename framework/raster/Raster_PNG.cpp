@@ -44,17 +44,22 @@ void SilentError(png_structp png, png_const_charp) {
 }
 void SilentWarning(png_structp, png_const_charp) {}
 
-// The memory reader: zero-fills the destination, then copies what is left of the buffer.
+// The memory reader: zero-fills the destination, then copies what is left of the buffer. A request
+// that runs past the end is an error at once, as it is for files: padding with zeros instead would let
+// a cut or crafted buffer (an unknown chunk claiming two gigabytes) keep libpng reading and checksumming
+// phantom zeros for seconds before its own checks fail.
 void staticPngReadFunc(png_structp png, png_bytep data, png_size_t length) {
     auto* source = static_cast<PngSource*>(png_get_io_ptr(png));
     std::memset(data, 0, length);
-    if (!source || source->remaining <= 0) return;
-    const png_size_t n = length < static_cast<png_size_t>(source->remaining)
-                             ? length
-                             : static_cast<png_size_t>(source->remaining);
-    std::memcpy(data, source->readPtr, n);
-    source->readPtr += n;
-    source->remaining -= static_cast<int>(n);
+    const png_size_t available =
+        source && source->remaining > 0 ? static_cast<png_size_t>(source->remaining) : 0;
+    const png_size_t n = length < available ? length : available;
+    if (n > 0) {
+        std::memcpy(data, source->readPtr, n);
+        source->readPtr += n;
+        source->remaining -= static_cast<int>(n);
+    }
+    if (n < length) png_error(png, "read past the end of the data");
 }
 
 // Decodes the image into the target (or a new bitmap). Returns false when libpng reported an error or the
