@@ -234,7 +234,8 @@ public:
                 pt(cx + G, cy - x, wi);
                 pt(cx - x, cy + G, wi);
                 pt(cx + x, cy + G, wi);
-                if (x != ry) {
+                // When G == x these four are the four just drawn: draw each pixel once.
+                if (x != ry && x != G) {
                     pt(cx - x, cy - G, wi);
                     pt(cx + x, cy - G, wi);
                     pt(cx - G, cy + x, wi);

@@ -181,7 +181,8 @@ void FillCubic(Raster_IBitmap* dest, const float* xs, const float* ys, int fill,
             const int64_t f = fill;
             if (b0 == nu) {
                 const Raster_PolyPoint a = toPoint(nu, nv), b = toPoint(nu, f);
-                Raster_FillTrapezoidRows(s, filler, a.x, a.x, a.y, b.x, b.x, b.y);
+                // A one-wide band is a single column (row for alongY) from the curve to the fill line.
+                Raster_FillTrapezoidRows(s, filler, a.x, b.x, a.y, a.x, b.x, b.y);
                 return;
             }
             const int64_t vb =
