@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "framework/shim/Shim_Gdi.h"
@@ -509,6 +510,33 @@ TEST_F(ShimText, DrawsIntoACallerSurfaceWithPaddedRows) {
     SelectObject(ctx, reinterpret_cast<HGDIOBJ__*>(3));
     DeleteObject(f);
     Shim_DeleteGfxContext(ctx);
+}
+
+TEST_F(ShimText, FontsFromTwoThreads) {
+    // Face resolution (the face-name cache), face creation and measuring run on two threads at once, each
+    // with its own context; both must see the sizes a single thread sees.
+    const int expectHello = mFile.MeasuredWidth("Hello", 13);
+    auto work = [expectHello](const char* face) {
+        for (int i = 0; i < 20; ++i) {
+            HDC__* ctx = Shim_CreateMemContext(nullptr, 40, 20);
+            HGDIOBJ__* f = Font(13, face, i % 2 ? 700 : 400);
+            HGDIOBJ__* g = Font(13, "DejaVu Sans");
+            SelectObject(ctx, g);
+            RECT r = {0, 0, 0, 0};
+            Shim_DrawText(ctx, "Hello", -1, &r, kShimDT_CalcRect);
+            EXPECT_EQ(r.right, expectHello);
+            SelectObject(ctx, f);
+            r = {0, 0, 40, 20};
+            Shim_DrawText(ctx, "Hello", -1, &r, 0);
+            SelectObject(ctx, reinterpret_cast<HGDIOBJ__*>(3));
+            DeleteObject(f);
+            DeleteObject(g);
+            Shim_DeleteGfxContext(ctx);
+        }
+    };
+    std::thread a(work, "Monaco"), b(work, "DejaVu Serif");
+    a.join();
+    b.join();
 }
 
 } // namespace
