@@ -560,11 +560,11 @@ void Raster_RotatedBlit(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, int
 namespace {
 
 void DeltaBlitImpl(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, int dsty, int dstw, int dsth,
-                   float srcx, float srcy, float srcw, float srch, double dsdx, double dtdx, double dsdy,
-                   double dtdy, double dsdxdy, double dtdxdy, bool cliptosourcerect, float alpha, int mode,
+                   double srcx, double srcy, double srcw, double srch, double dsdx, double dtdx, double dsdy,
+                   double dtdy, double dsdxdy, double dtdxdy, bool cliptosourcerect, double alpha, int mode,
                    bool varying, double dadx, double dady, double dadxdy) {
     if (!dest || !src || dstw == 0 || dsth == 0) return;
-    const int w = TruncInt((double)alpha * 256.0);
+    const int w = TruncInt(alpha * 256.0);
     if (!varying && w == 0) return;
     if (!FiniteAll(
             {srcx, srcy, srcw, srch, dsdx, dtdx, dsdy, dtdy, dsdxdy, dtdxdy, alpha, dadx, dady, dadxdy}))
@@ -611,6 +611,12 @@ void DeltaBlitImpl(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, int dsty
     RunDelta(D, S, dx, dy, dw, dh, r, bounds, comb, w, IsBilinear(mode));
 }
 
+// Whether a per-pixel weight changes anywhere over the area (otherwise it is a plain delta blit).
+bool AlphaVaries(int dstw, int dsth, double dadx, double dady, double dadxdy) {
+    return !(std::fabs(dstw * dadx) < 0.0001 && std::fabs(dsth * dady) < 0.0001 &&
+             std::fabs(dsth * dadxdy) < 0.0001);
+}
+
 } // namespace
 
 void Raster_DeltaBlit(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, int dsty, int dstw, int dsth,
@@ -625,10 +631,9 @@ void Raster_DeltaBlitAlpha(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, 
                            float srcx, float srcy, float srcw, float srch, double dsdx, double dtdx,
                            double dsdy, double dtdy, double dsdxdy, double dtdxdy, bool cliptosourcerect,
                            float alpha, int mode, double dadx, double dady, double dadxdy) {
-    const bool varying = !(std::fabs(dstw * dadx) < 0.0001 && std::fabs(dsth * dady) < 0.0001 &&
-                           std::fabs(dsth * dadxdy) < 0.0001);
     DeltaBlitImpl(dest, src, dstx, dsty, dstw, dsth, srcx, srcy, srcw, srch, dsdx, dtdx, dsdy, dtdy, dsdxdy,
-                  dtdxdy, cliptosourcerect, alpha, mode, varying, dadx, dady, dadxdy);
+                  dtdxdy, cliptosourcerect, alpha, mode, AlphaVaries(dstw, dsth, dadx, dady, dadxdy), dadx,
+                  dady, dadxdy);
 }
 
 namespace {
@@ -648,14 +653,14 @@ void TransformGrid(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, int dsty
     for (int gy = 0; gy < divh - 1; ++gy) {
         yf += ystep;
         const int y1 = TruncInt(yf);
-        const int H = y1 - y0;
+        const int64_t H = (int64_t)y1 - y0;
         double xf = dstx;
         int x0 = TruncInt(xf);
         for (int gx = 0; gx < divw - 1; ++gx) {
             xf += xstep;
             const int x1 = TruncInt(xf);
-            const int W = x1 - x0;
-            if (W > 0 && H > 0) {
+            const int64_t W = (int64_t)x1 - x0;
+            if (W > 0 && H > 0 && W <= INT32_MAX && H <= INT32_MAX) {
                 const double u00 = P(gx, gy, 0), v00 = P(gx, gy, 1);
                 const double u01 = P(gx + 1, gy, 0), v01 = P(gx + 1, gy, 1);
                 const double u10 = P(gx, gy + 1, 0), v10 = P(gx, gy + 1, 1);
@@ -668,12 +673,12 @@ void TransformGrid(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, int dsty
                     const double a10 = P(gx, gy + 1, 2), a11 = P(gx + 1, gy + 1, 2);
                     const double dadx = (a01 - a00) / W, dady = (a10 - a00) / H;
                     const double dadxdy = ((a11 - a10) / W - dadx) / H;
-                    Raster_DeltaBlitAlpha(dest, src, x0, y0, W, H, (float)u00, (float)v00, 0, 0, dsdx, dtdx,
-                                          dsdy, dtdy, dsdxdy, dtdxdy, false, (float)a00, mode, dadx, dady,
-                                          dadxdy);
+                    DeltaBlitImpl(dest, src, x0, y0, (int)W, (int)H, u00, v00, 0, 0, dsdx, dtdx, dsdy, dtdy,
+                                  dsdxdy, dtdxdy, false, a00, mode,
+                                  AlphaVaries((int)W, (int)H, dadx, dady, dadxdy), dadx, dady, dadxdy);
                 } else {
-                    Raster_DeltaBlit(dest, src, x0, y0, W, H, (float)u00, (float)v00, 0, 0, dsdx, dtdx, dsdy,
-                                     dtdy, dsdxdy, dtdxdy, false, alpha, mode);
+                    DeltaBlitImpl(dest, src, x0, y0, (int)W, (int)H, u00, v00, 0, 0, dsdx, dtdx, dsdy, dtdy,
+                                  dsdxdy, dtdxdy, false, alpha, mode, false, 0, 0, 0);
                 }
             }
             x0 = x1;

@@ -17,19 +17,21 @@
 
 #include <cstdint>
 
-enum {
-    RASTER_BLEND_MODE_MASK = 0xFF,
-    RASTER_BLEND_COPY = 0,
-    RASTER_BLEND_ADD = 1,
-    RASTER_BLEND_DODGE = 2,
-    RASTER_BLEND_MUL = 3,
-    RASTER_BLEND_OVERLAY = 4,
-    RASTER_BLEND_HSVADJUST = 5,
-    RASTER_BLEND_CHANCOPY = 0xF0,
-    RASTER_BLEND_FILTER_MASK = 0xFF00,
-    RASTER_BLEND_FILTER_BILINEAR = 0x100,
-    RASTER_BLEND_SOURCE_ALPHA = 0x10000,
-};
+// Blend-mode word: the low byte is the combine mode, 0xFF00 the filter field, 0x10000 source alpha.
+inline constexpr int RASTER_BLEND_MODE_MASK = 0xFF;
+inline constexpr int RASTER_BLEND_COPY = 0;
+inline constexpr int RASTER_BLEND_ADD = 1;
+inline constexpr int RASTER_BLEND_DODGE = 2;
+inline constexpr int RASTER_BLEND_MUL = 3;
+inline constexpr int RASTER_BLEND_OVERLAY = 4;
+inline constexpr int RASTER_BLEND_HSVADJUST = 5;
+// Channel copy (straight blits only): bits 0-1 the source byte index, bits 2-3 the destination's.
+inline constexpr int RASTER_BLEND_CHANCOPY = 0xF0;
+inline constexpr int RASTER_BLEND_FILTER_MASK = 0xFF00;
+inline constexpr int RASTER_BLEND_FILTER_BILINEAR = 0x100;
+// Blits weight each pixel by the source alpha; solid-colour operations scale the overall alpha
+// by the colour's alpha / 255 instead.
+inline constexpr int RASTER_BLEND_SOURCE_ALPHA = 0x10000;
 
 // Channel access on a pixel word.
 inline int Raster_GetA(uint32_t p) {
