@@ -475,6 +475,7 @@ intptr_t IEffectVST::CanDo(const char* text) {
 // ---- Host identification ----
 
 EHost IEffectVST::GetHost() {
+    Util_MutexLock lock(mMutex);
     if (mHost != kHostUninit) return mHost;
     char name[kHostProductStrLen];
     name[0] = '\0';

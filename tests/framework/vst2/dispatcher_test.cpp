@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -267,6 +268,38 @@ TEST_F(DispatcherTest, ARecordWithoutObjectIsIgnored) {
     EXPECT_EQ(buf[0], 1.0f);
     EXPECT_FLOAT_EQ(host.GetParameter(0), 0.7f);
     EXPECT_EQ(e->dispatcher(nullptr, effIdentify, 0, 0, nullptr, 0.0f), 0);
+}
+
+TEST_F(DispatcherTest, ExceptionsStayInsideThePluginAndReleaseTheLock) {
+    TestEffect::sNextConfig.throws = true;
+    TestHost host;
+    TestEffect* plug = Load(host);
+    ASSERT_NE(plug, nullptr);
+    char text[] = "0.5";
+    auto everyEntry = [&] {
+        EXPECT_EQ(host.Dispatch(effOpen), 0);
+        EXPECT_EQ(host.Dispatch(effSetSampleRate, 0, 0, nullptr, 48000.0f), 0);
+        EXPECT_EQ(host.Dispatch(effString2Parameter, 0, 0, text), 0);
+        host.SetParameter(1, 0.5f);
+        float buf[8] = {};
+        float* io[2] = {buf, buf + 4};
+        host.ProcessReplacing(io, io, 4);
+        host.Process(io, io, 4);
+        double dbuf[8] = {};
+        double* dio[2] = {dbuf, dbuf + 4};
+        host.ProcessDoubleReplacing(dio, dio, 4);
+    };
+    EXPECT_NO_THROW(everyEntry());
+    EXPECT_EQ(plug->mBlocks, 3);
+    // Another thread can take the plug-in mutex: no callback left it held.
+    bool locked = false;
+    std::thread other([&] {
+        locked = plug->GetMutex().TryLock();
+        if (locked) plug->GetMutex().Unlock();
+    });
+    other.join();
+    EXPECT_TRUE(locked);
+    EXPECT_EQ(host.Dispatch(effIdentify), 0x4E764566);
 }
 
 TEST_F(DispatcherTest, CloseDeletesThePlugin) {

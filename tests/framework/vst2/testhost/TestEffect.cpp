@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <stdexcept>
 
 TestEffectConfig TestEffect::sNextConfig;
 
@@ -39,11 +40,13 @@ TestEffect::TestEffect(const IEffectInstanceInfo& info, const TestEffectConfig& 
 void TestEffect::Reset() {
     Util_MutexLock lock(mMutex);
     ++mResets;
+    if (mConfig.throws) throw std::runtime_error("Reset");
 }
 
 void TestEffect::OnParamChange(int paramIdx) {
     Util_MutexLock lock(mMutex);
     if (mParamChanges.size() < mParamChanges.capacity()) mParamChanges.push_back(paramIdx);
+    if (mConfig.throws) throw std::runtime_error("OnParamChange");
     IParam* param = GetParam(paramIdx);
     if (!param) return;
     double v = param->Value();
@@ -66,6 +69,7 @@ void TestEffect::OnParamChange(int paramIdx) {
 
 void TestEffect::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) {
     ++mBlocks;
+    if (mConfig.throws) throw std::runtime_error("ProcessDoubleReplacing");
     mFramesProcessed += nFrames;
     mLargestBlock = std::max(mLargestBlock, nFrames);
     mLastInputs = inputs;

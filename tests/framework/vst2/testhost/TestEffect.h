@@ -23,6 +23,7 @@ struct TestEffectConfig {
     bool queryTimeInProcess = false; // GetTime / GetSamplePos / GetTempo / GetTimeSig in every block
     bool namesNotes = false;         // MidiNoteName answers "C4" for note 60
     bool boolOnOff = false;          // OnOff as a Boolean parameter (display texts "off" / "on")
+    bool throws = false;             // OnParamChange, Reset and processing throw
 };
 
 class TestEffect : public IEffectVST {

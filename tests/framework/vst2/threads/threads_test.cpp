@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr int kRounds = 20000;
+constexpr int kRounds = 10000;
 constexpr int kShippedRounds = 4000;
 
 TEST(Vst2Threads, AudioAutomationAndProgramThreadsOnTheTestEffect) {
