@@ -1,5 +1,7 @@
 #include "Tidebloom.h"
 
+#include "Sound/FlushDenormals.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -130,6 +132,7 @@ void Tidebloom::OnParamChange(int paramIdx) {
 
 void Tidebloom::Resize(int nFrames) {
     mEnvelopeBuffer.Resize(nFrames);
+    mOnsetBuffer.Resize(nFrames);
     for (Util_TypedBuf<double>& copy : mInputCopy) copy.Resize(nFrames);
 }
 
@@ -137,16 +140,21 @@ void Tidebloom::ProcessDoubleReplacing(double** inputs, double** outputs, int nF
     if (nFrames <= 0 || !inputs || !outputs) return;
     const int nChannels = std::min({NInChannels(), NOutChannels(), 2});
     if (nChannels < 2 || !inputs[0] || !inputs[1]) return;
+    // Silence after loud notes takes the detector's filters into the subnormal range; flushing
+    // those values to zero keeps the cost of silence flat and changes no normal-range result.
+    const FlushDenormals flush;
     Resize(nFrames);
     double* env = mEnvelopeBuffer.Get();
 
     // Gain curve from the undelayed mono mix; runs whether processing is on or off.
+    // The detector never looks at the envelope, so each runs over the whole block in turn; the
+    // gain curve's buffer holds the mono mix until the envelope overwrites it.
     const double* in0 = inputs[0];
     const double* in1 = inputs[1];
-    for (int k = 0; k < nFrames; ++k) {
-        const double mono = (in0[k] + in1[k]) * 0.5;
-        env[k] = mEnvelope.NextStep(mNoteDetector.Detect(mono), 0.0);
-    }
+    for (int k = 0; k < nFrames; ++k) env[k] = (in0[k] + in1[k]) * 0.5;
+    uint8_t* onsets = mOnsetBuffer.Get();
+    mNoteDetector.Detect(env, onsets, nFrames);
+    mEnvelope.NextSteps(onsets, 0.0, env, nFrames);
 
     // An input sharing memory with an output is read from a copy.
     const double* in[2];

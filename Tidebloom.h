@@ -54,6 +54,7 @@ private:
     bool mOnOff = true;
     int mDelaySamples = kHistoryLength;
     Util_TypedBuf<double> mEnvelopeBuffer;
+    Util_TypedBuf<uint8_t> mOnsetBuffer; // the detector's decision for each frame of the block
     History<double> mHistory[2];
     NoteDetector mNoteDetector;
     ADSREnvelope mEnvelope;

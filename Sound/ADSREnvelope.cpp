@@ -37,30 +37,12 @@ void ADSREnvelope::SetWaitTime(int samples) {
     mWaitSamples = wait < 0 ? 0 : (wait > INT_MAX ? INT_MAX : static_cast<int>(wait));
 }
 
-int ADSREnvelope::AttackResumeStep() const {
-    // The step at which the attack curve reaches the current level, so a new attack continues
-    // from there instead of from 0.
-    const double a = static_cast<double>(mAttackSamples);
-    double step;
-    if (mAttackSpeed == 0.0) {
-        step = a * mLevel;
-    } else {
-        step = a / mAttackSpeed * std::log((std::exp(mAttackSpeed) - 1.0) * mLevel + 1.0);
-    }
-    if (!(step == step)) return 0;
-    if (step >= 2147483647.0) return INT_MAX;
-    if (step <= -2147483648.0) return INT_MIN;
-    return static_cast<int>(step);
-}
-
-void ADSREnvelope::EndWait() {
-    mStep = 0;
-    if (mAttackSamples == 0) {
-        mStage = mDecaySamples == 0 ? kStageSustain : kStageDecay;
-        return;
-    }
-    mStage = kStageAttack;
-    if (!mReTrig) mStep = AttackResumeStep();
+void ADSREnvelope::NextSteps(const uint8_t* triggers, double input, double* out, int n) {
+    // A local copy keeps the state in registers for the block: the stores into out could otherwise
+    // alias it.
+    ADSREnvelope env = *this;
+    for (int k = 0; k < n; ++k) out[k] = env.NextStep(triggers[k] != 0, input);
+    *this = env;
 }
 
 void ADSREnvelope::SetNextStage() {

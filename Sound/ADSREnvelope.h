@@ -5,6 +5,7 @@
 // the audio thread under the owner's lock; no allocation, no locking.
 // Stage lengths of 0 end their stage at once instead of dividing by zero, and a curve speed of 0
 // gives the straight line the curve tends to as its speed approaches 0.
+#include <climits>
 #include <cmath>
 #include <cstdint>
 
@@ -55,8 +56,12 @@ public:
     int GetStep() const { return mStep; }
     double GetLevel() const { return mLevel; }
 
+    // NextStep for each of n samples with the same input value; out[k] receives the level after a
+    // trigger wherever triggers[k] is not 0.
+    void NextSteps(const uint8_t* triggers, double input, double* out, int n);
+
     // Advances one sample with the onset decision and the input value; returns the new level.
-    double NextStep(bool trigger, double input) {
+    [[gnu::always_inline]] double NextStep(bool trigger, double input) {
         if (trigger) {
             mStep = 0;
             if (mReTrig) {
@@ -132,8 +137,30 @@ private:
         mStep = 0;
         mStage = mDecaySamples == 0 ? kStageSustain : kStageDecay;
     }
-    void EndWait();
-    int AttackResumeStep() const;
+    void EndWait() {
+        mStep = 0;
+        if (mAttackSamples == 0) {
+            mStage = mDecaySamples == 0 ? kStageSustain : kStageDecay;
+            return;
+        }
+        mStage = kStageAttack;
+        if (!mReTrig) mStep = AttackResumeStep();
+    }
+    // The step at which the attack curve reaches the current level, so a new attack continues from
+    // there instead of from 0.
+    int AttackResumeStep() const {
+        const double a = static_cast<double>(mAttackSamples);
+        double step;
+        if (mAttackSpeed == 0.0) {
+            step = a * mLevel;
+        } else {
+            step = a / mAttackSpeed * std::log((std::exp(mAttackSpeed) - 1.0) * mLevel + 1.0);
+        }
+        if (!(step == step)) return 0;
+        if (step >= 2147483647.0) return INT_MAX;
+        if (step <= -2147483648.0) return INT_MIN;
+        return static_cast<int>(step);
+    }
 
     double mReleaseThreshold = 0.0;
     double mLevel = 1.0;

@@ -20,21 +20,12 @@ void NoteDetector::SetSampleRate(int sampleRate) {
     mRangeDb = -60.0;
 }
 
-void NoteDetector::Recover() {
-    // Only reached when an input near the largest double has overflowed the filters. The envelope
-    // restarts from silence: it has fallen, so the detector arms as it does when the slope turns
-    // negative, and time runs on.
-    mEnvFilter.ClearMemory();
-    mSlopeFilter.ClearMemory();
-    mEnvLevel = 0.0;
-    mPrevEnvLevel = 0.0;
-    mSlope = 0.0;
-    mPrevPeak = mPeak;
-    mPeak = 0.0;
-    mArmed = true;
-    mRestartPending = true;
-    mInNote = false;
-    ++mRiseCounter;
+void NoteDetector::Detect(const double* x, uint8_t* onsets, int n) {
+    // A local copy keeps the whole state in registers for the block: the stores into onsets could
+    // otherwise alias it.
+    NoteDetector d = *this;
+    for (int k = 0; k < n; ++k) onsets[k] = d.Detect(x[k]);
+    *this = d;
 }
 
 bool NoteDetector::SinDetect(double x) {

@@ -25,7 +25,7 @@ public:
     double GetThreshold() const { return mThreshold; }
 
     // One input sample; true when a note onset is detected at this sample.
-    bool Detect(double x) {
+    [[gnu::always_inline]] bool Detect(double x) {
         mNoteOn = false;
         double e, s;
         if (!Advance(x, e, s)) return false;
@@ -57,6 +57,9 @@ public:
         return onset;
     }
 
+    // Detect for each of n samples, in order; onsets[k] receives the decision for x[k] (1 or 0).
+    void Detect(const double* x, uint8_t* onsets, int n);
+
     // Alternative rule for sustained, smoothly modulated input (the effect uses Detect). Like
     // Detect, it remembers the envelope level it differentiated against.
     bool SinDetect(double x);
@@ -84,7 +87,7 @@ public:
 private:
     // Steps both filters: e is the new envelope level, s the smoothed slope per second. Returns
     // false (and restarts the envelope from silence) when the filters have left the finite range.
-    bool Advance(double x, double& e, double& s) {
+    [[gnu::always_inline]] bool Advance(double x, double& e, double& s) {
         if (!std::isfinite(x)) x = 0.0;
         e = mEnvFilter.Step(std::fabs(x));
         mEnvLevel = e;
@@ -95,7 +98,22 @@ private:
         Recover();
         return false;
     }
-    void Recover();
+    // Only reached when an input near the largest double has overflowed the filters. The envelope
+    // restarts from silence: it has fallen, so the detector arms as it does when the slope turns
+    // negative, and time runs on.
+    void Recover() {
+        mEnvFilter.ClearMemory();
+        mSlopeFilter.ClearMemory();
+        mEnvLevel = 0.0;
+        mPrevEnvLevel = 0.0;
+        mSlope = 0.0;
+        mPrevPeak = mPeak;
+        mPeak = 0.0;
+        mArmed = true;
+        mRestartPending = true;
+        mInNote = false;
+        ++mRiseCounter;
+    }
 
     bool mNoteOn = false;
     double mThreshold = 0.001;

@@ -392,23 +392,43 @@ TEST(Tidebloom, NonFiniteInputIsHeardOnceAndDetectionGoesOn) {
 }
 
 TEST(Tidebloom, LongSilenceAfterLoudNotesChangesNoOutputAndKeepsHostFloatingPointState) {
-    // 25 s of silence takes the detector's filters down through the subnormal range.
-    const int n = 44100 * 27;
+    // Loud notes, 25 s of silence (the detector's filters decay through the subnormal range), notes.
+    const int n = 44100 * 27, silenceEnd = n - 44100;
     std::vector<double> in0(static_cast<size_t>(n), 0.0), in1;
     std::vector<double> m0, m1;
     MakeMusic(44100, m0, m1, 5);
     for (int k = 0; k < 44100; ++k) in0[static_cast<size_t>(k)] = 2.0 * m0[static_cast<size_t>(k)];
-    for (int k = 0; k < 44100; ++k) in0[static_cast<size_t>(n - 44100 + k)] = m1[static_cast<size_t>(k)];
+    for (int k = 0; k < 44100; ++k) in0[static_cast<size_t>(silenceEnd + k)] = m1[static_cast<size_t>(k)];
     in1 = in0;
+
+    // The plain model reaches subnormal filter states during the silence.
     SwellModel model;
-    std::vector<double> want0, want1;
-    RunModel(model, in0, in1, want0, want1);
+    std::vector<double> want0(in0.size()), want1(in0.size());
+    int subnormalFrames = 0, onsetsAfter = 0;
+    for (size_t k = 0; k < in0.size(); ++k) {
+        model.Frame(in0[k], in1[k], want0[k], want1[k]);
+        subnormalFrames += std::fpclassify(model.envF.y1) == FP_SUBNORMAL;
+        onsetsAfter += model.lastOnset && k >= static_cast<size_t>(silenceEnd);
+    }
+    ASSERT_GT(subnormalFrames, 44100);
+    ASSERT_GE(onsetsAfter, 1);
 
     EffectInstance fx;
     const unsigned int csr = _mm_getcsr();
-    std::vector<double> out0, out1;
-    fx.Process(in0, in1, out0, out1, 512);
+    std::vector<double> head0(in0.begin(), in0.begin() + silenceEnd),
+        tail0(in0.begin() + silenceEnd, in0.end());
+    std::vector<double> out0, out1, end0, end1;
+    fx.Process(head0, head0, out0, out1, 512);
     EXPECT_EQ(_mm_getcsr(), csr);
+    // The effect's filters hold no subnormal values.
+    const NoteDetector& d = fx.Effect().GetNoteDetector();
+    for (double v : {d.GetEnvFilter().GetY1(), d.GetEnvFilter().GetY2(), d.GetSlopeFilter().GetY1(),
+                     d.GetSlopeFilter().GetY2(), d.GetSlope(), d.GetPrevSlope()})
+        EXPECT_NE(std::fpclassify(v), FP_SUBNORMAL) << v;
+    fx.Process(tail0, tail0, end0, end1, 512);
+    out0.insert(out0.end(), end0.begin(), end0.end());
+    out1.insert(out1.end(), end1.begin(), end1.end());
+    // Yet every output sample is the model's.
     EXPECT_EQ(FirstDifference(out0, want0), -1);
     EXPECT_EQ(FirstDifference(out1, want1), -1);
 }
