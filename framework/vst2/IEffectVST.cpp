@@ -391,6 +391,8 @@ intptr_t IEffectVST::ProcessEvents(const VstEvents* pEvents) {
             ProcessMidiMsg(&msg);
         } else if (ev->type == kVstSysExType) {
             const VstMidiSysexEvent* sysex = reinterpret_cast<const VstMidiSysexEvent*>(ev);
+            // A dump with a negative size, or bytes announced without a buffer, cannot be read safely.
+            if (sysex->dumpBytes < 0 || (sysex->dumpBytes > 0 && !sysex->sysexDump)) continue;
             ISysEx msg(sysex->deltaFrames, reinterpret_cast<const uint8_t*>(sysex->sysexDump),
                        sysex->dumpBytes);
             ProcessSysEx(&msg);

@@ -366,6 +366,17 @@ TEST_F(CallbacksTest, IncomingEventsAreDeliveredInOrderAndMidiPassesThrough) {
     ASSERT_EQ(plug->mSysEx.size(), 1u);
     EXPECT_EQ(plug->mSysEx[0], (std::vector<uint8_t>{0xF0, 0x7E, 0xF7}));
 
+    // Dumps that cannot be read are not delivered.
+    VstMidiSysexEvent negative = sysex, missing = sysex;
+    negative.dumpBytes = -1;
+    missing.sysexDump = nullptr;
+    EventList4 bad{
+        2,
+        0,
+        {reinterpret_cast<VstEvent*>(&negative), reinterpret_cast<VstEvent*>(&missing), nullptr, nullptr}};
+    EXPECT_EQ(host.Dispatch(effProcessEvents, 0, 0, &bad), 1);
+    EXPECT_EQ(plug->mSysEx.size(), 1u);
+
     EventList4 empty{0, 0, {nullptr, nullptr, nullptr, nullptr}};
     EXPECT_EQ(host.Dispatch(effProcessEvents, 0, 0, &empty), 1);
     empty.numEvents = -3;
