@@ -26,8 +26,17 @@ configure: setup
 build: configure
 	cmake --build $(BUILD)
 
+# The demo: a built-in phrase of plucked notes, rendered through the built plug-in with two programs.
+# $(BUILD)/tidebloom-paths.txt names the built tidebloom-host (line 1) and Tidebloom.so (line 2).
+DEMO_OUT ?= out
 demo: build
-	@echo "Tidebloom built in $(BUILD)/"
+	@host=$$(sed -n 1p $(BUILD)/tidebloom-paths.txt); plugin=$$(sed -n 2p $(BUILD)/tidebloom-paths.txt); \
+	if [ -z "$$plugin" ]; then echo "demo: Tidebloom.so is not part of the build" >&2; exit 1; fi; \
+	mkdir -p $(DEMO_OUT) && \
+	"$$host" phrase -o $(DEMO_OUT)/demo-dry.wav && \
+	"$$host" render "$$plugin" -i $(DEMO_OUT)/demo-dry.wav -o $(DEMO_OUT)/demo-init.wav --program Init && \
+	"$$host" render "$$plugin" -i $(DEMO_OUT)/demo-dry.wav -o $(DEMO_OUT)/demo-arpeggio.wav --program Arpeggio && \
+	echo "demo: listen to $(DEMO_OUT)/demo-dry.wav (dry), $(DEMO_OUT)/demo-init.wav (Init) and $(DEMO_OUT)/demo-arpeggio.wav (Arpeggio)"
 
 test: test-plain test-san test-tsan test-fuzz
 
@@ -64,8 +73,19 @@ endif
 bench: build
 	@for b in $$(find $(BUILD)/bench -type f -executable -name 'bench_*' | sort); do echo "== $$b"; $$b; done
 
+# `make install` puts Tidebloom.so into ~/.vst and tidebloom-host into ~/.local/bin for the current
+# user; `make install PREFIX=/usr/local` installs into PREFIX/lib/vst and PREFIX/bin (DESTDIR works).
+PREFIX ?=
 install: build
-	cmake --install $(BUILD)
+ifeq ($(strip $(PREFIX)),)
+	@host=$$(sed -n 1p $(BUILD)/tidebloom-paths.txt); plugin=$$(sed -n 2p $(BUILD)/tidebloom-paths.txt); \
+	if [ -z "$$plugin" ]; then echo "install: Tidebloom.so is not part of the build" >&2; exit 1; fi; \
+	install -D -m 755 "$$plugin" "$(DESTDIR)$(HOME)/.vst/Tidebloom.so" && \
+	install -D -m 755 "$$host" "$(DESTDIR)$(HOME)/.local/bin/tidebloom-host" && \
+	echo "install: $(DESTDIR)$(HOME)/.vst/Tidebloom.so and $(DESTDIR)$(HOME)/.local/bin/tidebloom-host"
+else
+	cmake --install $(BUILD) --prefix $(PREFIX)
+endif
 
 format:
 	find . \( -path ./build\* -o -path ./.git \) -prune -o \( -name '*.cpp' -o -name '*.h' \) -print \
