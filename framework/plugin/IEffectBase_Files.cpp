@@ -37,8 +37,7 @@ constexpr int32_t kBankFormatVersion = 2;
 // Name field of program records: 27 characters and a terminator.
 constexpr int kFileNameFieldLen = 28;
 constexpr int kBankReservedLen = 124;
-// Header sizes: a program record up to its values (or chunk size), a bank up to its first record.
-constexpr int kProgramHeaderLen = 56;
+// A bank header, up to its first program record (or its chunk size).
 constexpr int kBankHeaderLen = 156;
 // The chunk forms store their own length in the byte-size field as chunk size + these.
 constexpr int kProgramChunkOverhead = 60;
