@@ -36,7 +36,8 @@ bool Raster_MemBitmap::resize(int w, int h) {
     // Sizes are computed wide: a size whose block cannot be addressed leaves the bitmap empty
     // instead of wrapping into a small block.
     const int64_t span = w > 0 ? (((int64_t)w + mAlignMask) & ~(int64_t)mAlignMask) : 0;
-    const int64_t need = span * (h > 0 ? h : 0) * 4;
+    const int64_t pixels = span * (h > 0 ? h : 0); // below 2^63: both factors are below 2^32
+    const int64_t need = pixels <= INT_MAX ? pixels * 4 : (int64_t)INT_MAX + 1;
     if (need <= 0 || w <= 0 || h <= 0) {
         free(mBuffer);
         mBuffer = nullptr;

@@ -101,7 +101,8 @@ TEST(RasterBlur, ClippingAndTinyRegions) {
     Raster_Blur(&dest, &src, 5, 0, 0, 0, 6, 6);
     EXPECT_EQ(Snapshot(dest), std::vector<uint32_t>(36, 0));
     for (int v : {INT_MIN, -7, 0, 5, INT_MAX}) {
-        Raster_Blur(&dest, &src, v, v / 2, -v, v, v, -v);
+        const int neg = v == INT_MIN ? INT_MAX : -v;
+        Raster_Blur(&dest, &src, v, v / 2, neg, v, v, neg);
         Raster_Blur(&src, &src, v, 0, 0, v, INT_MAX, 3);
     }
     Raster_Blur(nullptr, &src, 0, 0, 0, 0, 6, 6);
