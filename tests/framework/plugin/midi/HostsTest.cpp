@@ -92,20 +92,6 @@ TEST(HostNames, Table) {
     EXPECT_EQ(kMaxHostNameLen, 19);
 }
 
-TEST(HostNames, HostsWhoseNameDiffersFromTheirKey) {
-    char name[kMaxHostNameLen];
-    GetHostNameStr(LookUpHost("cakewalk"), name);
-    EXPECT_STREQ(name, "Sonar");
-    GetHostNameStr(LookUpHost("melodyne"), name);
-    EXPECT_STREQ(name, "Unknown");
-    GetHostNameStr(LookUpHost("vstmanlib"), name);
-    EXPECT_STREQ(name, "VSTScanner");
-    GetHostNameStr(LookUpHost("presonus"), name);
-    EXPECT_STREQ(name, "StudioOne");
-    GetHostNameStr(LookUpHost("fruity"), name);
-    EXPECT_STREQ(name, "FLStudio");
-}
-
 TEST(Versions, PackedForms) {
     int major = -1, minor = -1, patch = -1;
     GetVersionParts(0x10203, &major, &minor, &patch);
