@@ -150,6 +150,8 @@ int GetTextMetrics(HDC__* ctx, Shim_TextMetrics* metrics);
 // terminated); returns the length copied.
 int GetTextFace(HDC__* ctx, int n, char* buffer);
 // Measures (flag 0x1: sets rect->right and rect->bottom) or draws UTF-8 text (length bytes, or up to the
-// terminator when negative) with the selected font in the text colour. Returns the text height
+// terminator when negative; a NUL always ends it; at most 4095 bytes are used) with the selected font in
+// the text colour, over each line's box in the background colour when the background mode is opaque.
+// Bytes that are not well-formed UTF-8 stand for the characters 0x80-0xFF. Returns the text height
 // (including one extra unit), 0 when there is nothing to draw or the context is invalid.
 int Shim_DrawText(HDC__* ctx, const char* text, int length, RECT* rect, int flags);

@@ -96,19 +96,6 @@ TEST(ShimMemContext, CallerSurfaceIsNotOwned) {
     EXPECT_EQ(Shim_CreateGfxContext(nullptr), nullptr);
 }
 
-TEST(ShimContextState, SettersReturnThePreviousValue) {
-    HDC__* ctx = Shim_CreateMemContext(nullptr, 1, 1);
-    ASSERT_NE(ctx, nullptr);
-    EXPECT_EQ(SetTextColor(ctx, 0xFF8000), 0);
-    EXPECT_EQ(SetTextColor(ctx, 0x0000FF), 0xFF8000);
-    EXPECT_EQ(GetTextColor(ctx), 0x0000FF);
-    EXPECT_EQ(SetBkColor(ctx, 0x102030), 0);
-    EXPECT_EQ(SetBkColor(ctx, 0), 0x102030);
-    EXPECT_EQ(SetBkMode(ctx, 1), 0);
-    EXPECT_EQ(SetBkMode(ctx, 2), 1);
-    Shim_DeleteGfxContext(ctx);
-}
-
 TEST(ShimObjects, SelectReturnsPreviousOrTypeCode) {
     HDC__* ctx = Shim_CreateMemContext(nullptr, 2, 2);
     ASSERT_NE(ctx, nullptr);
