@@ -17,7 +17,8 @@
 #include <utility>
 
 // Sanitizer builds: fontconfig loses a few bytes of its own while it parses its configuration files
-// the first time it is used. That is not ours to fix; keep the leak checker quiet about it only.
+// the first time it is used. That is not ours to fix; keep the leak checker quiet about it only. Weak, so
+// that a program with suppressions of its own keeps them.
 #if defined(__SANITIZE_ADDRESS__)
 #define SHIM_LEAK_CHECKED 1
 #elif defined(__has_feature)
@@ -26,7 +27,7 @@
 #endif
 #endif
 #ifdef SHIM_LEAK_CHECKED
-extern "C" __attribute__((visibility("default"), used)) const char* __lsan_default_suppressions() {
+extern "C" __attribute__((weak, visibility("default"), used)) const char* __lsan_default_suppressions() {
     return "leak:libfontconfig.so\n";
 }
 #endif
