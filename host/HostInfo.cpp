@@ -46,9 +46,21 @@ std::string JsonFloat(float v) {
     return HostFormat("%.9g", static_cast<double>(v));
 }
 
+// Characters shown, not bytes: the texts are UTF-8.
+size_t DisplayWidth(const std::string& text) {
+    size_t n = 0;
+    for (unsigned char c : text) n += (c & 0xC0) != 0x80;
+    return n;
+}
+
+std::string PadRight(const std::string& text, size_t width) {
+    size_t w = DisplayWidth(text);
+    return w >= width ? text : text + std::string(width - w, ' ');
+}
+
 size_t Widest(const std::vector<HostParamInfo>& params) {
     size_t w = 4;
-    for (const auto& p : params) w = std::max(w, p.name.size());
+    for (const auto& p : params) w = std::max(w, DisplayWidth(p.name));
     return w;
 }
 
@@ -143,11 +155,11 @@ std::string HostFormatInfoText(const HostInfo& info) {
     row("Editor", info.hasEditorRect ? HostFormat("%d x %d", info.editorWidth, info.editorHeight) : "none");
 
     s += "\nParameters:\n";
-    int w = static_cast<int>(Widest(info.params));
+    size_t w = Widest(info.params);
     for (size_t i = 0; i < info.params.size(); ++i) {
         const HostParamInfo& p = info.params[i];
         std::string shown = p.label.empty() ? p.display : p.display + " " + p.label;
-        s += HostFormat("  %3zu  %-*s  %-16s  %.6f\n", i, w, p.name.c_str(), shown.c_str(),
+        s += HostFormat("  %3zu  %s  %s  %.6f\n", i, PadRight(p.name, w).c_str(), PadRight(shown, 16).c_str(),
                         static_cast<double>(p.value));
     }
     s += "\nPrograms:\n";

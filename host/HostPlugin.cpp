@@ -123,8 +123,8 @@ std::unique_ptr<HostPlugin> HostPlugin::Load(const std::string& path, std::strin
     }
     host->mEffect = effect;
     Register(effect, host.get());
-    if (effect->numInputs < 0 || effect->numInputs > 256 || effect->numOutputs < 0 ||
-        effect->numOutputs > 256 || effect->numParams < 0 || effect->numParams > 65536 ||
+    if (effect->numInputs < 0 || effect->numInputs > kHostMaxPins || effect->numOutputs < 0 ||
+        effect->numOutputs > kHostMaxPins || effect->numParams < 0 || effect->numParams > 65536 ||
         effect->numPrograms < 0 || effect->numPrograms > 65536) {
         err = HostFormat("'%s' returned an implausible effect record (%d inputs, %d outputs, %d parameters, "
                          "%d programs)",

@@ -22,6 +22,9 @@
 #include <string>
 #include <vector>
 
+// Most inputs or outputs an effect record may announce; Load refuses records with more.
+constexpr int kHostMaxPins = 256;
+
 // What the host tells the plug-in about the song position.
 struct HostTransport {
     double samplePos = 0.0; // frames since the start of the render, at the current block

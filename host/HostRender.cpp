@@ -130,15 +130,23 @@ bool HostRender(HostPlugin& plugin, const HostAudio& input, HostAudioSink& sink,
                 const HostRenderOptions& options, const HostChannelPlan& plan, HostRenderResult& result,
                 std::string& err) {
     AEffect* e = plugin.Effect();
-    const int numIn = e->numInputs;
-    const int numOut = e->numOutputs;
     const int block = options.blockSize;
-    if (static_cast<int>(plan.inputSource.size()) != std::max(numIn, 0) || plan.outputSource.empty()) {
-        err = "the channel plan does not fit the plug-in";
+    if (plan.outputSource.empty()) {
+        err = "no output channels to render";
         return false;
     }
 
     plugin.Resume();
+    // The channel counts as they are now that processing is on (a speaker arrangement may have
+    // changed them); the outputs the plan reads must exist.
+    const int numIn = e->numInputs;
+    const int numOut = e->numOutputs;
+    if (numIn < 0 || numIn > kHostMaxPins || numOut < 1 || numOut > kHostMaxPins ||
+        *std::max_element(plan.outputSource.begin(), plan.outputSource.end()) >= numOut) {
+        plugin.Suspend();
+        err = HostFormat("the plug-in changed its channels to %d inputs and %d outputs", numIn, numOut);
+        return false;
+    }
     // Some plug-ins know their latency only once they have processed (and then send
     // audioMasterIOChanged): it is read again after every block, before that block is written.
     auto implausible = [e, &err]() {
@@ -154,14 +162,16 @@ bool HostRender(HostPlugin& plugin, const HostAudio& input, HostAudioSink& sink,
     const int64_t inFrames = input.NumFrames();
     const int64_t outFrames = inFrames + options.tailFrames;
 
-    // Buffers in the precision of the callback; at least one pointer so that no array is empty.
+    // Buffers in the precision of the callback. The pointer arrays have room for the most channels a
+    // record may announce, the spare ones pointing at scratch buffers, so that a plug-in that
+    // changes its counts while processing still reads and writes only memory the host owns.
     std::vector<std::vector<float>> inF, outF;
-    std::vector<std::vector<double>> inD, outD(static_cast<size_t>(numOut), std::vector<double>(block));
-    std::vector<float*> inPtrF(static_cast<size_t>(std::max(numIn, 1)), nullptr);
-    std::vector<float*> outPtrF(static_cast<size_t>(std::max(numOut, 1)), nullptr);
-    std::vector<double*> inPtrD(static_cast<size_t>(std::max(numIn, 1)), nullptr);
-    std::vector<double*> outPtrD(static_cast<size_t>(std::max(numOut, 1)), nullptr);
-    inD.assign(static_cast<size_t>(numIn), std::vector<double>(block));
+    std::vector<std::vector<double>> inD(static_cast<size_t>(numIn), std::vector<double>(block));
+    std::vector<std::vector<double>> outD(static_cast<size_t>(numOut), std::vector<double>(block));
+    std::vector<double> spareInD(block, 0.0), spareOutD(block);
+    std::vector<float> spareInF(block, 0.0f), spareOutF(block);
+    std::vector<double*> inPtrD(kHostMaxPins, spareInD.data()), outPtrD(kHostMaxPins, spareOutD.data());
+    std::vector<float*> inPtrF(kHostMaxPins, spareInF.data()), outPtrF(kHostMaxPins, spareOutF.data());
     for (int c = 0; c < numIn; ++c) inPtrD[static_cast<size_t>(c)] = inD[static_cast<size_t>(c)].data();
     for (int c = 0; c < numOut; ++c) outPtrD[static_cast<size_t>(c)] = outD[static_cast<size_t>(c)].data();
     if (!options.doublePrecision) {
@@ -197,7 +207,9 @@ bool HostRender(HostPlugin& plugin, const HostAudio& input, HostAudioSink& sink,
         const int64_t avail = std::clamp<int64_t>(inFrames - pos, 0, n);
         for (int c = 0; c < numIn; ++c) {
             double* dst = inD[static_cast<size_t>(c)].data();
-            int src = plan.inputSource[static_cast<size_t>(c)];
+            int src = static_cast<size_t>(c) < plan.inputSource.size()
+                          ? plan.inputSource[static_cast<size_t>(c)]
+                          : HostChannelPlan::kSilence;
             for (int64_t k = 0; k < avail; ++k) {
                 double v = 0.0;
                 if (src >= 0) {

@@ -330,6 +330,25 @@ TEST(HostRender, RefusalsBeforeAnythingIsProcessed) {
     EXPECT_EQ(LogOf(*p)->numBlocks, 0);
 }
 
+TEST(HostRender, ChannelCountsChangedByThePluginAreCheckedWhenProcessingStarts) {
+    const HostAudio in = MakeInput(2, 300);
+    auto p = LoadFake();
+    // Fewer inputs than planned: the rest of the plan is ignored, and the plug-in still finds a
+    // (silent) buffer behind every pointer it reads.
+    Rendered r = RenderFake(*p, in, HostRenderOptions{}, [](HostPlugin& pl) { pl.Effect()->numInputs = 1; });
+    ASSERT_TRUE(r.ok) << r.err;
+    EXPECT_EQ(r.out[0], in.channels[0]);
+    EXPECT_EQ(r.out[1], std::vector<double>(300, 0.0));
+    // Fewer outputs than the plan reads: refused before any audio is processed.
+    auto q = LoadFake();
+    r = RenderFake(*q, in, HostRenderOptions{}, [](HostPlugin& pl) { pl.Effect()->numOutputs = 1; });
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.err, "the plug-in changed its channels to 2 inputs and 1 outputs");
+    EXPECT_EQ(LogOf(*q)->numBlocks, 0);
+    EXPECT_FALSE(q->IsResumed());
+    q->Effect()->numOutputs = 2;
+}
+
 class FailingSink : public HostAudioSink {
 public:
     bool Write(const double* const*, int frames, std::string& err) override {

@@ -52,7 +52,8 @@ TEST_F(ThirdParty, DelayPassesAudioThroughUnchanged) {
     ASSERT_EQ(out.NumFrames(), 20000);
     // No delay and unity gain by default: the signal comes out as it went in.
     for (int c = 0; c < 2; ++c)
-        for (int k = 0; k < 20000; ++k) ASSERT_NEAR(out.channels[c][k], in.channels[c][k], 1e-6) << c << " " << k;
+        for (int k = 0; k < 20000; ++k)
+            ASSERT_NEAR(out.channels[c][k], in.channels[c][k], 1e-6) << c << " " << k;
 }
 
 TEST_F(ThirdParty, LimiterLatencyIsCompensated) {
@@ -75,7 +76,8 @@ TEST_F(ThirdParty, LimiterLatencyIsCompensated) {
 
 TEST_F(ThirdParty, ChunkProgramAndBankFilesRoundTrip) {
     // A delay of some samples, saved as program and bank; loading either gives the same output.
-    Render(kDelay, "set.wav", {"--set", "samp=0.01", "--save-fxp", mDir / "d.fxp", "--save-fxb", mDir / "d.fxb"});
+    Render(kDelay, "set.wav",
+           {"--set", "samp=0.01", "--save-fxp", mDir / "d.fxp", "--save-fxb", mDir / "d.fxb"});
     std::vector<uint8_t> bytes;
     std::string err;
     ASSERT_TRUE(HostReadWholeFile(mDir / "d.fxp", 1 << 24, bytes, err)) << err;
