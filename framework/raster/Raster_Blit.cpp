@@ -236,8 +236,7 @@ void BlitImpl(Raster_IBitmap* dest, Raster_IBitmap* src, int64_t dstx, int64_t d
             return;
         }
         if (alpha == 0.5f) {
-            for (int j = 0; j < a.h; ++j, drow += dp, srow += sp)
-                for (int i = 0; i < a.w; ++i) drow[i] = Raster_HalfWord(drow[i]) + Raster_HalfWord(srow[i]);
+            for (int j = 0; j < a.h; ++j, drow += dp, srow += sp) Raster_RowHalfMix(drow, srow, a.w);
             return;
         }
     }
@@ -783,7 +782,7 @@ void Raster_FillRect(Raster_IBitmap* dest, int x, int y, int w, int h, uint32_t 
                 drow, dp, w, h, Raster_CombinePixelsThreeQuarterMix2FAST::prepare(colour));
             return;
         case 256:
-            for (int j = 0; j < h; ++j, drow += dp) std::fill(drow, drow + w, colour);
+            for (int j = 0; j < h; ++j, drow += dp) Raster_RowFill(drow, w, colour);
             return;
         default:
             Raster_Template_Blit1<Raster_CombinePixelsCopyNoClamp>::solidBlit(drow, dp, w, h, r, g, b, wt,
@@ -799,8 +798,7 @@ void Raster_FillRect(Raster_IBitmap* dest, int x, int y, int w, int h, uint32_t 
 void Raster_Clear(Raster_IBitmap* dest, uint32_t colour) {
     const Raster_BlitView D(dest);
     if (!D.ok()) return;
-    for (int j = 0; j < D.h; ++j)
-        std::fill(D.bits + (ptrdiff_t)j * D.span, D.bits + (ptrdiff_t)j * D.span + D.w, colour);
+    for (int j = 0; j < D.h; ++j) Raster_RowFill(D.bits + (ptrdiff_t)j * D.span, D.w, colour);
 }
 
 void Raster_ClearRect(Raster_IBitmap* dest, int x, int y, int w, int h, uint32_t andmask, uint32_t orbits) {

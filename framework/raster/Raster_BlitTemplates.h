@@ -5,10 +5,14 @@
 // checked against the given source bounds before any read. Fixed-point positions and steps are
 // 16.16 in 64-bit integers, added with wrap-around so that absurd steps stay defined.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <type_traits>
 
 #include "framework/raster/Raster_Bitmap.h"
+#include "framework/raster/Raster_BlitRows.h"
 #include "framework/raster/Raster_Combine.h"
 
 // Row addressing of a bitmap, read once per call (honours flipped bitmaps).
@@ -41,6 +45,56 @@ inline int64_t Raster_FixAdd(int64_t a, int64_t b) {
 }
 inline int64_t Raster_FixMul(int64_t a, int64_t n) {
     return (int64_t)((uint64_t)a * (uint64_t)n);
+}
+
+// A pixel's channels in four 16-bit lanes: alpha bits 0-15, red 16-31, green 32-47, blue 48-63.
+inline uint64_t Raster_SpreadLanes(uint32_t p) {
+    uint64_t v = p;
+    v = (v | (v << 16)) & 0x0000FFFF0000FFFFull;
+    return (v | (v << 8)) & 0x00FF00FF00FF00FFull;
+}
+
+// floor(v / n) = (v * Raster_BoxReciprocal[n]) >> 24 for every v <= 25 * 255 and n = 1..25:
+// the entry is ceil(2^24 / n), whose excess over 2^24 / n adds less than 6375 / 2^24 to the
+// quotient, never enough to reach the next integer.
+struct Raster_BoxReciprocalTable {
+    uint64_t v[26];
+    constexpr Raster_BoxReciprocalTable() : v() {
+        for (int n = 1; n <= 25; ++n) v[n] = ((1ull << 24) + (uint64_t)n - 1) / (uint64_t)n;
+    }
+    constexpr uint64_t operator[](int n) const { return v[n]; }
+};
+inline constexpr Raster_BoxReciprocalTable Raster_BoxReciprocal;
+
+constexpr bool Raster_BoxReciprocalIsExact() {
+    for (uint64_t n = 1; n <= 25; ++n)
+        for (uint64_t v = 0; v <= 25 * 255; ++v)
+            if (((v * Raster_BoxReciprocal[(int)n]) >> 24) != v / n) return false;
+    return true;
+}
+
+// cols[x - lo] = the lane-spread sum of column x over rows r0..r1, for x = lo..hi.
+inline void Raster_ColumnSums(uint64_t* cols, const Raster_BlitView& src, int lo, int hi, int r0, int r1) {
+    int x = lo;
+#if defined(__SSE2__)
+    // Four columns at a time; unpacking a pixel's bytes to 16 bits gives the same lane order.
+    const __m128i zero = _mm_setzero_si128();
+    for (; x + 4 <= hi + 1; x += 4) {
+        __m128i a = zero, b = zero;
+        for (int ry = r0; ry <= r1; ++ry) {
+            const __m128i p = _mm_loadu_si128((const __m128i*)(src.row(ry) + x));
+            a = _mm_add_epi16(a, _mm_unpacklo_epi8(p, zero));
+            b = _mm_add_epi16(b, _mm_unpackhi_epi8(p, zero));
+        }
+        _mm_storeu_si128((__m128i*)(cols + (x - lo)), a);
+        _mm_storeu_si128((__m128i*)(cols + (x - lo) + 2), b);
+    }
+#endif
+    for (; x <= hi; ++x) {
+        uint64_t v = 0;
+        for (int ry = r0; ry <= r1; ++ry) v += Raster_SpreadLanes(src.row(ry)[x]);
+        cols[x - lo] = v;
+    }
 }
 
 // Signature shared by every combiner's doPix, for the loops that take the combiner as a pointer.
@@ -115,8 +169,18 @@ public:
     }
     // Solid fill with the prepared colour word.
     static void solidBlitFAST(uint32_t* dest, ptrdiff_t dpitch, int w, int h, uint32_t prepared) {
-        for (int j = 0; j < h; ++j, dest += dpitch)
-            for (int i = 0; i < w; ++i) C::doPixFAST(dest + i, prepared);
+        for (int j = 0; j < h; ++j, dest += dpitch) {
+            if constexpr (std::is_same_v<C, Raster_CombinePixelsClobberFAST>)
+                Raster_RowFill(dest, w, prepared);
+            else if constexpr (std::is_same_v<C, Raster_CombinePixelsHalfMix2FAST>)
+                Raster_RowMix<1>(dest, w, prepared);
+            else if constexpr (std::is_same_v<C, Raster_CombinePixelsQuarterMix2FAST>)
+                Raster_RowMix<2>(dest, w, prepared);
+            else if constexpr (std::is_same_v<C, Raster_CombinePixelsThreeQuarterMix2FAST>)
+                Raster_RowMix<3>(dest, w, prepared);
+            else
+                for (int i = 0; i < w; ++i) C::doPixFAST(dest + i, prepared);
+        }
     }
 };
 
@@ -158,6 +222,15 @@ public:
     static void blit(uint32_t* dest, ptrdiff_t dpitch, const uint32_t* src, ptrdiff_t spitch, int w, int h,
                      int weight) {
         for (int j = 0; j < h; ++j, dest += dpitch, src += spitch) {
+            if constexpr (std::is_same_v<C, Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp>) {
+                Raster_RowCopySourceAlphaFull(dest, src, w);
+                continue;
+            } else if constexpr (std::is_same_v<C, Raster_CombinePixelsCopySourceAlphaNoClamp>) {
+                if (weight > 0 && weight < 256) {
+                    Raster_RowCopySourceAlphaWeighted(dest, src, w, weight);
+                    continue;
+                }
+            }
             for (int i = 0; i < w; ++i) {
                 const uint32_t s = src[i];
                 C::doPix(dest + i, Raster_GetR(s), Raster_GetG(s), Raster_GetB(s), Raster_GetA(s), weight);
@@ -192,59 +265,51 @@ public:
         }
     }
 
-    // Box kernel of (2 * radius + 1)^2 taps centred on each sample; taps outside the bounds are
-    // left out of the average.
+    // Box kernel of (2 * RADIUS + 1)^2 taps centred on each sample; taps outside the bounds are
+    // left out of the average. Channels are summed four at a time in 16-bit lanes of a 64-bit
+    // word (at most 25 * 255 per lane); when neighbouring kernels overlap, each source column's
+    // vertical sum is made once per destination row and shared.
     template <int RADIUS>
     static void scaleBlitFilterDown(uint32_t* dest, ptrdiff_t dpitch, int dstw, int dsth,
                                     const Raster_BlitView& src, int64_t x0, int64_t y0, int64_t dx,
                                     int64_t dy, int right, int bottom, int weight) {
-        constexpr int kTaps = (2 * RADIUS + 1) * (2 * RADIUS + 1);
+        // Columns that samples can reach (dx >= 1, so samples grow along the row).
+        const int64_t firstSample = x0 >> 16,
+                      lastSample = Raster_FixAdd(x0, Raster_FixMul(dx, dstw - 1)) >> 16;
+        const int lo = (int)std::max<int64_t>(0, firstSample - RADIUS);
+        const int hi = (int)std::min<int64_t>(right - 1, lastSample + RADIUS);
+        uint64_t* cols = nullptr;
+        if (dx <= (int64_t)(2 * RADIUS + 1) * 65536 && hi >= lo)
+            cols = (uint64_t*)malloc(sizeof(uint64_t) * (size_t)(hi - lo + 1));
         int64_t y = y0;
         for (int j = 0; j < dsth; ++j, dest += dpitch, y = Raster_FixAdd(y, dy)) {
             const int64_t yl = y >> 16;
             if ((uint64_t)yl >= (uint64_t)bottom) continue;
-            const int yi = (int)yl;
-            const bool rowsInside = yi >= RADIUS && yi + RADIUS < bottom;
+            const int r0 = std::max((int)yl - RADIUS, 0), r1 = std::min((int)yl + RADIUS, bottom - 1);
+            const int rows = r1 - r0 + 1;
+            if (cols) Raster_ColumnSums(cols, src, lo, hi, r0, r1);
             int64_t x = x0;
             for (int i = 0; i < dstw; ++i, x = Raster_FixAdd(x, dx)) {
                 const int64_t xl = x >> 16;
                 if ((uint64_t)xl >= (uint64_t)right) continue;
-                const int xi = (int)xl;
-                int sr = 0, sg = 0, sb = 0, sa = 0;
-                if (rowsInside && xi >= RADIUS && xi + RADIUS < right) {
-                    for (int oy = -RADIUS; oy <= RADIUS; ++oy) {
-                        const uint32_t* p = src.row(yi + oy) + xi;
-                        for (int ox = -RADIUS; ox <= RADIUS; ++ox) {
-                            const uint32_t s = p[ox];
-                            sr += Raster_GetR(s);
-                            sg += Raster_GetG(s);
-                            sb += Raster_GetB(s);
-                            sa += Raster_GetA(s);
-                        }
-                    }
-                    C::doPix(dest + i, sr / kTaps, sg / kTaps, sb / kTaps, sa / kTaps, weight);
+                const int c0 = std::max((int)xl - RADIUS, 0), c1 = std::min((int)xl + RADIUS, right - 1);
+                uint64_t sum = 0;
+                if (cols) {
+                    for (int cx = c0; cx <= c1; ++cx) sum += cols[cx - lo];
                 } else {
-                    int n = 0;
-                    for (int oy = -RADIUS; oy <= RADIUS; ++oy) {
-                        const int ty = yi + oy;
-                        if (ty < 0 || ty >= bottom) continue;
-                        const uint32_t* p = src.row(ty);
-                        for (int ox = -RADIUS; ox <= RADIUS; ++ox) {
-                            const int tx = xi + ox;
-                            if (tx < 0 || tx >= right) continue;
-                            const uint32_t s = p[tx];
-                            sr += Raster_GetR(s);
-                            sg += Raster_GetG(s);
-                            sb += Raster_GetB(s);
-                            sa += Raster_GetA(s);
-                            ++n;
-                        }
+                    for (int ry = r0; ry <= r1; ++ry) {
+                        const uint32_t* p = src.row(ry);
+                        for (int cx = c0; cx <= c1; ++cx) sum += Raster_SpreadLanes(p[cx]);
                     }
-                    // The sample itself always lies inside, so n >= 1.
-                    C::doPix(dest + i, sr / n, sg / n, sb / n, sa / n, weight);
                 }
+                // The sample itself always lies inside, so the count is 1..25.
+                const uint64_t m = Raster_BoxReciprocal[rows * (c1 - c0 + 1)];
+                C::doPix(dest + i, (int)((((sum >> 16) & 0xFFFF) * m) >> 24),
+                         (int)((((sum >> 32) & 0xFFFF) * m) >> 24), (int)(((sum >> 48) * m) >> 24),
+                         (int)(((sum & 0xFFFF) * m) >> 24), weight);
             }
         }
+        free(cols);
     }
 };
 

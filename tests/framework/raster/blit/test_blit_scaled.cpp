@@ -3,6 +3,7 @@
 #include <climits>
 #include <cmath>
 
+#include "framework/raster/Raster_BlitTemplates.h"
 #include "tests/framework/raster/blit/BlitTestUtil.h"
 
 using namespace blittest;
@@ -187,3 +188,5 @@ TEST(RasterScaledBlit, AnyCoordinatesAreSafe) {
     Raster_ScaledBlit(&dest, &empty, 0, 0, 4, 4, 0, 0, 4, 4, 1.0f, 0);
     Raster_ScaledBlit(&empty, &src, 0, 0, 4, 4, 0, 0, 4, 4, 1.0f, 0);
 }
+
+TEST(RasterScaledBlit, BoxAverageReciprocalsAreExact) { EXPECT_TRUE(Raster_BoxReciprocalIsExact()); }

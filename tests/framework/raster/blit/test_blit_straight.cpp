@@ -177,3 +177,26 @@ TEST(RasterBlit, CopyResizesTheDestination) {
     Raster_Blit(nullptr, &src, 0, 0, nullptr, 1.0f, 0);
     EXPECT_EQ(Raster_BitmapCmp(&dest, &src, nullptr), 0);
 }
+
+TEST(RasterBlit, SourceAlphaCopiesOverEveryAlphaOnLongRows) {
+    // Rows long enough for the several-pixels-at-a-time paths, with every source alpha value and
+    // a tail; each pixel must match the combiner formula exactly.
+    const int w = 67, h = 4;
+    Raster_MemBitmap src(w, h, 4), dest(w, h, 4);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            At(src, x, y) = (Pattern(x, y) & 0xFFFFFF00u) | (uint32_t)((x + y * w) & 255);
+    for (float alpha : {1.0f, 0.99609375f, 0.75f, 0.5f, 0.25f, 0.00390625f, 0.3f}) {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) At(dest, x, y) = Pattern(x + 5, y + 9);
+        Raster_Blit(&dest, &src, 0, 0, nullptr, alpha, RASTER_BLEND_COPY | RASTER_BLEND_SOURCE_ALPHA);
+        const int wt = (int)(alpha * 256.0f);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const Px p = Unpack(At(src, x, y));
+                const uint32_t want = Combine(wt == 256 ? kCopySAIgnore : kCopySA, Pattern(x + 5, y + 9),
+                                              p.c[1], p.c[2], p.c[3], p.c[0], wt);
+                ASSERT_EQ(At(dest, x, y), want) << "alpha " << alpha << " at " << x << "," << y;
+            }
+    }
+}
