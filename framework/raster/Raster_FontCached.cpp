@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <new>
+#include <type_traits>
 #include <vector>
 
 #include "framework/raster/Raster_Blit.h"
@@ -110,6 +111,17 @@ public:
     static void Normal(const Raster_ShapeSurface& s, const Box& b, uint32_t text, int w) {
         const Raster_ShapeColour c(text);
         if (w == 256) {
+            if constexpr (std::is_same_v<C, Raster_CombinePixelsCopyNoClamp>) {
+                // Full coverage at full weight copies the colour (alpha 255) exactly: store the word.
+                const uint32_t full = (text & 0xFFFFFF00u) | 0xFF;
+                Loop(s, b, [&](uint32_t* p, int cov) {
+                    if (cov == 255)
+                        *p = full;
+                    else
+                        C::doPix(p, c.r, c.g, c.b, 255, cov + 1);
+                });
+                return;
+            }
             Loop(s, b, [&](uint32_t* p, int cov) { C::doPix(p, c.r, c.g, c.b, 255, cov + 1); });
         } else {
             Loop(s, b, [&](uint32_t* p, int cov) {

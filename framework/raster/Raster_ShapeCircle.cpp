@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 #include "framework/raster/Raster_FontGlyph.h"
 #include "framework/raster/Raster_Line.h"
@@ -118,6 +119,13 @@ public:
         }
         if (xa > xb) return;
         uint32_t* p = s.Pixel(xa, y);
+        if constexpr (std::is_same_v<C, Raster_CombinePixelsCopyNoClamp>) {
+            // The weighted copy at full weight is the colour itself: store the word.
+            if (w == 256) {
+                std::fill(p, p + (xb - xa + 1), c.word);
+                return;
+            }
+        }
         for (int i = xb - xa; i >= 0; --i) C::doPix(p++, c.r, c.g, c.b, c.a, w);
     }
 
@@ -132,6 +140,12 @@ public:
         }
         if (ya > yb) return;
         uint32_t* p = s.Pixel(x, ya);
+        if constexpr (std::is_same_v<C, Raster_CombinePixelsCopyNoClamp>) {
+            if (w == 256) {
+                for (int i = yb - ya; i >= 0; --i, p += s.span) *p = c.word;
+                return;
+            }
+        }
         for (int i = yb - ya; i >= 0; --i, p += s.span) C::doPix(p, c.r, c.g, c.b, c.a, w);
     }
 
