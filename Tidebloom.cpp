@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -28,6 +31,20 @@ constexpr int32_t FourCC(char a, char b, char c, char d) {
                                 (static_cast<uint32_t>(static_cast<unsigned char>(b)) << 16) |
                                 (static_cast<uint32_t>(static_cast<unsigned char>(c)) << 8) |
                                 static_cast<uint32_t>(static_cast<unsigned char>(d)));
+}
+
+// out[k] = (volume x x[k]) x (depth x env[k] + (1 - depth)).
+void ApplyGain(const double* x, const double* env, double volume, double depth, double* out, int n) {
+    const double rest = 1.0 - depth;
+    int k = 0;
+#if defined(__SSE2__)
+    const __m128d v = _mm_set1_pd(volume), d = _mm_set1_pd(depth), r = _mm_set1_pd(rest);
+    for (; k + 2 <= n; k += 2) {
+        const __m128d gain = _mm_add_pd(_mm_mul_pd(d, _mm_loadu_pd(env + k)), r);
+        _mm_storeu_pd(out + k, _mm_mul_pd(_mm_mul_pd(v, _mm_loadu_pd(x + k)), gain));
+    }
+#endif
+    for (; k < n; ++k) out[k] = (volume * x[k]) * (depth * env[k] + rest);
 }
 
 // True when the n doubles at a and at b share any memory.
@@ -139,29 +156,20 @@ void Tidebloom::Resize(int nFrames) {
 void Tidebloom::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) {
     if (nFrames <= 0 || !inputs || !outputs) return;
     const int nChannels = std::min({NInChannels(), NOutChannels(), 2});
-    if (nChannels < 2 || !inputs[0] || !inputs[1]) return;
+    if (nChannels < 2 || !inputs[0] || !inputs[1] || !outputs[0] || !outputs[1]) return;
     // Silence after loud notes takes the detector's filters into the subnormal range; flushing
     // those values to zero keeps the cost of silence flat and changes no normal-range result.
     const FlushDenormals flush;
     Resize(nFrames);
     double* env = mEnvelopeBuffer.Get();
 
-    // Gain curve from the undelayed mono mix; runs whether processing is on or off.
-    // The detector never looks at the envelope, so each runs over the whole block in turn; the
-    // gain curve's buffer holds the mono mix until the envelope overwrites it.
-    const double* in0 = inputs[0];
-    const double* in1 = inputs[1];
-    for (int k = 0; k < nFrames; ++k) env[k] = (in0[k] + in1[k]) * 0.5;
-    uint8_t* onsets = mOnsetBuffer.Get();
-    mNoteDetector.Detect(env, onsets, nFrames);
-    mEnvelope.NextSteps(onsets, 0.0, env, nFrames);
-
-    // An input sharing memory with an output is read from a copy.
+    // An input sharing memory with an output is read from a copy, so in-place hosts get the same
+    // result as hosts with separate buffers.
     const double* in[2];
-    for (int c = 0; c < nChannels; ++c) {
+    for (int c = 0; c < 2; ++c) {
         in[c] = inputs[c];
-        for (int o = 0; o < nChannels; ++o) {
-            if (outputs[o] && Overlaps(inputs[c], outputs[o], nFrames)) {
+        for (int o = 0; o < 2; ++o) {
+            if (Overlaps(inputs[c], outputs[o], nFrames)) {
                 double* copy = mInputCopy[c].Get();
                 std::memcpy(copy, inputs[c], sizeof(double) * static_cast<size_t>(nFrames));
                 in[c] = copy;
@@ -170,22 +178,35 @@ void Tidebloom::ProcessDoubleReplacing(double** inputs, double** outputs, int nF
         }
     }
 
-    for (int c = 0; c < nChannels; ++c) {
-        double* out = outputs[c];
-        if (!out || !in[c]) continue;
-        const double* x = in[c];
-        if (!mOnOff) {
-            std::memcpy(out, x, sizeof(double) * static_cast<size_t>(nFrames));
-            continue;
-        }
+    // Gain curve from the undelayed mono mix; it runs whether processing is on or off. The
+    // detector never looks at the envelope, so each runs over the whole block in turn.
+    uint8_t* onsets = mOnsetBuffer.Get();
+    mNoteDetector.Detect(in[0], in[1], onsets, nFrames);
+    mEnvelope.NextSteps(onsets, 0.0, env, nFrames);
+
+    if (!mOnOff) {
+        // Pass-through; the delay lines keep what they held.
+        for (int c = 0; c < 2; ++c)
+            std::memcpy(outputs[c], in[c], sizeof(double) * static_cast<size_t>(nFrames));
+        return;
+    }
+
+    // Each channel is delayed by D samples, times volume, times the gain depth x envelope +
+    // (1 - depth): frames 0 .. D - 1 read the delay line, the rest this block.
+    for (int c = 0; c < 2; ++c) {
         History<double>& h = mHistory[c];
         const int length = h.GetLength();
         const int delay = std::min(mDelaySamples, length);
         const int fromHistory = std::min(delay, nFrames);
-        for (int k = 0; k < fromHistory; ++k)
-            out[k] = (mVolume * h[length - delay + k]) * (mDepth * env[k] + (1.0 - mDepth));
-        for (int k = fromHistory; k < nFrames; ++k)
-            out[k] = (mVolume * x[k - delay]) * (mDepth * env[k] + (1.0 - mDepth));
-        h.Push(x, nFrames);
+        double* out = outputs[c];
+        int k = 0;
+        while (k < fromHistory) {
+            int run = 0;
+            const double* older = h.Span(length - delay + k, fromHistory - k, &run);
+            ApplyGain(older, env + k, mVolume, mDepth, out + k, run);
+            k += run;
+        }
+        if (k < nFrames) ApplyGain(in[c] + (k - delay), env + k, mVolume, mDepth, out + k, nFrames - k);
+        h.Push(in[c], nFrames);
     }
 }

@@ -1,6 +1,11 @@
 #include "Sound/ADSREnvelope.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -39,10 +44,58 @@ void ADSREnvelope::SetWaitTime(int samples) {
 
 void ADSREnvelope::NextSteps(const uint8_t* triggers, double input, double* out, int n) {
     // A local copy keeps the state in registers for the block: the stores into out could otherwise
-    // alias it.
+    // alias it. Stretches without a trigger in the linear attack, sustain and wait stages are
+    // produced in bulk, with the same arithmetic NextStep uses for each of their samples.
     ADSREnvelope env = *this;
-    for (int k = 0; k < n; ++k) out[k] = env.NextStep(triggers[k] != 0, input);
+    int k = 0;
+    while (k < n) {
+        if (triggers[k] == 1) {
+            out[k] = env.NextStep(true, input);
+            ++k;
+            continue;
+        }
+        const uint8_t* next =
+            static_cast<const uint8_t*>(std::memchr(triggers + k, 1, static_cast<size_t>(n - k)));
+        const int end = next ? static_cast<int>(next - triggers) : n;
+        while (k < end) k = env.Stretch(input, out, k, end);
+    }
     *this = env;
+}
+
+int ADSREnvelope::Stretch(double input, double* out, int k, int end) {
+    if (mStage == kStageAttack && mAttackPower == 1.0 && mAttackSamples > 0 && mStep >= 0 &&
+        mStep < mAttackSamples) {
+        // Levels step / attack length, all below 1.
+        const int m = std::min(end - k, mAttackSamples - mStep);
+        const double a = static_cast<double>(mAttackSamples);
+        int j = 0;
+#if defined(__SSE2__)
+        const __m128d va = _mm_set1_pd(a);
+        for (; j + 2 <= m; j += 2) {
+            const __m128i steps = _mm_set_epi32(0, 0, mStep + j + 1, mStep + j);
+            _mm_storeu_pd(out + k + j, _mm_div_pd(_mm_cvtepi32_pd(steps), va));
+        }
+#endif
+        for (; j < m; ++j) out[k + j] = static_cast<double>(mStep + j) / a;
+        mLevel = out[k + m - 1];
+        mStep += m;
+        if (mStep >= mAttackSamples) EndAttack();
+        return k + m;
+    }
+    if (mStage == kStageSustain && !(mReleaseThreshold > input)) {
+        mLevel = std::fabs(mSustainLevel) > 1.0 ? 1.0 : mSustainLevel;
+        std::fill(out + k, out + end, mLevel);
+        return end;
+    }
+    if (mStage == kStageWait && mStep >= 0 && mWaitSamples - mStep > 1 && std::fabs(mLevel) <= 1.0) {
+        // The level holds; the sample that ends the wait goes through NextStep.
+        const int m = std::min(end - k, mWaitSamples - mStep - 1);
+        std::fill(out + k, out + k + m, mLevel);
+        mStep += m;
+        return k + m;
+    }
+    out[k] = NextStep(false, input);
+    return k + 1;
 }
 
 void ADSREnvelope::SetNextStage() {

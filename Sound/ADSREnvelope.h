@@ -56,13 +56,13 @@ public:
     int GetStep() const { return mStep; }
     double GetLevel() const { return mLevel; }
 
-    // NextStep for each of n samples with the same input value; out[k] receives the level after a
-    // trigger wherever triggers[k] is not 0.
+    // NextStep for each of n samples with the same input value, with a trigger where triggers[k]
+    // is 1 (0 for none); out[k] receives the level.
     void NextSteps(const uint8_t* triggers, double input, double* out, int n);
 
     // Advances one sample with the onset decision and the input value; returns the new level.
     [[gnu::always_inline]] double NextStep(bool trigger, double input) {
-        if (trigger) {
+        if (trigger) [[unlikely]] {
             mStep = 0;
             if (mReTrig) {
                 mRetrigLevel = mLevel;
@@ -71,26 +71,50 @@ public:
                 mStage = kStageWait;
             }
         }
-        switch (mStage) {
-        case kStageAttack: {
+        // Attack and sustain, where the envelope spends most of its time, are tested first.
+        if (mStage == kStageAttack) {
             const double r = Ratio(mStep, mAttackSamples);
             // x to the power 1 is exactly x: the linear attack needs no pow call.
             mLevel = mAttackPower == 1.0 ? r : std::pow(r, mAttackPower);
-            if (++mStep >= mAttackSamples) EndAttack();
-            break;
+            if (++mStep >= mAttackSamples) [[unlikely]]
+                EndAttack();
+        } else if (mStage == kStageSustain) {
+            mLevel = mSustainLevel;
+            if (mReleaseThreshold > input) [[unlikely]] {
+                mStep = 0;
+                mStage = kStageRelease;
+            }
+        } else {
+            OtherStep();
         }
+        if (std::fabs(mLevel) > 1.0) [[unlikely]]
+            mLevel = 1.0;
+        return mLevel;
+    }
+
+private:
+    // Position r / n inside a stage of n samples; a stage of no length counts as complete.
+    static double Ratio(int r, int n) {
+        return n != 0 ? static_cast<double>(r) / static_cast<double>(n) : 1.0;
+    }
+    // Decay and release fall along an exponential curve from 1 at u = 0 to 0 at u = 1.
+    double DecayLevel(double u) const {
+        const double s = mSustainLevel;
+        if (mDecaySpeed == 0.0) return (1.0 - s) * (1.0 - u) + s;
+        return (1.0 - s) * (std::exp((1.0 - u) * mDecaySpeed) - 1.0) / (std::exp(mDecaySpeed) - 1.0) + s;
+    }
+    double ReleaseLevel(double u) const {
+        if (mReleaseSpeed == 0.0) return (1.0 - u) * mSustainLevel;
+        return (std::exp((1.0 - u) * mReleaseSpeed) - 1.0) / (std::exp(mReleaseSpeed) - 1.0) * mSustainLevel;
+    }
+    // One step of the stages other than attack and sustain.
+    [[gnu::always_inline]] void OtherStep() {
+        switch (mStage) {
         case kStageDecay:
             mLevel = DecayLevel(Ratio(mStep, mDecaySamples));
             if (++mStep >= mDecaySamples) {
                 mStep = 0;
                 mStage = kStageSustain;
-            }
-            break;
-        case kStageSustain:
-            mLevel = mSustainLevel;
-            if (mReleaseThreshold > input) {
-                mStep = 0;
-                mStage = kStageRelease;
             }
             break;
         case kStageRelease:
@@ -113,26 +137,14 @@ public:
         case kStageWait:
             if (++mStep >= mWaitSamples) EndWait();
             break;
+        case kStageAttack:
+        case kStageSustain:
+            break;
         }
-        if (std::fabs(mLevel) > 1.0) mLevel = 1.0;
-        return mLevel;
     }
-
-private:
-    // Position r / n inside a stage of n samples; a stage of no length counts as complete.
-    static double Ratio(int r, int n) {
-        return n != 0 ? static_cast<double>(r) / static_cast<double>(n) : 1.0;
-    }
-    // Decay and release fall along an exponential curve from 1 at u = 0 to 0 at u = 1.
-    double DecayLevel(double u) const {
-        const double s = mSustainLevel;
-        if (mDecaySpeed == 0.0) return (1.0 - s) * (1.0 - u) + s;
-        return (1.0 - s) * (std::exp((1.0 - u) * mDecaySpeed) - 1.0) / (std::exp(mDecaySpeed) - 1.0) + s;
-    }
-    double ReleaseLevel(double u) const {
-        if (mReleaseSpeed == 0.0) return (1.0 - u) * mSustainLevel;
-        return (std::exp((1.0 - u) * mReleaseSpeed) - 1.0) / (std::exp(mReleaseSpeed) - 1.0) * mSustainLevel;
-    }
+    // Frames k .. end - 1 without a trigger, or the first part of them: writes their levels and
+    // returns the frame after the last one written.
+    int Stretch(double input, double* out, int k, int end);
     void EndAttack() {
         mStep = 0;
         mStage = mDecaySamples == 0 ? kStageSustain : kStageDecay;

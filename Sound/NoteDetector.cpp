@@ -28,6 +28,12 @@ void NoteDetector::Detect(const double* x, uint8_t* onsets, int n) {
     *this = d;
 }
 
+void NoteDetector::Detect(const double* left, const double* right, uint8_t* onsets, int n) {
+    NoteDetector d = *this;
+    for (int k = 0; k < n; ++k) onsets[k] = d.Detect((left[k] + right[k]) * 0.5);
+    *this = d;
+}
+
 bool NoteDetector::SinDetect(double x) {
     mNoteOn = false;
     double e, s;

@@ -10,6 +10,7 @@
 // the largest double) they are cleared, so one bad sample cannot end detection for the session.
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "Sound/FilterLP2.h"
 
@@ -28,26 +29,34 @@ public:
     [[gnu::always_inline]] bool Detect(double x) {
         mNoteOn = false;
         double e, s;
-        if (!Advance(x, e, s)) return false;
-        if (s > mThreshold && s > mPeak) mPeak = s;
-        if (mPeak > 3.0 * mPrevPeak && !mInNote && mPrevPeak > 0.0) mJump = true;
+        if (!Advance(x, e, s)) [[unlikely]]
+            return false;
+        // The rules are tested in their fixed order; conditions are only arranged so the usual
+        // sample (slope below the threshold) decides with few tests.
+        const bool above = s > mThreshold;
         bool onset = false;
-        if (s > mThreshold && mArmed &&
-            (static_cast<double>(mRiseCounter) > static_cast<double>(mSampleRate) * mHoldTime || mJump)) {
-            mNoteOn = true;
-            mArmed = false;
-            mJump = false;
-            mInNote = true;
-            onset = true;
+        if (above) {
+            if (s > mPeak) mPeak = s;
+            if (!mInNote && mPrevPeak > 0.0 && mPeak > 3.0 * mPrevPeak) mJump = true;
+            if (mArmed &&
+                (mJump || static_cast<double>(mRiseCounter) > static_cast<double>(mSampleRate) * mHoldTime)) {
+                mNoteOn = true;
+                mArmed = false;
+                mJump = false;
+                mInNote = true;
+                onset = true;
+            }
+        } else if (!mInNote && mPrevPeak > 0.0 && mPeak > 3.0 * mPrevPeak) {
+            mJump = true;
         }
-        if (mPrevSlope * s < 0.0 && s < 0.0) {
+        if (s < 0.0 && mPrevSlope * s < 0.0) { // the slope has turned from rising to falling
             mPrevPeak = mPeak;
             mPeak = 0.0;
             mArmed = true;
             mRestartPending = true;
             mInNote = false;
         }
-        if (s > mThreshold && mRestartPending) {
+        if (above && mRestartPending) {
             mRiseCounter = 0;
             mRestartPending = false;
         }
@@ -59,6 +68,8 @@ public:
 
     // Detect for each of n samples, in order; onsets[k] receives the decision for x[k] (1 or 0).
     void Detect(const double* x, uint8_t* onsets, int n);
+    // The same on the mono mix (left[k] + right[k]) x 0.5 of two channels.
+    void Detect(const double* left, const double* right, uint8_t* onsets, int n);
 
     // Alternative rule for sustained, smoothly modulated input (the effect uses Detect). Like
     // Detect, it remembers the envelope level it differentiated against.
@@ -88,12 +99,13 @@ private:
     // Steps both filters: e is the new envelope level, s the smoothed slope per second. Returns
     // false (and restarts the envelope from silence) when the filters have left the finite range.
     [[gnu::always_inline]] bool Advance(double x, double& e, double& s) {
-        if (!std::isfinite(x)) x = 0.0;
-        e = mEnvFilter.Step(std::fabs(x));
+        double magnitude = std::fabs(x);
+        if (!(magnitude <= kLargest)) magnitude = 0.0; // NaN or infinity: silence
+        e = mEnvFilter.Step(magnitude);
         mEnvLevel = e;
         s = mSlopeFilter.Step(e - mPrevEnvLevel) * static_cast<double>(mSampleRate);
         mSlope = s;
-        if (std::isfinite(s)) [[likely]]
+        if (std::fabs(s) <= kLargest) [[likely]]
             return true;
         Recover();
         return false;
@@ -101,6 +113,8 @@ private:
     // Only reached when an input near the largest double has overflowed the filters. The envelope
     // restarts from silence: it has fallen, so the detector arms as it does when the slope turns
     // negative, and time runs on.
+    static constexpr double kLargest = std::numeric_limits<double>::max();
+
     void Recover() {
         mEnvFilter.ClearMemory();
         mSlopeFilter.ClearMemory();

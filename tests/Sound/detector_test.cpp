@@ -377,3 +377,33 @@ TEST(NoteDetector, SinDetectFollowsItsRules) {
     }
     EXPECT_GT(onsets, 0);
 }
+
+TEST(NoteDetector, BlockFormsMatchSingleSamples) {
+    Signal left(44100 * 2), right(44100 * 2);
+    left.Burst(1000, 8000, 0.5).Burst(20000, 1000, 0.8).Burst(40000, 9000, 0.6).Burst(70000, 3000, 0.4);
+    right.Burst(1500, 6000, 0.3).Burst(22205, 12000, 0.7).Burst(60000, 9000, 0.6);
+    const size_t n = left.x.size();
+    std::vector<double> mono(n);
+    for (size_t k = 0; k < n; ++k) mono[k] = (left.x[k] + right.x[k]) * 0.5;
+    mono[30000] = std::numeric_limits<double>::quiet_NaN();
+    left.x[30000] = std::numeric_limits<double>::quiet_NaN();
+    NoteDetector single, fromMono, fromPair;
+    for (NoteDetector* d : {&single, &fromMono, &fromPair}) d->SetThreshold(kThreshold);
+    std::vector<uint8_t> a(n), b(n);
+    int onsets = 0;
+    for (size_t k = 0, len = 1; k < n; k += len, len = len * 7 % 1024 + 1) {
+        len = std::min(len, n - k);
+        fromMono.Detect(mono.data() + k, a.data() + k, static_cast<int>(len));
+        fromPair.Detect(left.x.data() + k, right.x.data() + k, b.data() + k, static_cast<int>(len));
+    }
+    for (size_t k = 0; k < n; ++k) {
+        const uint8_t want = single.Detect(mono[k]) ? 1 : 0;
+        ASSERT_EQ(a[k], want) << k;
+        ASSERT_EQ(b[k], want) << k;
+        onsets += want;
+    }
+    EXPECT_GE(onsets, 3);
+    EXPECT_EQ(fromMono.GetEnvLevel(), single.GetEnvLevel());
+    EXPECT_EQ(fromPair.GetSlope(), single.GetSlope());
+    EXPECT_EQ(fromPair.GetRiseCounter(), single.GetRiseCounter());
+}

@@ -1,7 +1,9 @@
 // ADSREnvelope: the swell the effect configures, sample by sample, and the general stages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <vector>
 
@@ -249,4 +251,54 @@ TEST(ADSREnvelope, SetNextStageTransitions) {
     env.SetDecayTime(0.0, 44100);
     env.SetNextStage();
     EXPECT_EQ(env.GetStage(), kStageSustain);
+}
+
+TEST(ADSREnvelope, BlockStepsMatchSingleSteps) {
+    // Every configuration the bulk stretches handle, and some they leave to NextStep.
+    struct Config {
+        double time, attackSpeed, sustain, releaseThreshold, input;
+        int wait;
+        bool reTrig;
+    };
+    const Config configs[] = {
+        {0.5, 1.0, 1.0, 0.0, 0.0, 1362, true}, {0.0, 1.0, 1.0, 0.0, 0.0, 100, true},
+        {0.1, 1.0, 1.0, 0.0, 0.0, 0, true},    {0.2, 1.3, 1.0, 0.0, 0.0, 700, true},
+        {0.2, 1.0, 1.5, 0.0, 0.0, 700, true},  {0.1, 1.0, 0.6, 0.5, 0.2, 300, true},
+        {0.1, 1.0, 0.8, 0.0, 0.0, 500, false}, {0.15, 0.7, -1.2, 0.0, 0.0, 140, true},
+    };
+    uint32_t seed = 99;
+    auto next = [&seed]() {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    for (const Config& c : configs) {
+        ADSREnvelope single, bulk;
+        for (ADSREnvelope* e : {&single, &bulk}) {
+            e->SetDecayTime(0.0, 44100);
+            e->SetNoteOffTime(0.003, 44100);
+            e->SetReleaseTime(0.002, 44100);
+            e->SetSustainLevel(c.sustain);
+            e->SetReleaseThreshold(c.releaseThreshold);
+            e->SetAttackSpeed(c.attackSpeed);
+            e->SetReleaseSpeed(2.0);
+            e->SetAttackTime(c.time, 44100);
+            e->SetWaitTime(c.wait);
+            e->SetReTrig(c.reTrig);
+        }
+        const int n = 60000;
+        std::vector<uint8_t> triggers(n, 0);
+        for (int k = 0; k < n; ++k) triggers[k] = next() % 3000 == 0 ? 1 : 0;
+        triggers[10] = triggers[11] = 1; // back to back
+        std::vector<double> want(n), got(n, -9.0);
+        for (int k = 0; k < n; ++k) want[k] = single.NextStep(triggers[k] == 1, c.input);
+        for (int k = 0; k < n;) {
+            const int len = std::min(n - k, 1 + static_cast<int>(next() % 1500));
+            bulk.NextSteps(triggers.data() + k, c.input, got.data() + k, len);
+            k += len;
+        }
+        for (int k = 0; k < n; ++k) ASSERT_EQ(got[k], want[k]) << "sample " << k << " time " << c.time;
+        EXPECT_EQ(bulk.GetStage(), single.GetStage());
+        EXPECT_EQ(bulk.GetStep(), single.GetStep());
+        EXPECT_EQ(bulk.GetLevel(), single.GetLevel());
+    }
 }
