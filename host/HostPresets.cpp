@@ -204,13 +204,17 @@ bool HostFindProgram(HostPlugin& plugin, const std::string& text, int& index, st
     bool answered = false;
     for (int i = 0; i < n; ++i) answered |= plugin.ProgramNameIndexed(i, names[static_cast<size_t>(i)]);
     if (!answered && n > 0) {
-        // The plug-in only names its current program: visit each one, then go back.
+        // The plug-in only names its current program: visit each one, then go back to it with
+        // its live values (visiting may have dropped unsaved edits).
         int current = static_cast<int>(plugin.Dispatch(effGetProgram));
+        std::vector<float> live;
+        CaptureParams(plugin, live);
         for (int i = 0; i < n; ++i) {
             HostSelectProgram(plugin, i);
             names[static_cast<size_t>(i)] = plugin.ProgramName();
         }
         if (current >= 0 && current < n) HostSelectProgram(plugin, current);
+        ApplyParams(plugin, live);
     }
     for (int i = 0; i < n; ++i) {
         if (names[static_cast<size_t>(i)] == text) {
@@ -296,7 +300,10 @@ bool HostCaptureBank(HostPlugin& plugin, HostFxBank& out, std::string& err) {
         p.fxVersion = e->version;
         p.numParams = e->numParams;
         p.name = plugin.ProgramName();
-        CaptureParams(plugin, p.params);
+        if (i == current)
+            p.params = live; // the current program as it is now, with any unsaved edits
+        else
+            CaptureParams(plugin, p.params);
         b.programs.push_back(std::move(p));
     }
     if (current >= 0 && current < e->numPrograms) HostSelectProgram(plugin, current);

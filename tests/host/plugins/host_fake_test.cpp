@@ -446,6 +446,23 @@ TEST(HostPresets, ProgramsByIndexOrName) {
     HostSelectProgram(*p, 1);
     EXPECT_EQ(p->Dispatch(effGetProgram), 1);
     EXPECT_EQ(p->GetParameter(0), 0.25f);
+
+    // A plug-in with an edit buffer apart from its programs, which names only its current program:
+    // it is asked program by program, and afterwards the current program and its unsaved edits are
+    // as they were. A bank taken from it holds those edits for the current program.
+    p->Dispatch(effVendorSpecific, 0x7E58);
+    p->SetParameter(0, 0.125f);
+    ASSERT_TRUE(HostFindProgram(*p, "Loud Clip", index, err)) << err;
+    EXPECT_EQ(index, 2);
+    EXPECT_EQ(p->Dispatch(effGetProgram), 1);
+    EXPECT_EQ(p->GetParameter(0), 0.125f);
+    HostFxBank bank;
+    ASSERT_TRUE(HostCaptureBank(*p, bank, err)) << err;
+    ASSERT_EQ(bank.programs.size(), 3u);
+    EXPECT_EQ(bank.programs[1].params[0], 0.125f);
+    EXPECT_EQ(bank.programs[2].params[0], 1.0f);
+    EXPECT_EQ(bank.programs[2].name, "Loud Clip");
+    EXPECT_EQ(p->GetParameter(0), 0.125f);
 }
 
 TEST(HostPresets, ProgramAndBankFilesRoundTrip) {

@@ -18,6 +18,9 @@ constexpr int kNumPrograms = 3;
 constexpr int kMaxLatency = 1000;
 // effVendorSpecific index that makes the fake act as if its editor changed the gain.
 constexpr int kSimulateEdit = 0x7E57;
+// effVendorSpecific index after which the fake behaves like plug-ins that keep an edit buffer apart
+// from their programs: it names only its current program, and changing the program drops edits.
+constexpr int kEditBufferModel = 0x7E58;
 
 FakeGainLog sLog;
 
@@ -33,6 +36,8 @@ struct Fake {
     int current = 0;
     std::vector<double> history[2]; // last kMaxLatency input samples per channel
     bool processedOnce = false;
+    bool editBufferModel = false;
+    float edit[kNumParams] = {};
     std::vector<unsigned char> chunk;
 };
 
@@ -40,7 +45,7 @@ Fake* Self(AEffect* e) {
     return static_cast<Fake*>(e->object);
 }
 float* Values(Fake* f) {
-    return f->programs[f->current].values;
+    return f->editBufferModel ? f->edit : f->programs[f->current].values;
 }
 int LatencyOf(Fake* f) {
     return static_cast<int>(std::lround(Values(f)[kLatency] * kMaxLatency));
@@ -166,6 +171,7 @@ intptr_t Dispatcher(AEffect* e, int32_t op, int32_t index, intptr_t value, void*
         return 1;
     case effSetProgram:
         if (value >= 0 && value < kNumPrograms) f->current = static_cast<int>(value);
+        std::memcpy(f->edit, f->programs[f->current].values, sizeof f->edit);
         UpdateLatency(f);
         return 0;
     case effGetProgram:
@@ -177,7 +183,7 @@ intptr_t Dispatcher(AEffect* e, int32_t op, int32_t index, intptr_t value, void*
         Copy(ptr, f->programs[f->current].name);
         return 0;
     case effGetProgramNameIndexed:
-        if (index < 0 || index >= kNumPrograms) return 0;
+        if (index < 0 || index >= kNumPrograms || f->editBufferModel) return 0;
         Copy(ptr, f->programs[index].name);
         return 1;
     case effGetParamName: {
@@ -250,6 +256,11 @@ intptr_t Dispatcher(AEffect* e, int32_t op, int32_t index, intptr_t value, void*
     case effSetChunk:
         return ReadChunk(f, static_cast<const unsigned char*>(ptr), value, index == 0);
     case effVendorSpecific:
+        if (index == kEditBufferModel) {
+            std::memcpy(f->edit, f->programs[f->current].values, sizeof f->edit);
+            f->editBufferModel = true;
+            return 1;
+        }
         if (index != kSimulateEdit) return 0;
         f->host(e, audioMasterBeginEdit, kGain, 0, nullptr, 0.0f);
         SetParameter(e, kGain, 0.25f);
