@@ -175,6 +175,7 @@ TEST(RasterFillConvexPolygon, RandomConvexPolygonsCoverTheirInside) {
         }
         h.resize(k > 1 ? k - 1 : k);
         if (h.size() < 3) continue;
+        const std::vector<std::pair<int, int>> hh = h;
         std::shuffle(h.begin(), h.end(), rng);
         std::vector<int> xs, ys;
         for (auto& q : h) {
@@ -184,20 +185,7 @@ TEST(RasterFillConvexPolygon, RandomConvexPolygonsCoverTheirInside) {
         auto bm = MakeBitmap(40, 40);
         Raster_FillConvexPolygon(bm.get(), xs.data(), ys.data(), (int)xs.size(), Word(1, 1, 1, 1), 1.0f,
                                  RASTER_BLEND_ADD);
-        // Signed distance of a point from the hull (positive inside), hull in counter-clockwise order.
-        std::vector<std::pair<int, int>> ccw(h);
-        std::sort(ccw.begin(), ccw.end());
-        std::vector<std::pair<int, int>> hh(2 * ccw.size());
-        k = 0;
-        for (size_t i = 0; i < ccw.size(); ++i) {
-            while (k >= 2 && cross(hh[k - 2], hh[k - 1], ccw[i]) <= 0) --k;
-            hh[k++] = ccw[i];
-        }
-        for (size_t i = ccw.size() - 1, t = k + 1; i > 0; --i) {
-            while (k >= t && cross(hh[k - 2], hh[k - 1], ccw[i - 1]) <= 0) --k;
-            hh[k++] = ccw[i - 1];
-        }
-        hh.resize(k - 1);
+        // Signed distance of a point from the hull (positive inside; the chain is counter-clockwise).
         auto dist = [&](double x, double y) {
             double d = 1e9;
             for (size_t i = 0; i < hh.size(); ++i) {
