@@ -5,8 +5,9 @@
 // lands in which output channel. HostPrepareRender announces the sample rate, the largest block and
 // the precision, and narrows the plug-in to one input when asked (effSetSpeakerArrangement); the
 // caller then sets parameters and programs. HostRender switches processing on, runs the audio
-// callbacks in blocks of blockSize frames (the last block too, padded with silence) with the
-// transport following the render position, and hands the output to a sink. The output has exactly
+// callbacks in blocks of blockSize frames (the last one shorter, ending where the output is
+// complete; silence is fed past the end of the input) with the transport following the render
+// position, and hands the output to a sink. The output has exactly
 // as many frames as the input plus the tail. With latency compensation the first `latency` frames
 // the plug-in produces are dropped and as many more are rendered at the end, so the output lines up
 // with the input; the latency is read again after every block because some plug-ins report it only
