@@ -33,18 +33,24 @@ constexpr int32_t FourCC(char a, char b, char c, char d) {
                                 static_cast<uint32_t>(static_cast<unsigned char>(d)));
 }
 
-// out[k] = (volume x x[k]) x (depth x env[k] + (1 - depth)).
-void ApplyGain(const double* x, const double* env, double volume, double depth, double* out, int n) {
+// outC[k] = (volume x xC[k]) x (depth x env[k] + (1 - depth)) for both channels C.
+void ApplyGain(const double* x0, const double* x1, const double* env, double volume, double depth,
+               double* out0, double* out1, int n) {
     const double rest = 1.0 - depth;
     int k = 0;
 #if defined(__SSE2__)
     const __m128d v = _mm_set1_pd(volume), d = _mm_set1_pd(depth), r = _mm_set1_pd(rest);
     for (; k + 2 <= n; k += 2) {
         const __m128d gain = _mm_add_pd(_mm_mul_pd(d, _mm_loadu_pd(env + k)), r);
-        _mm_storeu_pd(out + k, _mm_mul_pd(_mm_mul_pd(v, _mm_loadu_pd(x + k)), gain));
+        _mm_storeu_pd(out0 + k, _mm_mul_pd(_mm_mul_pd(v, _mm_loadu_pd(x0 + k)), gain));
+        _mm_storeu_pd(out1 + k, _mm_mul_pd(_mm_mul_pd(v, _mm_loadu_pd(x1 + k)), gain));
     }
 #endif
-    for (; k < n; ++k) out[k] = (volume * x[k]) * (depth * env[k] + rest);
+    for (; k < n; ++k) {
+        const double gain = depth * env[k] + rest;
+        out0[k] = (volume * x0[k]) * gain;
+        out1[k] = (volume * x1[k]) * gain;
+    }
 }
 
 // True when the n doubles at a and at b share any memory.
@@ -192,21 +198,23 @@ void Tidebloom::ProcessDoubleReplacing(double** inputs, double** outputs, int nF
     }
 
     // Each channel is delayed by D samples, times volume, times the gain depth x envelope +
-    // (1 - depth): frames 0 .. D - 1 read the delay line, the rest this block.
-    for (int c = 0; c < 2; ++c) {
-        History<double>& h = mHistory[c];
-        const int length = h.GetLength();
-        const int delay = std::min(mDelaySamples, length);
-        const int fromHistory = std::min(delay, nFrames);
-        double* out = outputs[c];
-        int k = 0;
-        while (k < fromHistory) {
-            int run = 0;
-            const double* older = h.Span(length - delay + k, fromHistory - k, &run);
-            ApplyGain(older, env + k, mVolume, mDepth, out + k, run);
-            k += run;
-        }
-        if (k < nFrames) ApplyGain(in[c] + (k - delay), env + k, mVolume, mDepth, out + k, nFrames - k);
-        h.Push(in[c], nFrames);
+    // (1 - depth): frames 0 .. D - 1 read the delay lines, the rest this block. The two delay
+    // lines always hold the same number of samples, so they split at the same frames.
+    const int length = std::min(mHistory[0].GetLength(), mHistory[1].GetLength());
+    const int delay = std::min(mDelaySamples, length);
+    const int fromHistory = std::min(delay, nFrames);
+    int k = 0;
+    while (k < fromHistory) {
+        int run0 = 0, run1 = 0;
+        const double* older0 = mHistory[0].Span(mHistory[0].GetLength() - delay + k, fromHistory - k, &run0);
+        const double* older1 = mHistory[1].Span(mHistory[1].GetLength() - delay + k, fromHistory - k, &run1);
+        const int run = std::min(run0, run1);
+        ApplyGain(older0, older1, env + k, mVolume, mDepth, outputs[0] + k, outputs[1] + k, run);
+        k += run;
     }
+    if (k < nFrames)
+        ApplyGain(in[0] + (k - delay), in[1] + (k - delay), env + k, mVolume, mDepth, outputs[0] + k,
+                  outputs[1] + k, nFrames - k);
+    mHistory[0].Push(in[0], nFrames);
+    mHistory[1].Push(in[1], nFrames);
 }
