@@ -61,7 +61,7 @@ TEST_F(ShapeTest, FlagsFollowTheConstructionArguments) {
     }
 }
 
-TEST_F(ShapeTest, MidiCapabilitiesOnlyForAMidiPlugin) {
+TEST_F(ShapeTest, MidiCapabilitiesOnlyForMidiEffects) {
     TestEffect::sNextConfig.doesMidi = true;
     TestHost host;
     ASSERT_NE(host.Load(TestEffect::Entry), nullptr);
