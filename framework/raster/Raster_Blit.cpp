@@ -37,6 +37,14 @@ int64_t ToFixStep(double v) {
     return f < -lim ? -lim : (f > lim ? lim : f);
 }
 
+// Integer weight truncate(alpha * 256), 0..256 for alphas 0..1. Alphas beyond +-1 have no meaning
+// as blends; they act as +-1, which keeps every combiner's arithmetic (and fills, which also use
+// the weight as the alpha value) inside int. NaN is 0.
+int WeightOf(double alpha) {
+    const int w = TruncInt(alpha * 256.0);
+    return w < -256 ? -256 : (w > 256 ? 256 : w);
+}
+
 bool IsBilinear(int mode) {
     return (mode & RASTER_BLEND_FILTER_BILINEAR) != 0;
 }
@@ -240,7 +248,7 @@ void BlitImpl(Raster_IBitmap* dest, Raster_IBitmap* src, int64_t dstx, int64_t d
             return;
         }
     }
-    const int w = TruncInt((double)alpha * 256.0);
+    const int w = WeightOf(alpha);
     if (w == 0) return;
     DispatchImage(mode, w,
                   [&]<class C>() { Raster_Template_Blit2<C>::blit(drow, dp, srow, sp, a.w, a.h, w); });
@@ -373,7 +381,7 @@ void Raster_ScaledBlit(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, int 
     uint32_t* drow = D.row((int)dy) + dx;
     const ptrdiff_t dp = D.pitch();
     const int W = (int)dw, H = (int)dh;
-    const int w = TruncInt((double)alpha * 256.0);
+    const int w = WeightOf(alpha);
     if (w == 0) return;
 
     if ((mode & (RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_FILTER_MASK | RASTER_BLEND_MODE_MASK)) == 0) {
@@ -520,7 +528,7 @@ void Raster_RotatedBlit(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, int
                         float srcx, float srcy, float srcw, float srch, float angle, bool cliptosourcerect,
                         float alpha, int mode, float rotxcent, float rotycent) {
     if (!dest || !src || dstw == 0 || dsth == 0) return;
-    const int w = TruncInt((double)alpha * 256.0);
+    const int w = WeightOf(alpha);
     if (w == 0) return;
     if (!FiniteAll({srcx, srcy, srcw, srch, angle, rotxcent, rotycent})) return;
     const Raster_BlitView D(dest), S(src);
@@ -563,7 +571,7 @@ void DeltaBlitImpl(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, int dsty
                    double dtdy, double dsdxdy, double dtdxdy, bool cliptosourcerect, double alpha, int mode,
                    bool varying, double dadx, double dady, double dadxdy) {
     if (!dest || !src || dstw == 0 || dsth == 0) return;
-    const int w = TruncInt(alpha * 256.0);
+    const int w = WeightOf(alpha);
     if (!varying && w == 0) return;
     if (!FiniteAll(
             {srcx, srcy, srcw, srch, dsdx, dtdx, dsdy, dtdy, dsdxdy, dtdxdy, alpha, dadx, dady, dadxdy}))
@@ -761,7 +769,7 @@ void Raster_FillRect(Raster_IBitmap* dest, int x, int y, int w, int h, uint32_t 
     const Raster_BlitView D(dest);
     if (!ClipRect(D, x, y, w, h)) return;
     if (al == 0.0) return;
-    const int wt = TruncInt(al * 256.0);
+    const int wt = WeightOf(al);
     uint32_t* drow = D.row(y) + x;
     const ptrdiff_t dp = D.pitch();
     const int r = Raster_GetR(colour), g = Raster_GetG(colour), b = Raster_GetB(colour);
@@ -948,7 +956,7 @@ void Raster_PutPixel(Raster_IBitmap* dest, int x, int y, uint32_t colour, float 
     const Raster_BlitView D(dest);
     if (!D.ok() || x < 0 || y < 0 || x >= D.w || y >= D.h) return;
     uint32_t* p = D.row(y) + x;
-    const int w = TruncInt(alpha * 256.0f);
+    const int w = WeightOf(alpha);
     const int r = Raster_GetR(colour), g = Raster_GetG(colour), b = Raster_GetB(colour),
               a = Raster_GetA(colour);
     const int m = mode & RASTER_BLEND_MODE_MASK;

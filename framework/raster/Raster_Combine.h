@@ -259,8 +259,9 @@ public:
 // ---------------------------------------------------------------------------------------------
 // Source-alpha combiners: the source alpha a scales the weight to w' = w * (a + 1) / 256.
 
+// (An alpha outside 0..255, possible only through the Clamp entry points, counts as 0 or 255.)
 inline int Raster_SourceAlphaWeight(int w, int a) {
-    return w * (a + 1) / 256;
+    return w * (Raster_Clamp255(a) + 1) / 256;
 }
 
 class Raster_CombinePixelsCopySourceAlphaNoClamp {
@@ -424,9 +425,10 @@ public:
 // image-operation combiner of mode & 0x100FF; returns dest unchanged for weight 0 or an unknown mode.
 uint32_t Raster_CombinePixels(uint32_t dest, uint32_t src, float alpha, int mode);
 
-// In place, weight w given directly (0..256). Channels are expected in 0..255.
+// In place, weight w given directly (0..256). Channels are expected in 0..255 (arguments beyond
+// +-32767 and weights beyond +-256 are held there).
 void Raster_CombinePixels2(uint32_t* pixel, int r, int g, int b, int a, int w, int mode);
 
 // As Raster_CombinePixels2, but copy, add and multiply results are clamped, so channels may lie
-// outside 0..255 (sums from filtering).
+// outside 0..255 (sums from filtering; held within +-32767, weights within +-256).
 void Raster_CombinePixels2Clamp(uint32_t* pixel, int r, int g, int b, int a, int w, int mode);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 
 #include "tests/framework/raster/blit/BlitTestUtil.h"
 
@@ -247,4 +248,42 @@ TEST(RasterSimpleFill, FillsRunsConnectedThroughTheStartColumn) {
     // Filling with a colour that still matches terminates.
     Raster_SimpleFill(&b, 0, 0, 0x11111111u, 0xFFFFFFFFu, 0);
     EXPECT_EQ(At(b, 0, 4), 0x11111111u);
+}
+
+TEST(RasterWeights, ExtremeAlphasStayDefined) {
+    // Alphas far outside 0..1 blend meaninglessly but must stay defined (checked under UBSan) and
+    // must not draw outside the area; NaN draws nothing at all.
+    Raster_MemBitmap src(6, 5, 4), dest(8, 5, 4);
+    FillPattern(src);
+    const double pts[8] = {0, 0, 6, 0, 0, 5, 6, 5};
+    const double tri[12] = {0, 0, 1e30, 6, 0, -1e30, 0, 5, 3, 6, 5, NAN};
+    for (float alpha : {NAN, 1e30f, -1e30f, 20.0f, -3.0f, INFINITY})
+        for (int base = 0; base <= 5; ++base)
+            for (int extra : {0, RASTER_BLEND_SOURCE_ALPHA, RASTER_BLEND_FILTER_BILINEAR}) {
+                const int mode = base | extra;
+                FillAll(dest, 0x5A5A5A5Au);
+                Raster_Blit(&dest, &src, 0, 0, nullptr, alpha, mode);
+                Raster_ScaledBlit(&dest, &src, 0, 0, 6, 5, 0.5f, 0, 5, 4, alpha, mode);
+                Raster_ScaledBlit(&dest, &src, 0, 0, 2, 2, 0, 0, 6, 5, alpha, mode);
+                Raster_RotatedBlit(&dest, &src, 0, 0, 6, 5, 0, 0, 6, 5, 0.5f, false, alpha, mode, 0, 0);
+                Raster_DeltaBlitAlpha(&dest, &src, 0, 0, 6, 5, 0, 0, 6, 5, 1, 0, 0, 1, 0, 0, false, alpha,
+                                      mode, 1e30, -1e30, 1e30);
+                Raster_TransformBlit2(&dest, &src, 0, 0, 6, 5, pts, 2, 2, alpha, mode);
+                Raster_FillRect(&dest, 0, 0, 6, 5, 0x80808080u, alpha, mode);
+                Raster_PutPixel(&dest, 1, 1, 0x80808080u, alpha, mode);
+                for (int y = 0; y < 5; ++y) {
+                    ASSERT_EQ(At(dest, 6, y), 0x5A5A5A5Au);
+                    ASSERT_EQ(At(dest, 7, y), 0x5A5A5A5Au);
+                }
+                if (std::isnan(alpha)) {
+                    ASSERT_EQ(Snapshot(dest), std::vector<uint32_t>(40, 0x5A5A5A5Au)) << mode;
+                    ASSERT_EQ(Raster_CombinePixels(0x11223344u, 0x80808080u, alpha, mode), 0x11223344u);
+                }
+                Raster_TransformBlit2Alpha(&dest, &src, 0, 0, 6, 5, tri, 2, 2, mode);
+                Raster_CombinePixels(0x11223344u, 0x80808080u, alpha, mode);
+                uint32_t p = 0x11223344u;
+                Raster_CombinePixels2(&p, 255, 0, 128, 255, INT32_MAX, mode);
+                Raster_CombinePixels2Clamp(&p, INT32_MAX, -32767, 128, INT32_MIN, INT32_MIN, mode);
+                Raster_CombinePixels2Clamp(&p, 32767, INT32_MIN, 128, 255, INT32_MAX, mode);
+            }
 }

@@ -189,4 +189,6 @@ TEST(RasterScaledBlit, AnyCoordinatesAreSafe) {
     Raster_ScaledBlit(&empty, &src, 0, 0, 4, 4, 0, 0, 4, 4, 1.0f, 0);
 }
 
-TEST(RasterScaledBlit, BoxAverageReciprocalsAreExact) { EXPECT_TRUE(Raster_BoxReciprocalIsExact()); }
+TEST(RasterScaledBlit, BoxAverageReciprocalsAreExact) {
+    EXPECT_TRUE(Raster_BoxReciprocalIsExact());
+}
