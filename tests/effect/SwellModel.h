@@ -3,38 +3,16 @@
 // swell envelope as the effect configures it, and a delay that reads D samples back in the stream of
 // samples pushed while processing was on. Written independently of the effect's code.
 #include <cmath>
-#include <cstdint>
-#include <numbers>
 #include <vector>
 
-struct SwellModel {
-    struct Filter {
-        double b0, a1, a2, norm, y1 = 0.0, y2 = 0.0;
-        Filter(double sr, double fc) {
-            const double w = std::numbers::pi * fc / 0.6;
-            norm = 1.0 / (w / sr + 1.0);
-            const double b = 2.0 * std::numbers::pi * fc / sr;
-            b0 = b * b;
-            a1 = 2.0 - b0;
-            a2 = w / sr - 1.0;
-        }
-        double Step(double x) {
-            const double y = ((b0 * x + a1 * y1) + a2 * y2) * norm;
-            y2 = y1;
-            y1 = y;
-            return y;
-        }
-    };
+#include "tests/Sound/ReferenceDetector.h"
 
+struct SwellModel {
     // Parameters (plain values).
     double sensitivity = 0.7, time = 0.5, depthParam = 0.75, vol = 1.0;
     bool on = true;
 
-    // Detector.
-    Filter envF{44100.0, 6.0}, slopeF{44100.0, 60.0};
-    bool armed = false, restart = false, jump = false, inNote = false;
-    double prevE = 0.0, prevS = 0.0, peak = 0.0, prevPeak = 0.0;
-    int64_t counter = 0;
+    ReferenceDetector detector{Threshold()};
 
     // Envelope: 0 attack, 2 sustain, 4 fade, 6 wait.
     int stage = 2, step = 0;
@@ -50,33 +28,8 @@ struct SwellModel {
     int Wait() const { return Delay() - 132 < 0 ? 0 : Delay() - 132; }
 
     bool Detect(double x) {
-        const double thr = Threshold();
-        const double e = envF.Step(std::fabs(x));
-        const double s = slopeF.Step(e - prevE) * 44100.0;
-        if (s > thr && s > peak) peak = s;
-        if (peak > 3.0 * prevPeak && !inNote && prevPeak > 0.0) jump = true;
-        bool onset = false;
-        if (s > thr && armed && (static_cast<double>(counter) > 4410.0 || jump)) {
-            armed = false;
-            jump = false;
-            inNote = true;
-            onset = true;
-        }
-        if (prevS * s < 0.0 && s < 0.0) {
-            prevPeak = peak;
-            peak = 0.0;
-            armed = true;
-            restart = true;
-            inNote = false;
-        }
-        if (s > thr && restart) {
-            counter = 0;
-            restart = false;
-        }
-        if (s != 0.0) prevS = s;
-        ++counter;
-        prevE = e;
-        return onset;
+        detector.threshold = Threshold();
+        return detector.Detect(x);
     }
 
     double Envelope(bool trigger) {
