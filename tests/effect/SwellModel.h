@@ -58,6 +58,7 @@ struct SwellModel {
         } else {
             level = 1.0;
         }
+        if (std::fabs(level) > 1.0) level = 1.0; // an attack shortened below its current step
         return level;
     }
 

@@ -281,18 +281,32 @@ TEST(Tidebloom, DepthZeroVolTwoAndStartOfDelay) {
     }
 }
 
-TEST(Tidebloom, SwitchedOffPassesInputWhileTheGainCurveRunsOn) {
+TEST(Tidebloom, SwitchingAndAutomationBetweenBlocksFollowTheModel) {
+    // OnOff goes off and on again (switched off: exact pass-through, delay lines kept, gain curve
+    // running on); Depth, Time and Vol move every few blocks.
     std::vector<double> in0, in1;
     MakeMusic(44100 * 3, in0, in1);
+    const char* depths[] = {"0.75", "0.3", "1", "0.02"};
+    const char* times[] = {"0.5", "0.1", "0.25"};
+    const char* vols[] = {"1", "0.7", "1.9"};
     EffectInstance fx;
     SwellModel model;
     std::vector<double> out0(in0.size()), out1(in1.size());
     const int block = 441;
     fx.Dispatch(effSetBlockSize, 0, block);
     for (size_t done = 0; done < in0.size(); done += block) {
-        const bool on = (done / block) % 40 < 25; // on, then off, then on again ...
+        const size_t b = done / block;
+        const bool on = b % 40 < 25; // on, then off, then on again ...
         fx.SetPlain(kOnOff, on ? "1" : "0");
         model.on = on;
+        if (b % 7 == 3) {
+            fx.SetPlain(kDepth, depths[b % 4]);
+            fx.SetPlain(kTime, times[b % 3]);
+            fx.SetPlain(kVol, vols[b % 3]);
+            model.depthParam = std::atof(depths[b % 4]);
+            model.time = std::atof(times[b % 3]);
+            model.vol = std::atof(vols[b % 3]);
+        }
         double* ins[2] = {in0.data() + done, in1.data() + done};
         double* outs[2] = {out0.data() + done, out1.data() + done};
         fx.Fx()->processDoubleReplacing(fx.Fx(), ins, outs, block);
