@@ -3,8 +3,9 @@
 // linear fade-out when a new note arrives (note-off), a silent idle stage and a wait that holds the
 // level before the next attack. NextStep advances one sample. One instance per effect, stepped on
 // the audio thread under the owner's lock; no allocation, no locking.
-// Stage lengths of 0 end their stage at once instead of dividing by zero, and a curve speed of 0
-// gives the straight line the curve tends to as its speed approaches 0.
+// Stage lengths of 0 end their stage at once instead of dividing by zero (a wait before an attack of
+// no length goes on to decay, or to sustain when decay has no length either), and a curve speed of
+// 0 gives the straight line the curve tends to as its speed approaches 0.
 #include <climits>
 #include <cmath>
 #include <cstdint>

@@ -7,7 +7,8 @@
 // times the previous rise's.
 // One instance per effect, run on the audio thread under the owner's lock; no allocation.
 // A non-finite input sample is taken as silence, and should the filters ever overflow (inputs near
-// the largest double) they are cleared, so one bad sample cannot end detection for the session.
+// the largest double) they restart from silence, so one bad sample cannot end detection for the
+// session. Every finite input short of that overflow is processed exactly as the rules say.
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -110,11 +111,11 @@ private:
         Recover();
         return false;
     }
+    static constexpr double kLargest = std::numeric_limits<double>::max();
+
     // Only reached when an input near the largest double has overflowed the filters. The envelope
     // restarts from silence: it has fallen, so the detector arms as it does when the slope turns
     // negative, and time runs on.
-    static constexpr double kLargest = std::numeric_limits<double>::max();
-
     void Recover() {
         mEnvFilter.ClearMemory();
         mSlopeFilter.ClearMemory();
