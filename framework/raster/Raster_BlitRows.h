@@ -99,6 +99,11 @@ inline void Raster_RowCopySourceAlphaFull(uint32_t* dest, const uint32_t* src, i
         const __m128i sa = _mm_and_si128(s, alphaByte);
         const __m128i transparent = _mm_cmpeq_epi32(sa, zero);
         if (_mm_movemask_epi8(transparent) == 0xFFFF) continue;
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, alphaByte)) == 0xFFFF) {
+            // All four opaque: the source words themselves (alpha 255).
+            _mm_storeu_si128((__m128i*)(dest + i), s);
+            continue;
+        }
         const __m128i d = _mm_loadu_si128((const __m128i*)(dest + i));
         // (d - s) * (255 - a) / 256: the product is at most 255 * 255.
         const __m128i slo = _mm_unpacklo_epi8(s, zero), shi = _mm_unpackhi_epi8(s, zero);

@@ -181,11 +181,15 @@ TEST(RasterBlit, CopyResizesTheDestination) {
 TEST(RasterBlit, SourceAlphaCopiesOverEveryAlphaOnLongRows) {
     // Rows long enough for the several-pixels-at-a-time paths, with every source alpha value and
     // a tail; each pixel must match the combiner formula exactly.
-    const int w = 67, h = 4;
+    const int w = 67, h = 6;
     Raster_MemBitmap src(w, h, 4), dest(w, h, 4);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            At(src, x, y) = (Pattern(x, y) & 0xFFFFFF00u) | (uint32_t)((x + y * w) & 255);
+        for (int x = 0; x < w; ++x) {
+            // Rows 0-3 run through every alpha; rows 4-5 have runs of transparent, opaque and mixed.
+            const int run = (x / 4 + y) % 3;
+            const int a = y < 4 ? (x + y * w) & 255 : (run == 0 ? 0 : (run == 1 ? 255 : (x * 37) & 255));
+            At(src, x, y) = (Pattern(x, y) & 0xFFFFFF00u) | (uint32_t)a;
+        }
     for (float alpha : {1.0f, 0.99609375f, 0.75f, 0.5f, 0.25f, 0.00390625f, 0.3f}) {
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) At(dest, x, y) = Pattern(x + 5, y + 9);
