@@ -132,9 +132,11 @@ inline void Raster_RowCopySourceAlphaWeighted(uint32_t* dest, const uint32_t* sr
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi16(1), c256 = _mm_set1_epi16(256);
     const __m128i wv = _mm_set1_epi16((short)w), c255 = _mm_set1_epi16(255);
-    const __m128i alphaLanes = _mm_set_epi16(0, 0, 0, -1, 0, 0, 0, -1);
+    const __m128i alphaLanes = _mm_set_epi16(0, 0, 0, -1, 0, 0, 0, -1), alphaByte = _mm_set1_epi32(0xFF);
     for (; i + 4 <= n; i += 4) {
         const __m128i s = _mm_loadu_si128((const __m128i*)(src + i));
+        // Four transparent source pixels leave the destination as it is.
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(s, alphaByte), zero)) == 0xFFFF) continue;
         const __m128i d = _mm_loadu_si128((const __m128i*)(dest + i));
         __m128i half[2];
         for (int h = 0; h < 2; ++h) {
