@@ -43,8 +43,9 @@ test: test-plain test-san test-tsan test-fuzz
 test-plain: build
 	$(CTEST) --test-dir $(BUILD)
 
+# The sanitized build uses Clang, so every file is also compiled warning-free by Clang.
 test-san: setup
-	cmake -S . -B $(SAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DTIDEBLOOM_SANITIZE=ON \
+	CC=clang CXX=clang++ cmake -S . -B $(SAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DTIDEBLOOM_SANITIZE=ON \
 	    -DTIDEBLOOM_BENCH=OFF -DCMAKE_CXX_FLAGS=-O1
 	cmake --build $(SAN_BUILD)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $(CTEST) --test-dir $(SAN_BUILD)

@@ -6,7 +6,7 @@
 
 // The host the plug-in runs in. kHostUninit until the binding has asked the host for its product
 // string; kHostUnknown when that string matched no known host. The numeric values are stable.
-enum EHost {
+enum EHost : int {
     kHostUninit = -1,
     kHostUnknown = 0,
     kHostReaper = 1,
