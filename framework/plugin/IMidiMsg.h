@@ -8,7 +8,7 @@
 
 struct IMidiMsg {
     // The message kind: the high nibble of a channel-message status byte.
-    enum EStatusMsg {
+    enum EStatusMsg : int {
         kNone = 0,
         kNoteOff = 8,
         kNoteOn = 9,
@@ -20,7 +20,7 @@ struct IMidiMsg {
     };
 
     // A MIDI controller number (0-127). A few common ones are named; any value in range may be passed.
-    enum EControlChangeMsg {
+    enum EControlChangeMsg : int {
         kBankSelect = 0,
         kModWheel = 1,
         kBreathController = 2,
