@@ -12,11 +12,12 @@
 class FlushDenormals {
 public:
 #if defined(__SSE2__)
+    // The control register is written only when the mode is not set already (many hosts set it).
     FlushDenormals() : mSaved(_mm_getcsr()) {
-        _mm_setcsr(mSaved | kFlushToZero | kDenormalsAreZero);
+        if ((mSaved & kBoth) != kBoth) _mm_setcsr(mSaved | kBoth);
     }
     ~FlushDenormals() {
-        _mm_setcsr(mSaved);
+        if ((mSaved & kBoth) != kBoth) _mm_setcsr(mSaved);
     }
 #else
     FlushDenormals() = default;
@@ -28,6 +29,7 @@ private:
 #if defined(__SSE2__)
     static constexpr unsigned kFlushToZero = 0x8000;
     static constexpr unsigned kDenormalsAreZero = 0x0040;
+    static constexpr unsigned kBoth = kFlushToZero | kDenormalsAreZero;
     unsigned mSaved;
 #endif
 };
