@@ -268,8 +268,10 @@ bool IEffectBase::CompareState(const unsigned char* data, int startPos) {
         double stored;
         std::memcpy(&stored, data + (static_cast<size_t>(startPos) + static_cast<size_t>(i)) * sizeof(double),
                     sizeof(double));
+        // The difference is taken in single precision; the bound is the double 1e-5 (the float nearest to
+        // it lies just below it and still matches).
         float diff = static_cast<float>(mParams.Get(i)->Value()) - static_cast<float>(stored);
-        if (!(std::fabs(diff) < 1e-5f)) return false;
+        if (!(static_cast<double>(std::fabs(diff)) < 1e-5)) return false;
     }
     return true;
 }

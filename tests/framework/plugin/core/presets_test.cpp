@@ -139,6 +139,24 @@ TEST(State, CompareStateUsesSinglePrecision) {
     EXPECT_FALSE(fx.CompareState(data, -1));
 }
 
+TEST(State, CompareStateBoundIsTheDecimalOneHundredThousandth) {
+    TestEffect fx;
+    // The nearest float to 1e-5 is 0x3727C5AC = 9.99999974737875e-06, which lies below 1e-5: a
+    // single-precision difference of exactly that much still matches. The next float up lies above 1e-5.
+    float nearest;
+    const uint32_t nearestBits = 0x3727C5ACu;
+    std::memcpy(&nearest, &nearestBits, 4);
+    ASSERT_LT(static_cast<double>(nearest), 1e-5);
+    const float above = std::nextafter(nearest, 1.0f);
+    ASSERT_GT(static_cast<double>(above), 1e-5);
+    double stored[5] = {0.0, 0.5, 0.75, 1.0, 1.0};
+    const unsigned char* data = reinterpret_cast<const unsigned char*>(stored);
+    fx.GetParam(testfx::kSensitivity)->Set(static_cast<double>(nearest));
+    EXPECT_TRUE(fx.CompareState(data, 0));
+    fx.GetParam(testfx::kSensitivity)->Set(static_cast<double>(above));
+    EXPECT_FALSE(fx.CompareState(data, 0));
+}
+
 TEST(Presets, FactoryPresetsAndBankLayout) {
     TestEffect fx;
     fx.MakeFactoryPresets();
