@@ -440,6 +440,9 @@ intptr_t IEffectVST::SetSpeakerArrangement(const VstSpeakerArrangement* pIn,
         int k = std::max(pIn->numChannels, 0);
         SetInputChannelConnections(0, k, true);
         SetInputChannelConnections(k, NInChannels() - k, false);
+        // A disconnected input reads its scratch buffer, which still holds the last block converted into
+        // it while the channel was connected: it is silenced, so the input reads zeros, not old audio.
+        for (int i = k; i < NInChannels(); ++i) mInChannels.Get(i)->mScratchBuf.Clear();
     }
     if (pOut) {
         int k = std::max(pOut->numChannels, 0);

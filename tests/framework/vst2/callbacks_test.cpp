@@ -572,4 +572,43 @@ TEST_F(AudioTest, AMonoInputArrangementLeavesTheSecondInputSilent) {
     EXPECT_FALSE(plug->IsOutChannelConnected(0));
 }
 
+TEST_F(AudioTest, AnInputDisconnectedAfterProcessingReadsSilenceNotItsLastBlock) {
+    // Stereo blocks first: the second input's samples pass through its conversion buffer.
+    Fill();
+    float* both[2] = {in0, in1};
+    float* outputs[2] = {out0, out1};
+    host.ProcessReplacing(both, outputs, 64);
+    ASSERT_EQ(out1[5], 0.625f);
+
+    VstSpeakerArrangement mono, stereo;
+    std::memset(&mono, 0, sizeof(mono));
+    std::memset(&stereo, 0, sizeof(stereo));
+    mono.type = kSpeakerArrMono;
+    mono.numChannels = 1;
+    stereo.type = kSpeakerArrStereo;
+    stereo.numChannels = 2;
+    EXPECT_EQ(host.Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<intptr_t>(&mono), &stereo), 1);
+
+    // The host now passes one input: the disconnected second input is silent in every form.
+    Fill();
+    float* one[1] = {in0};
+    host.ProcessReplacing(one, outputs, 64);
+    for (int i = 0; i < 64; ++i) {
+        ASSERT_EQ(out0[i], in0[i]) << i;
+        ASSERT_EQ(out1[i], 0.0f) << i;
+    }
+    double d0[64], o0[64], o1[64];
+    for (int i = 0; i < 64; ++i) {
+        d0[i] = 0.5 + i;
+        o1[i] = 9.0;
+    }
+    double* din[1] = {d0};
+    double* dout[2] = {o0, o1};
+    host.ProcessDoubleReplacing(din, dout, 64);
+    for (int i = 0; i < 64; ++i) {
+        ASSERT_EQ(o0[i], 0.5 + i) << i;
+        ASSERT_EQ(o1[i], 0.0) << i;
+    }
+}
+
 } // namespace
