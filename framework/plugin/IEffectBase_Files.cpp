@@ -211,7 +211,8 @@ bool IEffectBase::SaveProgramAsFXP(const Util_String* pFileName) {
     if (mDoesStateChunks) {
         ByteChunk state;
         InitChunkWithFrameworkVer(&state);
-        SerializeState(&state);
+        // A state the effect could not write whole would not load back: no file, and no success.
+        if (!SerializeState(&state)) return false;
         const int32_t chunkSize = state.Size();
         PutFileHeader(&file, chunkSize + kProgramChunkOverhead, kProgramChunkMagic, kProgramFormatVersion,
                       mUniqueID, fxVersion, nParams);
@@ -242,7 +243,7 @@ bool IEffectBase::SaveBankAsFXB(const Util_String* pFileName) {
     if (mDoesStateChunks) {
         ByteChunk state;
         InitChunkWithFrameworkVer(&state);
-        SerializePresets(&state);
+        if (!SerializePresets(&state)) return false;
         const int32_t chunkSize = state.Size();
         PutFileHeader(&file, chunkSize + kBankChunkOverhead, kBankChunkMagic, kBankFormatVersion, mUniqueID,
                       fxVersion, nPresets);

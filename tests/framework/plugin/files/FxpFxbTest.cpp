@@ -586,6 +586,27 @@ TEST_F(FxFiles, NonFiniteValuesNeverReachParameters) {
     EXPECT_EQ(b.GetParam(3)->Value(), 0.0);
 }
 
+// An effect whose own state writer reports failure: a program file of that state would not load back,
+// so the save fails and leaves an existing file as it was.
+class FailingStateEffect : public TestEffect {
+public:
+    FailingStateEffect() : TestEffect(true) {}
+    bool SerializeState(ByteChunk* pChunk) override {
+        const double half = 0.5;
+        pChunk->Put(&half); // part of a state, then the failure
+        return false;
+    }
+};
+
+TEST_F(FxFiles, StateThatCannotBeWrittenIsNotSaved) {
+    const std::string p = Path("kept.fxp");
+    const std::vector<uint8_t> old = {'o', 'l', 'd'};
+    WriteFile(p, old);
+    FailingStateEffect e;
+    EXPECT_FALSE(SaveFXP(e, p));
+    EXPECT_EQ(ReadFile(p), old);
+}
+
 TEST_F(FxFiles, PathsThatCannotBeUsed) {
     TestEffect e;
     const Snapshot before(e);
