@@ -87,10 +87,18 @@ inline std::string ReadText(const std::string& path) {
 inline RunResult RunHost(const TestDir& dir, const std::vector<std::string>& args,
                          const std::string& prefix = "") {
     std::string cmd = prefix + "exec " + ShellQuote(HOST_EXE);
-    for (const auto& a : args) cmd += " " + ShellQuote(a);
+    for (const auto& a : args) {
+        cmd += ' ';
+        cmd += ShellQuote(a);
+    }
     std::string outPath = dir / ".stdout", errPath = dir / ".stderr";
-    cmd += " >" + ShellQuote(outPath) + " 2>" + ShellQuote(errPath) + " </dev/null";
-    std::string shell = "/bin/sh -c " + ShellQuote(cmd);
+    cmd += " >";
+    cmd += ShellQuote(outPath);
+    cmd += " 2>";
+    cmd += ShellQuote(errPath);
+    cmd += " </dev/null";
+    std::string shell = "/bin/sh -c ";
+    shell += ShellQuote(cmd);
     int raw = std::system(shell.c_str());
     RunResult r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + (WIFSIGNALED(raw) ? WTERMSIG(raw) : 0);

@@ -36,8 +36,15 @@ std::string Slurp(const std::string& path) {
 
 RunResult RunHost(const TestDir& dir, const std::vector<std::string>& args) {
     std::string cmd = Quote(HOST_EXE);
-    for (const auto& a : args) cmd += " " + Quote(a);
-    cmd += " >" + Quote(dir / ".out") + " 2>" + Quote(dir / ".err") + " </dev/null";
+    for (const auto& a : args) {
+        cmd += ' ';
+        cmd += Quote(a);
+    }
+    cmd += " >";
+    cmd += Quote(dir / ".out");
+    cmd += " 2>";
+    cmd += Quote(dir / ".err");
+    cmd += " </dev/null";
     int raw = std::system(cmd.c_str());
     RunResult r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
