@@ -631,6 +631,13 @@ void IEffectVST::ProcessDouble(double** inputs, double** outputs, int nFrames) {
     int nOut = CountConnected(NOutChannels(), [this](int i) { return IsOutChannelConnected(i); });
     if (nFrames <= 0 || (nOut > 0 && !outputs)) return;
     int nIn = CountConnected(NInChannels(), [this](int i) { return IsInChannelConnected(i); });
+    // A connected input without a host buffer reads its scratch buffer, which may still hold the last
+    // block converted into it by a single-precision callback: it reads silence instead.
+    for (int i = 0, k = 0; i < NInChannels(); ++i) {
+        if (!IsInChannelConnected(i)) continue;
+        if (!inputs || !inputs[k]) mInChannels.Get(i)->mScratchBuf.Clear();
+        ++k;
+    }
     int blockSize = std::max(mBlockSize, 1);
     for (int done = 0; done < nFrames;) {
         int n = std::min(blockSize, nFrames - done);

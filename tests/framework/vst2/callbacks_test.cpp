@@ -526,6 +526,27 @@ TEST_F(AudioTest, EmptyOrMissingBuffersAreHandledSafely) {
         ASSERT_EQ(out0[i], in0[i]);
         ASSERT_EQ(out1[i], 0.0f);
     }
+    // Also in double precision, after float blocks have passed audio through the conversion buffers,
+    // and for a missing input array.
+    Fill();
+    float* both[2] = {in0, in1};
+    host.ProcessReplacing(both, out, 64);
+    ASSERT_EQ(out1[5], 0.625f);
+    double d0[64], o0[64], o1[64];
+    for (int i = 0; i < 64; ++i) d0[i] = 0.5 + i;
+    double* dpartial[2] = {d0, nullptr};
+    double* dout[2] = {o0, o1};
+    host.ProcessDoubleReplacing(dpartial, dout, 64);
+    for (int i = 0; i < 64; ++i) {
+        ASSERT_EQ(o0[i], 0.5 + i) << i;
+        ASSERT_EQ(o1[i], 0.0) << i;
+    }
+    host.ProcessReplacing(both, out, 64);
+    host.ProcessDoubleReplacing(nullptr, dout, 64);
+    for (int i = 0; i < 64; ++i) {
+        ASSERT_EQ(o0[i], 0.0) << i;
+        ASSERT_EQ(o1[i], 0.0) << i;
+    }
 }
 
 TEST_F(AudioTest, AMonoInputArrangementLeavesTheSecondInputSilent) {
