@@ -9,10 +9,8 @@
 
 #include "framework/plugin/Log.h"
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -180,12 +178,9 @@ std::string ValueSourceText(const IParam& param) {
     case IParam::kTypeBool:
         return v >= 0.5 ? "true" : "false";
     case IParam::kTypeInt:
-    case IParam::kTypeEnum: {
-        const double t = std::trunc(v);
-        const double lo = std::numeric_limits<int>::min(), hi = std::numeric_limits<int>::max();
-        std::snprintf(text, sizeof(text), "%d", static_cast<int>(t < lo ? lo : (t > hi ? hi : t)));
+    case IParam::kTypeEnum:
+        std::snprintf(text, sizeof(text), "%d", param.Int());
         return text;
-    }
     default: {
         // "%.6f" of a large value is longer than any fixed field: let the string take it whole.
         const int len = std::snprintf(nullptr, 0, "%.6f", v);
