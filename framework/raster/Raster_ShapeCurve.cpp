@@ -27,19 +27,23 @@ int SegmentCount(double length, double t0, double t1, double tolerance) {
     return n > kMaxSegments ? kMaxSegments : (int)n;
 }
 
-// Parameter where a quadratic x0, x1, x2 (x0 <= x2) reaches x = X, and y there.
+// Parameter where a quadratic x0, x1, x2 (x0 <= x2) reaches x = X, and the point there. A curve that
+// lies wholly on one side of X is cut at the end nearer to it, which keeps its own coordinates.
 void CutQuadratic(double x0, double x1, double x2, double y0, double y1, double y2, double X, double* t,
-                  double* y) {
+                  double* x, double* y) {
     if (x0 >= X) {
         *t = 0;
+        *x = x0;
         *y = y0;
         return;
     }
     if (x2 <= X) {
         *t = 1;
+        *x = x2;
         *y = y2;
         return;
     }
+    *x = X;
     const double h = x0 - 2 * x1 + x2;
     double tt;
     if (h != 0) {
@@ -234,14 +238,8 @@ void Raster_DrawQBezier(Raster_IBitmap* dest, float xstart, float ystart, float 
         std::swap(y0, y2);
     }
     double t0 = 0, t1 = 1, sx = x0, sy = y0, ex = x2, ey = y2;
-    if (x0 < 0) {
-        CutQuadratic(x0, x1, x2, y0, y1, y2, 0, &t0, &sy);
-        sx = 0;
-    }
-    if (x2 > width - 1) {
-        CutQuadratic(x0, x1, x2, y0, y1, y2, width - 1, &t1, &ey);
-        ex = width - 1;
-    }
+    if (x0 < 0) CutQuadratic(x0, x1, x2, y0, y1, y2, 0, &t0, &sx, &sy);
+    if (x2 > width - 1) CutQuadratic(x0, x1, x2, y0, y1, y2, width - 1, &t1, &ex, &ey);
     const double len = std::hypot(x1 - x0, y1 - y0) + std::hypot(x2 - x1, y2 - y1);
     const int n = SegmentCount(len, t0, t1, tolerance);
     double px = sx, py = sy;

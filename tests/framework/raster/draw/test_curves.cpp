@@ -92,6 +92,27 @@ TEST(RasterBezier, StrokedCurvesFollowTheCurveAcrossCuts) {
         }
 }
 
+TEST(RasterBezier, QuadraticBesideTheBitmapDrawsNothing) {
+    // Curves wholly left or wholly right of the bitmap never cross its edge columns, so there is
+    // nothing to draw; in particular no pixel appears in the first or last column.
+    const Pt q[][3] = {{{-30, 5}, {-20, 2}, {-10, 5}},
+                       {{-10, 9}, {-25, 1}, {-2, 12}},
+                       {{30, 5}, {20, 2}, {50, 5}},
+                       {{17, 3}, {40, 14}, {25, 8}}};
+    for (const auto& c : q)
+        for (int aa = 0; aa < 2; ++aa) {
+            auto bm = MakeBitmap(16, 16);
+            Raster_DrawQBezier(bm.get(), (float)c[0].x, (float)c[0].y, (float)c[1].x, (float)c[1].y,
+                               (float)c[2].x, (float)c[2].y, kWhite, 1.0f, 0, aa, 1.0f);
+            EXPECT_EQ(CountSet(bm.get()), 0) << c[0].x << " aa " << aa;
+        }
+    // A curve that ends inside the first column is still drawn there (truncated coordinates).
+    auto edge = MakeBitmap(16, 16);
+    Raster_DrawQBezier(edge.get(), -30, 5, -20, 5, -0.5f, 5, kWhite, 1.0f, 0, false, 1.0f);
+    EXPECT_EQ(Px(edge.get(), 0, 5), kWhite);
+    EXPECT_EQ(CountSet(edge.get()), 1);
+}
+
 TEST(RasterBezier, FillsToARowAndToAColumn) {
     // A straight "curve" along row 2 filled down to row 6: columns 0..10, each pixel once.
     auto bm = MakeBitmap(14, 9);
