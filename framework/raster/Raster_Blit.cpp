@@ -1,6 +1,7 @@
 #include "framework/raster/Raster_Blit.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -646,7 +647,16 @@ void Raster_DeltaBlitAlpha(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, 
 
 namespace {
 
+// v rounded to single precision; beyond its range an infinity (which draws nothing).
+double Single(double v) {
+    if (v > FLT_MAX) return INFINITY;
+    if (v < -FLT_MAX) return -INFINITY;
+    return (float)v;
+}
+
 // Grid of source points (stride values per point: u, v and optionally alpha) mapped cell by cell.
+// Each cell is a delta blit whose start position and weight are taken in single precision, as
+// Raster_DeltaBlit and Raster_DeltaBlitAlpha take them; the steps stay in double precision.
 void TransformGrid(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, int dsty, int dstw, int dsth,
                    const double* pts, const float* fpts, int stride, int divw, int divh, float alpha,
                    int mode) {
@@ -681,12 +691,12 @@ void TransformGrid(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, int dsty
                     const double a10 = P(gx, gy + 1, 2), a11 = P(gx + 1, gy + 1, 2);
                     const double dadx = (a01 - a00) / W, dady = (a10 - a00) / H;
                     const double dadxdy = ((a11 - a10) / W - dadx) / H;
-                    DeltaBlitImpl(dest, src, x0, y0, (int)W, (int)H, u00, v00, 0, 0, dsdx, dtdx, dsdy, dtdy,
-                                  dsdxdy, dtdxdy, false, a00, mode,
+                    DeltaBlitImpl(dest, src, x0, y0, (int)W, (int)H, Single(u00), Single(v00), 0, 0, dsdx,
+                                  dtdx, dsdy, dtdy, dsdxdy, dtdxdy, false, Single(a00), mode,
                                   AlphaVaries((int)W, (int)H, dadx, dady, dadxdy), dadx, dady, dadxdy);
                 } else {
-                    DeltaBlitImpl(dest, src, x0, y0, (int)W, (int)H, u00, v00, 0, 0, dsdx, dtdx, dsdy, dtdy,
-                                  dsdxdy, dtdxdy, false, alpha, mode, false, 0, 0, 0);
+                    DeltaBlitImpl(dest, src, x0, y0, (int)W, (int)H, Single(u00), Single(v00), 0, 0, dsdx,
+                                  dtdx, dsdy, dtdy, dsdxdy, dtdxdy, false, alpha, mode, false, 0, 0, 0);
                 }
             }
             x0 = x1;

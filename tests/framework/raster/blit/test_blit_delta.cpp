@@ -183,3 +183,29 @@ TEST(RasterDeltaBlit, AnyCoordinatesAreSafe) {
     Raster_TransformBlit2(&dest, &src, INT_MIN, 0, INT_MAX, 5, pts, 2, 2, 1.0f, 0);
     Raster_TransformBlit2(&dest, &src, -5, -5, 100, 100, pts, 2, 2, 1.0f, 0);
 }
+
+TEST(RasterTransformBlit, CellStartAndWeightAreTakenInSinglePrecision) {
+    // Each cell is a Raster_DeltaBlit / Raster_DeltaBlitAlpha call, whose start position and
+    // weight are floats: 1 - 2^-30 becomes 1.0, so column 0 samples source column 1 and a weight
+    // of 1 - 2^-30 is a full-weight copy (as a double it would truncate to 255).
+    Raster_MemBitmap src(8, 6, 4), dest(8, 6, 4);
+    FillPattern(src);
+    const double e = 1.0 - 1.0 / 1073741824.0; // 1 - 2^-30: 8 + e - e is exactly 8
+    const double grid[] = {e, 0, 8 + e, 0, e, 6, 8 + e, 6};
+    FillAll(dest, 0);
+    Raster_TransformBlit2(&dest, &src, 0, 0, 8, 6, grid, 2, 2, 1.0f, RASTER_BLEND_COPY);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 7; ++x) ASSERT_EQ(At(dest, x, y), Pattern(x + 1, y)) << x << "," << y;
+    EXPECT_EQ(At(dest, 7, 2), 0u); // samples column 8
+
+    const double tri[] = {0, 0, e, 8, 0, e, 0, 6, e, 8, 6, e};
+    FillAll(dest, 0x80808080u);
+    Raster_TransformBlit2Alpha(&dest, &src, 0, 0, 8, 6, tri, 2, 2, RASTER_BLEND_COPY);
+    EXPECT_EQ(Raster_BitmapCmp(&dest, &src, nullptr), 0);
+
+    // Points beyond single precision draw nothing.
+    const double huge[] = {1e300, 0, 1e300, 0, 1e300, 6, 1e300, 6};
+    FillAll(dest, 5);
+    Raster_TransformBlit2(&dest, &src, 0, 0, 8, 6, huge, 2, 2, 1.0f, RASTER_BLEND_COPY);
+    EXPECT_EQ(At(dest, 3, 3), 5u);
+}
