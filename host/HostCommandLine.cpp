@@ -107,8 +107,9 @@ int RunPhrase(const HostCommand& cmd, std::FILE* out, std::FILE* errOut) {
     std::string err;
     std::vector<std::vector<double>> phrase = HostSynthesizeDemoPhrase(cmd.phraseRate, cmd.phraseSeconds);
     HostAudioWriter writer;
-    int format = cmd.sampleFormat.empty() ? SF_FORMAT_PCM_24 : HostSampleFormatFromName(cmd.sampleFormat);
-    if (!writer.Open(cmd.output, cmd.phraseRate, 2, format, 0, err)) {
+    // 24-bit samples unless asked otherwise, or the container's own format when it has no 24-bit one.
+    int format = cmd.sampleFormat.empty() ? 0 : HostSampleFormatFromName(cmd.sampleFormat);
+    if (!writer.Open(cmd.output, cmd.phraseRate, 2, format, SF_FORMAT_PCM_24, err)) {
         PrintError(errOut, err);
         return 1;
     }

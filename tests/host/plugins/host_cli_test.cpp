@@ -103,6 +103,13 @@ TEST_F(HostCli, PhraseCommand) {
     EXPECT_EQ(p.NumChannels(), 2);
     EXPECT_EQ(p.NumFrames(), 22050);
     EXPECT_EQ(p.subtype, SF_FORMAT_PCM_24);
+    // Containers that cannot hold 24-bit samples take their own usual format.
+    r = RunHost(mDir, {"phrase", "-o", mDir / "p.ogg", "--seconds", "0.5"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    HostAudio v = ReadSignal(mDir / "p.ogg");
+    EXPECT_EQ(v.NumChannels(), 2);
+    EXPECT_EQ(v.NumFrames(), 22050);
+    EXPECT_EQ(v.subtype, SF_FORMAT_VORBIS);
 }
 
 TEST_F(HostCli, BadInputIsRefusedCleanly) {
