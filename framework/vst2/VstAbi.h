@@ -293,7 +293,7 @@ enum VstEventTypes : int32_t {
 // Generic event header; the concrete records below share its first four fields.
 struct VstEvent {
     int32_t type;
-    int32_t byteSize;    // size of the record after this field
+    int32_t byteSize;    // size in bytes of the concrete record, e.g. sizeof(VstMidiEvent)
     int32_t deltaFrames; // sample offset within the current block
     int32_t flags;
     char data[16];
@@ -490,6 +490,8 @@ static_assert(sizeof(ERect) == 8);
 static_assert(offsetof(ERect, left) == 2 && offsetof(ERect, bottom) == 4 && offsetof(ERect, right) == 6);
 
 static_assert(sizeof(VstEvent) == 32);
+static_assert(offsetof(VstEvent, byteSize) == 4 && offsetof(VstEvent, deltaFrames) == 8);
+static_assert(offsetof(VstEvent, flags) == 12 && offsetof(VstEvent, data) == 16);
 static_assert(sizeof(VstEvents) == 32);
 static_assert(offsetof(VstEvents, reserved) == 8);
 static_assert(offsetof(VstEvents, events) == 16);
@@ -505,8 +507,12 @@ static_assert(offsetof(VstMidiSysexEvent, sysexDump) == 32);
 static_assert(offsetof(VstMidiSysexEvent, resvd2) == 40);
 
 static_assert(sizeof(VstTimeInfo) == 88);
+static_assert(offsetof(VstTimeInfo, sampleRate) == 8);
+static_assert(offsetof(VstTimeInfo, nanoSeconds) == 16);
 static_assert(offsetof(VstTimeInfo, ppqPos) == 24);
 static_assert(offsetof(VstTimeInfo, tempo) == 32);
+static_assert(offsetof(VstTimeInfo, barStartPos) == 40);
+static_assert(offsetof(VstTimeInfo, cycleStartPos) == 48);
 static_assert(offsetof(VstTimeInfo, cycleEndPos) == 56);
 static_assert(offsetof(VstTimeInfo, timeSigNumerator) == 64);
 static_assert(offsetof(VstTimeInfo, timeSigDenominator) == 68);
@@ -517,6 +523,7 @@ static_assert(sizeof(VstPinProperties) == 128);
 static_assert(offsetof(VstPinProperties, flags) == 64);
 static_assert(offsetof(VstPinProperties, arrangementType) == 68);
 static_assert(offsetof(VstPinProperties, shortLabel) == 72);
+static_assert(offsetof(VstPinProperties, future) == 80);
 
 static_assert(sizeof(VstSpeakerProperties) == 112);
 static_assert(offsetof(VstSpeakerProperties, name) == 16);
@@ -525,5 +532,7 @@ static_assert(sizeof(VstSpeakerArrangement) == 8 + 8 * 112);
 static_assert(offsetof(VstSpeakerArrangement, speakers) == 8);
 
 static_assert(sizeof(MidiKeyName) == 80);
+static_assert(offsetof(MidiKeyName, thisKeyNumber) == 4);
 static_assert(offsetof(MidiKeyName, keyName) == 8);
+static_assert(offsetof(MidiKeyName, reserved) == 72);
 static_assert(offsetof(MidiKeyName, flags) == 76);
