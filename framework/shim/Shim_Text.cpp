@@ -232,15 +232,22 @@ int Shim_DrawText(HDC__* ctx, const char* text, int length, RECT* rect, int flag
     const int quality = Shim_CtxQuality(ctx);
     const bool antialias = quality != kShimQualityNonAntialiased;
     const int ascent = static_cast<int>(std::floor(m.ascent + 0.5));
+    // Every line's background box goes down first: a glyph that reaches past its own line's box into
+    // the next one stays on top of that box.
+    if (ctx->bkMode == kShimBkOpaque) {
+        for (size_t i = 0; i < lines.size(); ++i) {
+            const long long lineTop = y + static_cast<long long>(lineHeight) * static_cast<long long>(i);
+            if (lineTop >= clip.bottom) break;
+            FillBox(surface, x, lineTop, x + static_cast<long long>(std::floor(lines[i].width + 0.5)),
+                    lineTop + lineHeight, clip, ColourWord(ctx->bkColour));
+        }
+    }
     Shim_GlyphImage glyph;
     for (size_t i = 0; i < lines.size(); ++i) {
         const Line& l = lines[i];
         const long long lineTop = y + static_cast<long long>(lineHeight) * static_cast<long long>(i);
         if (lineTop >= clip.bottom) break;
         if (lineTop + lineHeight <= clip.top) continue;
-        if (ctx->bkMode == kShimBkOpaque)
-            FillBox(surface, x, lineTop, x + static_cast<long long>(std::floor(l.width + 0.5)),
-                    lineTop + lineHeight, clip, ColourWord(ctx->bkColour));
         if (x >= clip.right) continue;
         const int baseline = static_cast<int>(lineTop + ascent); // within the clip's reach: no overflow
         double pen = static_cast<double>(x);

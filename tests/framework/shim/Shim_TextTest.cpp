@@ -539,4 +539,61 @@ TEST_F(ShimText, FontsFromTwoThreads) {
     b.join();
 }
 
+// Row of the lowest pixel whose red byte is over half, or -1.
+int LowestInkRow(Canvas& c, int w, int h) {
+    int row = -1;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (((c.At(x, y) >> 8) & 0xFF) > 128) row = y;
+    return row;
+}
+
+TEST_F(ShimText, BaselineSitsAtTheLineTopPlusTheAscent) {
+    // A capital H stands on the baseline: without antialiasing its lowest row is the one just above it.
+    // Each further line starts one line height lower.
+    for (int size : {10, 13, 16, 20, 31}) {
+        SCOPED_TRACE(size);
+        const int baseline = int(std::floor(mFile.Ascent(size) + 0.5));
+        const int lineH = mFile.LineHeight(size);
+        Canvas one(80, 120, Font(size, "DejaVu Sans", 400, 0, kShimQualityNonAntialiased));
+        SetTextColor(one.ctx(), 0xFFFFFF);
+        RECT r = {3, 5, 80, 120};
+        Shim_DrawText(one.ctx(), "H", -1, &r, 0);
+        EXPECT_EQ(LowestInkRow(one, 80, 120), 5 + baseline - 1);
+
+        Canvas two(80, 120, Font(size, "DejaVu Sans", 400, 0, kShimQualityNonAntialiased));
+        SetTextColor(two.ctx(), 0xFFFFFF);
+        r = {3, 5, 80, 120};
+        Shim_DrawText(two.ctx(), "-\nH", -1, &r, 0);
+        EXPECT_EQ(LowestInkRow(two, 80, 120), 5 + lineH + baseline - 1);
+    }
+}
+
+TEST_F(ShimText, BackgroundBoxesGoUnderEveryLine) {
+    // U+06B8 reaches further below the baseline than the font's descent, past its own line's box into
+    // the next line's. The boxes are filled before any line is drawn, so what it draws there stays.
+    const int size = 32, w = 80, h = 100;
+    const int lineH = mFile.LineHeight(size);
+    Canvas alone(w, h, Font(size, "DejaVu Sans", 400, 0, kShimQualityNonAntialiased));
+    SetTextColor(alone.ctx(), 0xFFFFFF);
+    RECT r = {0, 0, w, h};
+    Shim_DrawText(alone.ctx(), "\xDA\xB8", -1, &r, 0);
+
+    Canvas boxed(w, h, Font(size, "DejaVu Sans", 400, 0, kShimQualityNonAntialiased));
+    SetTextColor(boxed.ctx(), 0xFFFFFF);
+    SetBkColor(boxed.ctx(), 0x0000FF);
+    SetBkMode(boxed.ctx(), kShimBkOpaque);
+    r = {0, 0, w, h};
+    Shim_DrawText(boxed.ctx(), "\xDA\xB8\n      ", -1, &r, 0);
+    const int spaces = mFile.MeasuredWidth("      ", size);
+    int overhang = 0;
+    for (int y = lineH; y < 2 * lineH; ++y)
+        for (int x = 0; x < spaces; ++x) {
+            const bool ink = alone.At(x, y) != 0;
+            overhang += ink;
+            ASSERT_EQ(boxed.At(x, y), ink ? 0xFFFFFF00u : 0xFF000000u) << x << "," << y;
+        }
+    EXPECT_GT(overhang, 0) << "the glyph reaches into the second line";
+}
+
 } // namespace
