@@ -246,10 +246,14 @@ int Shim_DrawText(HDC__* ctx, const char* text, int length, RECT* rect, int flag
     for (size_t i = 0; i < lines.size(); ++i) {
         const Line& l = lines[i];
         const long long lineTop = y + static_cast<long long>(lineHeight) * static_cast<long long>(i);
-        if (lineTop >= clip.bottom) break;
-        if (lineTop + lineHeight <= clip.top) continue;
-        if (x >= clip.right) continue;
-        const int baseline = static_cast<int>(lineTop + ascent); // within the clip's reach: no overflow
+        // Glyphs may reach past their line's box (tall accents, deep descenders): lines are skipped only
+        // when even that reach, up to a line height, stays outside the clip.
+        if (lineTop - lineHeight >= clip.bottom) break;
+        if (lineTop + 2LL * lineHeight <= clip.top) continue;
+        if (x - lineHeight >= clip.right) continue;
+        const long long baselineAt = lineTop + ascent;
+        if (baselineAt < INT_MIN / 2 || baselineAt > INT_MAX / 2) continue; // a surface no one can have
+        const int baseline = static_cast<int>(baselineAt);
         double pen = static_cast<double>(x);
         for (int k = l.begin; k < l.end; ++k) {
             const uint32_t code = codes[static_cast<size_t>(k)];

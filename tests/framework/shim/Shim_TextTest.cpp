@@ -596,4 +596,48 @@ TEST_F(ShimText, BackgroundBoxesGoUnderEveryLine) {
     EXPECT_GT(overhang, 0) << "the glyph reaches into the second line";
 }
 
+TEST_F(ShimText, GlyphsReachIntoTheClipFromLinesOutsideIt) {
+    const int size = 32, w = 80, h = 100;
+    const int lineH = mFile.LineHeight(size);
+    auto draw = [&](const char* text, RECT r, int flags, Canvas& c) {
+        SetTextColor(c.ctx(), 0xFFFFFF);
+        Shim_DrawText(c.ctx(), text, -1, &r, flags);
+    };
+    auto compare = [&](Canvas& got, Canvas& alone, int shift, int row) {
+        int ink = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const int from = y - shift;
+                const uint32_t want = y == row && from >= 0 && from < h ? alone.At(x, from) : 0u;
+                ink += want != 0;
+                EXPECT_EQ(got.At(x, y), want) << x << "," << y;
+            }
+        EXPECT_GT(ink, 0) << "something of the glyph lies in the clip";
+    };
+
+    // U+06B8 reaches below its line's box. Bottom-aligned in a one-row rectangle, its line lies wholly
+    // above the rectangle, and the row of the glyph lineH below the line's top is the visible one.
+    Canvas alone(w, h, Font(size, "DejaVu Sans", 400, 0, kShimQualityNonAntialiased));
+    draw("\xDA\xB8", {0, 0, w, h}, 0, alone);
+    Canvas below(w, h, Font(size, "DejaVu Sans", 400, 0, kShimQualityNonAntialiased));
+    draw("\xDA\xB8", {0, 50, w, 51}, kShimDT_Bottom, below); // line top 50 - lineH
+    compare(below, alone, 50 - lineH, 50);
+
+    // U+1EB2 reaches above its line's box: a second line starting right below a one-row rectangle
+    // still shows its top in it.
+    Canvas tall(w, h, Font(size, "DejaVu Sans", 400, 0, kShimQualityNonAntialiased));
+    draw("\xE1\xBA\xB2", {0, 20, w, h}, kShimDT_NoClip, tall);
+    int topRow = -1;
+    for (int y = h - 1; y >= 0; --y)
+        for (int x = 0; x < w; ++x)
+            if (tall.At(x, y) != 0) topRow = y;
+    ASSERT_GE(topRow, 0);
+    ASSERT_LT(topRow, 20) << "the accent rises above the line's top";
+    Canvas above(w, h, Font(size, "DejaVu Sans", 400, 0, kShimQualityNonAntialiased));
+    // The second line's top goes where the accent's top row lands on the rectangle's only row (50).
+    const int secondTop = 50 + (20 - topRow);
+    draw(" \n\xE1\xBA\xB2", {0, secondTop - lineH, w, 51}, 0, above);
+    compare(above, tall, secondTop - 20, 50);
+}
+
 } // namespace
