@@ -88,6 +88,7 @@ void BlendGlyph(Shim_Surface* s, const Shim_GlyphImage& g, int x0, int y0, const
     const int top = static_cast<int>(std::max<long long>(y0, clip.top));
     const int bottom =
         static_cast<int>(std::min<long long>(static_cast<long long>(y0) + g.height, clip.bottom));
+    if (left >= right || top >= bottom) return; // wholly clipped: no offsets into the image
     const uint32_t tr = (colour >> 8) & 0xFF, tg = (colour >> 16) & 0xFF, tb = colour >> 24;
     for (int y = top; y < bottom; ++y) {
         const uint8_t* cov = g.coverage.data() + static_cast<size_t>(y - y0) * g.width + (left - x0);
