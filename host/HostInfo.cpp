@@ -152,7 +152,9 @@ std::string HostFormatInfoText(const HostInfo& info) {
                             flagNames.c_str(), flagNames.empty() ? "" : ")"));
     row("Latency", HostFormat("%d samples", info.latency));
     row("Tail", HostFormat("%lld samples", static_cast<long long>(info.tailSize)));
-    row("Editor", info.hasEditorRect ? HostFormat("%d x %d", info.editorWidth, info.editorHeight) : "none");
+    row("Editor", info.hasEditorRect ? HostFormat("%d x %d", info.editorWidth, info.editorHeight)
+                  : (info.flags & effFlagsHasEditor) ? "yes (no size before it is opened)"
+                                                     : "none");
 
     s += "\nParameters:\n";
     size_t w = Widest(info.params);

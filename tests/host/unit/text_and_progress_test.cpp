@@ -1,4 +1,5 @@
 // Number parsing, cleaning of plug-in texts, JSON quoting, the progress bar and the summary factor.
+#include "host/HostInfo.h"
 #include "host/HostProgress.h"
 #include "host/HostText.h"
 
@@ -99,4 +100,23 @@ TEST(HostProgress, RealTimeFactor) {
     EXPECT_DOUBLE_EQ(HostRealTimeFactor(48000, 48000, 2.0), 0.5);
     EXPECT_EQ(HostRealTimeFactor(48000, 48000, 0.0), 0.0);
     EXPECT_EQ(HostRealTimeFactor(48000, 0, 1.0), 0.0);
+}
+
+// A plug-in that has an editor but tells its size only once it is open is not reported as having none.
+TEST(HostInfoText, EditorLine) {
+    HostInfo info;
+    auto editorLine = [&info]() {
+        std::string text = HostFormatInfoText(info);
+        size_t at = text.find("\nEditor");
+        if (at == std::string::npos) return std::string("(missing)");
+        size_t end = text.find('\n', at + 1);
+        return text.substr(at + 1, end - at - 1);
+    };
+    EXPECT_EQ(editorLine(), "Editor        none");
+    info.flags = effFlagsHasEditor;
+    EXPECT_EQ(editorLine(), "Editor        yes (no size before it is opened)");
+    info.hasEditorRect = true;
+    info.editorWidth = 555;
+    info.editorHeight = 306;
+    EXPECT_EQ(editorLine(), "Editor        555 x 306");
 }
