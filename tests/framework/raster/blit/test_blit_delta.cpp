@@ -164,6 +164,8 @@ TEST(RasterTransformBlit, IdentityGridsReproduceTheSource) {
 TEST(RasterDeltaBlit, AnyCoordinatesAreSafe) {
     Raster_MemBitmap src(9, 7, 4), dest(11, 5, 4);
     FillPattern(src);
+    // Row padding (column 11 of the 12-pixel row span) must never be written.
+    for (int y = 0; y < 5; ++y) At(dest, 11, y) = 0xA5A5A5A5u;
     const int ints[] = {INT_MIN, -100000, -3, 0, 4, 100000, INT_MAX};
     const double steps[] = {-1e300, -40000.0, -0.7, 0.0, 1.3, 70000.0, 1e300, NAN};
     for (int mode : {0, RASTER_BLEND_FILTER_BILINEAR})
@@ -182,6 +184,7 @@ TEST(RasterDeltaBlit, AnyCoordinatesAreSafe) {
     const double pts[8] = {0, 0, 1e300, 0, 0, -1e300, NAN, 3};
     Raster_TransformBlit2(&dest, &src, INT_MIN, 0, INT_MAX, 5, pts, 2, 2, 1.0f, 0);
     Raster_TransformBlit2(&dest, &src, -5, -5, 100, 100, pts, 2, 2, 1.0f, 0);
+    for (int y = 0; y < 5; ++y) EXPECT_EQ(At(dest, 11, y), 0xA5A5A5A5u) << y;
 }
 
 TEST(RasterTransformBlit, CellStartAndWeightAreTakenInSinglePrecision) {

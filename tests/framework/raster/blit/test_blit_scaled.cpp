@@ -170,6 +170,8 @@ TEST(RasterScaledBlit, ClippingDoesNotChangeVisiblePixels) {
 TEST(RasterScaledBlit, AnyCoordinatesAreSafe) {
     Raster_MemBitmap src(9, 7, 4), dest(11, 5, 4);
     FillPattern(src);
+    // Row padding (column 11 of the 12-pixel row span) must never be written.
+    for (int y = 0; y < 5; ++y) At(dest, 11, y) = 0xA5A5A5A5u;
     FillAll(dest, 3);
     const int ints[] = {INT_MIN, -100000, -12, -1, 0, 1, 5, 100000, INT_MAX};
     const float floats[] = {-1e30f, -100000.5f, -3.5f, 0.0f, 2.25f, 8.0f, 1e30f, NAN, INFINITY};
@@ -187,6 +189,7 @@ TEST(RasterScaledBlit, AnyCoordinatesAreSafe) {
     Raster_MemBitmap empty;
     Raster_ScaledBlit(&dest, &empty, 0, 0, 4, 4, 0, 0, 4, 4, 1.0f, 0);
     Raster_ScaledBlit(&empty, &src, 0, 0, 4, 4, 0, 0, 4, 4, 1.0f, 0);
+    for (int y = 0; y < 5; ++y) EXPECT_EQ(At(dest, 11, y), 0xA5A5A5A5u) << y;
 }
 
 TEST(RasterScaledBlit, BoxAverageReciprocalsAreExact) {
