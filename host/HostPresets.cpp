@@ -192,6 +192,10 @@ bool HostFindProgram(HostPlugin& plugin, const std::string& text, int& index, st
     int n = plugin.Effect()->numPrograms;
     long long number = 0;
     if (HostParseInt(text, LLONG_MIN, LLONG_MAX, number)) {
+        if (n <= 0) {
+            err = HostFormat("unknown program %s (the plug-in has no programs)", text.c_str());
+            return false;
+        }
         if (number < 0 || number >= n) {
             err = HostFormat("unknown program %s (the plug-in has %d program%s, 0 to %d)", text.c_str(), n,
                              n == 1 ? "" : "s", n - 1);
@@ -228,7 +232,7 @@ bool HostFindProgram(HostPlugin& plugin, const std::string& text, int& index, st
             return true;
         }
     }
-    err = HostFormat("unknown program '%s'", text.c_str());
+    err = HostFormat("unknown program '%s'%s", text.c_str(), n > 0 ? "" : " (the plug-in has no programs)");
     return false;
 }
 

@@ -443,6 +443,13 @@ TEST(HostPresets, ProgramsByIndexOrName) {
     EXPECT_FALSE(HostFindProgram(*p, "-1", index, err));
     EXPECT_FALSE(HostFindProgram(*p, "Quiet", index, err));
     EXPECT_EQ(err, "unknown program 'Quiet'");
+    // A record that announces no programs at all.
+    p->Effect()->numPrograms = 0;
+    EXPECT_FALSE(HostFindProgram(*p, "0", index, err));
+    EXPECT_EQ(err, "unknown program 0 (the plug-in has no programs)");
+    EXPECT_FALSE(HostFindProgram(*p, "Half", index, err));
+    EXPECT_EQ(err, "unknown program 'Half' (the plug-in has no programs)");
+    p->Effect()->numPrograms = 3;
     HostSelectProgram(*p, 1);
     EXPECT_EQ(p->Dispatch(effGetProgram), 1);
     EXPECT_EQ(p->GetParameter(0), 0.25f);
