@@ -33,8 +33,8 @@
 
 class IGraphics;
 
-// The binding that created a plug-in object.
-enum EAPI { kAPIVST2 = 0, kAPIVST3 = 1, kAPIAU = 2, kAPIRTAS = 3, kAPIAAX = 4, kAPISA = 5 };
+// The binding that created a plug-in object. Any int may arrive; GetAPIString names only these.
+enum EAPI : int { kAPIVST2 = 0, kAPIVST3 = 1, kAPIAU = 2, kAPIRTAS = 3, kAPIAAX = 4, kAPISA = 5 };
 
 // Size of the effect, product and maker name fields including their terminator.
 constexpr int kMaxEffectNameLen = 128;

@@ -383,6 +383,9 @@ TEST(EffectBase, ConstructionStoresIdentityAndDefaults) {
     big.GetEffectVersionStr(buf);
     EXPECT_STREQ(buf, "v1.2.3");
     EXPECT_STREQ(big.GetAPIString(), "");
+    // A binding this object does not know of, well outside the named values.
+    IEffectBase unknown(0, "", 0, "", "", "", 0, 0, 0, 0, false, false, false, static_cast<EAPI>(1000));
+    EXPECT_STREQ(unknown.GetAPIString(), "");
     EXPECT_TRUE(big.DoesMidi() && big.DoesStateChunks() && big.IsInstrument());
 }
 
