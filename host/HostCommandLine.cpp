@@ -9,7 +9,9 @@
 #include "host/HostRender.h"
 #include "host/HostText.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <sndfile.h>
 #include <unistd.h>
 
@@ -417,19 +419,31 @@ int HostRunCommandLine(int argc, const char* const* argv, std::FILE* out, std::F
         PrintError(err, why);
         return 2;
     }
+    int status = 2;
     switch (cmd.kind) {
     case HostCommand::kHelp:
         std::fputs(HostUsageText(), out);
-        return 0;
+        status = 0;
+        break;
     case HostCommand::kVersion:
         std::fprintf(out, "%s 1.0.0\n", kProgram);
-        return 0;
+        status = 0;
+        break;
     case HostCommand::kInfo:
-        return RunInfo(cmd, out, err);
+        status = RunInfo(cmd, out, err);
+        break;
     case HostCommand::kRender:
-        return RunRender(cmd, out, err, cancel);
+        status = RunRender(cmd, out, err, cancel);
+        break;
     case HostCommand::kPhrase:
-        return RunPhrase(cmd, out, err);
+        status = RunPhrase(cmd, out, err);
+        break;
     }
-    return 2;
+    // What was printed must have reached its destination (a full disk, a closed pipe).
+    errno = 0;
+    if ((std::fflush(out) != 0 || std::ferror(out)) && status == 0) {
+        PrintError(err, HostFormat("cannot write the results: %s", std::strerror(errno != 0 ? errno : EIO)));
+        status = 1;
+    }
+    return status;
 }

@@ -154,4 +154,20 @@ TEST(HostCommandLine, RunReportsUsageErrorsOnOneLine) {
     std::fclose(err);
 }
 
+// Output that cannot be written (a full disk) is a failure, not a success.
+TEST(HostCommandLine, UnwritableStandardOutputFails) {
+    std::FILE* out = std::fopen("/dev/full", "w");
+    ASSERT_NE(out, nullptr);
+    std::FILE* err = std::tmpfile();
+    const char* argv[] = {"tidebloom-host", "--help"};
+    EXPECT_EQ(HostRunCommandLine(2, argv, out, err, nullptr), 1);
+    std::rewind(err);
+    char buf[512] = {0};
+    size_t n = std::fread(buf, 1, sizeof buf - 1, err);
+    EXPECT_EQ(std::string(buf, n),
+              "tidebloom-host: error: cannot write the results: No space left on device\n");
+    std::fclose(out);
+    std::fclose(err);
+}
+
 } // namespace
