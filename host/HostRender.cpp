@@ -75,7 +75,11 @@ bool HostPlanChannels(int fileChannels, int pluginInputs, int pluginOutputs, boo
     }
     int outs = outputChannels > 0 ? outputChannels : pluginOutputs;
     if (outs > kHostMaxChannels) {
-        err = HostFormat("%d output channels are too many (at most %d)", outs, kHostMaxChannels);
+        err = outputChannels > 0
+                  ? HostFormat("%d output channels are too many (at most %d)", outs, kHostMaxChannels)
+                  : HostFormat("the plug-in's %d outputs are too many for a file (at most %d; choose fewer "
+                               "with --channels)",
+                               outs, kHostMaxChannels);
         return false;
     }
     if (outs > pluginOutputs && pluginOutputs != 1) {

@@ -92,4 +92,10 @@ TEST(HostChannelPlan, RefusesWhatCannotBeMapped) {
     EXPECT_NE(err.find("3 output channels asked for, the plug-in has 2"), std::string::npos) << err;
     EXPECT_FALSE(HostPlanChannels(1, 1, 0, false, 0, p, err));
     EXPECT_NE(err.find("no audio outputs"), std::string::npos) << err;
+    // More outputs than a file holds: the default is refused with the way out, fewer are taken.
+    EXPECT_FALSE(HostPlanChannels(2, 2, 98, false, 0, p, err));
+    EXPECT_EQ(err,
+              "the plug-in's 98 outputs are too many for a file (at most 64; choose fewer with --channels)");
+    ASSERT_TRUE(HostPlanChannels(2, 2, 98, false, 2, p, err)) << err;
+    EXPECT_EQ(p.outputSource, (std::vector<int>{0, 1}));
 }
