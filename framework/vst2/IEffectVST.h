@@ -17,7 +17,8 @@
 //
 // Untrusted host values are made safe here: NaN parameter values change nothing and values outside 0..1
 // clamp; sample rates that are not finite and positive, block sizes below 1 and out-of-range sizes and
-// indices are ignored; blocks longer than the block size are processed in block-size pieces.
+// indices are ignored; blocks longer than the block size are processed in block-size pieces. An input
+// without a host buffer, and an input a speaker arrangement disconnects, reads silence.
 #include <cstdint>
 
 #include "framework/plugin/IEffectBase.h"
