@@ -193,6 +193,22 @@ TEST_F(DispatcherTest, StringToParameterWithDisplayTexts) {
     EXPECT_TRUE(host.Calls(audioMasterAutomate).empty());
 }
 
+TEST_F(DispatcherTest, FormattingAHostValueAnswersForMissingParametersTooAndWritesNothing) {
+    TestHost host;
+    ASSERT_NE(Load(host), nullptr);
+    host.Open();
+    char display[64] = "kept";
+    for (intptr_t index : {intptr_t(5), intptr_t(-1), static_cast<intptr_t>(1) << 40}) {
+        EXPECT_EQ(host.Dispatch(effVendorSpecific, 7, index, display, 0.5f), 0xBEEF) << index;
+        EXPECT_STREQ(display, "kept") << index;
+        EXPECT_EQ(host.Dispatch(effVendorSpecific, 8, index), 0) << index;
+    }
+    // Time 0.1 of 0..1, three decimals; the parameter keeps its own value.
+    EXPECT_EQ(host.Dispatch(effVendorSpecific, 7, 1, display, 0.1f), 0xBEEF);
+    EXPECT_STREQ(display, "0.100");
+    EXPECT_EQ(host.ParamDisplay(1), "0.500");
+}
+
 TEST_F(DispatcherTest, SetAndGetParameterReachTheEffect) {
     TestHost host;
     TestEffect* plug = Load(host);
