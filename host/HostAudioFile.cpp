@@ -170,6 +170,7 @@ bool HostAudioWriter::Open(const std::string& path, int sampleRate, int numChann
     mPath = path;
     mChannels = numChannels;
     mSubtype = subtype;
+    mContainer = container;
     return true;
 }
 
@@ -189,6 +190,7 @@ bool HostAudioWriter::Write(const double* const* channels, int frames, std::stri
         err = HostFormat("cannot write '%s': %s", mPath.c_str(), sf_strerror(static_cast<SNDFILE*>(mSnd)));
         return false;
     }
+    mWroteFrames = true;
     return true;
 }
 
@@ -198,6 +200,9 @@ bool HostAudioWriter::Commit(std::string& err) {
         return false;
     }
     SNDFILE* snd = static_cast<SNDFILE*>(mSnd);
+    // FLAC writes its header only with the first frames: an output of no frames would otherwise be
+    // an empty, unreadable file. (The other containers write theirs on their own.)
+    if (!mWroteFrames && mContainer == SF_FORMAT_FLAC) sf_command(snd, SFC_UPDATE_HEADER_NOW, nullptr, 0);
     sf_write_sync(snd);
     int e = sf_error(snd);
     // sf_close writes the final header and the last encoded data (FLAC, Vorbis) before it reports.

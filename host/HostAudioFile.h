@@ -58,5 +58,7 @@ private:
     std::string mPath;
     int mChannels = 0;
     int mSubtype = 0;
+    int mContainer = 0;
+    bool mWroteFrames = false;
     std::vector<double> mInterleaved;
 };

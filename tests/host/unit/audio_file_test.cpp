@@ -105,6 +105,23 @@ TEST(HostAudioFile, UnfinishedOutputLeavesNothingBehind) {
     EXPECT_EQ(text, "previous contents");
 }
 
+// An empty render (a file of no frames) still gives a file that reads back, in every container.
+TEST(HostAudioFile, EmptyOutputIsAValidFile) {
+    TestDir dir;
+    for (const char* name : {"e.wav", "e.flac", "e.ogg", "e.aiff"}) {
+        SCOPED_TRACE(name);
+        std::string err;
+        HostAudioWriter w;
+        ASSERT_TRUE(w.Open(dir / name, 48000, 2, 0, 0, err)) << err;
+        ASSERT_TRUE(w.Commit(err)) << err;
+        HostAudio a;
+        ASSERT_TRUE(HostReadAudio(dir / name, a, err)) << err;
+        EXPECT_EQ(a.sampleRate, 48000);
+        EXPECT_EQ(a.NumChannels(), 2);
+        EXPECT_EQ(a.NumFrames(), 0);
+    }
+}
+
 TEST(HostAudioFile, ReadingRejectsWhatIsNotAudio) {
     TestDir dir;
     HostAudio a;
