@@ -129,9 +129,15 @@ public:
     }
 };
 
+// The product is formed in 64 bits: channels the clamped entry points accept (up to +-32767 at
+// weights down to -256) take it past 32 bits; in-range values give the same result either way.
+inline int Raster_MulChannel(int d, int s, int w) {
+    return (int)(((int64_t)d * (s * w + (256 - w) * 256)) >> 16);
+}
+
 class Raster_CombinePixelsMulNoClamp {
 public:
-    static inline int chan(int d, int s, int w) { return (d * (s * w + (256 - w) * 256)) >> 16; }
+    static inline int chan(int d, int s, int w) { return Raster_MulChannel(d, s, w); }
     static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
         const uint32_t p = *dest;
         *dest = Raster_MakePixel(chan(Raster_GetR(p), r, w), chan(Raster_GetG(p), g, w),
@@ -141,9 +147,7 @@ public:
 
 class Raster_CombinePixelsMulClamp {
 public:
-    static inline int chan(int d, int s, int w) {
-        return Raster_Clamp255((d * (s * w + (256 - w) * 256)) >> 16);
-    }
+    static inline int chan(int d, int s, int w) { return Raster_Clamp255(Raster_MulChannel(d, s, w)); }
     static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
         const uint32_t p = *dest;
         *dest = Raster_MakePixel(chan(Raster_GetR(p), r, w), chan(Raster_GetG(p), g, w),

@@ -247,6 +247,12 @@ TEST(RasterCombine, CombinePixels2ClampClampsCopyAddAndMultiply) {
     uint32_t q = 0xFFFFFFFFu;
     Raster_CombinePixels2(&q, 600, 255, 255, 255, 256, RASTER_BLEND_MUL);
     EXPECT_EQ(q & 0xFF00u, 85u << 8);
+    // The largest magnitudes the clamped entry accepts: 255 * (-32767 * -256 + 512 * 256) >> 16 =
+    // 255 * 8519424 >> 16 = 33149, clamped to 255 (the product exceeds 32 bits); blue 0 gives
+    // 100 * (512 * 256) >> 16 = 200.
+    p = Word(255, 255, 100, 100);
+    Raster_CombinePixels2Clamp(&p, -32767, -40000, 0, 255, -256, RASTER_BLEND_MUL);
+    EXPECT_EQ(p, Word(255, 255, 200, 100));
     // Source alpha copy at full weight clamps too.
     p = Word(0, 0, 0, 0);
     Raster_CombinePixels2Clamp(&p, 400, -4, 10, 255, 256, RASTER_BLEND_COPY | RASTER_BLEND_SOURCE_ALPHA);
