@@ -195,14 +195,15 @@ public:
     }
     // Channels and weight in 16.16; per pixel the combiner gets value / 65536 for red, green and
     // blue, and a / 65536 as both weight and alpha value. Values are held within +-32767 and the
-    // weight within 0..256 so that no combiner's arithmetic can overflow.
+    // weight within +-256 so that no combiner's arithmetic can overflow (a gradient whose alpha
+    // passes below zero keeps its negative weights).
     static void gradBlit(uint32_t* dest, ptrdiff_t dpitch, int w, int h, const int64_t start[4],
                          const int64_t colStep[4], const int64_t rowStep[4]) {
         int64_t rowv[4] = {start[0], start[1], start[2], start[3]};
         for (int j = 0; j < h; ++j, dest += dpitch) {
             int64_t v[4] = {rowv[0], rowv[1], rowv[2], rowv[3]};
             for (int i = 0; i < w; ++i) {
-                const int weight = Limit(v[3] / 65536, 0, 256);
+                const int weight = Limit(v[3] / 65536, -256, 256);
                 C::doPix(dest + i, Limit(v[0] / 65536, -32767, 32767), Limit(v[1] / 65536, -32767, 32767),
                          Limit(v[2] / 65536, -32767, 32767), weight, weight);
                 for (int k = 0; k < 4; ++k) v[k] = Raster_FixAdd(v[k], colStep[k]);

@@ -122,13 +122,22 @@ TEST(RasterGradRect, ValuesAdvancePerColumnAndRow) {
     FillAll(b, 0x10101010u);
     Raster_GradRect(&b, 0, 0, 8, 1, 0.5f, 0, 1, 0.5f, 0, 0, 0, 0, 0, 0, 0, 0, RASTER_BLEND_ADD);
     EXPECT_EQ(At(b, 3, 0), Combine(kAdd, 0x10101010u, 127, 0, 255, 128, 128));
+    // An alpha that steps below zero gives negative weights (64, 32, 0, -32, -64 here), which the
+    // clamped copy extrapolates away from the colour: 255 + (64 - 255) * 320 / 256 = 17 and alpha
+    // -64 + 128 * 320 / 256 = 96 at weight -64; 255 - 191 * 288 / 256 = 41, alpha 76 at -32.
+    FillAll(b, 0x40404040u);
+    Raster_GradRect(&b, 0, 0, 5, 1, 1, 1, 1, 0.25f, 0, 0, 0, -0.125f, 0, 0, 0, 0, RASTER_BLEND_COPY);
+    EXPECT_EQ(At(b, 1, 0), Combine(kCopyClamp, 0x40404040u, 255, 255, 255, 32, 32));
+    EXPECT_EQ(At(b, 2, 0), 0x40404040u);
+    EXPECT_EQ(At(b, 3, 0), Word(41, 41, 41, 76));
+    EXPECT_EQ(At(b, 4, 0), Word(17, 17, 17, 96));
     // Values far outside 0..1 are held, never overflowing.
-    Raster_GradRect(&b, 0, 0, 8, 2, 1e20f, -1e20f, 3e9f, 1e9f, 1e30f, 1e30f, -1e30f, 1e30f, -1e30f, 1e30f,
-                    1e30f, -1e30f, RASTER_BLEND_MUL);
-    Raster_GradRect(&b, 0, 0, 8, 2, 1e20f, -1e20f, 3e9f, 1e9f, 1e30f, 1e30f, -1e30f, 1e30f, -1e30f, 1e30f,
-                    1e30f, -1e30f, RASTER_BLEND_OVERLAY);
-    Raster_GradRect(&b, 0, 0, 8, 2, 1e20f, -1e20f, 3e9f, 1e9f, 1e30f, 1e30f, -1e30f, 1e30f, -1e30f, 1e30f,
-                    1e30f, -1e30f, RASTER_BLEND_HSVADJUST);
+    for (int mode = 0; mode <= 5; ++mode) {
+        Raster_GradRect(&b, 0, 0, 8, 2, 1e20f, -1e20f, 3e9f, 1e9f, 1e30f, 1e30f, -1e30f, 1e30f, -1e30f, 1e30f,
+                        1e30f, -1e30f, mode);
+        Raster_GradRect(&b, 0, 0, 8, 2, -1e20f, 1e20f, -3e9f, -1e9f, -1e30f, -1e30f, 1e30f, -1e30f, 1e30f,
+                        -1e30f, -1e30f, 1e30f, mode);
+    }
 }
 
 TEST(RasterClear, ClearAndClearRect) {
