@@ -1,6 +1,7 @@
 #include "framework/plugin/IEffectBase.h"
 
 #include "framework/plugin/Log.h"
+#include "framework/plugin/SampleConvert.h"
 
 #include <algorithm>
 #include <climits>
@@ -356,7 +357,7 @@ void IEffectBase::AttachInputBuffers(int idx, int n, float** ppData, int nFrames
         const float* src = *ppData++;
         double* dst = ch->mScratchBuf.Get();
         if (src) {
-            for (int j = 0; j < nFrames; ++j) dst[j] = static_cast<double>(src[j]);
+            ConvertFloatToDouble(src, dst, nFrames);
         } else {
             ch->mScratchBuf.Clear();
         }
@@ -397,9 +398,9 @@ void IEffectBase::ConvertOutputsToFloat(int nFrames, int nHostFrames, bool accum
         if (!ch->mConnected || !dst) continue;
         if (src) {
             if (accumulate) {
-                for (int j = 0; j < nFrames; ++j) dst[j] += static_cast<float>(src[j]);
+                AccumulateDoubleToFloat(src, dst, nFrames);
             } else {
-                for (int j = 0; j < nFrames; ++j) dst[j] = static_cast<float>(src[j]);
+                ConvertDoubleToFloat(src, dst, nFrames);
             }
         } else if (!accumulate) {
             std::fill(dst, dst + nFrames, 0.0f);
