@@ -266,3 +266,34 @@ TEST(RasterCombine, CombinePixels2ClampClampsCopyAddAndMultiply) {
             ASSERT_EQ(a, b) << mode << " " << w;
         }
 }
+
+TEST(RasterCombine, CombinePixels2ClampAtTheLimitsOfItsArguments) {
+    // Channels at +-32767 and weights at +-256 (what the clamped entry accepts) must follow the
+    // formulas exactly, without overflowing (checked under UBSan as well).
+    const int chans[] = {-32767, -1, 0, 255, 32767};
+    const int weights[] = {-256, -1, 1, 255, 256};
+    const uint32_t dests[] = {0x00000000u, 0xFFFFFFFFu, 0x7F80FF01u};
+    for (int mode = 0; mode <= 4; ++mode)
+        for (uint32_t d : dests)
+            for (int w : weights)
+                for (int r : chans)
+                    for (int g : chans)
+                        for (int a : chans) {
+                            uint32_t p = d;
+                            Raster_CombinePixels2Clamp(&p, r, g, 128, a, w, mode);
+                            const Kind k[] = {w == 256 ? kClobberClamp : kCopyClamp, kAdd, kDodge, kMulClamp,
+                                              kOverlay};
+                            const uint32_t want =
+                                mode == 0 && w < 1 ? d : Combine(k[mode], d, r, g, 128, a, w);
+                            ASSERT_EQ(p, want) << "mode " << mode << " w " << w << " " << r << "," << g << ","
+                                               << a << " dest " << std::hex << d;
+                        }
+    // HSV adjust with the extremes stays defined and writes the source alpha.
+    for (int w : weights)
+        for (int r : chans)
+            for (int g : chans) {
+                uint32_t p = 0x7F80FF01u;
+                Raster_CombinePixels2Clamp(&p, r, g, r, 9, w, RASTER_BLEND_HSVADJUST);
+                EXPECT_EQ(p & 0xFF, 9u);
+            }
+}
