@@ -200,10 +200,10 @@ bool HostAudioWriter::Commit(std::string& err) {
         return false;
     }
     SNDFILE* snd = static_cast<SNDFILE*>(mSnd);
-    // FLAC writes its header only with the first frames: an output of no frames would otherwise be
-    // an empty, unreadable file. (The other containers write theirs on their own.)
+    // An output of no frames: FLAC writes its header only with the first frames and would be left an
+    // empty, unreadable file, and syncing a Vorbis stream that holds no audio writes broken pages.
     if (!mWroteFrames && mContainer == SF_FORMAT_FLAC) sf_command(snd, SFC_UPDATE_HEADER_NOW, nullptr, 0);
-    sf_write_sync(snd);
+    if (mWroteFrames) sf_write_sync(snd);
     int e = sf_error(snd);
     // sf_close writes the final header and the last encoded data (FLAC, Vorbis) before it reports.
     int closeResult = sf_close(snd);
