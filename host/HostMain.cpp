@@ -12,9 +12,11 @@ extern "C" void OnInterrupt(int) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // An interrupted render stops between blocks and removes its unfinished output.
+    // An interrupted render stops between blocks and removes its unfinished output. The handler
+    // runs once: a second signal ends the process even when a plug-in never returns from a block.
     struct sigaction sa {};
     sa.sa_handler = OnInterrupt;
+    sa.sa_flags = SA_RESETHAND;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
