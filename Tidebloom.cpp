@@ -53,20 +53,6 @@ void ApplyGain(const double* x0, const double* x1, const double* env, double vol
     }
 }
 
-// The detector over a block of the mono mix, as NoteDetector::Detect, and beside it the envelope's
-// attack levels of steps rampStart + k, as AttackRampLevel gives them: the detector's filters form a
-// long serial chain whose idle time absorbs the divisions.
-void DetectWithRamp(NoteDetector& detector, const double* left, const double* right, uint8_t* onsets,
-                    int attackSamples, int rampStart, double* ramp, int n) {
-    NoteDetector d = detector;
-    const double a = static_cast<double>(attackSamples);
-    for (int k = 0; k < n; ++k) {
-        onsets[k] = d.Detect((left[k] + right[k]) * 0.5);
-        ramp[k] = static_cast<double>(rampStart + k) / a;
-    }
-    detector = d;
-}
-
 // True when the n doubles at a and at b share any memory.
 bool Overlaps(const double* a, const double* b, int n) {
     const std::less<const double*> before;
@@ -170,7 +156,6 @@ void Tidebloom::OnParamChange(int paramIdx) {
 void Tidebloom::Resize(int nFrames) {
     mEnvelopeBuffer.Resize(nFrames);
     mOnsetBuffer.Resize(nFrames);
-    mRampBuffer.Resize(nFrames);
     for (Util_TypedBuf<double>& copy : mInputCopy) copy.Resize(nFrames);
 }
 
@@ -202,16 +187,8 @@ void Tidebloom::ProcessDoubleReplacing(double** inputs, double** outputs, int nF
     // Gain curve from the undelayed mono mix; it runs whether processing is on or off. The
     // detector never looks at the envelope, so each runs over the whole block in turn.
     uint8_t* onsets = mOnsetBuffer.Get();
-    const int rampStart = mEnvelope.AttackRampStart(nFrames);
-    if (rampStart >= 0) {
-        double* ramp = mRampBuffer.Get();
-        DetectWithRamp(mNoteDetector, in[0], in[1], onsets, mEnvelope.GetAttackTimeSamplesNum(), rampStart,
-                       ramp, nFrames);
-        mEnvelope.NextSteps(onsets, 0.0, env, nFrames, ramp, rampStart);
-    } else {
-        mNoteDetector.Detect(in[0], in[1], onsets, nFrames);
-        mEnvelope.NextSteps(onsets, 0.0, env, nFrames);
-    }
+    mNoteDetector.Detect(in[0], in[1], onsets, nFrames);
+    mEnvelope.NextSteps(onsets, 0.0, env, nFrames);
 
     if (!mOnOff) {
         // Pass-through; the delay lines keep what they held.

@@ -44,7 +44,7 @@ public:
 private:
     void CreateParams();
     void CreatePresets();
-    // The per-block buffers become exactly nFrames long.
+    // mEnvelopeBuffer becomes exactly nFrames long.
     void Resize(int nFrames);
     // The current sample rate as the whole number the envelope works with.
     int SampleRateInt() const;
@@ -55,7 +55,6 @@ private:
     int mDelaySamples = kHistoryLength;
     Util_TypedBuf<double> mEnvelopeBuffer;
     Util_TypedBuf<uint8_t> mOnsetBuffer; // the detector's decision for each frame of the block
-    Util_TypedBuf<double> mRampBuffer;   // the envelope's attack levels, computed beside the detector
     History<double> mHistory[2];
     NoteDetector mNoteDetector;
     ADSREnvelope mEnvelope;

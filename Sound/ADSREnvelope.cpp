@@ -42,8 +42,7 @@ void ADSREnvelope::SetWaitTime(int samples) {
     mWaitSamples = wait < 0 ? 0 : (wait > INT_MAX ? INT_MAX : static_cast<int>(wait));
 }
 
-void ADSREnvelope::NextSteps(const uint8_t* triggers, double input, double* out, int n, const double* ramp,
-                             int rampStart) {
+void ADSREnvelope::NextSteps(const uint8_t* triggers, double input, double* out, int n) {
     // A local copy keeps the state in registers for the block: the stores into out could otherwise
     // alias it. Stretches without a trigger in the linear attack, sustain and wait stages are
     // produced in bulk, with the same arithmetic NextStep uses for each of their samples.
@@ -58,23 +57,18 @@ void ADSREnvelope::NextSteps(const uint8_t* triggers, double input, double* out,
         const uint8_t* next =
             static_cast<const uint8_t*>(std::memchr(triggers + k, 1, static_cast<size_t>(n - k)));
         const int end = next ? static_cast<int>(next - triggers) : n;
-        while (k < end) k = env.Stretch(input, out, k, end, ramp, rampStart);
+        while (k < end) k = env.Stretch(input, out, k, end);
     }
     *this = env;
 }
 
-int ADSREnvelope::Stretch(double input, double* out, int k, int end, const double* ramp, int rampStart) {
+int ADSREnvelope::Stretch(double input, double* out, int k, int end) {
     if (mStage == kStageAttack && mAttackPower == 1.0 && mAttackSamples > 0 && mStep >= 0 &&
         mStep < mAttackSamples) {
         // Levels step / attack length, all below 1.
         const int m = std::min(end - k, mAttackSamples - mStep);
         const double a = static_cast<double>(mAttackSamples);
         int j = 0;
-        if (ramp && mStep - k == rampStart) {
-            // Computed ahead by the caller, with the same division.
-            std::memcpy(out + k, ramp + k, sizeof(double) * static_cast<size_t>(m));
-            j = m;
-        }
 #if defined(__SSE2__)
         const __m128d va = _mm_set1_pd(a);
         for (; j + 2 <= m; j += 2) {

@@ -58,25 +58,8 @@ public:
     double GetLevel() const { return mLevel; }
 
     // NextStep for each of n samples with the same input value, with a trigger where triggers[k]
-    // is 1 (0 for none); out[k] receives the level. ramp, when not null, holds the linear attack
-    // levels of steps rampStart + k (see AttackRampStart) for k in 0 .. n - 1: stretches of the
-    // attack that reach frame k at step rampStart + k take their levels from it.
-    void NextSteps(const uint8_t* triggers, double input, double* out, int n, const double* ramp = nullptr,
-                   int rampStart = 0);
-
-    // When the envelope is in a linear attack, the step its next sample takes, provided n more
-    // steps stay in the int range; otherwise -1. The attack level of step s is
-    // AttackRampLevel(s): a caller may compute a block's levels ahead, beside other work, and pass
-    // them to NextSteps.
-    int AttackRampStart(int n) const {
-        if (mStage == kStageAttack && mAttackPower == 1.0 && mAttackSamples > 0 && mStep >= 0 &&
-            mStep < mAttackSamples && n >= 0 && mStep <= INT_MAX - n)
-            return mStep;
-        return -1;
-    }
-    double AttackRampLevel(int step) const {
-        return static_cast<double>(step) / static_cast<double>(mAttackSamples);
-    }
+    // is 1 (0 for none); out[k] receives the level.
+    void NextSteps(const uint8_t* triggers, double input, double* out, int n);
 
     // Advances one sample with the onset decision and the input value; returns the new level.
     [[gnu::always_inline]] double NextStep(bool trigger, double input) {
@@ -162,7 +145,7 @@ private:
     }
     // Frames k .. end - 1 without a trigger, or the first part of them: writes their levels and
     // returns the frame after the last one written.
-    int Stretch(double input, double* out, int k, int end, const double* ramp, int rampStart);
+    int Stretch(double input, double* out, int k, int end);
     void EndAttack() {
         mStep = 0;
         mStage = mDecaySamples == 0 ? kStageSustain : kStageDecay;
