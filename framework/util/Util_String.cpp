@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
-void Util_String::Set(const char* text) { mText.assign(text ? text : ""); }
+void Util_String::Set(const char* text) {
+    mText.assign(text ? text : "");
+}
 
 void Util_String::Set(const char* text, int len) {
     mText.clear();

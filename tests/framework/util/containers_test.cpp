@@ -105,4 +105,4 @@ TEST(UtilMutex, IsRecursiveAndExcludesOtherThreads) {
     EXPECT_TRUE(otherGot);
 }
 
-}  // namespace
+} // namespace
