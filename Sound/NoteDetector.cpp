@@ -70,5 +70,6 @@ bool NoteDetector::SinDetect(double x) {
     }
     mPrevSlope = s;
     mPrevEnvLevel = e;
+    mJumpReady = JumpReady();
     return onset;
 }

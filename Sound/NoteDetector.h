@@ -32,38 +32,20 @@ public:
         double e, s;
         if (!Advance(x, e, s)) [[unlikely]]
             return false;
-        // The rules are tested in their fixed order; conditions are only arranged so the usual
-        // sample (slope below the threshold) decides with few tests.
-        const bool above = s > mThreshold;
+        // The rules are tested in their fixed order. The usual sample (slope at or below the
+        // threshold, not turning) takes the short path.
         bool onset = false;
-        if (above) {
-            if (s > mPeak) mPeak = s;
-            if (!mInNote && mPrevPeak > 0.0 && mPeak > 3.0 * mPrevPeak) mJump = true;
-            if (mArmed &&
-                (mJump || static_cast<double>(mRiseCounter) > static_cast<double>(mSampleRate) * mHoldTime)) {
-                mNoteOn = true;
-                mArmed = false;
-                mJump = false;
-                mInNote = true;
-                onset = true;
-            }
-        } else if (!mInNote && mPrevPeak > 0.0 && mPeak > 3.0 * mPrevPeak) {
-            mJump = true;
+        if (s > mThreshold) {
+            onset = Rise(s);
+        } else {
+            mJump = mJump || mJumpReady;
+            if (s < 0.0 && mPrevSlope * s < 0.0) [[unlikely]]
+                Turn();
         }
-        if (s < 0.0 && mPrevSlope * s < 0.0) { // the slope has turned from rising to falling
-            mPrevPeak = mPeak;
-            mPeak = 0.0;
-            mArmed = true;
-            mRestartPending = true;
-            mInNote = false;
-        }
-        if (above && mRestartPending) {
-            mRiseCounter = 0;
-            mRestartPending = false;
-        }
-        if (s != 0.0) mPrevSlope = s;
+        mPrevSlope = s != 0.0 ? s : mPrevSlope;
         ++mRiseCounter;
         mPrevEnvLevel = e;
+        mNoteOn = onset;
         return onset;
     }
 
@@ -113,6 +95,43 @@ private:
     }
     static constexpr double kLargest = std::numeric_limits<double>::max();
 
+    // A sample whose slope s is above the threshold: peak, jump rule, onset; then (only possible
+    // with a negative threshold) the turn, and the rise counter restarts if a restart is pending.
+    [[gnu::always_inline]] bool Rise(double s) {
+        bool onset = false;
+        if (s > mPeak) mPeak = s;
+        mJumpReady = JumpReady();
+        if (mJumpReady) mJump = true;
+        if (mArmed && (mJump || static_cast<double>(mRiseCounter) > static_cast<double>(mSampleRate) * mHoldTime)) {
+            mArmed = false;
+            mJump = false;
+            mInNote = true;
+            mJumpReady = false;
+            onset = true;
+        }
+        if (s < 0.0 && mPrevSlope * s < 0.0) Turn();
+        if (mRestartPending) {
+            mRiseCounter = 0;
+            mRestartPending = false;
+        }
+        return onset;
+    }
+    // The slope has turned from rising to falling: the peak is kept as the previous one, and the
+    // detector arms.
+    void Turn() {
+        mPrevPeak = mPeak;
+        mPeak = 0.0;
+        mArmed = true;
+        mRestartPending = true;
+        mInNote = false;
+        mJumpReady = false; // the peak is 0 again
+    }
+
+    // The jump rule's test on the current peaks: between notes, a peak slope more than three times
+    // the previous rise's. Kept in mJumpReady, which changes only where the peaks or the note state
+    // do, so a sample below the threshold needs no arithmetic for it.
+    bool JumpReady() const { return !mInNote && mPrevPeak > 0.0 && mPeak > 3.0 * mPrevPeak; }
+
     // Only reached when an input near the largest double has overflowed the filters. The envelope
     // restarts from silence: it has fallen, so the detector arms as it does when the slope turns
     // negative, and time runs on.
@@ -127,6 +146,7 @@ private:
         mArmed = true;
         mRestartPending = true;
         mInNote = false;
+        mJumpReady = false;
         ++mRiseCounter;
     }
 
@@ -137,6 +157,7 @@ private:
     bool mRestartPending = false;
     bool mJump = false;
     bool mInNote = false;
+    bool mJumpReady = false; // JumpReady() for the current peaks and note state
     double mEnvLevel = 0.0;
     double mPrevEnvLevel = 0.0;
     double mSlope = 0.0;
