@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <immintrin.h>
+
+#include "framework/util/Util_Cpu.h"
 
 namespace {
 
@@ -17,6 +17,34 @@ int ToSamples(int sampleRate, double seconds) {
     if (v >= 2147483647.0) return INT_MAX;
     if (v <= -2147483648.0) return INT_MIN;
     return static_cast<int>(v);
+}
+
+// out[j] = (step + j) / a for j in 0 .. m - 1, where step + m - 1 fits an int, each quotient
+// correctly rounded as one at a time. The wide forms do the first multiple of their width (two
+// divisions at a time with SSE2, four with AVX) and return how many they did.
+int AttackRampSSE2(double* out, int step, int m, double a) {
+    int j = 0;
+    const __m128d va = _mm_set1_pd(a);
+    for (; j + 2 <= m; j += 2) {
+        const __m128i steps = _mm_set_epi32(0, 0, step + j + 1, step + j);
+        _mm_storeu_pd(out + j, _mm_div_pd(_mm_cvtepi32_pd(steps), va));
+    }
+    return j;
+}
+
+[[gnu::target("avx")]] int AttackRampAVX(double* out, int step, int m, double a) {
+    int j = 0;
+    const __m256d va = _mm256_set1_pd(a);
+    for (; j + 4 <= m; j += 4) {
+        const __m128i steps = _mm_set_epi32(step + j + 3, step + j + 2, step + j + 1, step + j);
+        _mm256_storeu_pd(out + j, _mm256_div_pd(_mm256_cvtepi32_pd(steps), va));
+    }
+    return j;
+}
+
+void AttackRamp(double* out, int step, int m, double a) {
+    int j = Util_CpuHasAVX() ? AttackRampAVX(out, step, m, a) : AttackRampSSE2(out, step, m, a);
+    for (; j < m; ++j) out[j] = static_cast<double>(step + j) / a;
 }
 
 } // namespace
@@ -67,16 +95,7 @@ int ADSREnvelope::Stretch(double input, double* out, int k, int end) {
         mStep < mAttackSamples) {
         // Levels step / attack length, all below 1.
         const int m = std::min(end - k, mAttackSamples - mStep);
-        const double a = static_cast<double>(mAttackSamples);
-        int j = 0;
-#if defined(__SSE2__)
-        const __m128d va = _mm_set1_pd(a);
-        for (; j + 2 <= m; j += 2) {
-            const __m128i steps = _mm_set_epi32(0, 0, mStep + j + 1, mStep + j);
-            _mm_storeu_pd(out + k + j, _mm_div_pd(_mm_cvtepi32_pd(steps), va));
-        }
-#endif
-        for (; j < m; ++j) out[k + j] = static_cast<double>(mStep + j) / a;
+        AttackRamp(out + k, mStep, m, static_cast<double>(mAttackSamples));
         mLevel = out[k + m - 1];
         mStep += m;
         if (mStep >= mAttackSamples) EndAttack();

@@ -102,7 +102,8 @@ private:
         if (s > mPeak) mPeak = s;
         mJumpReady = JumpReady();
         if (mJumpReady) mJump = true;
-        if (mArmed && (mJump || static_cast<double>(mRiseCounter) > static_cast<double>(mSampleRate) * mHoldTime)) {
+        if (mArmed &&
+            (mJump || static_cast<double>(mRiseCounter) > static_cast<double>(mSampleRate) * mHoldTime)) {
             mArmed = false;
             mJump = false;
             mInNote = true;
