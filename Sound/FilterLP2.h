@@ -16,6 +16,11 @@ public:
     void UpdateCoefficients();
     // Forgets the previous outputs (the filter then behaves as after construction).
     void ClearMemory() { mOut = mY1 = mY2 = 0.0; }
+    // Sets the last output y1 and the one before it, y2 (for a caller that ran the steps itself).
+    void SetMemory(double y1, double y2) {
+        mOut = mY1 = y1;
+        mY2 = y2;
+    }
 
     // One filter step, evaluated exactly in this order.
     double Step(double x) {

@@ -32,24 +32,15 @@ public:
         double e, s;
         if (!Advance(x, e, s)) [[unlikely]]
             return false;
-        // The rules are tested in their fixed order. The usual sample (slope at or below the
-        // threshold, not turning) takes the short path.
-        bool onset = false;
-        if (s > mThreshold) {
-            onset = Rise(s);
-        } else {
-            mJump = mJump || mJumpReady;
-            if (s < 0.0 && mPrevSlope * s < 0.0) [[unlikely]]
-                Turn();
-        }
-        mPrevSlope = s != 0.0 ? s : mPrevSlope;
-        ++mRiseCounter;
         mPrevEnvLevel = e;
-        mNoteOn = onset;
-        return onset;
+        return Decide(s);
     }
 
     // Detect for each of n samples, in order; onsets[k] receives the decision for x[k] (1 or 0).
+    // The same results as one sample at a time. The two filters step together in the two lanes
+    // of one vector, the slope filter two samples behind the envelope filter (so its input is
+    // ready long before it is needed); a block whose slopes leave the finite range is taken again
+    // one sample at a time.
     void Detect(const double* x, uint8_t* onsets, int n);
     // The same on the mono mix (left[k] + right[k]) x 0.5 of two channels.
     void Detect(const double* left, const double* right, uint8_t* onsets, int n);
@@ -94,6 +85,30 @@ private:
         return false;
     }
     static constexpr double kLargest = std::numeric_limits<double>::max();
+
+    // The rules for one sample whose smoothed slope is s, in their fixed order. The usual sample
+    // (slope at or below the threshold, not turning) takes the short path.
+    [[gnu::always_inline]] bool Decide(double s) {
+        bool onset = false;
+        if (s > mThreshold) {
+            onset = Rise(s);
+        } else {
+            mJump = mJump || mJumpReady;
+            if (s < 0.0 && mPrevSlope * s < 0.0) [[unlikely]]
+                Turn();
+        }
+        mPrevSlope = s != 0.0 ? s : mPrevSlope;
+        ++mRiseCounter;
+        mNoteOn = onset;
+        return onset;
+    }
+
+    // The block form on inputs read by input(k); false (with the state left somewhere undefined)
+    // when a slope is not finite.
+    template <class Input>
+    bool DetectPaired(Input input, uint8_t* onsets, int n);
+    template <class Input>
+    void DetectBlock(Input input, uint8_t* onsets, int n);
 
     // A sample whose slope s is above the threshold: peak, jump rule, onset; then (only possible
     // with a negative threshold) the turn, and the rise counter restarts if a restart is pending.

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <dlfcn.h>
 #include <numbers>
 #include <vector>
@@ -24,7 +25,9 @@ intptr_t BenchHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
 class Plugin {
 public:
     Plugin() {
-        mLib = dlopen(TIDEBLOOM_SO_PATH, RTLD_NOW | RTLD_LOCAL);
+        // TIDEBLOOM_BENCH_PLUGIN names another build of the plug-in to measure (to compare two).
+        const char* other = std::getenv("TIDEBLOOM_BENCH_PLUGIN");
+        mLib = dlopen(other && *other ? other : TIDEBLOOM_SO_PATH, RTLD_NOW | RTLD_LOCAL);
         if (!mLib) return;
         auto entry = reinterpret_cast<VstPluginEntryProc>(dlsym(mLib, "VSTPluginMain"));
         mFx = entry ? entry(BenchHost) : nullptr;
