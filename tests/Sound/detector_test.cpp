@@ -1,7 +1,9 @@
 // NoteDetector against a plain re-statement of the onset rules, on synthesized note bursts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <numbers>
@@ -383,4 +385,329 @@ TEST(NoteDetector, BlockFormsMatchSingleSamples) {
     }
     EXPECT_GE(onsets, 3);
     EXPECT_GE(late, 1); // detection went on after the overflow
+}
+
+namespace {
+
+// The same as ExpectSameState, quickly, for checks after every one of many short blocks.
+bool SameState(const NoteDetector& a, const NoteDetector& b) {
+    auto sameFilter = [](const FilterLP2& f, const FilterLP2& g) {
+        return f.GetOut() == g.GetOut() && f.GetY1() == g.GetY1() && f.GetY2() == g.GetY2();
+    };
+    return a.IsNoteOn() == b.IsNoteOn() && a.IsArmed() == b.IsArmed() &&
+           a.IsRestartPending() == b.IsRestartPending() && a.IsJump() == b.IsJump() &&
+           a.IsInNote() == b.IsInNote() && a.GetEnvLevel() == b.GetEnvLevel() &&
+           a.GetPrevEnvLevel() == b.GetPrevEnvLevel() && a.GetSlope() == b.GetSlope() &&
+           a.GetPrevSlope() == b.GetPrevSlope() && a.GetPeak() == b.GetPeak() &&
+           a.GetPrevPeak() == b.GetPrevPeak() && a.GetRiseCounter() == b.GetRiseCounter() &&
+           sameFilter(a.GetEnvFilter(), b.GetEnvFilter()) &&
+           sameFilter(a.GetSlopeFilter(), b.GetSlopeFilter());
+}
+
+// The full state of a detector against the plain statement of the rules, after sample k.
+void ExpectMatchesRules(const NoteDetector& d, const Reference& r, size_t k) {
+    SCOPED_TRACE(k);
+    EXPECT_EQ(d.GetEnvLevel(), r.e);
+    EXPECT_EQ(d.GetPrevEnvLevel(), r.prevE);
+    EXPECT_EQ(d.GetSlope(), r.s);
+    EXPECT_EQ(d.GetPrevSlope(), r.prevS);
+    EXPECT_EQ(d.GetPeak(), r.peak);
+    EXPECT_EQ(d.GetPrevPeak(), r.prevPeak);
+    EXPECT_EQ(d.IsArmed(), r.armed);
+    EXPECT_EQ(d.IsJump(), r.jump);
+    EXPECT_EQ(d.IsInNote(), r.inNote);
+    EXPECT_EQ(d.IsRestartPending(), r.restart);
+    EXPECT_EQ(d.GetRiseCounter(), r.counter);
+    EXPECT_EQ(d.GetEnvFilter().GetY1(), r.env.y1);
+    EXPECT_EQ(d.GetEnvFilter().GetY2(), r.env.y2);
+    EXPECT_EQ(d.GetSlopeFilter().GetY1(), r.slope.y1);
+    EXPECT_EQ(d.GetSlopeFilter().GetY2(), r.slope.y2);
+}
+
+// The reference with the alternative rule added: it differentiates against the level it last
+// computed, as the detector's SinDetect does.
+struct ReferenceWithSin : Reference {
+    using Reference::Reference;
+    bool SinDetect(double x) {
+        e = env.Step(std::fabs(x));
+        s = slope.Step(e - prevE) * 44100.0;
+        if (s > threshold) {
+            if (inNote && s > peak) {
+                peak = s;
+                counter = 0;
+                restart = false;
+            }
+            if (!inNote && restart) armed = true;
+        }
+        if (prevS * s < 0.0 && s < 0.0 && static_cast<double>(counter) > 0.1 * 44100.0) {
+            prevPeak = peak;
+            peak = 0.0;
+            inNote = false;
+        }
+        bool onset = false;
+        if (armed) {
+            armed = false;
+            inNote = true;
+            onset = true;
+        }
+        ++counter;
+        if (static_cast<double>(counter) > 44100.0 * 0.1) {
+            restart = true;
+            prevPeak = peak;
+            peak = peak / 5.0;
+            counter = 0;
+        } else if (restart) {
+            counter = 0;
+        }
+        prevS = s;
+        prevE = e;
+        return onset;
+    }
+};
+
+// Notes of every strength (some more than three times the previous one) over a slowly swelling
+// tone, so both rules find onsets, peaks and turns.
+std::vector<double> MixedMusic(int n) {
+    Signal sig(n);
+    const double amps[] = {0.5, 0.05, 0.9, 0.1, 2.0, 0.3, 0.02, 1.5, 0.4, 3.0};
+    int i = 0;
+    for (int start = 1000; start + 9000 < n; start += 5200 + (i * 2311) % 9000, ++i)
+        sig.Burst(start, 3000 + (i * 977) % 6000, amps[i % 10]);
+    for (int k = 0; k < n; ++k) {
+        const double amp = 0.1 + 0.08 * std::sin(2.0 * std::numbers::pi * 1.5 * k / 44100.0);
+        sig.x[static_cast<size_t>(k)] += amp * std::sin(2.0 * std::numbers::pi * 330.0 * k / 44100.0);
+    }
+    return sig.x;
+}
+
+} // namespace
+
+TEST(NoteDetector, NegativeZeroAndNaNThresholdsFollowTheRules) {
+    // A negative threshold takes rises and turns in the same sample; NaN never counts as above.
+    const std::vector<double> x = MixedMusic(44100 * 3);
+    for (double thr : {-1.0, 0.0, -0.0, std::numeric_limits<double>::quiet_NaN(), 1e-300}) {
+        SCOPED_TRACE(thr);
+        NoteDetector d;
+        d.SetThreshold(thr);
+        Reference r(thr);
+        int onsets = 0;
+        for (size_t k = 0; k < x.size(); ++k) {
+            const bool want = r.Detect(x[k]);
+            ASSERT_EQ(d.Detect(x[k]), want) << k;
+            onsets += want;
+            if (k % 97 == 0 || want) ExpectMatchesRules(d, r, k);
+            if (::testing::Test::HasFailure()) return;
+        }
+        ExpectMatchesRules(d, r, x.size());
+        if (std::isnan(thr)) {
+            EXPECT_EQ(onsets, 0);
+        } else {
+            EXPECT_GE(onsets, 3);
+        }
+    }
+}
+
+TEST(NoteDetector, SinDetectAndDetectTakeTurnsOnOneInstance) {
+    // Runs of either rule on one detector; each rule must see the peaks and note state the other
+    // one left, sample for sample, in the single-sample and the block form of Detect. It starts
+    // with the alternative rule, which leaves the detector between notes and unarmed.
+    const std::vector<double> x = MixedMusic(44100 * 10);
+    for (double thr : {kThreshold, 0.0153, -1.0}) {
+        for (bool blocks : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "threshold " << thr << (blocks ? " blocks" : " single"));
+            NoteDetector d;
+            d.SetThreshold(thr);
+            ReferenceWithSin r(thr);
+            uint32_t seed = 7;
+            int sinOnsets = 0, detectOnsets = 0;
+            bool sin = true;
+            std::vector<uint8_t> onsets(x.size());
+            for (size_t k = 0; k < x.size();) {
+                seed = seed * 1664525u + 1013904223u;
+                const size_t len = std::min<size_t>(x.size() - k, 1 + (seed >> 8) % (sin ? 2000 : 12000));
+                if (sin) {
+                    for (size_t j = k; j < k + len; ++j) {
+                        const bool want = r.SinDetect(x[j]);
+                        ASSERT_EQ(d.SinDetect(x[j]), want) << j;
+                        sinOnsets += want;
+                    }
+                } else if (blocks) {
+                    d.Detect(x.data() + k, onsets.data() + k, static_cast<int>(len));
+                    for (size_t j = k; j < k + len; ++j) {
+                        const bool want = r.Detect(x[j]);
+                        ASSERT_EQ(onsets[j], want ? 1 : 0) << j;
+                        detectOnsets += want;
+                    }
+                } else {
+                    for (size_t j = k; j < k + len; ++j) {
+                        const bool want = r.Detect(x[j]);
+                        ASSERT_EQ(d.Detect(x[j]), want) << j;
+                        detectOnsets += want;
+                        if (j % 61 == 0) ExpectMatchesRules(d, r, j);
+                    }
+                }
+                k += len;
+                ExpectMatchesRules(d, r, k);
+                if (::testing::Test::HasFailure()) return;
+                sin = !sin;
+            }
+            EXPECT_GE(sinOnsets, 2);
+            EXPECT_GE(detectOnsets, 2);
+        }
+    }
+}
+
+TEST(NoteDetector, ShortBlocksMatchSingleSamplesWithBadInputAndAnyThreshold) {
+    // Blocks of 1 to 9 samples (and a repeating 1, 2, 3, 4 pattern), with NaN and infinite samples
+    // among the notes, for thresholds of every kind.
+    std::vector<double> x = MixedMusic(44100);
+    const double bad[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+                          -std::numeric_limits<double>::infinity()};
+    for (size_t k = 3000; k < x.size(); k += 2777) x[k] = bad[k % 3];
+    x[1] = x[2] = std::numeric_limits<double>::quiet_NaN(); // in the first block of every length
+    for (double thr : {kThreshold, -1.0, 0.0, std::numeric_limits<double>::quiet_NaN()}) {
+        for (int pattern = 0; pattern <= 9; ++pattern) {
+            SCOPED_TRACE(testing::Message() << "threshold " << thr << " pattern " << pattern);
+            NoteDetector single, fromMono, fromPair;
+            for (NoteDetector* d : {&single, &fromMono, &fromPair}) d->SetThreshold(thr);
+            std::vector<uint8_t> a(x.size(), 9), b(x.size(), 9);
+            int onsets = 0;
+            for (size_t k = 0, i = 0; k < x.size(); ++i) {
+                const size_t want = pattern == 0 ? 1 + i % 4 : static_cast<size_t>(pattern);
+                const size_t len = std::min(want, x.size() - k);
+                // Buffers of exactly the block's length: under the address sanitizer nothing may
+                // be read or written beyond them.
+                const std::vector<double> in(x.begin() + static_cast<ptrdiff_t>(k),
+                                             x.begin() + static_cast<ptrdiff_t>(k + len));
+                std::vector<uint8_t> outA(len, 9), outB(len, 9);
+                fromMono.Detect(in.data(), outA.data(), static_cast<int>(len));
+                // The mix of x with itself is x (halving is exact), NaN and infinities included.
+                fromPair.Detect(in.data(), in.data(), outB.data(), static_cast<int>(len));
+                std::copy(outA.begin(), outA.end(), a.begin() + static_cast<ptrdiff_t>(k));
+                std::copy(outB.begin(), outB.end(), b.begin() + static_cast<ptrdiff_t>(k));
+                for (size_t j = k; j < k + len; ++j) {
+                    const uint8_t w = single.Detect(x[j]) ? 1 : 0;
+                    ASSERT_EQ(a[j], w) << j;
+                    ASSERT_EQ(b[j], w) << j;
+                    onsets += w;
+                }
+                k += len;
+                if (!SameState(fromMono, single)) ExpectSameState(fromMono, single, k);
+                if (!SameState(fromPair, single)) ExpectSameState(fromPair, single, k);
+                if (::testing::Test::HasFailure()) return;
+            }
+            if (!std::isnan(thr)) {
+                EXPECT_GE(onsets, 2);
+            }
+        }
+    }
+}
+
+TEST(NoteDetector, OverflowAtEitherEndOfABlockIsTakenLikeSingleSamples) {
+    // Loud stretches overflow the filters again and again; blocks are laid out so that every such
+    // sample falls first, second, second to last or last in a block of 1 to 8 samples (or 64).
+    std::vector<double> x = MixedMusic(44100);
+    for (int k = 5000; k < 9000; ++k) x[static_cast<size_t>(k)] = 1.7e308;
+    for (int k = 20000; k < 20700; ++k) x[static_cast<size_t>(k)] = -1.7e308;
+    for (int k = 30000; k < 30003; ++k) x[static_cast<size_t>(k)] = std::numeric_limits<double>::max();
+
+    // Where one sample at a time the filters overflow: the envelope restarts from silence there
+    // although the input is loud.
+    std::vector<size_t> overflows;
+    {
+        NoteDetector d;
+        d.SetThreshold(kThreshold);
+        for (size_t k = 0; k < x.size(); ++k) {
+            d.Detect(x[k]);
+            if (std::fabs(x[k]) > 1.0 && d.GetEnvLevel() == 0.0 && d.GetEnvFilter().GetY1() == 0.0)
+                overflows.push_back(k);
+        }
+        // Independently: the plain rules' slope first leaves the finite range at the first of them.
+        Reference r(kThreshold);
+        size_t first = 0;
+        while (std::isfinite(r.s)) r.Detect(x[first++]);
+        ASSERT_GE(overflows.size(), 4u);
+        ASSERT_EQ(overflows[0], first - 1);
+    }
+
+    for (int len : {1, 2, 3, 4, 5, 6, 7, 8, 64}) {
+        for (int pos : {0, 1, len - 2, len - 1}) {
+            if (pos < 0 || pos >= len) continue;
+            SCOPED_TRACE(testing::Message() << "length " << len << " position " << pos);
+            NoteDetector single, block;
+            single.SetThreshold(kThreshold);
+            block.SetThreshold(kThreshold);
+            std::vector<uint8_t> got(x.size(), 9);
+            size_t aligned = 0, next = 0, k = 0;
+            auto run = [&](size_t n) {
+                block.Detect(x.data() + k, got.data() + k, static_cast<int>(n));
+                for (size_t j = k; j < k + n; ++j) ASSERT_EQ(got[j], single.Detect(x[j]) ? 1 : 0) << j;
+                k += n;
+                if (!SameState(block, single)) ExpectSameState(block, single, k);
+            };
+            while (k < x.size() && !::testing::Test::HasFailure()) {
+                while (next < overflows.size() && overflows[next] < k + static_cast<size_t>(pos)) ++next;
+                if (next == overflows.size()) {
+                    run(x.size() - k);
+                    break;
+                }
+                const size_t start = overflows[next] - static_cast<size_t>(pos);
+                if (start > k) run(start - k); // whatever comes before, in one block
+                if (::testing::Test::HasFailure()) break;
+                run(std::min(static_cast<size_t>(len), x.size() - k)); // the overflow at pos
+                ++aligned;
+            }
+            EXPECT_GE(aligned, 4u);
+            if (::testing::Test::HasFailure()) return;
+        }
+    }
+}
+
+TEST(NoteDetector, ThresholdChangesBetweenSamplesAndBlocksFollowTheRules) {
+    // The owner may change the threshold between any two blocks. Here it moves between kinds of
+    // value every 3000 samples and is raised out of reach for 40 samples after every onset, so an
+    // onset is followed by samples below the threshold at once.
+    const std::vector<double> x = MixedMusic(44100 * 10);
+    const double bases[] = {-1.0, kThreshold, 0.0153, -1.0, 0.0};
+    std::vector<double> thr(x.size());
+    int jumpOnsets = 0;
+    {
+        Reference r(0.0);
+        size_t raisedUntil = 0;
+        for (size_t k = 0; k < x.size(); ++k) {
+            thr[k] = k < raisedUntil ? 1e300 : bases[(k / 3000) % 5];
+            r.threshold = thr[k];
+            const int64_t counter = r.counter;
+            if (r.Detect(x[k])) {
+                raisedUntil = k + 41;
+                jumpOnsets += static_cast<double>(counter) <= 44100.0 * 0.1; // reported by the jump rule
+            }
+        }
+        ASSERT_GE(jumpOnsets, 2);
+    }
+
+    Reference r(0.0);
+    NoteDetector single, block;
+    std::vector<uint8_t> got(x.size(), 9);
+    uint32_t seed = 3;
+    for (size_t k = 0; k < x.size();) {
+        // A block of one threshold, 1 to 700 samples long.
+        seed = seed * 1664525u + 1013904223u;
+        size_t end = k + 1;
+        while (end < x.size() && end - k < 1 + (seed >> 8) % 700 && thr[end] == thr[k]) ++end;
+        block.SetThreshold(thr[k]);
+        block.Detect(x.data() + k, got.data() + k, static_cast<int>(end - k));
+        for (size_t j = k; j < end; ++j) {
+            r.threshold = thr[j];
+            single.SetThreshold(thr[j]);
+            const bool want = r.Detect(x[j]);
+            ASSERT_EQ(single.Detect(x[j]), want) << j;
+            ASSERT_EQ(got[j], want ? 1 : 0) << j;
+            ASSERT_EQ(single.IsJump(), r.jump) << j;
+        }
+        k = end;
+        ExpectMatchesRules(single, r, k);
+        if (!SameState(block, single)) ExpectSameState(block, single, k);
+        if (::testing::Test::HasFailure()) return;
+    }
 }
