@@ -5,9 +5,11 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "Sound/ADSREnvelope.h"
+#include "Sound/FlushDenormals.h"
 
 namespace {
 
@@ -300,5 +302,101 @@ TEST(ADSREnvelope, BlockStepsMatchSingleSteps) {
         EXPECT_EQ(bulk.GetStage(), single.GetStage());
         EXPECT_EQ(bulk.GetStep(), single.GetStep());
         EXPECT_EQ(bulk.GetLevel(), single.GetLevel());
+    }
+}
+
+TEST(ADSREnvelope, AttackRampOfEveryShortLengthIsExactAndStaysInsideItsBuffer) {
+    // The linear attack in blocks of 0 to 9 samples, from attack positions near the start, the
+    // middle and the end (so the ramp ends inside the block), for attack lengths from 5 samples to
+    // two thousand million, written to buffers at every alignment, with subnormal flushing on and
+    // off. Every level is step / attack length, divided as doubles; the samples after the attack
+    // hold full level; nothing around the block is touched.
+    for (bool flush : {false, true}) {
+        std::optional<FlushDenormals> mode;
+        if (flush) mode.emplace();
+        for (int attack : {5, 9, 441, 13945, 441000, 2000000000}) {
+            for (int n = 0; n <= 9; ++n) {
+                for (int offset = 0; offset < 4; ++offset) {
+                    // Wait one sample, then attack: the level at step s is s / attack.
+                    ADSREnvelope env, twin;
+                    for (ADSREnvelope* e : {&env, &twin}) {
+                        e->SetDecayTime(0.0, 44100);
+                        e->SetSustainLevel(1.0);
+                        e->SetAttackSpeed(1.0);
+                        e->SetStage(kStageWait);
+                        e->SetWaitTime(e->GetNoteOffTimeSamplesNum() + 1);
+                    }
+                    // 0.01 s at 100 times the length in Hz, or 10 s at a tenth of it.
+                    for (ADSREnvelope* e : {&env, &twin}) {
+                        if (attack % 10 == 0) {
+                            e->SetAttackTime(1.0, attack / 10);
+                        } else {
+                            e->SetAttackTime(0.0, attack * 100);
+                        }
+                    }
+                    ASSERT_EQ(env.GetAttackTimeSamplesNum(), attack);
+                    env.NextStep(false, 0.0);
+                    twin.NextStep(false, 0.0);
+                    ASSERT_EQ(env.GetStage(), kStageAttack);
+                    // Start n + offset samples before the end of the attack, or near its start.
+                    const int skip = attack > 100 ? offset * 3 : std::max(0, attack - n + offset - 2);
+                    for (int k = 0; k < skip; ++k) {
+                        env.NextStep(false, 0.0);
+                        twin.NextStep(false, 0.0);
+                    }
+                    SCOPED_TRACE(testing::Message() << "flush " << flush << " attack " << attack << " n " << n
+                                                    << " offset " << offset << " from " << skip);
+                    const std::vector<uint8_t> triggers(static_cast<size_t>(n), 0); // exactly n
+                    std::vector<double> buf(static_cast<size_t>(n + 8), -3.0);
+                    double* out = buf.data() + 2 + offset;
+                    env.NextSteps(triggers.data(), 0.0, out, n);
+                    for (int k = 0; k < n; ++k) {
+                        const int step = skip + k;
+                        const double want =
+                            step < attack ? static_cast<double>(step) / static_cast<double>(attack) : 1.0;
+                        ASSERT_EQ(out[k], want) << k;
+                        ASSERT_EQ(twin.NextStep(false, 0.0), want) << k;
+                    }
+                    for (int k = 0; k < 2 + offset; ++k) ASSERT_EQ(buf[static_cast<size_t>(k)], -3.0) << k;
+                    for (size_t k = static_cast<size_t>(2 + offset + n); k < buf.size(); ++k)
+                        ASSERT_EQ(buf[k], -3.0) << k;
+                    EXPECT_EQ(env.GetStage(), twin.GetStage());
+                    EXPECT_EQ(env.GetStep(), twin.GetStep());
+                    EXPECT_EQ(env.GetLevel(), twin.GetLevel());
+                }
+            }
+        }
+    }
+}
+
+TEST(ADSREnvelope, AttackRampNearTheLargestStep) {
+    // Without retrigger a new attack resumes at the step whose level is the current one, here
+    // (int)(2000000000 x ln((e - 1) x 0.999 + 1)), close to the largest int: the steps stay exact.
+    ADSREnvelope env, twin;
+    for (ADSREnvelope* e : {&env, &twin}) {
+        e->SetDecayTime(0.0, 44100);
+        e->SetSustainLevel(0.999);
+        e->SetAttackSpeed(1.0);
+        e->SetReTrig(false);
+        e->SetAttackTime(1.0, 200000000); // 10 s: 2000000000 samples
+        e->SetWaitTime(e->GetNoteOffTimeSamplesNum() + 1);
+        e->NextStep(false, 0.0); // sustain at 0.999
+        e->NextStep(true, 0.0);  // trigger: wait one sample, then resume the attack
+    }
+    const int resume = static_cast<int>(2000000000.0 / 1.0 * std::log((std::exp(1.0) - 1.0) * 0.999 + 1.0));
+    ASSERT_EQ(env.GetStage(), kStageAttack);
+    ASSERT_EQ(env.GetStep(), resume);
+    ASSERT_GT(resume, 1998000000);
+    for (int n = 0; n <= 9; ++n) {
+        const std::vector<uint8_t> triggers(static_cast<size_t>(n), 0);
+        std::vector<double> out(static_cast<size_t>(n));
+        const int from = env.GetStep();
+        env.NextSteps(triggers.data(), 0.0, out.data(), n);
+        for (int k = 0; k < n; ++k) {
+            ASSERT_EQ(out[static_cast<size_t>(k)], static_cast<double>(from + k) / 2000000000.0)
+                << n << " " << k;
+            ASSERT_EQ(twin.NextStep(false, 0.0), out[static_cast<size_t>(k)]);
+        }
+        ASSERT_EQ(env.GetStep(), from + n);
     }
 }
