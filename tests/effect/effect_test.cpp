@@ -2,9 +2,11 @@
 // the per-sample model.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <thread>
 #include <vector>
 #include <xmmintrin.h>
 
@@ -437,4 +439,159 @@ TEST(Tidebloom, LongSilenceAfterLoudNotesChangesNoOutputAndKeepsHostFloatingPoin
     // Yet every output sample is the model's.
     EXPECT_EQ(FirstDifference(out0, want0), -1);
     EXPECT_EQ(FirstDifference(out1, want1), -1);
+}
+
+namespace {
+
+// For the life of a scope the host thread flushes subnormals (FTZ and DAZ) or does not.
+class HostFloatMode {
+public:
+    explicit HostFloatMode(bool flush) : mSaved(_mm_getcsr()) {
+        _mm_setcsr(flush ? (mSaved | 0x8040u) : (mSaved & ~0x8040u));
+    }
+    ~HostFloatMode() { _mm_setcsr(mSaved); }
+    HostFloatMode(const HostFloatMode&) = delete;
+    HostFloatMode& operator=(const HostFloatMode&) = delete;
+
+private:
+    unsigned mSaved;
+};
+
+// Block lengths 0 to 9, and 0 to 9 past `around` (where the delay line's part of a block ends).
+int ShortBlockLength(size_t i, int around) {
+    const int k = static_cast<int>(i % 20);
+    return k < 10 ? k : around + k - 10;
+}
+
+} // namespace
+
+TEST(Tidebloom, ShortBlocksAtEverySplitMatchThePerSampleModel) {
+    // Every length of the gain stage's wide part and tail, from the delay line and from the block,
+    // in host buffers of exactly the block's length (inputs) or guarded on both sides (outputs, at
+    // every alignment), with the host flushing subnormals or not.
+    std::vector<double> in0, in1;
+    MakeMusic(44100 + 22050, in0, in1, 3);
+    struct Setting {
+        const char *depth, *vol;
+        int delay;
+    };
+    for (const Setting& s :
+         {Setting{"0", "1.7", 0}, Setting{"0.001", "0.3", 150}, Setting{"0.75", "1", 1362}}) {
+        SwellModel model;
+        model.depthParam = std::atof(s.depth);
+        model.vol = std::atof(s.vol);
+        ASSERT_EQ(model.Delay(), s.delay);
+        std::vector<double> want0, want1;
+        RunModel(model, in0, in1, want0, want1);
+        for (bool flush : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "depth " << s.depth << " vol " << s.vol << " flush " << flush);
+            HostFloatMode mode(flush);
+            EffectInstance fx;
+            fx.SetPlain(kDepth, s.depth);
+            fx.SetPlain(kVol, s.vol);
+            fx.Dispatch(effSetBlockSize, 0, s.delay + 10);
+            std::vector<double> got0(in0.size(), -7.0), got1(in1.size(), -7.0);
+            size_t done = 0;
+            for (size_t i = 0; done < in0.size(); ++i) {
+                const size_t len =
+                    std::min(in0.size() - done, static_cast<size_t>(ShortBlockLength(i, s.delay)));
+                const auto from = static_cast<ptrdiff_t>(done), to = static_cast<ptrdiff_t>(done + len);
+                std::vector<double> a(in0.begin() + from, in0.begin() + to),
+                    b(in1.begin() + from, in1.begin() + to);
+                const size_t at = 1 + i % 4;
+                std::vector<double> o0(len + 8, -7.0), o1(len + 8, -7.0);
+                double* ins[2] = {a.data(), b.data()};
+                double* outs[2] = {o0.data() + at, o1.data() + at};
+                fx.Fx()->processDoubleReplacing(fx.Fx(), ins, outs, static_cast<int32_t>(len));
+                for (size_t k = 0; k < o0.size(); ++k) {
+                    if (k >= at && k < at + len) continue;
+                    ASSERT_EQ(o0[k], -7.0) << "written outside the block at " << done << " + " << k;
+                    ASSERT_EQ(o1[k], -7.0) << "written outside the block at " << done << " + " << k;
+                }
+                std::copy(o0.begin() + static_cast<ptrdiff_t>(at),
+                          o0.begin() + static_cast<ptrdiff_t>(at + len), got0.begin() + from);
+                std::copy(o1.begin() + static_cast<ptrdiff_t>(at),
+                          o1.begin() + static_cast<ptrdiff_t>(at + len), got1.begin() + from);
+                done += len;
+            }
+            EXPECT_EQ(FirstDifference(got0, want0), -1);
+            EXPECT_EQ(FirstDifference(got1, want1), -1);
+        }
+    }
+}
+
+TEST(Tidebloom, ShortSinglePrecisionBlocksMatchThePerSampleModel) {
+    // The single-precision callbacks convert in and out around the same processing: each output is
+    // the model's sample rounded to float (added to what the host left, when accumulating).
+    std::vector<double> d0, d1;
+    MakeMusic(44100, d0, d1, 4);
+    std::vector<float> in0(d0.begin(), d0.end()), in1(d1.begin(), d1.end());
+    SwellModel model;
+    std::vector<double> want0, want1;
+    RunModel(model, std::vector<double>(in0.begin(), in0.end()), std::vector<double>(in1.begin(), in1.end()),
+             want0, want1);
+    for (bool accumulate : {false, true}) {
+        for (bool flush : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "accumulate " << accumulate << " flush " << flush);
+            HostFloatMode mode(flush);
+            EffectInstance fx;
+            fx.Dispatch(effSetBlockSize, 0, 1400);
+            size_t done = 0;
+            for (size_t i = 0; done < in0.size(); ++i) {
+                const size_t len =
+                    std::min(in0.size() - done, static_cast<size_t>(ShortBlockLength(i, 1362)));
+                const auto from = static_cast<ptrdiff_t>(done), to = static_cast<ptrdiff_t>(done + len);
+                std::vector<float> a(in0.begin() + from, in0.begin() + to),
+                    b(in1.begin() + from, in1.begin() + to);
+                const size_t at = 1 + i % 8;
+                std::vector<float> o0(len + 16, 0.25f), o1(len + 16, -0.5f);
+                float* ins[2] = {a.data(), b.data()};
+                float* outs[2] = {o0.data() + at, o1.data() + at};
+                if (accumulate) {
+                    fx.Fx()->process(fx.Fx(), ins, outs, static_cast<int32_t>(len));
+                } else {
+                    fx.Fx()->processReplacing(fx.Fx(), ins, outs, static_cast<int32_t>(len));
+                }
+                for (size_t k = 0; k < o0.size(); ++k) {
+                    const bool inside = k >= at && k < at + len;
+                    const size_t j = done + k - at;
+                    const float w0 =
+                        !inside ? 0.25f : (accumulate ? 0.25f : 0.0f) + static_cast<float>(want0[j]);
+                    const float w1 =
+                        !inside ? -0.5f : (accumulate ? -0.5f : 0.0f) + static_cast<float>(want1[j]);
+                    ASSERT_EQ(o0[k], w0) << "block at " << done << " + " << k;
+                    ASSERT_EQ(o1[k], w1) << "block at " << done << " + " << k;
+                }
+                done += len;
+            }
+        }
+    }
+}
+
+TEST(Tidebloom, InstancesCreatedAndProcessingOnSeveralThreadsAtOnceKeepToThemselves) {
+    // Each thread creates its own instance and processes its own music in its own block sizes, all
+    // at the same time; every output is what that instance gives on its own.
+    constexpr int kThreads = 4;
+    std::vector<double> in0[kThreads], in1[kThreads], want0[kThreads], want1[kThreads];
+    for (int t = 0; t < kThreads; ++t) {
+        MakeMusic(44100, in0[t], in1[t], 10u + static_cast<uint32_t>(t));
+        SwellModel model;
+        RunModel(model, in0[t], in1[t], want0[t], want1[t]);
+    }
+    std::vector<double> got0[kThreads], got1[kThreads];
+    std::atomic<int> waiting{kThreads};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            --waiting;
+            while (waiting.load() > 0) std::this_thread::yield();
+            EffectInstance fx;
+            fx.Process(in0[t], in1[t], got0[t], got1[t], 1 + 97 * t);
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    for (int t = 0; t < kThreads; ++t) {
+        EXPECT_EQ(FirstDifference(got0[t], want0[t]), -1) << t;
+        EXPECT_EQ(FirstDifference(got1[t], want1[t]), -1) << t;
+    }
 }
