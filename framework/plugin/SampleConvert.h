@@ -1,9 +1,9 @@
 #pragma once
 // Sample-format conversion between a host's single-precision buffers and the plug-in's double buffers.
 // Called by the plug-in base on the audio thread, under the plug-in mutex. Each routine gives exactly
-// the result of converting (and adding) one sample at a time; it only does several at once: four with
-// SSE2 everywhere, eight with AVX where the processor has it (Util_CpuHasAVX). Source and destination
-// must not overlap.
+// the result of converting (and adding) one sample at a time; it only does four at once: in two
+// 128-bit registers with SSE2 everywhere, in one 256-bit register with AVX where the processor has it
+// (Util_CpuHasAVX). Source and destination must not overlap.
 
 // dst[i] = (double) src[i]
 void ConvertFloatToDouble(const float* src, double* dst, int n);
