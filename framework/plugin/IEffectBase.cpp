@@ -2,6 +2,7 @@
 
 #include "framework/plugin/Log.h"
 #include "framework/plugin/SampleConvert.h"
+#include "framework/util/Util_Cpu.h"
 
 #include <algorithm>
 #include <climits>
@@ -73,6 +74,9 @@ IEffectBase::IEffectBase(int nParams, const char* channelIOString, int nPresets,
           channelIOString ? channelIOString : "");
     for (int i = 0; i < nParams; ++i) mParams.Add(new IParam);
     for (int i = 0; i < nPresets; ++i) mPresets.Add(new IPreset);
+    // The processor's abilities are read once per process, here rather than in the first audio
+    // block, so the audio thread never waits for it.
+    Util_CpuHasAVX();
     CopyName(mEffectName, effectName);
     CopyName(mProductName, productName);
     CopyName(mMfrName, mfrName);
