@@ -54,6 +54,47 @@ int FirstAbove(const std::vector<double>& s, int from, double level) {
     return -1;
 }
 
+// The reference with the alternative rule added: it differentiates against the level it last
+// computed, as the detector's SinDetect does.
+struct ReferenceWithSin : Reference {
+    using Reference::Reference;
+    bool SinDetect(double x) {
+        e = env.Step(std::fabs(x));
+        s = slope.Step(e - prevE) * 44100.0;
+        if (s > threshold) {
+            if (inNote && s > peak) {
+                peak = s;
+                counter = 0;
+                restart = false;
+            }
+            if (!inNote && restart) armed = true;
+        }
+        if (prevS * s < 0.0 && s < 0.0 && static_cast<double>(counter) > 0.1 * 44100.0) {
+            prevPeak = peak;
+            peak = 0.0;
+            inNote = false;
+        }
+        bool onset = false;
+        if (armed) {
+            armed = false;
+            inNote = true;
+            onset = true;
+        }
+        ++counter;
+        if (static_cast<double>(counter) > 44100.0 * 0.1) {
+            restart = true;
+            prevPeak = peak;
+            peak = peak / 5.0;
+            counter = 0;
+        } else if (restart) {
+            counter = 0;
+        }
+        prevS = s;
+        prevE = e;
+        return onset;
+    }
+};
+
 } // namespace
 
 TEST(NoteDetector, ConstructedForFortyFourKilohertz) {
@@ -275,54 +316,20 @@ TEST(NoteDetector, OverflowingInputIsForgottenAndDetectionResumes) {
 
 TEST(NoteDetector, SinDetectFollowsItsRules) {
     // Plain statement of the alternative rule, differentiating against the previous level.
-    Reference r(kThreshold);
+    ReferenceWithSin r(kThreshold);
     NoteDetector d;
     d.SetThreshold(kThreshold);
-    double e = 0.0, prevE = 0.0, prevS = 0.0, peak = 0.0, prevPeak = 0.0;
-    bool armed = false, restart = false, inNote = false;
-    int64_t counter = 0;
     int onsets = 0;
     for (int k = 0; k < 44100 * 2; ++k) {
         const double amp = 0.3 + 0.25 * std::sin(2.0 * std::numbers::pi * 1.5 * k / 44100.0);
         const double x = amp * std::sin(2.0 * std::numbers::pi * 330.0 * k / 44100.0);
-        e = r.env.Step(std::fabs(x));
-        const double s = r.slope.Step(e - prevE) * 44100.0;
-        if (s > kThreshold) {
-            if (inNote && s > peak) {
-                peak = s;
-                counter = 0;
-                restart = false;
-            }
-            if (!inNote && restart) armed = true;
-        }
-        if (prevS * s < 0.0 && s < 0.0 && static_cast<double>(counter) > 0.1 * 44100.0) {
-            prevPeak = peak;
-            peak = 0.0;
-            inNote = false;
-        }
-        bool want = false;
-        if (armed) {
-            armed = false;
-            inNote = true;
-            want = true;
-        }
-        ++counter;
-        if (static_cast<double>(counter) > 44100.0 * 0.1) {
-            restart = true;
-            prevPeak = peak;
-            peak = peak / 5.0;
-            counter = 0;
-        } else if (restart) {
-            counter = 0;
-        }
-        prevS = s;
-        prevE = e;
+        const bool want = r.SinDetect(x);
         ASSERT_EQ(d.SinDetect(x), want) << k;
-        ASSERT_EQ(d.GetSlope(), s) << k;
-        ASSERT_EQ(d.GetPeak(), peak) << k;
-        ASSERT_EQ(d.GetPrevPeak(), prevPeak) << k;
-        ASSERT_EQ(d.GetRiseCounter(), counter) << k;
-        ASSERT_EQ(d.GetPrevEnvLevel(), e) << k;
+        ASSERT_EQ(d.GetSlope(), r.s) << k;
+        ASSERT_EQ(d.GetPeak(), r.peak) << k;
+        ASSERT_EQ(d.GetPrevPeak(), r.prevPeak) << k;
+        ASSERT_EQ(d.GetRiseCounter(), r.counter) << k;
+        ASSERT_EQ(d.GetPrevEnvLevel(), r.e) << k;
         onsets += want;
     }
     EXPECT_GT(onsets, 0);
@@ -423,47 +430,6 @@ void ExpectMatchesRules(const NoteDetector& d, const Reference& r, size_t k) {
     EXPECT_EQ(d.GetSlopeFilter().GetY1(), r.slope.y1);
     EXPECT_EQ(d.GetSlopeFilter().GetY2(), r.slope.y2);
 }
-
-// The reference with the alternative rule added: it differentiates against the level it last
-// computed, as the detector's SinDetect does.
-struct ReferenceWithSin : Reference {
-    using Reference::Reference;
-    bool SinDetect(double x) {
-        e = env.Step(std::fabs(x));
-        s = slope.Step(e - prevE) * 44100.0;
-        if (s > threshold) {
-            if (inNote && s > peak) {
-                peak = s;
-                counter = 0;
-                restart = false;
-            }
-            if (!inNote && restart) armed = true;
-        }
-        if (prevS * s < 0.0 && s < 0.0 && static_cast<double>(counter) > 0.1 * 44100.0) {
-            prevPeak = peak;
-            peak = 0.0;
-            inNote = false;
-        }
-        bool onset = false;
-        if (armed) {
-            armed = false;
-            inNote = true;
-            onset = true;
-        }
-        ++counter;
-        if (static_cast<double>(counter) > 44100.0 * 0.1) {
-            restart = true;
-            prevPeak = peak;
-            peak = peak / 5.0;
-            counter = 0;
-        } else if (restart) {
-            counter = 0;
-        }
-        prevS = s;
-        prevE = e;
-        return onset;
-    }
-};
 
 // Notes of every strength (some more than three times the previous one) over a slowly swelling
 // tone, so both rules find onsets, peaks and turns.
