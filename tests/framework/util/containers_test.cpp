@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include <climits>
 #include <thread>
 
@@ -71,6 +73,20 @@ TEST(UtilTypedBuf, ResizeKeepsAndZeroFills) {
     buf.Resize(-2);
     EXPECT_EQ(buf.GetSize(), 0);
     EXPECT_EQ(buf.Get(), nullptr);
+}
+
+TEST(UtilTypedBuf, DataStartOnACacheLineWhateverTheSize) {
+    Util_TypedBuf<double> doubles;
+    Util_TypedBuf<uint8_t> bytes;
+    for (int n : {1, 3, 7, 512, 513, 4097, 2}) {
+        const double* d = doubles.Resize(n);
+        const uint8_t* b = bytes.Resize(n);
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(d) % 64, 0u) << n;
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(b) % 64, 0u) << n;
+    }
+    doubles.Add(1.0);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(doubles.Get()) % 64, 0u);
+    EXPECT_EQ(doubles.Get()[doubles.GetSize() - 1], 1.0);
 }
 
 TEST(UtilHeapBuf, GrowsInStepsAndRefusesOverflow) {
