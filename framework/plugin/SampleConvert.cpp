@@ -94,17 +94,22 @@ void AccumulateToFloat(const double* src, float* dst, int n) {
 } // namespace SampleConvertAVX
 
 void ConvertFloatToDouble(const float* src, double* dst, int n) {
-    const int done = Util_CpuHasAVX() ? FloatToDoubleAVX(src, dst, n) : FloatToDoubleSSE2(src, dst, n);
-    FloatToDoubleFrom(src, dst, done, n);
+    if (Util_CpuHasAVX())
+        SampleConvertAVX::FloatToDouble(src, dst, n);
+    else
+        SampleConvertSSE2::FloatToDouble(src, dst, n);
 }
 
 void ConvertDoubleToFloat(const double* src, float* dst, int n) {
-    const int done = Util_CpuHasAVX() ? DoubleToFloatAVX(src, dst, n) : DoubleToFloatSSE2(src, dst, n);
-    DoubleToFloatFrom(src, dst, done, n);
+    if (Util_CpuHasAVX())
+        SampleConvertAVX::DoubleToFloat(src, dst, n);
+    else
+        SampleConvertSSE2::DoubleToFloat(src, dst, n);
 }
 
 void AccumulateDoubleToFloat(const double* src, float* dst, int n) {
-    const int done =
-        Util_CpuHasAVX() ? AccumulateToFloatAVX(src, dst, n) : AccumulateToFloatSSE2(src, dst, n);
-    AccumulateToFloatFrom(src, dst, done, n);
+    if (Util_CpuHasAVX())
+        SampleConvertAVX::AccumulateToFloat(src, dst, n);
+    else
+        SampleConvertSSE2::AccumulateToFloat(src, dst, n);
 }
