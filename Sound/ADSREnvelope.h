@@ -47,6 +47,14 @@ public:
     }
     // Forces the transition out of the current stage.
     void SetNextStage();
+    // Back to the state after construction: sustain, level 1.0, no trigger level, no step counted.
+    // Lengths, levels and speeds are kept.
+    void Restart() {
+        mLevel = 1.0;
+        mRetrigLevel = 1.0;
+        mStep = 0;
+        mStage = kStageSustain;
+    }
 
     int GetAttackTimeSamplesNum() const { return mAttackSamples; }
     int GetDecayTimeSamplesNum() const { return mDecaySamples; }
