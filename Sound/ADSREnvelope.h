@@ -47,8 +47,8 @@ public:
     }
     // Forces the transition out of the current stage.
     void SetNextStage();
-    // Back to the state after construction: sustain, level 1.0, no trigger level, no step counted.
-    // Lengths, levels and speeds are kept.
+    // Back to the state after construction: the sustain stage at level 1.0 (also the level a fade
+    // would start from), step 0. Lengths, sustain level, threshold and speeds are kept.
     void Restart() {
         mLevel = 1.0;
         mRetrigLevel = 1.0;

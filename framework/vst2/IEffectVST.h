@@ -95,9 +95,8 @@ protected:
     VstSpeakerArrangement mInputSpeakerArr;
     VstSpeakerArrangement mOutputSpeakerArr;
     bool mHostInitDone = false;
-    bool mProcessing = false; // resumed (effMainsChanged on) and not suspended since
-    ByteChunk mStateChunk;    // program chunks (effGetChunk / effSetChunk with index != 0)
-    ByteChunk mBankChunk;     // bank chunks (index 0)
+    ByteChunk mStateChunk; // program chunks (effGetChunk / effSetChunk with index != 0)
+    ByteChunk mBankChunk;  // bank chunks (index 0)
     AEffect mAEffect;
 
 private:
@@ -125,6 +124,8 @@ private:
     // audio path never allocates).
     Util_TypedBuf<float*> mPieceInF, mPieceOutF;
     Util_TypedBuf<double*> mPieceInD, mPieceOutD;
+    // Resumed (effMainsChanged on) and not suspended since: the host is processing.
+    bool mProcessing = false;
 };
 
 // The entry steps of the exported entry function, for a plug-in the framework cannot name.
