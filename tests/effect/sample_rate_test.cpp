@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr double kPhraseSeconds = 9.5;
+constexpr double kPhraseSeconds = 7.0;
 // Each note rings 1.5 s, rising over 1 ms and falling over the last 50 ms.
 constexpr double kRing = 1.5, kRise = 0.001, kFall = 0.05;
 constexpr int kRates[] = {44100, 22050, 48000, 88200, 96000, 192000};
@@ -35,16 +35,29 @@ const std::vector<double>& PhraseAt(int rate) {
         const double f = 440.0 * std::pow(2.0, (note.midiNote - 69) / 12.0);
         const size_t first = static_cast<size_t>(std::ceil(note.start * rate));
         const size_t end = std::min(x.size(), static_cast<size_t>(std::ceil((note.start + kRing) * rate)));
-        for (int h = 1; h <= 4; ++h) {
-            const std::complex<double> s(-(1.5 + 1.2 * h) * std::min(2.0, f / 220.0),
-                                         2.0 * std::numbers::pi * h * f);
+        // Harmonic h + 1: phasor (re, im), multiplied by (stepRe, stepIm) every sample.
+        double re[4], im[4], stepRe[4], stepIm[4];
+        for (int h = 0; h < 4; ++h) {
+            const std::complex<double> s(-(2.7 + 1.2 * h) * std::min(2.0, f / 220.0),
+                                         2.0 * std::numbers::pi * (h + 1) * f);
             const std::complex<double> step = std::exp(s * dt);
-            std::complex<double> z =
-                std::exp(s * (static_cast<double>(first) * dt - note.start)) * (0.5 * note.amplitude / h);
-            for (size_t k = first; k < end; ++k, z *= step) {
-                const double t = static_cast<double>(k) * dt - note.start;
-                x[k] += z.imag() * std::min({1.0, t / kRise, (kRing - t) / kFall});
+            const std::complex<double> z = std::exp(s * (static_cast<double>(first) * dt - note.start)) *
+                                           (0.5 * note.amplitude / (h + 1));
+            re[h] = z.real();
+            im[h] = z.imag();
+            stepRe[h] = step.real();
+            stepIm[h] = step.imag();
+        }
+        for (size_t k = first; k < end; ++k) {
+            double v = 0.0;
+            for (int h = 0; h < 4; ++h) {
+                v += im[h];
+                const double r = re[h] * stepRe[h] - im[h] * stepIm[h];
+                im[h] = re[h] * stepIm[h] + im[h] * stepRe[h];
+                re[h] = r;
             }
+            const double t = static_cast<double>(k) * dt - note.start;
+            x[k] += v * std::min({1.0, t / kRise, (kRing - t) / kFall});
         }
     }
     return x;
@@ -65,9 +78,10 @@ struct Stereo {
     std::vector<double> left, right;
 };
 
-// The phrase at rate through fx: left as synthesised, right at -0.7 times it.
-Stereo RenderPhrase(EffectInstance& fx, int rate) {
-    const std::vector<double>& x = PhraseAt(rate);
+// The phrase's first seconds at rate through fx: left as synthesised, right at -0.7 times it.
+Stereo RenderPhrase(EffectInstance& fx, int rate, double seconds = kPhraseSeconds) {
+    const std::vector<double>& phrase = PhraseAt(rate);
+    const std::vector<double> x(phrase.begin(), phrase.begin() + std::llround(seconds * rate));
     std::vector<double> right(x.size());
     for (size_t k = 0; k < x.size(); ++k) right[k] = -0.7 * x[k];
     Stereo out;
@@ -124,31 +138,32 @@ Swell RenderSwell(EffectInstance& fx, int rate) {
 TEST(TidebloomRates, ThePhraseSwellsAlikeInSecondsAtEveryRate) {
     // The look-ahead keeps its 34 ms at every rate.
     const double lookAheadSeconds = 1500.0 / 44100.0;
-    for (const char* time : {"0", "0.3"}) {
+    std::vector<double> reference; // onsets at 44.1 kHz, the first rate
+    for (size_t i = 0; i < std::size(kRates); ++i) {
+        const int rate = kRates[i];
+        // Attacks of 0.0794 s and of 0.01 s, at every other rate.
+        const char* time = i % 2 == 0 ? "0.3" : "0";
         const double attackSeconds = std::pow(10.0, 3.0 * std::atof(time) - 2.0);
-        std::vector<double> reference; // onsets at 44.1 kHz, the first rate
-        for (int rate : kRates) {
-            SCOPED_TRACE(testing::Message() << rate << " Hz, Time " << time);
-            const double frame = 1.0 / rate;
-            EffectInstance fx(static_cast<float>(rate));
-            fx.SetPlain(kDepth, "1");
-            fx.SetPlain(kTime, time);
-            const int delay = fx.Effect().GetDelaySamples();
-            EXPECT_EQ(fx.Fx()->initialDelay, delay);
-            EXPECT_LT(std::fabs(delay * frame - lookAheadSeconds), frame);
+        SCOPED_TRACE(testing::Message() << rate << " Hz, Time " << time);
+        const double frame = 1.0 / rate;
+        EffectInstance fx(static_cast<float>(rate));
+        fx.SetPlain(kDepth, "1");
+        fx.SetPlain(kTime, time);
+        const int delay = fx.Effect().GetDelaySamples();
+        EXPECT_EQ(fx.Fx()->initialDelay, delay);
+        EXPECT_LT(std::fabs(delay * frame - lookAheadSeconds), frame);
 
-            const Swell s = RenderSwell(fx, rate);
-            ASSERT_GE(s.onsets.size(), 13u);
-            if (reference.empty()) reference = s.onsets;
-            ASSERT_EQ(s.onsets.size(), reference.size());
-            for (size_t i = 0; i < reference.size(); ++i)
-                EXPECT_NEAR(s.onsets[i], reference[i], 0.002) << "onset " << i;
-            // Every attack starts as its onset leaves the delay and lasts the Time setting.
-            EXPECT_EQ(s.lookAheads.size(), s.onsets.size());
-            for (int frames : s.lookAheads) EXPECT_EQ(frames, delay);
-            ASSERT_GE(s.attacks.size(), s.onsets.size() - 2);
-            for (int frames : s.attacks) EXPECT_LT(std::fabs(frames * frame - attackSeconds), frame);
-        }
+        const Swell s = RenderSwell(fx, rate);
+        ASSERT_GE(s.onsets.size(), 11u);
+        if (reference.empty()) reference = s.onsets;
+        ASSERT_EQ(s.onsets.size(), reference.size());
+        for (size_t n = 0; n < reference.size(); ++n)
+            EXPECT_NEAR(s.onsets[n], reference[n], 0.002) << "onset " << n;
+        // Every attack starts as its onset leaves the delay and lasts the Time setting.
+        EXPECT_EQ(s.lookAheads.size(), s.onsets.size());
+        for (int frames : s.lookAheads) EXPECT_EQ(frames, delay);
+        ASSERT_GE(s.attacks.size(), s.onsets.size() - 2);
+        for (int frames : s.attacks) EXPECT_LT(std::fabs(frames * frame - attackSeconds), frame);
     }
 }
 
@@ -158,7 +173,7 @@ TEST(TidebloomRates, TheFirstNoteAfterTheStartPassesUnchanged) {
     for (int rate : kRates) {
         SCOPED_TRACE(testing::Message() << rate << " Hz");
         EffectInstance fx(static_cast<float>(rate));
-        const Stereo out = RenderPhrase(fx, rate);
+        const Stereo out = RenderPhrase(fx, rate, 1.0);
         const std::vector<double>& x = PhraseAt(rate);
         const size_t delay = static_cast<size_t>(fx.Effect().GetDelaySamples());
         size_t k = 0;
@@ -177,8 +192,9 @@ TEST(TidebloomRates, TheRateTakesEffectBeforeOrAfterOpenAndAtAnyLaterChange) {
     const Setting setting{"0.8", "0.25", "0.6", "0.9"};
     EffectInstance fresh44;
     Apply(fresh44, setting);
-    const Stereo at44 = RenderPhrase(fresh44, 44100);
-    for (int rate : {22050, 48000, 192000}) {
+    const Stereo at44 = RenderPhrase(fresh44, 44100, 2.0);
+    // Down and up, without and with a suspend around the change.
+    for (int rate : {22050, 96000}) {
         SCOPED_TRACE(testing::Message() << rate << " Hz");
         const float r = static_cast<float>(rate);
         EffectInstance before(r);
@@ -190,15 +206,14 @@ TEST(TidebloomRates, TheRateTakesEffectBeforeOrAfterOpenAndAtAnyLaterChange) {
         after.Dispatch(effSetSampleRate, 0, 0, nullptr, r);
         ExpectSame(RenderPhrase(after, rate), want, "rate set after effOpen");
 
-        for (bool suspend : {false, true}) {
-            EffectInstance changed;
-            Apply(changed, setting);
-            ExpectSame(RenderPhrase(changed, 44100), at44, "first render at 44.1 kHz");
-            if (suspend) changed.Dispatch(effMainsChanged, 0, 0);
-            changed.Dispatch(effSetSampleRate, 0, 0, nullptr, r);
-            if (suspend) changed.Dispatch(effMainsChanged, 0, 1);
-            ExpectSame(RenderPhrase(changed, rate), want, suspend ? "changed while suspended" : "changed");
-        }
+        const bool suspend = rate > 44100;
+        EffectInstance changed;
+        Apply(changed, setting);
+        ExpectSame(RenderPhrase(changed, 44100, 2.0), at44, "first render at 44.1 kHz");
+        if (suspend) changed.Dispatch(effMainsChanged, 0, 0);
+        changed.Dispatch(effSetSampleRate, 0, 0, nullptr, r);
+        if (suspend) changed.Dispatch(effMainsChanged, 0, 1);
+        ExpectSame(RenderPhrase(changed, rate), want, suspend ? "changed while suspended" : "changed");
     }
 }
 
@@ -238,7 +253,7 @@ TEST(TidebloomRates, ResumeStartsLikeAFreshInstanceWithTheCurrentSettings) {
         SCOPED_TRACE(testing::Message() << c.rate << " Hz");
         EffectInstance fx(static_cast<float>(c.rate));
         Apply(fx, c.before);
-        RenderPhrase(fx, c.rate);
+        RenderPhrase(fx, c.rate, 2.0);
         fx.Dispatch(effMainsChanged, 0, 0);
         Apply(fx, c.during);
         fx.Dispatch(effMainsChanged, 0, 1);
@@ -248,7 +263,7 @@ TEST(TidebloomRates, ResumeStartsLikeAFreshInstanceWithTheCurrentSettings) {
         EXPECT_EQ(std::count(out0.begin(), out0.end(), 0.0), c.rate);
         EXPECT_EQ(std::count(out1.begin(), out1.end(), 0.0), c.rate);
 
-        RenderPhrase(fx, c.rate);
+        RenderPhrase(fx, c.rate, 2.0);
         fx.Dispatch(effMainsChanged, 0, 0);
         fx.Dispatch(effMainsChanged, 0, 1);
         EffectInstance fresh(static_cast<float>(c.rate));
