@@ -80,6 +80,19 @@ void ApplyGain(const double* x0, const double* x1, const double* env, double vol
     ApplyGainFrames(g, Util_CpuHasAVX() ? ApplyGainAVX(g, n) : ApplyGainSSE2(g, n), n);
 }
 
+// The look-ahead delay keeps its length in seconds: at every rate the longest delay is 34 ms, the
+// 1500 samples it is at 44.1 kHz. The delay is what lets the gain dip before a note is heard: the
+// detector reports an onset milliseconds after the note began (its filters and hold time work in
+// seconds), and the 3 ms fade plus the wait must be over when the onset leaves the delay, so the
+// attack starts on the very sample that triggered it. A delay fixed in samples would shrink to
+// 7.8 ms at 192 kHz, too short for the detector's lag, and at small Depth shorter than the fade;
+// the price of seconds is a latency that grows in samples with the rate (the same in time).
+// Samples at rate of a span that lasts samplesAt44k samples at 44.1 kHz; the factor is exactly 1
+// at 44.1 kHz, so there every delay is the same to the sample.
+int SamplesAtRate(double samplesAt44k, int rate) {
+    return static_cast<int>(samplesAt44k * (static_cast<double>(rate) / 44100.0));
+}
+
 // True when the n doubles at a and at b share any memory.
 bool Overlaps(const double* a, const double* b, int n) {
     const std::less<const double*> before;
@@ -105,6 +118,8 @@ Tidebloom::Tidebloom(IEffectInstanceInfo info)
     for (History<double>& h : mHistory) h.SetLength(kHistoryLength);
     mDelaySamples = mHistory[0].GetLength();
     mEnvelope.SetWaitTime(mDelaySamples);
+    mRate = sr;
+    Resize(GetBlockSize());
 }
 
 Tidebloom::~Tidebloom() = default;
@@ -141,6 +156,35 @@ int Tidebloom::SampleRateInt() const {
 
 void Tidebloom::Reset() {
     Util_MutexLock lock(mMutex);
+    const int rate = SampleRateInt();
+    if (rate == mRate) return;
+    mRate = rate;
+    mNoteDetector.SetSampleRate(rate);
+    mEnvelope.SetNoteOffTime(0.003, rate);
+    for (History<double>& h : mHistory) h.SetLength(SamplesAtRate(kHistoryLength, rate));
+    // Attack, delay, wait and latency at the new rate (the wait follows the fade set above).
+    OnParamChange(kTime);
+    OnParamChange(kDepth);
+    // What the detector and the delay lines hold was taken at the old rate.
+    Restart();
+}
+
+void Tidebloom::OnActivate(bool active) {
+    Util_MutexLock lock(mMutex);
+    IEffectVST::OnActivate(active);
+    if (active) Restart();
+}
+
+void Tidebloom::Restart() {
+    mNoteDetector.Restart();
+    mEnvelope.Restart();
+    for (History<double>& h : mHistory) h.Clear();
+}
+
+void Tidebloom::SetBlockSize(int blockSize) {
+    Util_MutexLock lock(mMutex);
+    IEffectVST::SetBlockSize(blockSize);
+    Resize(GetBlockSize());
 }
 
 void Tidebloom::OnParamChange(int paramIdx) {
@@ -158,12 +202,12 @@ void Tidebloom::OnParamChange(int paramIdx) {
                                    mNoteDetector.GetThresholdScale() * mNoteDetector.GetThresholdRef());
         break;
     case kTime:
-        mEnvelope.SetAttackTime(v, SampleRateInt());
+        mEnvelope.SetAttackTime(v, mRate);
         break;
     case kDepth: {
         mDepth = std::exp(std::log(v) / 3.0);
         const int length = mHistory[0].GetLength();
-        mDelaySamples = std::min(static_cast<int>(1500.0 * mDepth), length);
+        mDelaySamples = std::min(SamplesAtRate(1500.0 * mDepth, mRate), length);
         mEnvelope.SetWaitTime(mDelaySamples);
         SetLatency(mOnOff ? mDelaySamples : 0);
         break;
@@ -193,7 +237,9 @@ void Tidebloom::ProcessDoubleReplacing(double** inputs, double** outputs, int nF
     // Silence after loud notes takes the detector's filters into the subnormal range; flushing
     // those values to zero keeps the cost of silence flat and changes no normal-range result.
     const FlushDenormals flush;
-    Resize(nFrames);
+    // Sized by SetBlockSize; the binding never passes more frames than the block size.
+    if (nFrames > mEnvelopeBuffer.GetSize()) [[unlikely]]
+        Resize(nFrames);
     double* env = mEnvelopeBuffer.Get();
 
     // An input sharing memory with an output is read from a copy, so in-place hosts get the same

@@ -6,8 +6,10 @@
 // Created by the VST 2 entry function (one per instance) and deleted by effClose. Every override runs
 // under the plug-in mutex: the binding holds it around dispatcher, parameter and audio calls, and
 // Reset and OnParamChange take it again, so a parameter mapping never changes inside a block. The
-// detector, envelope and delay lines are owned by value and touched only by ProcessDoubleReplacing
-// and OnParamChange. After the first block of the largest size the audio path allocates nothing.
+// detector, envelope and delay lines are owned by value and touched only by ProcessDoubleReplacing,
+// OnParamChange, Reset and OnActivate. Every time constant follows the host's sample rate; at
+// 44.1 kHz the effect is exactly what it always was. SetBlockSize sizes the block buffers, so the
+// audio path allocates nothing (only a direct call with more frames than the block size grows them).
 #include "Sound/ADSREnvelope.h"
 #include "Sound/History.h"
 #include "Sound/NoteDetector.h"
@@ -16,7 +18,8 @@
 
 enum EParams { kSensitivity = 0, kTime = 1, kDepth = 2, kVol = 3, kOnOff = 4, kNumParams = 5 };
 
-// Length of each channel's delay line, and so the longest delay.
+// Length of each channel's delay line at 44.1 kHz, and so the longest delay there; at other rates
+// the delay line keeps this length in seconds (34 ms).
 constexpr int kHistoryLength = 1500;
 
 class Tidebloom : public IEffectVST {
@@ -24,8 +27,15 @@ public:
     explicit Tidebloom(IEffectInstanceInfo info);
     ~Tidebloom() override;
 
-    // Takes and releases the plug-in mutex; detector, envelope and delay lines keep their state.
+    // After effSetSampleRate, effSetBlockSize and suspend. At a new sample rate every time constant
+    // is set for it (detector filters and hold time, fade, attack, delay and so the latency) and the
+    // effect starts afresh; at the same rate nothing changes.
     void Reset() override;
+    // Resume (effMainsChanged on): detector, envelope and delay lines start as in a fresh instance
+    // with the current parameters, so nothing from before the suspend is ever heard.
+    void OnActivate(bool active) override;
+    // Sizes the base's scratch buffers and the effect's block buffers for blocks of blockSize.
+    void SetBlockSize(int blockSize) override;
     // Maps the parameter's plain value into the DSP members (under the plug-in mutex).
     void OnParamChange(int paramIdx) override;
     // One host block: detector and envelope on the mono mix of inputs 0 and 1, then every channel
@@ -44,10 +54,12 @@ public:
 private:
     void CreateParams();
     void CreatePresets();
-    // mEnvelopeBuffer becomes exactly nFrames long.
+    // The block buffers hold nFrames frames.
     void Resize(int nFrames);
-    // The current sample rate as the whole number the envelope works with.
+    // The current sample rate as the whole number the detector and envelope work with.
     int SampleRateInt() const;
+    // Detector, envelope and delay lines as constructed (settings kept).
+    void Restart();
 
     double mVolume = 1.0;
     double mDepth = 1.0;
@@ -58,6 +70,7 @@ private:
     History<double> mHistory[2];
     NoteDetector mNoteDetector;
     ADSREnvelope mEnvelope;
+    int mRate = 0; // the sample rate every time constant is set for
     // Copies of inputs that share memory with an output, so in-place processing reads the block as
     // it came in.
     Util_TypedBuf<double> mInputCopy[2];

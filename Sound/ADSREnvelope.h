@@ -47,6 +47,14 @@ public:
     }
     // Forces the transition out of the current stage.
     void SetNextStage();
+    // Back to the state after construction: the sustain stage at level 1.0 (also the level a fade
+    // would start from), step 0. Lengths, sustain level, threshold and speeds are kept.
+    void Restart() {
+        mLevel = 1.0;
+        mRetrigLevel = 1.0;
+        mStep = 0;
+        mStage = kStageSustain;
+    }
 
     int GetAttackTimeSamplesNum() const { return mAttackSamples; }
     int GetDecayTimeSamplesNum() const { return mDecaySamples; }

@@ -26,6 +26,12 @@ public:
         mSize = n;
     }
 
+    // Every sample becomes 0, as after construction; the length is kept.
+    void Clear() {
+        std::fill(mBuffer.begin(), mBuffer.end(), T{});
+        mHead = 0;
+    }
+
     // Logical element i (0 = oldest); i must lie in 0 .. GetLength() - 1.
     const T& operator[](int i) const { return mBuffer[Physical(i)]; }
 

@@ -22,6 +22,24 @@ void NoteDetector::SetSampleRate(int sampleRate) {
     mRangeDb = -60.0;
 }
 
+void NoteDetector::Restart() {
+    mNoteOn = false;
+    mArmed = false;
+    mRestartPending = false;
+    mJump = false;
+    mInNote = false;
+    mJumpReady = false;
+    mEnvLevel = 0.0;
+    mPrevEnvLevel = 0.0;
+    mSlope = 0.0;
+    mPrevSlope = 0.0;
+    mPeak = 0.0;
+    mPrevPeak = 0.0;
+    mRiseCounter = 0;
+    mEnvFilter.ClearMemory();
+    mSlopeFilter.ClearMemory();
+}
+
 template <class Input>
 [[gnu::always_inline]] inline bool NoteDetector::DetectPaired(Input input, uint8_t* onsets, int n) {
     // Input magnitude as Advance takes it: NaN or infinity is silence.

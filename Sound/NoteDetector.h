@@ -22,6 +22,10 @@ public:
     // Configures both filters for a sample rate; flags, levels, peaks, counter and filter
     // memories are kept.
     void SetSampleRate(int sampleRate);
+    // Forgets the signal: flags, levels, peaks, rise counter and filter memories return to their
+    // state after construction (so the detector is unarmed again). Threshold, sample rate and
+    // filter settings are kept.
+    void Restart();
 
     void SetThreshold(double threshold) { mThreshold = threshold; }
     double GetThreshold() const { return mThreshold; }

@@ -45,6 +45,10 @@ constexpr int32_t kFrameworkChunkMagic = 0x70666674;
 constexpr int32_t kFrameworkVersion = 0x10000;
 constexpr int kFrameworkHeaderSize = 8;
 
+// The sample rates a plug-in serves, in Hz; SetSampleRate refuses any other.
+constexpr double kMinSampleRate = 8000.0;
+constexpr double kMaxSampleRate = 768000.0;
+
 class IEffectBase {
 public:
     // Stores the scalar arguments, creates nParams default parameters and nPresets empty slots named
@@ -177,7 +181,13 @@ public:
     void PassThroughBuffers(float sampleType, int nFrames);
     // Fills every scratch buffer with zeros.
     void ZeroScratchBuffers();
-    void SetSampleRate(double sampleRate) { mSampleRate = sampleRate; }
+    // Stores a rate from kMinSampleRate to kMaxSampleRate and returns true; any other rate (NaN and
+    // infinities too) is refused with false, and the previous rate stays.
+    bool SetSampleRate(double sampleRate) {
+        if (!(sampleRate >= kMinSampleRate && sampleRate <= kMaxSampleRate)) return false;
+        mSampleRate = sampleRate;
+        return true;
+    }
     double GetSampleRate() const { return mSampleRate; }
     int GetBlockSize() const { return mBlockSize; }
     int GetLatency() const { return mLatency; }

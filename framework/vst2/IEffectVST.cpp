@@ -214,11 +214,8 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
         return 0;
 
     case effSetSampleRate:
-        // A rate that is not a finite positive number cannot be processed at: it is ignored.
-        if (std::isfinite(opt) && opt > 0.0f) {
-            SetSampleRate(static_cast<double>(opt));
-            Reset();
-        }
+        // A rate outside 8 kHz to 768 kHz (or not a number) is refused: the previous rate stays.
+        if (SetSampleRate(static_cast<double>(opt))) Reset();
         return 0;
 
     case effSetBlockSize:
@@ -232,7 +229,9 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
     case effMainsChanged:
         if (value) {
             OnActivate(true);
+            mProcessing = true;
         } else {
+            mProcessing = false;
             OnActivate(false);
             Reset();
         }
@@ -746,8 +745,10 @@ void IEffectVST::ResizeGraphics(int w, int h) {
 // ---- Latency and events ----
 
 void IEffectVST::SetLatency(int samples) {
+    const bool changed = samples != mAEffect.initialDelay;
     mAEffect.initialDelay = samples;
     IEffectBase::SetLatency(samples);
+    if (changed && mProcessing) HostCall(audioMasterIOChanged);
 }
 
 bool IEffectVST::SendVSTEvent(VstEvent* pEvent) {

@@ -16,9 +16,9 @@
 // by the plug-in and valid until the next effGetChunk or effSetChunk of the same kind, or effClose.
 //
 // Untrusted host values are made safe here: NaN parameter values change nothing and values outside 0..1
-// clamp; sample rates that are not finite and positive, block sizes below 1 and out-of-range sizes and
-// indices are ignored; blocks longer than the block size are processed in block-size pieces. An input
-// without a host buffer, and an input a speaker arrangement disconnects, reads silence.
+// clamp; sample rates outside 8 kHz to 768 kHz (or not numbers), block sizes below 1 and out-of-range
+// sizes and indices are ignored; blocks longer than the block size are processed in block-size pieces. An
+// input without a host buffer, and an input a speaker arrangement disconnects, reads silence.
 #include <cstdint>
 
 #include "framework/plugin/IEffectBase.h"
@@ -63,7 +63,9 @@ public:
     // counts into the record, OnHostIdentified.
     void HostSpecificInit() override;
     void AttachGraphics(IGraphics* pGraphics) override;
-    // The record's initialDelay follows the latency; the host is not notified.
+    // The record's initialDelay follows the latency. A host reads it when it resumes the plug-in; a
+    // change while it is processing (resumed) is also announced with audioMasterIOChanged, from the
+    // thread that made the change.
     void SetLatency(int samples) override;
     // One audioMasterProcessEvents call each; true when the host answers exactly 1.
     bool SendMidiMsg(IMidiMsg* pMsg) override;
@@ -122,6 +124,8 @@ private:
     // audio path never allocates).
     Util_TypedBuf<float*> mPieceInF, mPieceOutF;
     Util_TypedBuf<double*> mPieceInD, mPieceOutD;
+    // Resumed (effMainsChanged on) and not suspended since: the host is processing.
+    bool mProcessing = false;
 };
 
 // The entry steps of the exported entry function, for a plug-in the framework cannot name.

@@ -14,10 +14,13 @@ inline intptr_t SilentHost(AEffect*, int32_t, int32_t, intptr_t, void*, float) {
 
 class EffectInstance {
 public:
-    EffectInstance() {
+    // A host that announces its sample rate before opening passes it here.
+    explicit EffectInstance(float rateBeforeOpen = 0.0f) {
         mFx = VSTCreateInstance(
             SilentHost, [](const IEffectInstanceInfo& info) -> IEffectVST* { return new Tidebloom(info); });
-        if (mFx) Dispatch(effOpen);
+        if (!mFx) return;
+        if (rateBeforeOpen != 0.0f) Dispatch(effSetSampleRate, 0, 0, nullptr, rateBeforeOpen);
+        Dispatch(effOpen);
     }
     ~EffectInstance() {
         if (mFx) Dispatch(effClose);

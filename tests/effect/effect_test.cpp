@@ -151,14 +151,21 @@ TEST(Tidebloom, ParameterMapping) {
     EXPECT_EQ(t.GetVolume(), 1.25);
     EXPECT_EQ(t.GetDelaySamples(), 1500);
 
-    // A new sample rate reaches the attack only when Time is mapped again; the detector keeps 44100.
+    // A new sample rate reaches every time constant at once: attack, fade, detector, and the delay
+    // (the same 34 ms: 1500 x 96000 / 44100 samples), which is the latency.
     fx.SetPlain(kTime, "0.5");
     fx.Dispatch(effSetSampleRate, 0, 0, nullptr, 96000.0f);
-    EXPECT_EQ(t.GetEnvelope().GetAttackTimeSamplesNum(), 13945);
+    EXPECT_EQ(t.GetEnvelope().GetAttackTimeSamplesNum(), 30357);
+    EXPECT_EQ(t.GetNoteDetector().GetSampleRate(), 96000);
+    EXPECT_EQ(t.GetEnvelope().GetNoteOffTimeSamplesNum(), 288);
+    EXPECT_EQ(t.GetDelaySamples(), 3265);
+    EXPECT_EQ(fx.Fx()->initialDelay, 3265);
+    EXPECT_EQ(t.GetEnvelope().GetWaitTimeSamplesNum(), 3265 - 288);
+    fx.SetPlain(kDepth, "0.75");
+    EXPECT_EQ(t.GetDelaySamples(), 2966); // (int)(1362.84 x 96000 / 44100)
+    EXPECT_EQ(fx.Fx()->initialDelay, 2966);
     fx.Dispatch(effSetProgram, 0, 0);
     EXPECT_EQ(t.GetEnvelope().GetAttackTimeSamplesNum(), 30357);
-    EXPECT_EQ(t.GetNoteDetector().GetSampleRate(), 44100);
-    EXPECT_EQ(t.GetEnvelope().GetNoteOffTimeSamplesNum(), 132);
 }
 
 TEST(Tidebloom, HostValuesStayFiniteAndInRange) {

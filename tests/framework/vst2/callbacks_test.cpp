@@ -276,18 +276,58 @@ TEST_F(CallbacksTest, AnEditorGestureIsReportedAsBeginAutomateEnd) {
     plug->SimulateEdit(1, 0.3);
     plug->SimulateEdit(4, 0.3); // rounds to 0, but the host hears what the editor sent
     std::vector<TestHost::Call> calls = host.Calls();
-    ASSERT_EQ(calls.size(), 6u);
-    const int32_t opcodes[] = {audioMasterBeginEdit, audioMasterAutomate, audioMasterEndEdit};
-    for (int g = 0; g < 2; ++g) {
-        for (int k = 0; k < 3; ++k) {
-            EXPECT_EQ(calls[g * 3 + k].opcode, opcodes[k]);
-            EXPECT_EQ(calls[g * 3 + k].index, g == 0 ? 1 : 4);
-            EXPECT_EQ(calls[g * 3 + k].value, 0);
-        }
-        EXPECT_EQ(calls[g * 3 + 1].opt, 0.3f);
+    // Switching OnOff off drops the latency while processing, which the host hears at once.
+    const TestHost::Call want[] = {{audioMasterBeginEdit, 1, 0, 0.0f}, {audioMasterAutomate, 1, 0, 0.3f},
+                                   {audioMasterEndEdit, 1, 0, 0.0f},   {audioMasterBeginEdit, 4, 0, 0.0f},
+                                   {audioMasterAutomate, 4, 0, 0.3f},  {audioMasterIOChanged, 0, 0, 0.0f},
+                                   {audioMasterEndEdit, 4, 0, 0.0f}};
+    ASSERT_EQ(calls.size(), std::size(want));
+    for (size_t k = 0; k < std::size(want); ++k) {
+        EXPECT_EQ(calls[k].opcode, want[k].opcode) << k;
+        EXPECT_EQ(calls[k].index, want[k].index) << k;
+        EXPECT_EQ(calls[k].value, 0) << k;
+        EXPECT_EQ(calls[k].opt, want[k].opt) << k;
     }
     EXPECT_FLOAT_EQ(host.GetParameter(1), 0.3f);
     EXPECT_EQ(host.GetParameter(4), 0.0f);
+}
+
+TEST(Vst2Latency, AChangeWhileProcessingIsAnnouncedOtherwiseTheRecordIsEnough) {
+    TestEffect::sNextConfig = TestEffectConfig();
+    TestHost host;
+    AEffect* e = host.Load(TestEffect::Entry);
+    ASSERT_NE(e, nullptr);
+    auto announced = [&host] { return host.Calls(audioMasterIOChanged).size(); };
+    // Depth 1, 0.5 and 0.75 give 1500, 1190 and 1362 samples.
+    constexpr int32_t kDepthChange = -1;
+    struct Step {
+        int32_t opcode; // effOpen, effMainsChanged (value 1 or 0), or kDepthChange
+        intptr_t value;
+        float depth;
+        int32_t latency;
+        size_t announcements; // so far
+    };
+    const Step steps[] = {
+        {effOpen, 0, 0.0f, 1362, 0},         // before processing the host reads the record
+        {kDepthChange, 0, 1.0f, 1500, 0},    //
+        {effMainsChanged, 1, 0.0f, 1500, 0}, // resumed: the host reads initialDelay now
+        {kDepthChange, 0, 0.5f, 1190, 1},    // a change while processing is announced
+        {kDepthChange, 0, 0.5f, 1190, 1},    // the same latency again is not
+        {kDepthChange, 0, 1.0f, 1500, 2},    //
+        {effMainsChanged, 0, 0.0f, 1500, 2}, // suspended: the record is enough again
+        {kDepthChange, 0, 0.75f, 1362, 2},   //
+        {effMainsChanged, 1, 0.0f, 1362, 2}, //
+        {kDepthChange, 0, 1.0f, 1500, 3},
+    };
+    for (const Step& s : steps) {
+        if (s.opcode != kDepthChange) {
+            host.Dispatch(s.opcode, 0, s.value);
+        } else {
+            host.SetParameter(TestEffect::kDepth, s.depth);
+        }
+        EXPECT_EQ(e->initialDelay, s.latency) << s.opcode << " " << s.depth;
+        EXPECT_EQ(announced(), s.announcements) << s.opcode << " " << s.depth;
+    }
 }
 
 TEST_F(CallbacksTest, DirtyParametersAutomatesEveryParameterAndProgramChangeRefreshesTheDisplay) {

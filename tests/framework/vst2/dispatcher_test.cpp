@@ -105,27 +105,33 @@ TEST_F(DispatcherTest, SampleRateBlockSizeAndActivation) {
     host.Dispatch(effSetSampleRate, 0, 0, nullptr, 22050.5f);
     EXPECT_EQ(plug->GetSampleRate(), 22050.5);
     EXPECT_EQ(plug->mResets, 2);
-    // Rates that are not finite and positive are ignored, without a reset.
-    for (float bad :
-         {0.0f, -48000.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
+    // Rates outside 8 kHz to 768 kHz, and rates that are not numbers, are ignored, without a reset.
+    for (float bad : {0.0f, -48000.0f, 7999.5f, 768000.1f, 1e30f, std::numeric_limits<float>::quiet_NaN(),
+                      std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()}) {
         host.Dispatch(effSetSampleRate, 0, 0, nullptr, bad);
-        EXPECT_EQ(plug->GetSampleRate(), 22050.5);
+        EXPECT_EQ(plug->GetSampleRate(), 22050.5) << bad;
     }
     EXPECT_EQ(plug->mResets, 2);
+    // The ends of the range are served.
+    for (float edge : {8000.0f, 768000.0f, 22050.5f}) {
+        host.Dispatch(effSetSampleRate, 0, 0, nullptr, edge);
+        EXPECT_EQ(plug->GetSampleRate(), static_cast<double>(edge));
+    }
+    EXPECT_EQ(plug->mResets, 5);
 
     host.Dispatch(effSetBlockSize, 0, 64);
     EXPECT_EQ(plug->GetBlockSize(), 64);
-    EXPECT_EQ(plug->mResets, 3);
+    EXPECT_EQ(plug->mResets, 6);
     for (intptr_t bad : {intptr_t(0), intptr_t(-1), static_cast<intptr_t>(1) << 33}) {
         host.Dispatch(effSetBlockSize, 0, bad);
         EXPECT_EQ(plug->GetBlockSize(), 64);
     }
-    EXPECT_EQ(plug->mResets, 3);
+    EXPECT_EQ(plug->mResets, 6);
 
     host.Dispatch(effMainsChanged, 0, 1);
-    EXPECT_EQ(plug->mResets, 3);
+    EXPECT_EQ(plug->mResets, 6);
     host.Dispatch(effMainsChanged, 0, 0);
-    EXPECT_EQ(plug->mResets, 4);
+    EXPECT_EQ(plug->mResets, 7);
     host.Dispatch(effMainsChanged, 0, 7);
     EXPECT_EQ(plug->mActivations, (std::vector<bool>{true, false, true}));
 }

@@ -371,7 +371,7 @@ TEST(EffectBase, ConstructionStoresIdentityAndDefaults) {
     EXPECT_STREQ(fx.GetArchString(), "x64");
     fx.SetLatency(1362);
     EXPECT_EQ(fx.GetLatency(), 1362);
-    fx.SetSampleRate(96000.0);
+    EXPECT_TRUE(fx.SetSampleRate(96000.0));
     EXPECT_EQ(fx.GetSampleRate(), 96000.0);
 
     const std::string longName(300, 'n');

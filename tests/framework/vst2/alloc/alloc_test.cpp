@@ -1,4 +1,4 @@
-// After the first block the audio callbacks allocate nothing. This executable replaces the global
+// From the first block on the audio callbacks allocate nothing. This executable replaces the global
 // allocation functions with counting ones (and, outside the address and thread sanitizers, malloc and
 // its relatives too, forwarding to the C library's allocator), so allocations made by a plug-in opened
 // with dlopen are counted as well.

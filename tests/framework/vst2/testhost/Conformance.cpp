@@ -135,7 +135,8 @@ void ExpectShippedRecord(VstPluginEntryProc entry) {
     EXPECT_EQ(host.Calls(audioMasterGetProductString).size(), 1u);
     EXPECT_EQ(host.Calls(audioMasterGetVendorVersion).size(), 1u);
     EXPECT_TRUE(host.Calls(audioMasterVersion).empty());
-    EXPECT_TRUE(host.Calls(audioMasterIOChanged).empty());
+    // Each of the three latency changes while processing was announced.
+    EXPECT_EQ(host.Calls(audioMasterIOChanged).size(), 3u);
     EXPECT_TRUE(host.Calls(audioMasterSizeWindow).empty());
     host.Close();
 }
@@ -610,6 +611,13 @@ void RunThreadStress(VstPluginEntryProc entry, int rounds) {
             else
                 host.SetChunk(bank, true);
             (void)host.GetString(effGetProgramNameIndexed, k % 6);
+            // Now and then the host suspends, changes the sample rate and resumes, as after a change
+            // of the session's rate.
+            if (k % 16 == 5) {
+                host.Dispatch(effMainsChanged, 0, 0);
+                host.Dispatch(effSetSampleRate, 0, 0, nullptr, k % 32 == 5 ? 96000.0f : 44100.0f);
+                host.Dispatch(effMainsChanged, 0, 1);
+            }
         }
     });
     audio.join();
@@ -621,18 +629,17 @@ void RunThreadStress(VstPluginEntryProc entry, int rounds) {
 }
 
 void ExpectNoAllocationInAudio(VstPluginEntryProc entry, long (*allocCount)()) {
-    constexpr int kBlock = 512;
     TestHost host;
     long beforeCreation = allocCount();
     ASSERT_NE(host.Load(entry), nullptr);
     // Creating an instance allocates: proof that the counter sees the plug-in's allocations.
     EXPECT_GT(allocCount() - beforeCreation, 0);
-    host.Open(44100.0f, kBlock);
+    host.Open(44100.0f, 512);
     std::vector<float> l, r;
-    MakeSignal(&l, &r, kBlock * 16);
+    MakeSignal(&l, &r, 2048 * 16);
     std::vector<double> dl(l.begin(), l.end()), dr(r.begin(), r.end());
-    std::vector<float> ol(kBlock * 16), or_(kBlock * 16);
-    std::vector<double> dol(kBlock * 16), dor(kBlock * 16);
+    std::vector<float> ol(2048 * 16), or_(2048 * 16);
+    std::vector<double> dol(2048 * 16), dor(2048 * 16);
     auto run = [&](int form, int off, int n) {
         float* in[2] = {l.data() + off, r.data() + off};
         float* out[2] = {ol.data() + off, or_.data() + off};
@@ -642,20 +649,27 @@ void ExpectNoAllocationInAudio(VstPluginEntryProc entry, long (*allocCount)()) {
         if (form == 1) host.Process(in, out, n);
         if (form == 2) host.ProcessDoubleReplacing(din, dout, n);
     };
-    // The first block of each form may set things up.
-    for (int form = 0; form < 3; ++form) run(form, 0, kBlock);
-
-    long before = allocCount();
-    for (int round = 0; round < 10; ++round) {
-        for (int form = 0; form < 3; ++form) {
-            run(form, kBlock, kBlock);
-            run(form, 2 * kBlock, 1);
-            run(form, 3 * kBlock, 100);
-            // Longer than the block size: processed in pieces, still without allocating.
-            run(form, 4 * kBlock, 3 * kBlock + 17);
+    // From the very first block of every callback, and again after the host has suspended, changed
+    // sample rate and block size, and resumed: everything was sized before the audio started.
+    for (int block : {512, 2048}) {
+        SCOPED_TRACE(testing::Message() << "block size " << block);
+        if (block != 512) {
+            host.Dispatch(effMainsChanged, 0, 0);
+            host.Dispatch(effSetSampleRate, 0, 0, nullptr, 96000.0f);
+            host.Dispatch(effSetBlockSize, 0, block);
+            host.Dispatch(effMainsChanged, 0, 1);
         }
+        long before = allocCount();
+        for (int round = 0; round < 10; ++round) {
+            for (int form = 0; form < 3; ++form) {
+                run(form, 0, block);
+                run(form, block, 1);
+                run(form, 2 * block, 100);
+                // Longer than the block size: processed in pieces, still without allocating.
+                run(form, 3 * block, 3 * block + 17);
+            }
+        }
+        EXPECT_EQ(allocCount() - before, 0) << "allocations inside the audio callbacks";
     }
-    long after = allocCount();
-    EXPECT_EQ(after - before, 0) << "allocations inside the audio callbacks";
     host.Close();
 }

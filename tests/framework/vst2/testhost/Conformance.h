@@ -47,10 +47,12 @@ void ExpectHostValuesSanitised(VstPluginEntryProc entry);
 // Renders the same input with the three audio callbacks and compares them.
 void ExpectAudioCallbacksAgree(VstPluginEntryProc entry);
 
-// One thread processing blocks, one automating parameters, one switching programs and getting and setting
-// chunks, for the given number of rounds each. Ends with every parameter in range and finite output.
+// One thread processing blocks, one automating parameters, one switching programs, getting and setting
+// chunks and now and then changing the sample rate between a suspend and a resume, for the given number of
+// rounds each. Ends with every parameter in range and finite output.
 void RunThreadStress(VstPluginEntryProc entry, int rounds);
 
-// Counts the allocations made while the audio callbacks run after the first block. allocCount reads the
-// test executable's allocation counter.
+// Counts the allocations made while the audio callbacks run, from the first block on, also after a
+// suspend, a new sample rate and block size and a resume. allocCount reads the test executable's
+// allocation counter.
 void ExpectNoAllocationInAudio(VstPluginEntryProc entry, long (*allocCount)());
