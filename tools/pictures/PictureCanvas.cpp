@@ -70,16 +70,6 @@ PictureCoverage PictureCoverage::Shifted(int dx, int dy) const {
     return out;
 }
 
-void PictureCoverage::Intersect(const PictureCoverage& other) {
-    for (int y = 0; y < mH; ++y)
-        for (int x = 0; x < mW; ++x) Ref(x, y) *= other.At(x, y);
-}
-
-void PictureCoverage::Subtract(const PictureCoverage& other) {
-    for (int y = 0; y < mH; ++y)
-        for (int x = 0; x < mW; ++x) Ref(x, y) *= 1.0f - other.At(x, y);
-}
-
 // ---- fonts ----
 
 PictureFont::PictureFont(const char* face, int pixelSize, bool bold) {

@@ -47,9 +47,6 @@ public:
     void Blur(int radius, int passes);
     // This coverage moved by (dx, dy) whole pixels.
     PictureCoverage Shifted(int dx, int dy) const;
-    // Pixel-wise this x other and this x (1 - other).
-    void Intersect(const PictureCoverage& other);
-    void Subtract(const PictureCoverage& other);
 
 private:
     int mW, mH;

@@ -24,7 +24,6 @@ const PictureColour kSea = PictureHex(0x4fd6be);
 const PictureColour kTrack = PictureHex(0x080c10, 0.85f);
 const PictureColour kPointer = PictureHex(0xf7f2e8);
 const PictureColour kBlack = PictureHex(0x000000);
-const PictureColour kWhite = PictureHex(0xffffff);
 
 constexpr const char* kFace = "DejaVu Sans";
 constexpr double kStart = kTidebloomKnobStartDegrees;
@@ -272,7 +271,7 @@ std::unique_ptr<Raster_MemBitmap> TidebloomDrawBackground() {
             wave.Polygon(
                 {double(x), y0, double(x + 4), y1, double(x + 4), double(h + 2), double(x), double(h + 2)});
         }
-        PicturePaint(img.get(), wave.Resolve(), PictureHex(0x4fd6be), 0.025f + 0.01f * i);
+        PicturePaint(img.get(), wave.Resolve(), kSea, 0.025f + 0.01f * i);
     }
 
     // Recessed panels for the three groups of controls.
