@@ -35,8 +35,13 @@ demo: build
 	mkdir -p $(DEMO_OUT) && \
 	"$$host" phrase -o $(DEMO_OUT)/demo-dry.wav && \
 	"$$host" render "$$plugin" -i $(DEMO_OUT)/demo-dry.wav -o $(DEMO_OUT)/demo-init.wav --program Init && \
-	"$$host" render "$$plugin" -i $(DEMO_OUT)/demo-dry.wav -o $(DEMO_OUT)/demo-arpeggio.wav --program Arpeggio && \
-	echo "demo: listen to $(DEMO_OUT)/demo-dry.wav (dry), $(DEMO_OUT)/demo-init.wav (Init) and $(DEMO_OUT)/demo-arpeggio.wav (Arpeggio)"
+	"$$host" render "$$plugin" -i $(DEMO_OUT)/demo-dry.wav -o $(DEMO_OUT)/demo-arpeggio.wav --program Arpeggio \
+	    --plot $(DEMO_OUT)/demo-arpeggio.png && \
+	if "$$host" info "$$plugin" | grep -q '^Editor  *none'; then \
+	    echo "demo: Tidebloom.so has no editor yet, so no $(DEMO_OUT)/editor.png"; \
+	elif [ -n "$$DISPLAY" ]; then "$$host" snapshot "$$plugin" -o $(DEMO_OUT)/editor.png; \
+	else xvfb-run -a -s "-screen 0 1024x768x24" "$$host" snapshot "$$plugin" -o $(DEMO_OUT)/editor.png; fi && \
+	echo "demo: listen to $(DEMO_OUT)/demo-dry.wav (dry), $(DEMO_OUT)/demo-init.wav (Init) and $(DEMO_OUT)/demo-arpeggio.wav (Arpeggio); see $(DEMO_OUT)/demo-arpeggio.png"
 
 test: test-plain test-san test-tsan test-fuzz
 

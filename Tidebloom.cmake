@@ -7,6 +7,10 @@ target_compile_options(tidebloom_effect PRIVATE -ffp-contract=off)
 
 add_library(Tidebloom MODULE ${PROJECT_SOURCE_DIR}/TidebloomEntry.cpp)
 target_link_libraries(Tidebloom PRIVATE tidebloom_effect)
+# The editor's pictures, compiled in as named resources (tools/), so the plug-in installs as one file.
+if(TARGET tidebloom_resources)
+    target_link_libraries(Tidebloom PRIVATE tidebloom_resources)
+endif()
 set_target_properties(Tidebloom PROPERTIES PREFIX "" OUTPUT_NAME Tidebloom
                       LINK_DEPENDS ${PROJECT_SOURCE_DIR}/Tidebloom.version)
 target_link_options(Tidebloom PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/Tidebloom.version)

@@ -3,10 +3,12 @@
 #include "host/HostAudioFile.h"
 #include "host/HostDemoPhrase.h"
 #include "host/HostInfo.h"
+#include "host/HostPlot.h"
 #include "host/HostPlugin.h"
 #include "host/HostPresets.h"
 #include "host/HostProgress.h"
 #include "host/HostRender.h"
+#include "host/HostSnapshot.h"
 #include "host/HostText.h"
 
 #include <cerrno>
@@ -177,17 +179,23 @@ int RunRender(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
                      input.subtype, err))
         return fail(err);
     HostFileSink sink(writer);
+    HostPlotRecorder plot(sink);
+    if (!cmd.plot.empty() &&
+        !plot.Begin(cmd.plot, input.sampleRate, input.NumFrames() + options.tailFrames,
+                    static_cast<int>(plan.outputSource.size()), HostPlotTitle(*plugin, cmd.input),
+                    cmd.compensateLatency ? 0 : e->initialDelay, options, err))
+        return fail(err);
     HostProgress progress(errOut, cmd.progress && !cmd.quiet && isatty(fileno(errOut)));
     options.progress = [&progress](int64_t done, int64_t total) { progress.Update(done, total); };
 
     std::string programName = plugin->ProgramName();
     HostRenderResult result;
     auto begin = std::chrono::steady_clock::now();
-    bool ok = HostRender(*plugin, input, sink, options, plan, result, err);
+    bool ok = HostRender(*plugin, input, plot, options, plan, result, err);
     double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     progress.Finish();
     if (!ok) return fail(err);
-    if (!writer.Commit(err)) return fail(err);
+    if (!writer.Commit(err) || !plot.Finish(err)) return fail(err);
     if (!cmd.quiet) {
         double seconds = static_cast<double>(result.outputFrames) / input.sampleRate;
         std::string name = plugin->EffectName();
@@ -207,6 +215,18 @@ int RunRender(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
     return 0;
 }
 
+int RunSnapshot(const HostCommand& cmd, std::FILE* out, std::FILE* errOut) {
+    const HostSnapshotRequest request{cmd.plugin, cmd.output, cmd.program, cmd.assignments,
+                                      cmd.snapshotTimeout};
+    std::string summary, err;
+    if (!HostWriteEditorSnapshot(request, errOut, summary, err)) {
+        PrintError(errOut, err);
+        return 1;
+    }
+    if (!cmd.quiet) std::fprintf(out, "%s: %s\n", kProgram, summary.c_str());
+    return 0;
+}
+
 } // namespace
 
 const char* HostUsageText() {
@@ -214,6 +234,8 @@ const char* HostUsageText() {
            "  tidebloom-host info PLUGIN.so [--json]\n"
            "  tidebloom-host render PLUGIN.so -i IN -o OUT [options]\n"
            "  tidebloom-host phrase -o OUT [--seconds S] [--rate HZ]\n"
+           "  tidebloom-host snapshot PLUGIN.so -o EDITOR.png [--set NAME=VALUE] [--program P]\n"
+           "                                   [--timeout SECONDS]   (needs an X display)\n"
            "\n"
            "render options:\n"
            "  -i, --input FILE          audio file to process (WAV, FLAC, OGG, AIFF, ...)\n"
@@ -234,6 +256,7 @@ const char* HostUsageText() {
            "  --load-fxp FILE           load a program file into the current program\n"
            "  --save-fxp FILE           save the current program once everything is set\n"
            "  --save-fxb FILE           save all programs once everything is set\n"
+           "  --plot FILE.png           draw the dry and processed waveforms and the gain applied\n"
            "  --tempo BPM               tempo reported to the plug-in (default 120)\n"
            "  --time-signature N/D      time signature reported to the plug-in (default 4/4)\n"
            "  --no-progress             no progress bar\n"
@@ -244,7 +267,7 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
     HostCommand c;
     ArgReader args(argc, argv);
     if (args.Done()) {
-        err = "no command given (info, render or phrase; see --help)";
+        err = "no command given (info, render, phrase or snapshot; see --help)";
         return false;
     }
     std::string command = args.Next();
@@ -264,8 +287,11 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
         c.kind = HostCommand::kRender;
     } else if (command == "phrase") {
         c.kind = HostCommand::kPhrase;
+    } else if (command == "snapshot") {
+        c.kind = HostCommand::kSnapshot;
     } else {
-        err = HostFormat("unknown command '%s' (info, render or phrase; see --help)", command.c_str());
+        err = HostFormat("unknown command '%s' (info, render, phrase or snapshot; see --help)",
+                         command.c_str());
         return false;
     }
 
@@ -289,6 +315,7 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
         };
         const bool isRender = c.kind == HostCommand::kRender;
         const bool isPhrase = c.kind == HostCommand::kPhrase;
+        const bool isSnapshot = c.kind == HostCommand::kSnapshot;
         if (arg.empty() || arg[0] != '-' || arg == "-") {
             if (c.kind == HostCommand::kPhrase || !c.plugin.empty()) {
                 err = HostFormat("unexpected argument '%s'", arg.c_str());
@@ -302,7 +329,7 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
         } else if (name == "--json" && c.kind == HostCommand::kInfo) {
             if (!flag()) return false;
             c.json = true;
-        } else if ((name == "-o" || name == "--output") && (isRender || isPhrase)) {
+        } else if ((name == "-o" || name == "--output") && (isRender || isPhrase || isSnapshot)) {
             if (!value()) return false;
             c.output = v;
         } else if (name == "-q" || name == "--quiet") {
@@ -322,7 +349,9 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
                 return false;
         } else if (name == "--rate" && isPhrase) {
             if (!value() || !IntValue(name, v, 8000, 192000, c.phraseRate, err)) return false;
-        } else if (!isRender) {
+        } else if (name == "--timeout" && isSnapshot) {
+            if (!value() || !DoubleValue(name, v, 0.1, 600.0, c.snapshotTimeout, err)) return false;
+        } else if (!isRender && !(isSnapshot && (name == "--set" || name == "--program"))) {
             err = HostFormat("unknown option '%s' for %s", name.c_str(), command.c_str());
             return false;
         } else if (name == "-i" || name == "--input") {
@@ -377,6 +406,13 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
                                 : name == "--save-fxp" ? c.saveFxp
                                                        : c.saveFxb;
             slot = v;
+        } else if (name == "--plot") {
+            if (!value()) return false;
+            if (v.empty()) {
+                err = "--plot needs a file name";
+                return false;
+            }
+            c.plot = v;
         } else if (name == "--tempo") {
             if (!value() || !DoubleValue(name, v, 1.0, 999.0, c.tempo, err)) return false;
         } else if (name == "--time-signature") {
@@ -398,7 +434,9 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
         err = "render needs an input file (-i FILE)";
         return false;
     }
-    if ((c.kind == HostCommand::kRender || c.kind == HostCommand::kPhrase) && c.output.empty()) {
+    if ((c.kind == HostCommand::kRender || c.kind == HostCommand::kPhrase ||
+         c.kind == HostCommand::kSnapshot) &&
+        c.output.empty()) {
         err = HostFormat("%s needs an output file (-o FILE)", command.c_str());
         return false;
     }
@@ -437,6 +475,9 @@ int HostRunCommandLine(int argc, const char* const* argv, std::FILE* out, std::F
         break;
     case HostCommand::kPhrase:
         status = RunPhrase(cmd, out, err);
+        break;
+    case HostCommand::kSnapshot:
+        status = RunSnapshot(cmd, out, err);
         break;
     }
     // What was printed must have reached its destination (a full disk, a closed pipe).

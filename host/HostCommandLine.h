@@ -5,6 +5,7 @@
 //   tidebloom-host info PLUGIN.so [--json]
 //   tidebloom-host render PLUGIN.so -i IN -o OUT [options]
 //   tidebloom-host phrase -o OUT [--seconds S] [--rate HZ]
+//   tidebloom-host snapshot PLUGIN.so -o EDITOR.png [--set NAME=VALUE] [--program P] [--timeout S]
 //
 // Every failure is reported as one line "tidebloom-host: error: ..." on err with a non-zero exit
 // status: 2 for a malformed command line, 1 for anything that went wrong while running it.
@@ -15,7 +16,7 @@
 #include <vector>
 
 struct HostCommand {
-    enum EKind { kHelp, kVersion, kInfo, kRender, kPhrase };
+    enum EKind { kHelp, kVersion, kInfo, kRender, kPhrase, kSnapshot };
     EKind kind = kHelp;
     std::string plugin;
     std::string input, output;
@@ -28,6 +29,7 @@ struct HostCommand {
     bool compensateLatency = true;
     double tailSeconds = 0.0;
     std::string loadFxp, loadFxb, saveFxp, saveFxb;
+    std::string plot; // render --plot FILE.png
     bool monoInput = false;
     int outputChannels = 0;
     std::string sampleFormat;
@@ -37,6 +39,7 @@ struct HostCommand {
     bool quiet = false;
     double phraseSeconds = 10.0;
     int phraseRate = 44100;
+    double snapshotTimeout = 10.0;
 };
 
 // Parses argv[1..argc-1]. False with err set (one line, without the program name) on bad usage.

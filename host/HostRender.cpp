@@ -188,6 +188,7 @@ bool HostRender(HostPlugin& plugin, const HostAudio& input, HostAudioSink& sink,
     const bool accumulating =
         !options.doublePrecision && !((e->flags & effFlagsCanReplacing) && e->processReplacing);
     std::vector<const double*> sinkPtr(plan.outputSource.size());
+    std::vector<const double*> tapPtr(input.channels.size());
 
     HostTransport transport;
     transport.tempo = options.tempo;
@@ -225,6 +226,10 @@ bool HostRender(HostPlugin& plugin, const HostAudio& input, HostAudioSink& sink,
                 dst[k] = v;
             }
             std::fill(dst + avail, dst + n, 0.0);
+        }
+        if (options.inputTap && avail > 0) {
+            for (size_t c = 0; c < tapPtr.size(); ++c) tapPtr[c] = input.channels[c].data() + pos;
+            options.inputTap(tapPtr.data(), input.NumChannels(), static_cast<int>(avail));
         }
         transport.samplePos = static_cast<double>(pos);
         plugin.SetTransport(transport);

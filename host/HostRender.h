@@ -37,6 +37,8 @@ struct HostRenderOptions {
     int timeSigDenominator = 4;
     std::function<void(int64_t done, int64_t total)> progress; // after every block, if set
     const volatile std::sig_atomic_t* cancel = nullptr;        // stops the render when it becomes non-zero
+    // Receives the input's frames (every file channel) as they are fed to the plug-in, if set.
+    std::function<void(const double* const* channels, int numChannels, int frames)> inputTap;
 };
 
 struct HostChannelPlan {

@@ -2,6 +2,9 @@
 // which must end with one error line, a non-zero status and no output file left behind.
 #include "tests/host/plugins/HostTestSupport.h"
 
+#include "framework/raster/raster.h"
+#include "host/HostPlot.h"
+
 namespace {
 
 class HostCli : public ::testing::Test {
@@ -138,7 +141,27 @@ TEST_F(HostCli, BadInputIsRefusedCleanly) {
     ExpectFailure(Render({"--load-fxb", mDir / "none.fxb"}), "cannot open");
     ExpectFailure(Render({"--save-fxp", mDir / "no/dir/x.fxp"}), "cannot write");
     ExpectFailure(Render({"--channels", "3"}), "3 output channels asked for");
+    ExpectFailure(Render({"--plot", mDir / "no/dir/plot.png"}), "cannot write '");
+    ExpectFailure(Render({"--plot="}), "--plot needs a file name", 2);
     ExpectFailure({"frobnicate"}, "unknown command", 2);
+}
+
+// The plot of a render through the fake gain at 0.5 with a compensated latency: the gain drawn at the
+// row of 0.5 across the processed panel.
+TEST_F(HostCli, RenderDrawsAPlot) {
+    RunResult r =
+        RunHost(mDir, Render({"--set", "Gain=0.25", "--set", "Latency=0.3", "--plot", mDir / "p.png"}));
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::unique_ptr<Raster_IBitmap> png(Raster_LoadPNG((mDir / "p.png").c_str(), nullptr));
+    ASSERT_NE(png, nullptr);
+    ASSERT_EQ(png->getWidth(), HostPlot::kDefaultWidth);
+    ASSERT_EQ(png->getHeight(), HostPlot::kDefaultHeight);
+    const HostPlotRect p = HostPlot(44100, 4000).ProcessedPanel();
+    const int row = p.b - 1 - static_cast<int>(std::lround(0.5 * (p.Height() - 1)));
+    const uint32_t gain = Raster_GetPixel(png.get(), p.r + 1, row); // the axis mark of 0.5
+    int onRow = 0;
+    for (int x = p.l + 20; x < p.r - 20; ++x) onRow += Raster_GetPixel(png.get(), x, row) == gain;
+    EXPECT_EQ(onRow, p.Width() - 40);
 }
 
 TEST_F(HostCli, AFailedWriteLeavesTheOldOutputAlone) {

@@ -55,6 +55,8 @@ TEST(HostCommandLine, RenderWithEveryOption) {
                        "90.5",
                        "--time-signature",
                        "6/8",
+                       "--plot",
+                       "p.png",
                        "--no-progress"},
                       c, err))
         << err;
@@ -80,6 +82,35 @@ TEST(HostCommandLine, RenderWithEveryOption) {
     EXPECT_EQ(c.timeSigNumerator, 6);
     EXPECT_EQ(c.timeSigDenominator, 8);
     EXPECT_FALSE(c.progress);
+    EXPECT_EQ(c.plot, "p.png");
+}
+
+TEST(HostCommandLine, Snapshot) {
+    HostCommand c;
+    std::string err;
+    ASSERT_TRUE(
+        Parse({"snapshot", "p.so", "-o", "e.png", "--set", "Depth=1", "--program", "Init", "--timeout=2.5"},
+              c, err))
+        << err;
+    EXPECT_EQ(c.kind, HostCommand::kSnapshot);
+    EXPECT_EQ(c.plugin, "p.so");
+    EXPECT_EQ(c.output, "e.png");
+    EXPECT_EQ(c.assignments, (std::vector<std::string>{"Depth=1"}));
+    EXPECT_EQ(c.program, "Init");
+    EXPECT_EQ(c.snapshotTimeout, 2.5);
+    ASSERT_TRUE(Parse({"snapshot", "p.so", "-o", "e.png"}, c, err)) << err;
+    EXPECT_EQ(c.snapshotTimeout, 10.0);
+    EXPECT_NE(
+        ParseError({"snapshot", "p.so", "-o", "e.png", "--timeout", "0"}).find("--timeout takes a number"),
+        std::string::npos);
+    EXPECT_NE(ParseError({"snapshot", "p.so", "-o", "e.png", "-i", "x.wav"})
+                  .find("unknown option '-i' for snapshot"),
+              std::string::npos);
+    EXPECT_NE(ParseError({"render", "p.so", "-i", "a", "-o", "b", "--timeout", "1"})
+                  .find("unknown option '--timeout'"),
+              std::string::npos);
+    EXPECT_NE(ParseError({"info", "p.so", "--plot", "x.png"}).find("unknown option '--plot' for info"),
+              std::string::npos);
 }
 
 TEST(HostCommandLine, DefaultsAndOtherCommands) {

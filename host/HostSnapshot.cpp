@@ -1,0 +1,313 @@
+#include "host/HostSnapshot.h"
+
+#include "framework/raster/raster.h"
+#include "host/HostFile.h"
+#include "host/HostPresets.h"
+#include "host/HostText.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Largest editor side taken at its word.
+constexpr int kMaxSide = 16384;
+// The window's own background, and a value no 0xRRGGBB pixel has.
+constexpr uint32_t kWindowBlack = 0x000000;
+constexpr uint32_t kNotFlat = 0xFFFFFFFF;
+// Size of the window while the plug-in has not said how large its editor is.
+constexpr int kProvisionalWidth = 640, kProvisionalHeight = 480;
+
+// X errors are counted instead of ending the process (Xlib's default), for as long as the trap lives.
+// The handler is process-wide: errors a plug-in causes on its own connection are counted too.
+int sXErrors = 0;
+extern "C" int CountXError(Display*, XErrorEvent*) {
+    ++sXErrors;
+    return 0;
+}
+
+class XErrorTrap {
+public:
+    XErrorTrap() : mPrevious(XSetErrorHandler(CountXError)) {}
+    ~XErrorTrap() { XSetErrorHandler(mPrevious); }
+    XErrorTrap(const XErrorTrap&) = delete;
+    XErrorTrap& operator=(const XErrorTrap&) = delete;
+
+private:
+    int (*mPrevious)(Display*, XErrorEvent*);
+};
+
+class XConnection {
+public:
+    explicit XConnection(Display* d) : mDisplay(d) {}
+    ~XConnection() {
+        if (mDisplay) XCloseDisplay(mDisplay);
+    }
+    XConnection(const XConnection&) = delete;
+    XConnection& operator=(const XConnection&) = delete;
+    Display* Get() const { return mDisplay; }
+
+private:
+    Display* mDisplay;
+};
+
+// The top-level window the editor lives in; destroyed (after the editor is closed) with this object.
+class HostWindow {
+public:
+    HostWindow(Display* d, int w, int h) : mDisplay(d) {
+        const int screen = DefaultScreen(d);
+        XSetWindowAttributes attrs{};
+        attrs.background_pixel = BlackPixel(d, screen);
+        attrs.event_mask = StructureNotifyMask | ExposureMask;
+        mWindow =
+            XCreateWindow(d, RootWindow(d, screen), 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h),
+                          0, CopyFromParent, InputOutput, CopyFromParent, CWBackPixel | CWEventMask, &attrs);
+        XStoreName(d, mWindow, "tidebloom-host snapshot");
+        FixSize(w, h);
+    }
+    ~HostWindow() {
+        XDestroyWindow(mDisplay, mWindow);
+        XSync(mDisplay, False);
+    }
+    HostWindow(const HostWindow&) = delete;
+    HostWindow& operator=(const HostWindow&) = delete;
+    Window Id() const { return mWindow; }
+
+    // Window managers keep it at exactly this size.
+    void FixSize(int w, int h) {
+        XSizeHints hints{};
+        hints.flags = PMinSize | PMaxSize;
+        hints.min_width = hints.max_width = w;
+        hints.min_height = hints.max_height = h;
+        XSetWMNormalHints(mDisplay, mWindow, &hints);
+    }
+    void Resize(int w, int h) {
+        FixSize(w, h);
+        XResizeWindow(mDisplay, mWindow, static_cast<unsigned>(w), static_cast<unsigned>(h));
+    }
+    // Handles whatever arrived for the window; true once it has been mapped.
+    bool Pump() {
+        while (XPending(mDisplay)) {
+            XEvent ev;
+            XNextEvent(mDisplay, &ev);
+            if (ev.type == MapNotify && ev.xmap.window == mWindow) mMapped = true;
+        }
+        return mMapped;
+    }
+
+private:
+    Display* mDisplay;
+    Window mWindow = 0;
+    bool mMapped = false;
+};
+
+// The editor's size from effEditGetRect, or false while the plug-in gives none that makes sense.
+bool EditorSize(HostPlugin& plugin, int& w, int& h) {
+    ERect* rect = nullptr;
+    plugin.Dispatch(effEditGetRect, 0, 0, &rect);
+    if (!rect) return false;
+    const int rw = rect->right - rect->left, rh = rect->bottom - rect->top;
+    if (rw < 1 || rh < 1 || rw > kMaxSide || rh > kMaxSide) return false;
+    w = rw;
+    h = rh;
+    return true;
+}
+
+// One 8-bit channel from a pixel value and the visual's mask of that channel.
+int Channel(unsigned long pixel, unsigned long mask) {
+    if (!mask) return 0;
+    const int shift = __builtin_ctzl(mask), bits = __builtin_popcountl(mask);
+    const unsigned long v = (pixel & mask) >> shift;
+    return static_cast<int>(bits >= 8 ? v >> (bits - 8) : v * 255 / ((1ul << bits) - 1));
+}
+
+// The window's pixels as 0xRRGGBB, or false (an X error, a window not on screen, no true colour).
+bool Grab(Display* d, Window w, int width, int height, std::vector<uint32_t>& out) {
+    const int errors = sXErrors;
+    XImage* img = XGetImage(d, w, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                            AllPlanes, ZPixmap);
+    if (!img || sXErrors != errors) {
+        if (img) XDestroyImage(img);
+        return false;
+    }
+    const bool trueColour = img->red_mask && img->green_mask && img->blue_mask;
+    out.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+    for (int y = 0; y < height && trueColour; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const unsigned long p = XGetPixel(img, x, y);
+            out[static_cast<size_t>(y) * width + x] =
+                static_cast<uint32_t>(Channel(p, img->red_mask) << 16) |
+                static_cast<uint32_t>(Channel(p, img->green_mask) << 8) |
+                static_cast<uint32_t>(Channel(p, img->blue_mask));
+        }
+    }
+    XDestroyImage(img);
+    return trueColour;
+}
+
+bool Flat(const std::vector<uint32_t>& px) {
+    for (uint32_t p : px)
+        if (p != px[0]) return false;
+    return true;
+}
+
+} // namespace
+
+bool HostSnapshotEditor(HostPlugin& plugin, const HostSnapshotOptions& options, HostSnapshotResult& result,
+                        std::string& err) {
+    if (!(plugin.Effect()->flags & effFlagsHasEditor)) {
+        err = "the plug-in has no editor";
+        return false;
+    }
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !*name) {
+        err = "no X display: DISPLAY is not set (run it on a desktop, or under xvfb-run)";
+        return false;
+    }
+    XInitThreads();
+    XConnection x(XOpenDisplay(nullptr));
+    if (!x.Get()) {
+        err = HostFormat("cannot open the X display '%s'", name);
+        return false;
+    }
+    Display* d = x.Get();
+    XErrorTrap trap;
+    const int startErrors = sXErrors;
+    const Clock::time_point deadline =
+        Clock::now() + std::chrono::microseconds(static_cast<int64_t>(options.timeoutSeconds * 1e6));
+
+    int w = kProvisionalWidth, h = kProvisionalHeight;
+    bool sized = EditorSize(plugin, w, h);
+    HostWindow window(d, w, h);
+    XMapWindow(d, window.Id());
+    XSync(d, False);
+    while (!window.Pump() && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (sXErrors != startErrors) {
+        err = "the X server refused the editor's window";
+        return false;
+    }
+
+    plugin.Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(window.Id())));
+    std::vector<uint32_t> picture, previous; // the latest grab (previous) is shotW x shotH
+    int shotW = 0, shotH = 0;
+    bool settled = false;
+    int idles = 0;
+    Clock::time_point flatSince = Clock::now(), sameSince = Clock::now();
+    while (!settled && Clock::now() < deadline) {
+        // Some plug-ins know their size only once open, or after their first idle call.
+        int nw = w, nh = h;
+        if (EditorSize(plugin, nw, nh) && (!sized || nw != w || nh != h)) {
+            sized = true;
+            w = nw;
+            h = nh;
+            window.Resize(w, h);
+        }
+        plugin.Dispatch(effEditIdle);
+        ++idles;
+        window.Pump();
+        XSync(d, False);
+        std::this_thread::sleep_for(std::chrono::milliseconds(options.idleMs));
+        if (!sized || !Grab(d, window.Id(), w, h, picture)) continue;
+        if (picture != previous) sameSince = Clock::now();
+        // One colour all over: the window's own black means nothing is drawn yet; another colour may
+        // be an editor's background with the rest still to come, so it must last flatSeconds.
+        const uint32_t flat = Flat(picture) ? picture[0] : kNotFlat;
+        if (flat == kNotFlat || picture != previous) flatSince = Clock::now();
+        previous.swap(picture);
+        shotW = w;
+        shotH = h;
+        const double flatFor = std::chrono::duration<double>(Clock::now() - flatSince).count();
+        const double sameFor = std::chrono::duration<double>(Clock::now() - sameSince).count();
+        settled = idles >= 3 && sameFor >= options.stableSeconds &&
+                  (flat == kNotFlat || (flat != kWindowBlack && flatFor >= options.flatSeconds));
+    }
+    plugin.Dispatch(effEditClose);
+    XSync(d, False);
+
+    if (!sized) {
+        err = HostFormat("the plug-in reported no editor size within %g s", options.timeoutSeconds);
+        return false;
+    }
+    if (previous.empty() || (Flat(previous) && previous[0] == kWindowBlack)) {
+        err = HostFormat("the editor drew nothing within %g s", options.timeoutSeconds);
+        return false;
+    }
+    auto bm = std::make_unique<Raster_MemBitmap>(shotW, shotH);
+    for (int y = 0; y < shotH; ++y) {
+        uint32_t* row = bm->getBits() + static_cast<size_t>(y) * bm->getRowSpan();
+        for (int xx = 0; xx < shotW; ++xx) {
+            const uint32_t p = previous[static_cast<size_t>(y) * shotW + xx];
+            row[xx] = Raster_MakePixel(static_cast<int>(p >> 16), static_cast<int>((p >> 8) & 0xFF),
+                                       static_cast<int>(p & 0xFF), 255);
+        }
+    }
+    result.picture = std::move(bm);
+    result.stable = settled;
+    return true;
+}
+
+HostWatchdog::HostWatchdog(double seconds, std::FILE* err, std::string message) {
+    mThread = std::thread([this, seconds, err, message = std::move(message)] {
+        std::unique_lock<std::mutex> lock(mLock);
+        if (mWake.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return mDone; })) return;
+        std::fprintf(err, "tidebloom-host: error: %s\n", message.c_str());
+        std::fflush(err);
+        std::_Exit(1);
+    });
+}
+
+HostWatchdog::~HostWatchdog() {
+    {
+        std::lock_guard<std::mutex> lock(mLock);
+        mDone = true;
+    }
+    mWake.notify_all();
+    mThread.join();
+}
+
+bool HostWriteEditorSnapshot(const HostSnapshotRequest& request, std::FILE* watchdogErr, std::string& summary,
+                             std::string& err) {
+    HostAtomicFile file;
+    if (!file.Create(request.output, err)) return false;
+    std::unique_ptr<HostPlugin> plugin = HostPlugin::Load(request.plugin, err);
+    if (!plugin) return false;
+    plugin->SetSampleRate(44100.0);
+    plugin->SetBlockSize(512);
+    if (!request.program.empty()) {
+        int index = 0;
+        if (!HostFindProgram(*plugin, request.program, index, err)) return false;
+        HostSelectProgram(*plugin, index);
+    }
+    for (const std::string& a : request.assignments)
+        if (!HostApplyAssignment(*plugin, a, err)) return false;
+
+    HostSnapshotOptions options;
+    options.timeoutSeconds = request.timeoutSeconds;
+    HostSnapshotResult shot;
+    {
+        HostWatchdog watchdog(request.timeoutSeconds + 10.0, watchdogErr,
+                              "the plug-in's editor stopped answering");
+        if (!HostSnapshotEditor(*plugin, options, shot, err)) return false;
+    }
+    std::vector<unsigned char> png;
+    if (!Raster_WritePNGToMemory(shot.picture.get(), &png, false)) {
+        err = "cannot encode the picture";
+        return false;
+    }
+    if (!file.WriteAll(png.data(), png.size(), err) || !file.Commit(err)) return false;
+    const std::string name = plugin->EffectName();
+    summary = HostFormat("wrote the editor of %s (%d x %d) to '%s'%s",
+                         name.empty() ? "the plug-in" : ("'" + name + "'").c_str(), shot.picture->getWidth(),
+                         shot.picture->getHeight(), request.output.c_str(),
+                         shot.stable ? "" : " (it kept changing; this is how it looked at the end)");
+    return true;
+}

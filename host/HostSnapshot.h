@@ -1,0 +1,70 @@
+#pragma once
+// HostSnapshotEditor: a picture of a plug-in's editor, taken the way a host shows it.
+//
+// It opens a top-level X11 window of its own on the current display, sized from effEditGetRect (asked
+// before and again after effEditOpen, as hosts do, for plug-ins that know their size only once open),
+// hands its window id to effEditOpen and then calls effEditIdle every idleMs while pumping its own
+// events. After each idle call it grabs the window's pixels (XGetImage, child windows included); the
+// editor has drawn when the picture has stayed the same for stableSeconds and is not one flat
+// colour (a flat colour other than the window's own black is accepted once it has lasted flatSeconds).
+// An editor still changing at the timeout (an animated one) gives its latest picture with stable
+// false; one that left the window black is an error. The editor is closed and the window destroyed
+// before returning.
+//
+// Errors are one line: no editor, no display (DISPLAY unset or unreachable), no size, an X error, or
+// nothing drawn in time. A plug-in that never returns from a call cannot be interrupted from here:
+// HostWatchdog ends the process then. Host thread only; installs its own X error handler while it runs.
+#include "host/HostPlugin.h"
+
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class Raster_MemBitmap;
+
+struct HostSnapshotOptions {
+    double timeoutSeconds = 10.0;
+    int idleMs = 30;
+    double stableSeconds = 0.8; // unchanged this long counts as drawn (editors may draw in stages)
+    double flatSeconds = 1.5;
+};
+
+struct HostSnapshotResult {
+    std::unique_ptr<Raster_MemBitmap> picture; // opaque pixels of the editor's window
+    bool stable = true;                        // false: the editor kept changing until the timeout
+};
+
+bool HostSnapshotEditor(HostPlugin& plugin, const HostSnapshotOptions& options, HostSnapshotResult& result,
+                        std::string& err);
+
+// The snapshot command: creates the output file first (an unwritable path fails at once), loads the
+// plug-in, announces 44.1 kHz and 512-frame blocks, selects the program and applies the NAME=VALUE
+// assignments as a render does, takes the picture (under a HostWatchdog reporting on watchdogErr)
+// and writes it as PNG all-or-nothing. summary describes what was written.
+struct HostSnapshotRequest {
+    std::string plugin, output, program;
+    std::vector<std::string> assignments;
+    double timeoutSeconds = 10.0;
+};
+bool HostWriteEditorSnapshot(const HostSnapshotRequest& request, std::FILE* watchdogErr, std::string& summary,
+                             std::string& err);
+
+// Ends the process with the line "tidebloom-host: error: MESSAGE" on err and exit status 1 unless it
+// is destroyed within `seconds`: for calls into a plug-in that may never return.
+class HostWatchdog {
+public:
+    HostWatchdog(double seconds, std::FILE* err, std::string message);
+    ~HostWatchdog();
+    HostWatchdog(const HostWatchdog&) = delete;
+    HostWatchdog& operator=(const HostWatchdog&) = delete;
+
+private:
+    std::mutex mLock;
+    std::condition_variable mWake;
+    bool mDone = false;
+    std::thread mThread;
+};

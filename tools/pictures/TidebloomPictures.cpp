@@ -1,0 +1,381 @@
+#include "tools/pictures/TidebloomPictures.h"
+
+#include "tools/pictures/PictureCanvas.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The palette: deep sea blues, a coral accent for values, a sea-green light for "on".
+const PictureColour kBackTop = PictureHex(0x243544);
+const PictureColour kBackBottom = PictureHex(0x10171e);
+const PictureColour kLabel = PictureHex(0xc8d5de);
+const PictureColour kNumber = PictureHex(0x8ea3b3);
+const PictureColour kTickMinor = PictureHex(0x5d7281);
+const PictureColour kTickMajor = PictureHex(0xa2b5c3);
+const PictureColour kCoral = PictureHex(0xff8a5c);
+const PictureColour kSea = PictureHex(0x4fd6be);
+const PictureColour kTrack = PictureHex(0x080c10, 0.85f);
+const PictureColour kPointer = PictureHex(0xf7f2e8);
+const PictureColour kBlack = PictureHex(0x000000);
+
+constexpr const char* kFace = "DejaVu Sans";
+constexpr double kStart = kTidebloomKnobStartDegrees;
+constexpr double kSweep = kTidebloomKnobSweepDegrees;
+
+// Where the parts of a knob of frame size F lie, measured from its centre.
+struct KnobGeometry {
+    double centre;   // F / 2: the knob turns about (centre, centre)
+    double ringW;    // width of the value ring
+    double ringR;    // radius of the middle of the ring
+    double bodyR;    // the knob's body
+    double faceR;    // the dished face inside the body
+    double pointerW; // width of the pointer bar
+    double tickR;    // where the scale's ticks start
+    double minorLen; // length of the scale's ticks
+    double majorLen;
+    double outerR; // the outer end of the long ticks
+
+    explicit KnobGeometry(int size) {
+        centre = size / 2.0;
+        ringW = std::max(3.0, size * 0.045);
+        ringR = centre - 3.0 - ringW / 2;
+        bodyR = ringR - ringW / 2 - std::max(4.0, size * 0.06);
+        faceR = bodyR * 0.78;
+        pointerW = std::max(2.6, size * 0.04);
+        tickR = ringR + ringW / 2 + 4.0;
+        minorLen = size >= 100 ? 4.5 : 3.5;
+        majorLen = minorLen + 3.0;
+        outerR = tickR + majorLen;
+    }
+};
+
+double AngleOf(double v) {
+    return kStart + kSweep * v;
+}
+
+// Paints an RGBA layer over dest (straight alpha), pixel for pixel.
+void Over(Raster_IBitmap* dest, Raster_IBitmap* layer) {
+    PictureCoverage cov(layer->getWidth(), layer->getHeight());
+    for (int y = 0; y < cov.Height(); ++y)
+        for (int x = 0; x < cov.Width(); ++x)
+            cov.Ref(x, y) = Raster_GetA(Raster_GetPixel(layer, x, y)) / 255.0f;
+    PicturePaint(dest, cov, [layer](double x, double y) {
+        const uint32_t p = Raster_GetPixel(layer, static_cast<int>(x), static_cast<int>(y));
+        return PictureColour{Raster_GetR(p) / 255.0f, Raster_GetG(p) / 255.0f, Raster_GetB(p) / 255.0f, 1.0f};
+    });
+}
+
+// The value ring's lit part from the start of the sweep to v, with round ends.
+void LitArc(PictureMask& m, const KnobGeometry& g, double v) {
+    const double to = AngleOf(v);
+    m.Band(g.centre, g.centre, g.ringR - g.ringW / 2, g.ringR + g.ringW / 2, kStart, to);
+    for (double a : {kStart, to})
+        m.Disc(PictureAngleX(g.centre, g.ringR, a), PictureAngleY(g.centre, g.ringR, a), g.ringW / 2);
+}
+
+// What does not move: the ring's groove below, the body and face above the lit arc.
+void KnobLayers(int size, const KnobGeometry& g, Raster_MemBitmap* groove, Raster_MemBitmap* body) {
+    const double c = g.centre;
+    PictureMask track(size, size);
+    LitArc(track, g, 1.0);
+    PicturePaint(groove, track.Resolve(), kTrack);
+
+    PictureMask disc(size, size);
+    disc.Disc(c, c, g.bodyR);
+    PictureCoverage bodyCov = disc.Resolve();
+    PictureCoverage shadow = bodyCov.Shifted(0, std::max(1, size / 40));
+    shadow.Blur(std::max(1, size / 36), 2);
+    PicturePaint(body, shadow, kBlack, 0.75f);
+    PicturePaint(body, bodyCov,
+                 PictureLinear(c, c - g.bodyR, PictureHex(0x5a6875), c, c + g.bodyR, PictureHex(0x1a2128)));
+
+    // A bevel: a thin light rim at the top fading out towards the sides.
+    PictureMask rim(size, size);
+    rim.Disc(c, c, g.bodyR);
+    rim.Disc(c, c + 1.1, g.bodyR - 1.0, false);
+    PicturePaint(
+        body, rim.Resolve(),
+        PictureLinear(c, c - g.bodyR, PictureHex(0xffffff, 0.55f), c, c, PictureHex(0xffffff, 0.0f)));
+
+    // The dished face: darker at the top, as if lit from above.
+    PictureMask face(size, size);
+    face.Disc(c, c, g.faceR + 1.0);
+    PicturePaint(body, face.Resolve(), PictureHex(0x0d1216), 0.45f);
+    PictureMask inner(size, size);
+    inner.Disc(c, c, g.faceR);
+    PicturePaint(body, inner.Resolve(),
+                 PictureLinear(c, c - g.faceR, PictureHex(0x222a32), c, c + g.faceR, PictureHex(0x3c4855)));
+}
+
+// Tick positions (0..1) and the numbers printed on a knob's scale.
+struct ScaleLabel {
+    double v;
+    std::string text;
+};
+struct ScaleSpec {
+    std::vector<double> minor, major;
+    std::vector<ScaleLabel> labels; // the first and last sit at the two ends
+};
+
+std::string Seconds(double s) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%g s", s);
+    return buf;
+}
+
+ScaleSpec SpecFor(int param) {
+    ScaleSpec s;
+    auto linear = [&](double top, double step, double majorStep) {
+        for (double x = 0.0; x <= top + 1e-9; x += step) {
+            const double q = x / majorStep;
+            (std::abs(q - std::round(q)) < 1e-6 ? s.major : s.minor).push_back(x / top);
+        }
+    };
+    switch (param) {
+    case 1: {
+        // Time: the rise lasts 10^(3v - 2) seconds, 0.01 s to 10 s; one decade per third of the turn.
+        auto pos = [](double seconds) { return (std::log10(seconds) + 2.0) / 3.0; };
+        for (double decade : {0.01, 0.1, 1.0}) {
+            s.major.push_back(pos(decade));
+            for (double m : {2.0, 5.0}) s.minor.push_back(pos(decade * m));
+        }
+        s.major.push_back(1.0);
+        s.labels = {{0.0, Seconds(0.01)}, {pos(0.1), "0.1"}, {pos(1.0), "1"}, {1.0, Seconds(10)}};
+        break;
+    }
+    case 3: // Vol: a gain of 0 to 2, unity at the top
+        linear(2.0, 0.2, 1.0);
+        s.labels = {{0.0, "0"}, {0.5, "1"}, {1.0, "2"}};
+        break;
+    default: // Sensitivity and Depth: 0 to 1
+        linear(1.0, 0.1, 0.5);
+        s.labels = {{0.0, "0"}, {1.0, "1"}};
+        break;
+    }
+    return s;
+}
+
+int NameFontSize(int knobSize) {
+    return knobSize >= 100 ? 12 : 11;
+}
+int NumberFontSize(int knobSize) {
+    return knobSize >= 100 ? 11 : 10;
+}
+
+} // namespace
+
+std::unique_ptr<Raster_MemBitmap> TidebloomDrawKnob(const TidebloomKnobLayout& knob) {
+    const int size = knob.knob.width, frame = knob.knob.FrameHeight();
+    const KnobGeometry g(size);
+    auto groove = PictureNewBitmap(size, size), body = PictureNewBitmap(size, size);
+    KnobLayers(size, g, groove.get(), body.get());
+
+    auto strip = PictureNewBitmap(knob.knob.width, knob.knob.height);
+    auto img = PictureNewBitmap(size, size);
+    for (int k = 0; k < knob.knob.frames; ++k) {
+        const double v = static_cast<double>(k) / (knob.knob.frames - 1);
+        Raster_Blit(img.get(), groove.get(), 0, 0, nullptr, 1.0f, RASTER_BLEND_COPY);
+        if (k > 0) {
+            PictureMask arc(size, size);
+            LitArc(arc, g, v);
+            PictureCoverage lit = arc.Resolve();
+            PictureCoverage glow = lit;
+            glow.Blur(2, 2);
+            PicturePaint(img.get(), glow, kCoral, 0.6f);
+            PicturePaint(img.get(), lit, kCoral);
+        }
+        Over(img.get(), body.get());
+        const double a = AngleOf(v), c = g.centre;
+        PictureMask pointer(size, size);
+        pointer.Capsule(PictureAngleX(c, g.faceR * 0.28, a), PictureAngleY(c, g.faceR * 0.28, a),
+                        PictureAngleX(c, g.bodyR - g.pointerW * 0.9, a),
+                        PictureAngleY(c, g.bodyR - g.pointerW * 0.9, a), g.pointerW);
+        PictureCoverage p = pointer.Resolve();
+        PicturePaint(img.get(), p.Shifted(0, 1), kBlack, 0.45f);
+        PicturePaint(img.get(), p, kPointer);
+        Raster_Blit(strip.get(), img.get(), 0, k * frame, nullptr, 1.0f, RASTER_BLEND_COPY);
+    }
+    return strip;
+}
+
+std::unique_ptr<Raster_MemBitmap> TidebloomDrawScale(const TidebloomKnobLayout& knob) {
+    const int w = knob.caption.width, h = knob.caption.height;
+    const KnobGeometry g(knob.knob.width);
+    const double cx = w / 2.0, cy = h / 2.0;
+    const ScaleSpec spec = SpecFor(knob.param);
+    auto img = PictureNewBitmap(w, h);
+
+    const double minorLen = g.minorLen, majorLen = g.majorLen;
+    PictureMask minor(w, h), major(w, h);
+    for (double v : spec.minor) {
+        const double a = AngleOf(v);
+        minor.Capsule(PictureAngleX(cx, g.tickR, a), PictureAngleY(cy, g.tickR, a),
+                      PictureAngleX(cx, g.tickR + minorLen, a), PictureAngleY(cy, g.tickR + minorLen, a),
+                      1.2);
+    }
+    for (double v : spec.major) {
+        const double a = AngleOf(v);
+        major.Capsule(PictureAngleX(cx, g.tickR, a), PictureAngleY(cy, g.tickR, a),
+                      PictureAngleX(cx, g.tickR + majorLen, a), PictureAngleY(cy, g.tickR + majorLen, a),
+                      1.6);
+    }
+    PicturePaint(img.get(), minor.Resolve(), kTickMinor);
+    PicturePaint(img.get(), major.Resolve(), kTickMajor);
+
+    PictureFont font(kFace, NumberFontSize(knob.knob.width), false);
+    PictureMask text(w, h);
+    const double outer = g.outerR;
+    const int lh = font.LineHeight();
+    for (size_t i = 0; i < spec.labels.size(); ++i) {
+        const ScaleLabel& l = spec.labels[i];
+        const double a = AngleOf(l.v);
+        const bool end = i == 0 || i + 1 == spec.labels.size();
+        if (end) {
+            // Under the end of the scale, flush with the outer end of its tick.
+            const double x = PictureAngleX(cx, outer, a), y = PictureAngleY(cy, outer, a);
+            text.Text(font, l.text, x, y + 1.0, true);
+        } else {
+            // Out along the tick's direction.
+            const double r = outer + lh * 0.5 + 3.0;
+            const double x = PictureAngleX(cx, r, a), y = PictureAngleY(cy, r, a);
+            text.Text(font, l.text, x + std::sin(a * std::numbers::pi / 180.0) * 4.0, y - lh / 2.0, true);
+        }
+    }
+    PicturePaint(img.get(), text.Resolve(), kNumber);
+    return img;
+}
+
+std::unique_ptr<Raster_MemBitmap> TidebloomDrawBackground() {
+    const int w = kTidebloomBackground.width, h = kTidebloomBackground.height;
+    auto img = PictureNewBitmap(w, h);
+    const float dy = 1.0f / static_cast<float>(h);
+    Raster_GradRect(img.get(), 0, 0, w, h, kBackTop.r, kBackTop.g, kBackTop.b, 1.0f, 0, 0, 0, 0,
+                    (kBackBottom.r - kBackTop.r) * dy, (kBackBottom.g - kBackTop.g) * dy,
+                    (kBackBottom.b - kBackTop.b) * dy, 0, RASTER_BLEND_COPY);
+
+    // Faint swells rolling in along the bottom.
+    for (int i = 0; i < 3; ++i) {
+        PictureMask wave(w, h);
+        const double base = h - 18 - i * 16, amp = 5 + i * 2, len = 180 + i * 55, phase = i * 1.7;
+        std::vector<double> pts;
+        for (int x = -4; x <= w + 4; x += 4) {
+            const double y0 = base + amp * std::sin(x / len * 2 * std::numbers::pi + phase);
+            const double y1 = base + amp * std::sin((x + 4) / len * 2 * std::numbers::pi + phase);
+            wave.Polygon(
+                {double(x), y0, double(x + 4), y1, double(x + 4), double(h + 2), double(x), double(h + 2)});
+        }
+        PicturePaint(img.get(), wave.Resolve(), kSea, 0.025f + 0.01f * i);
+    }
+
+    // Recessed panels for the three groups of controls.
+    struct Panel {
+        double x, y, w, h;
+    };
+    const Panel panels[] = {{14, 70, 238, 194}, {262, 40, 140, 160}, {412, 14, 129, 278}};
+    for (const Panel& p : panels) {
+        PictureMask m(w, h);
+        m.RoundRect(p.x, p.y, p.w, p.h, 8);
+        PictureCoverage fill = m.Resolve();
+        PicturePaint(img.get(), fill, PictureHex(0x000000), 0.22f);
+        PictureMask edge(w, h);
+        edge.RoundRect(p.x, p.y, p.w, p.h, 8);
+        edge.RoundRect(p.x + 1, p.y + 1, p.w - 2, p.h - 2, 7, false);
+        PicturePaint(
+            img.get(), edge.Resolve(),
+            PictureLinear(0, p.y, PictureHex(0x000000, 0.5f), 0, p.y + p.h, PictureHex(0xffffff, 0.12f)));
+    }
+
+    // The product name beside the switch, in two tones.
+    PictureFont title(kFace, 27, true);
+    PictureMask tide(w, h), bloom(w, h);
+    const int tx = 100, ty = 17;
+    tide.Text(title, "Tide", tx, ty, false);
+    bloom.Text(title, "bloom", tx + title.Measure("Tide"), ty, false);
+    PicturePaint(img.get(), tide.Resolve(), PictureHex(0xd9ece8));
+    PicturePaint(img.get(), bloom.Resolve(), kCoral);
+    PictureFont small(kFace, 9, true);
+    PictureMask sub(w, h);
+    sub.Text(small, "NOTE SWELL", tx + 2, ty + 33, false, 2.0);
+    PicturePaint(img.get(), sub.Resolve(), kNumber);
+
+    // The controls' names, under each knob and under the switch.
+    PictureMask names(w, h);
+    for (const TidebloomKnobLayout& k : kTidebloomKnobs) {
+        const KnobGeometry g(k.knob.width);
+        PictureFont f(kFace, NameFontSize(k.knob.width), true);
+        std::string upper;
+        for (const char* p = k.label; *p; ++p)
+            upper += static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
+        // Below the numbers at the ends of the scale.
+        PictureFont numbers(kFace, NumberFontSize(k.knob.width), false);
+        const double endY = PictureAngleY(k.anchorY, g.outerR, kStart) + 1.0 + numbers.LineHeight();
+        names.Text(f, upper, k.anchorX, endY + 1.0, true, 1.5);
+    }
+    PictureFont sw(kFace, 9, true);
+    const TidebloomSwitchLayout& s = kTidebloomSwitch;
+    names.Text(sw, "ON / OFF", s.x + s.picture.width / 2.0, s.y + s.picture.FrameHeight() + 5, true, 1.0);
+    PicturePaint(img.get(), names.Resolve(), kLabel);
+
+    // The maker's mark: the swell itself (a dip at each note, then the linear rise) over the name.
+    const double mx = 332, my = 244;
+    PictureMask swell(w, h);
+    const double pts[][2] = {{-40, -8}, {-26, -8}, {-26, 8}, {-4, -8}, {4, -8}, {4, 8}, {26, -8}, {40, -8}};
+    for (size_t i = 0; i + 1 < std::size(pts); ++i)
+        swell.Capsule(mx + pts[i][0], my + pts[i][1], mx + pts[i + 1][0], my + pts[i + 1][1], 2.2);
+    PicturePaint(img.get(), swell.Resolve(), kCoral, 0.9f);
+    PictureFont maker(kFace, 9, true);
+    PictureMask makerName(w, h);
+    makerName.Text(maker, "VENDRILAX", mx, my + 16, true, 3.0);
+    PicturePaint(img.get(), makerName.Resolve(), kNumber, 0.8f);
+    return img;
+}
+
+std::unique_ptr<Raster_MemBitmap> TidebloomDrawSwitch() {
+    const TidebloomPicture& pic = kTidebloomSwitch.picture;
+    const int w = pic.width, fh = pic.FrameHeight();
+    auto strip = PictureNewBitmap(w, pic.height);
+    PictureFont font(kFace, 9, true);
+    for (int state = 0; state < 2; ++state) {
+        const bool on = state == 1;
+        auto img = PictureNewBitmap(w, fh);
+        const double r = (fh - 2) / 2.0;
+        PictureMask pill(w, fh);
+        pill.RoundRect(1, 1, w - 2, fh - 2, r);
+        PictureCoverage pillCov = pill.Resolve();
+        PicturePaint(img.get(), pillCov, PictureHex(0x000000), 0.6f);
+        PictureMask inner(w, fh);
+        inner.RoundRect(2, 2, w - 4, fh - 4, r - 1);
+        PictureCoverage innerCov = inner.Resolve();
+        if (on)
+            PicturePaint(img.get(), innerCov,
+                         PictureLinear(0, 2, PictureHex(0x5fe6cd), 0, fh - 2, PictureHex(0x23a08a)));
+        else
+            PicturePaint(img.get(), innerCov,
+                         PictureLinear(0, 2, PictureHex(0x11171c), 0, fh - 2, PictureHex(0x242d35)));
+
+        const double kr = r - 3.0, kx = on ? w - 1 - r : 1 + r, ky = fh / 2.0;
+        PictureMask knob(w, fh);
+        knob.Disc(kx, ky, kr);
+        PictureCoverage knobCov = knob.Resolve();
+        PictureCoverage shadow = knobCov.Shifted(0, 1);
+        shadow.Blur(1, 2);
+        PicturePaint(img.get(), shadow, kBlack, 0.6f);
+        PicturePaint(img.get(), knobCov,
+                     on ? PictureLinear(0, ky - kr, PictureHex(0xffffff), 0, ky + kr, PictureHex(0xd9d4ca))
+                        : PictureLinear(0, ky - kr, PictureHex(0x8794a0), 0, ky + kr, PictureHex(0x56616b)));
+
+        PictureMask word(w, fh);
+        const double textX = on ? (1 + (w - 1 - 2 * r)) / 2.0 + 2 : (1 + 2 * r + w - 1) / 2.0 - 1;
+        word.Text(font, on ? "ON" : "OFF", textX, (fh - font.LineHeight()) / 2.0, true, 0.5);
+        PicturePaint(img.get(), word.Resolve(), on ? PictureHex(0x08302a) : PictureHex(0x7b8a96));
+        Raster_Blit(strip.get(), img.get(), 0, state * fh, nullptr, 1.0f, RASTER_BLEND_COPY);
+    }
+    return strip;
+}
