@@ -3,25 +3,36 @@
 // by up to 1500 samples (the reported latency) and multiplies the delayed audio by a gain that dips
 // at each onset and rises back linearly over the Time setting, scaled by Vol.
 //
-// Created by the VST 2 entry function (one per instance) and deleted by effClose. Every override runs
-// under the plug-in mutex: the binding holds it around dispatcher, parameter and audio calls, and
+// The class derives from the binding its build target chooses: the LV2 binding when TIDEBLOOM_LV2
+// is defined, otherwise the VST 2 binding; the signal path is the same code either way. Identity,
+// parameters and presets come from kTidebloomDescription.
+//
+// Created by the binding's entry function (one per instance) and deleted when the host closes it.
+// Every override runs under the plug-in mutex: the binding holds it around its host calls, and
 // Reset and OnParamChange take it again, so a parameter mapping never changes inside a block. The
 // detector, envelope and delay lines are owned by value and touched only by ProcessDoubleReplacing
-// and OnParamChange. After the first block of the largest size the audio path allocates nothing.
+// and OnParamChange. The per-block buffers are sized with the block size, so blocks no longer than
+// it allocate nothing.
 #include "Sound/ADSREnvelope.h"
 #include "Sound/History.h"
 #include "Sound/NoteDetector.h"
+#include "TidebloomDescription.h"
 #include "framework/util/Util_TypedBuf.h"
-#include "framework/vst2/IEffectVST.h"
 
-enum EParams { kSensitivity = 0, kTime = 1, kDepth = 2, kVol = 3, kOnOff = 4, kNumParams = 5 };
+#ifdef TIDEBLOOM_LV2
+#include "framework/lv2/IEffectLV2.h"
+using IEffectBinding = IEffectLV2;
+#else
+#include "framework/vst2/IEffectVST.h"
+using IEffectBinding = IEffectVST;
+#endif
 
 // Length of each channel's delay line, and so the longest delay.
 constexpr int kHistoryLength = 1500;
 
-class Tidebloom : public IEffectVST {
+class Tidebloom : public IEffectBinding {
 public:
-    explicit Tidebloom(IEffectInstanceInfo info);
+    explicit Tidebloom(const IEffectInstanceInfo& info);
     ~Tidebloom() override;
 
     // Takes and releases the plug-in mutex; detector, envelope and delay lines keep their state.
@@ -32,6 +43,8 @@ public:
     // delayed by the Depth delay, times Vol, times the gain curve. Inputs and outputs may share
     // memory (in-place hosts).
     void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) override;
+    // The binding's block size; the per-block buffers grow to it here rather than in a block.
+    void SetBlockSize(int blockSize) override;
 
     double GetVolume() const { return mVolume; }
     double GetDepth() const { return mDepth; }
@@ -42,8 +55,6 @@ public:
     const History<double>& GetHistory(int channel) const { return mHistory[channel]; }
 
 private:
-    void CreateParams();
-    void CreatePresets();
     // mEnvelopeBuffer becomes exactly nFrames long.
     void Resize(int nFrames);
     // The current sample rate as the whole number the envelope works with.
