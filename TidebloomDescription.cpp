@@ -87,8 +87,8 @@ constexpr IEffectDescription kTidebloomDescription = {
     .mDoesMidi = false,
     .mDoesStateChunks = false,
     .mIsInstrument = false,
-    // Every rate audio hardware and hosts offer; the detector's filters are designed for these.
-    .mMinSampleRate = 8000.0,
+    // Every rate the command-line host accepts and audio hardware offers.
+    .mMinSampleRate = 1000.0,
     .mMaxSampleRate = 768000.0,
     .mParams = kParams,
     .mNumPresets = 6,
