@@ -50,6 +50,5 @@ add_custom_command(OUTPUT ${TIDEBLOOM_LV2_TURTLE}
 add_custom_target(TidebloomLV2Turtle ALL DEPENDS ${TIDEBLOOM_LV2_TURTLE})
 add_dependencies(TidebloomLV2 TidebloomLV2Turtle)
 
-include(GNUInstallDirs)
 install(TARGETS TidebloomLV2 LIBRARY DESTINATION lib/lv2/Tidebloom.lv2)
 install(FILES ${TIDEBLOOM_LV2_TURTLE} DESTINATION lib/lv2/Tidebloom.lv2)
