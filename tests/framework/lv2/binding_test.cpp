@@ -161,8 +161,8 @@ TEST(LV2Binding, ControlsAreMappedOnlyWhenTheyChangeAndStayFiniteAndInRange) {
             << c.param << " " << c.port;
         EXPECT_EQ(rig.fx->GetParam(c.param)->Value(), c.value) << c.param << " " << c.port;
     }
-    EXPECT_EQ(rig.fx->mVolume, 0.0);
-    EXPECT_FALSE(rig.fx->mOnOff);
+    EXPECT_EQ(rig.fx->mMapping.mVolume, 0.0);
+    EXPECT_FALSE(rig.fx->mMapping.mOnOff);
 }
 
 TEST(LV2Binding, TheLatencyPortCarriesTheReportedDelayFromTheSameRun) {

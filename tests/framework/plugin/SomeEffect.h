@@ -6,6 +6,10 @@
 #include <array>
 #include <span>
 
+#include <algorithm>
+#include <cmath>
+
+#include "framework/plugin/IEffectBase.h"
 #include "framework/plugin/IEffectDescription.h"
 
 namespace someeffect {
@@ -93,6 +97,37 @@ constexpr IEffectDescription kDescription = {
     .mParams = kParams,
     .mNumPresets = 6,
     .mPresets = kPresets,
+};
+
+// The parameter mapping of some effect's signal path: Vol is the gain while OnOff is on; Depth sets a
+// delay of up to 1500 samples (cube-root curve); the latency reported is that delay while OnOff is on.
+// The test effect owning it calls Map from its OnParamChange, under its plug-in mutex.
+struct Mapping {
+    double mVolume = 1.0;
+    bool mOnOff = true;
+    int mDelaySamples = 1500;
+
+    double Gain() const { return mOnOff ? mVolume : 1.0; }
+    void Map(IEffectBase& fx, int paramIdx) {
+        const IParam* param = fx.GetParam(paramIdx);
+        if (!param) return;
+        const double v = param->Value();
+        switch (paramIdx) {
+        case kDepth:
+            mDelaySamples = std::min(static_cast<int>(1500.0 * std::exp(std::log(v) / 3.0)), 1500);
+            fx.SetLatency(mOnOff ? mDelaySamples : 0);
+            break;
+        case kVol:
+            mVolume = v;
+            break;
+        case kOnOff:
+            mOnOff = v != 0.0;
+            fx.SetLatency(mOnOff ? mDelaySamples : 0);
+            break;
+        default:
+            break;
+        }
+    }
 };
 
 // Plain parameters for tests that need many: n rows "P" of range 0..1, default 0.25, step 0.001

@@ -44,24 +44,7 @@ void LV2TestEffect::OnParamChange(int paramIdx) {
     Util_MutexLock lock(mMutex);
     if (mParamChanges.size() < mParamChanges.capacity()) mParamChanges.push_back(paramIdx);
     if (mConfig.throws) throw std::runtime_error("OnParamChange");
-    const IParam* param = GetParam(paramIdx);
-    if (!param) return;
-    const double v = param->Value();
-    switch (paramIdx) {
-    case kDepth:
-        mDelaySamples = std::min(static_cast<int>(1500.0 * std::exp(std::log(v) / 3.0)), 1500);
-        SetLatency(mOnOff ? mDelaySamples : 0);
-        break;
-    case kVol:
-        mVolume = v;
-        break;
-    case kOnOff:
-        mOnOff = v != 0.0;
-        SetLatency(mOnOff ? mDelaySamples : 0);
-        break;
-    default:
-        break;
-    }
+    mMapping.Map(*this, paramIdx);
 }
 
 void LV2TestEffect::OnActivate(bool active) {
@@ -78,7 +61,7 @@ void LV2TestEffect::SetBlockSize(int blockSize) {
 void LV2TestEffect::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) {
     if (mConfig.throws) throw std::runtime_error("ProcessDoubleReplacing");
     mLargestBlock = std::max(mLargestBlock, nFrames);
-    const double gain = mOnOff ? mVolume : 1.0;
+    const double gain = mMapping.Gain();
     for (int c = 0; c < NOutChannels(); ++c)
         for (int i = 0; i < nFrames; ++i) outputs[c][i] = inputs[c][i] * gain;
 }

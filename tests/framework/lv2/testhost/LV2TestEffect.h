@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/lv2/IEffectLV2.h"
+#include "tests/framework/plugin/SomeEffect.h"
 
 struct LV2TestEffectConfig {
     bool throwsInConstructor = false;
@@ -43,7 +44,5 @@ public:
     int mLargestBlock = 0;
 
     // ---- The mapped parameter values ----
-    double mVolume = 1.0;
-    bool mOnOff = true;
-    int mDelaySamples = 1500;
+    someeffect::Mapping mMapping;
 };

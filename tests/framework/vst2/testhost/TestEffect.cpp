@@ -47,24 +47,7 @@ void TestEffect::OnParamChange(int paramIdx) {
     Util_MutexLock lock(mMutex);
     if (mParamChanges.size() < mParamChanges.capacity()) mParamChanges.push_back(paramIdx);
     if (mConfig.throws) throw std::runtime_error("OnParamChange");
-    IParam* param = GetParam(paramIdx);
-    if (!param) return;
-    double v = param->Value();
-    switch (paramIdx) {
-    case kDepth:
-        mDelaySamples = std::min(static_cast<int>(1500.0 * std::exp(std::log(v) / 3.0)), 1500);
-        SetLatency(mOnOff ? mDelaySamples : 0);
-        break;
-    case kVol:
-        mVolume = v;
-        break;
-    case kOnOff:
-        mOnOff = v != 0.0;
-        SetLatency(mOnOff ? mDelaySamples : 0);
-        break;
-    default:
-        break;
-    }
+    mMapping.Map(*this, paramIdx);
 }
 
 void TestEffect::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) {
@@ -74,7 +57,7 @@ void TestEffect::ProcessDoubleReplacing(double** inputs, double** outputs, int n
     mLargestBlock = std::max(mLargestBlock, nFrames);
     mLastInputs = inputs;
     mLastOutputs = outputs;
-    double gain = mOnOff ? mVolume : 1.0;
+    double gain = mMapping.Gain();
     for (int c = 0; c < NOutChannels(); ++c) {
         const double* in = c < NInChannels() ? inputs[c] : nullptr;
         double* out = outputs[c];
