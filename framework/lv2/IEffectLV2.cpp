@@ -91,7 +91,6 @@ IEffectLV2::IEffectLV2(const IEffectInstanceInfo& info, const IEffectDescription
 
     SetInputChannelConnections(0, NInChannels(), true);
     SetOutputChannelConnections(0, NOutChannels(), true);
-    SetSampleRate(info.mSampleRate);
     const int hostBlock = HostBlockLength(map, options);
     SetBlockSize(hostBlock > 0 ? std::min(hostBlock, kMaxBlockSize) : kDefaultBlockSize);
 }
@@ -120,11 +119,16 @@ LV2_Handle LV2CreateInstance(const IEffectDescription& desc,
         if (!plug) return nullptr;
         try {
             Util_MutexLock plugLock(plug->GetMutex());
-            // Once more now that the object is complete, so the effect's own per-block buffers follow.
+            // What a VST 2 host does after creating an instance, in its order, so the effect sees the
+            // same sequence from either binding: free slots filled, open (every parameter mapped),
+            // sample rate, block size (once more now that the object is complete, so the effect's
+            // own per-block buffers follow).
+            plug->EnsureDefaultPreset();
+            plug->OnParamReset();
+            plug->SetSampleRate(sampleRate);
+            plug->Reset();
             plug->SetBlockSize(plug->GetBlockSize());
             plug->Reset();
-            plug->OnParamReset();
-            plug->EnsureDefaultPreset();
         } catch (...) {
             delete plug;
             return nullptr;

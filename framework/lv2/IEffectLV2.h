@@ -38,9 +38,10 @@ struct IEffectInstanceInfo {
 
 class IEffectLV2 : public IEffectBase {
 public:
-    // Constructs the base from the description (API LV2), connects every channel, takes the sample
-    // rate, the host's largest block (buf-size options, else 1024; at most kMaxBlockSize) as block
-    // size, and maps the URIDs the state interface needs (when the host offers urid:map).
+    // Constructs the base from the description (API LV2), connects every channel, takes the host's
+    // largest block (buf-size options, else 1024; at most kMaxBlockSize) as block size and maps the
+    // URIDs the state interface needs (when the host offers urid:map). The sample rate is set by
+    // LV2CreateInstance once the effect is complete, as a VST 2 host sets it after creation.
     IEffectLV2(const IEffectInstanceInfo& info, const IEffectDescription& desc);
     ~IEffectLV2() override;
 
@@ -93,8 +94,9 @@ private:
 
 // The instantiate steps, for a plug-in entry that names its description and effect class: refuses
 // (null) a sample rate the description does not serve and a factory that fails or throws; otherwise,
-// under a process-wide creation lock, creates the instance, gives it its block size, resets it, maps
-// every parameter (OnParamReset) and fills still-empty preset slots. Returns the instance handle.
+// under a process-wide creation lock, creates the instance and takes it through the steps a VST 2
+// host takes after creating one (empty preset slots filled, every parameter mapped, the sample rate
+// and the block size set, each followed by Reset). Returns the instance handle.
 LV2_Handle LV2CreateInstance(const IEffectDescription& desc,
                              IEffectLV2* (*factory)(const IEffectInstanceInfo&), double sampleRate,
                              const char* bundlePath, const LV2_Feature* const* features);

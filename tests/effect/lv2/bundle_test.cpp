@@ -46,7 +46,7 @@ struct Renders {
     std::vector<int> vstLatency, lv2Latency; // after each stretch between changes
 };
 
-Renders RenderBoth(const std::vector<Change>& changes) {
+Renders RenderBoth(const std::vector<Change>& changes, double rate = 44100.0) {
     std::vector<float> l, r;
     Music(l, r);
     Renders out;
@@ -59,9 +59,9 @@ Renders RenderBoth(const std::vector<Change>& changes) {
     TestHost vst;
     LV2TestHost lv2;
     EXPECT_NE(vst.Load(vstLib.PluginMain()), nullptr) << vstLib.Error();
-    EXPECT_TRUE(lv2.Instantiate(lv2Lib.Descriptor(), 44100.0, kLv2Block)) << lv2Lib.Error();
+    EXPECT_TRUE(lv2.Instantiate(lv2Lib.Descriptor(), rate, kLv2Block)) << lv2Lib.Error();
     if (!vst.Effect() || !lv2.Handle()) return out;
-    vst.Open(44100.0f, kVstBlock);
+    vst.Open(static_cast<float>(rate), kVstBlock);
     // The host sets every control from the plug-in's description.
     for (int i = 0; i < kNumParams; ++i)
         lv2.SetControl(i, static_cast<float>(kTidebloomDescription.mParams[i].mDefault));
@@ -158,6 +158,15 @@ TEST(TidebloomLV2, OneDescriptorThatRefusesRatesItCannotServe) {
 TEST(TidebloomLV2, SameOutputAndLatencyAsTheVst2PluginForTheSameSettings) {
     auto none = [](auto&) {};
     ExpectSame(RenderBoth({}), "Init");
+    ExpectSame(RenderBoth({}, 48000.0), "Init at 48 kHz");
+    ExpectSame(RenderBoth({{0, [](TestHost& h) { h.Dispatch(effSetProgram, 0, 5); },
+                            [](LV2TestHost& h) {
+                                for (int i = 0; i < kNumParams; ++i)
+                                    h.SetControl(
+                                        i, static_cast<float>(kTidebloomDescription.mPresets[5].mValues[i]));
+                            }}},
+                          96000.0),
+               "Before Overdrive at 96 kHz");
     // The program through state (exact values) and the same values through the controls (single
     // precision, as automation sends them to either plug-in).
     ExpectSame(RenderBoth({{0, [](TestHost& h) { h.Dispatch(effSetProgram, 0, 3); },

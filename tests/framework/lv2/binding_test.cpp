@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include <lv2/atom/atom.h>
@@ -47,6 +49,12 @@ void Signal(std::vector<float>& l, std::vector<float>& r, int n) {
         l[static_cast<size_t>(k)] = static_cast<float>(0.6 * std::sin(k * 0.031));
         r[static_cast<size_t>(k)] = static_cast<float>(0.4 * std::sin(k * 0.017 + 1.0));
     }
+}
+
+std::string Rate(double rate) {
+    char buf[32];
+    std::snprintf(buf, sizeof(buf), "%g", rate);
+    return buf;
 }
 
 std::vector<uint8_t> LE(double v) {
@@ -94,11 +102,13 @@ TEST(LV2Binding, InstantiateRefusesSampleRatesItCannotServe) {
         EXPECT_EQ(host.Instantiate(LV2TestEffect::Descriptor(), c.rate), c.served) << c.rate;
         if (!c.served) continue;
         LV2TestEffect* fx = LV2TestEffect::From(host.Handle());
-        // The effect is built knowing the rate, and every parameter is mapped once.
-        EXPECT_EQ(fx->mSampleRateAtConstruction, c.rate);
-        EXPECT_EQ(fx->GetSampleRate(), c.rate);
-        EXPECT_EQ(fx->mParamChanges, (std::vector<int>{0, 1, 2, 3, 4}));
-        EXPECT_EQ(fx->mResets, 1);
+        // As after a VST 2 host's open, sample rate and block size: every parameter mapped at the
+        // default rate, then the rate and the block size, each followed by a reset.
+        EXPECT_EQ(fx->mSampleRateAtConstruction, 44100.0);
+        EXPECT_EQ(fx->mEvents,
+                  (std::vector<std::string>{"change 0 at 44100", "change 1 at 44100", "change 2 at 44100",
+                                            "change 3 at 44100", "change 4 at 44100",
+                                            "reset at " + Rate(c.rate), "reset at " + Rate(c.rate)}));
         EXPECT_STREQ(fx->GetAPIString(), "LV2");
     }
     // An effect that cannot be built gives no instance.
@@ -261,7 +271,7 @@ TEST(LV2Binding, ActivationAndExceptionsStayInside) {
         rig.host.Deactivate();
         rig.host.Activate();
         EXPECT_EQ(rig.fx->mActivations, (std::vector<bool>{true, false, true}));
-        EXPECT_EQ(rig.fx->mResets, 2); // instantiation and deactivation
+        EXPECT_EQ(rig.fx->mResets, 3); // sample rate and block size at instantiation, deactivation
     }
     // An effect that throws everywhere: the host sees nothing but the calls returning.
     LV2TestEffect::sNextConfig = LV2TestEffectConfig();

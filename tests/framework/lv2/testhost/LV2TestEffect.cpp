@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <stdexcept>
 
 #include "tests/framework/plugin/SomeEffect.h"
@@ -34,15 +35,25 @@ LV2TestEffect::LV2TestEffect(const IEffectInstanceInfo& info)
     mActivations.reserve(1 << 10);
 }
 
+void LV2TestEffect::Record(const std::string& what) {
+    // Only the instantiation steps: later calls come from run, which must not allocate.
+    if (!mActivations.empty()) return;
+    char rate[32];
+    std::snprintf(rate, sizeof(rate), "%g", GetSampleRate());
+    mEvents.push_back(what + " at " + rate);
+}
+
 void LV2TestEffect::Reset() {
     Util_MutexLock lock(mMutex);
     ++mResets;
+    Record("reset");
     if (mConfig.throws) throw std::runtime_error("Reset");
 }
 
 void LV2TestEffect::OnParamChange(int paramIdx) {
     Util_MutexLock lock(mMutex);
     if (mParamChanges.size() < mParamChanges.capacity()) mParamChanges.push_back(paramIdx);
+    Record("change " + std::to_string(paramIdx));
     if (mConfig.throws) throw std::runtime_error("OnParamChange");
     mMapping.Map(*this, paramIdx);
 }

@@ -6,6 +6,7 @@
 //
 // Created through Descriptor() (the way a plug-in's lv2_descriptor hands it out); the configuration
 // of the next instance is taken from sNextConfig. What it records is guarded by the plug-in mutex.
+#include <string>
 #include <vector>
 
 #include "framework/lv2/IEffectLV2.h"
@@ -34,10 +35,13 @@ public:
     void SetBlockSize(int blockSize) override;
     void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) override;
 
+    void Record(const std::string& what);
+
     // ---- Recorded ----
     LV2TestEffectConfig mConfig;
     double mSampleRateAtConstruction = 0.0;
-    std::vector<int> mParamChanges; // indices, in call order
+    std::vector<int> mParamChanges;   // indices, in call order
+    std::vector<std::string> mEvents; // "change <index> at <rate>", "reset at <rate>", until activated
     std::vector<bool> mActivations;
     int mResets = 0;
     int mBlockSizeSeen = 0; // the last block size this class's override saw
