@@ -7,8 +7,8 @@ GENERATOR  := -G Ninja
 CTEST      := ctest --output-on-failure -j2
 
 # Test executables that also run under ThreadSanitizer (a regex for ctest -R, and their targets).
-TSAN_TESTS   := test_shim|test_vst2_threads|test_effect$$|test_util$$
-TSAN_TARGETS := test_shim test_vst2_threads test_effect test_util
+TSAN_TESTS   := test_shim|test_vst2_threads|test_lv2_threads|test_effect$$|test_util$$
+TSAN_TARGETS := test_shim test_vst2_threads test_lv2_threads test_effect test_util
 # libFuzzer targets (built with Clang) and how long each runs in `make test`.
 FUZZ_TARGETS := fuzz_png
 FUZZ_SECONDS ?= 20
@@ -79,16 +79,22 @@ endif
 bench: build
 	@for b in $$(find $(BUILD)/bench -type f -executable -name 'bench_*' | sort); do echo "== $$b"; $$b; done
 
-# `make install` puts Tidebloom.so into ~/.vst and tidebloom-host into ~/.local/bin for the current
-# user; `make install PREFIX=/usr/local` installs into PREFIX/lib/vst and PREFIX/bin (DESTDIR works).
+# `make install` puts Tidebloom.so into ~/.vst, the LV2 bundle Tidebloom.lv2 into ~/.lv2 and
+# tidebloom-host into ~/.local/bin for the current user; `make install PREFIX=/usr/local` installs into
+# PREFIX/lib/vst, PREFIX/lib/lv2 and PREFIX/bin (DESTDIR works).
 PREFIX ?=
+LV2_BUNDLE := $(BUILD)/lv2/Tidebloom.lv2
 install: build
 ifeq ($(strip $(PREFIX)),)
 	@host=$$(sed -n 1p $(BUILD)/tidebloom-paths.txt); plugin=$$(sed -n 2p $(BUILD)/tidebloom-paths.txt); \
 	if [ -z "$$plugin" ]; then echo "install: Tidebloom.so is not part of the build" >&2; exit 1; fi; \
+	if [ ! -f "$(LV2_BUNDLE)/manifest.ttl" ]; then echo "install: $(LV2_BUNDLE) is not part of the build" >&2; exit 1; fi; \
+	lv2="$(DESTDIR)$(HOME)/.lv2/Tidebloom.lv2"; \
 	install -D -m 755 "$$plugin" "$(DESTDIR)$(HOME)/.vst/Tidebloom.so" && \
+	rm -rf "$$lv2" && install -d "$$lv2" && \
+	install -m 644 $(LV2_BUNDLE)/*.ttl "$$lv2/" && install -m 755 $(LV2_BUNDLE)/Tidebloom.so "$$lv2/" && \
 	install -D -m 755 "$$host" "$(DESTDIR)$(HOME)/.local/bin/tidebloom-host" && \
-	echo "install: $(DESTDIR)$(HOME)/.vst/Tidebloom.so and $(DESTDIR)$(HOME)/.local/bin/tidebloom-host"
+	echo "install: $(DESTDIR)$(HOME)/.vst/Tidebloom.so, $$lv2 and $(DESTDIR)$(HOME)/.local/bin/tidebloom-host"
 else
 	cmake --install $(BUILD) --prefix $(PREFIX)
 endif

@@ -1,8 +1,14 @@
-# The effect: a static library with the effect class (linked by the tests and benchmarks) and the
-# plug-in itself, Tidebloom.so, a module that exports only VSTPluginMain and main.
+# The effect: its description (plain data), a static library with the effect class (linked by the
+# tests and benchmarks) and the plug-in itself, Tidebloom.so, a module that exports only VSTPluginMain
+# and main. Beside it the LV2 bundle Tidebloom.lv2/: the same effect class built against the LV2
+# binding, a module exporting only lv2_descriptor, and its Turtle files written from the description.
+add_library(tidebloom_description STATIC ${PROJECT_SOURCE_DIR}/TidebloomDescription.cpp)
+target_include_directories(tidebloom_description PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(tidebloom_description PUBLIC plugin)
+
 add_library(tidebloom_effect STATIC ${PROJECT_SOURCE_DIR}/Tidebloom.cpp)
 target_include_directories(tidebloom_effect PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(tidebloom_effect PUBLIC vst2 plugin util sound)
+target_link_libraries(tidebloom_effect PUBLIC vst2 plugin util sound tidebloom_description)
 target_compile_options(tidebloom_effect PRIVATE -ffp-contract=off)
 
 add_library(Tidebloom MODULE ${PROJECT_SOURCE_DIR}/TidebloomEntry.cpp)
@@ -19,3 +25,34 @@ target_link_options(Tidebloom PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}
 if(NOT TIDEBLOOM_SANITIZE AND NOT TIDEBLOOM_TSAN AND NOT TIDEBLOOM_FUZZ)
     target_link_options(Tidebloom PRIVATE -Wl,--no-undefined -Wl,-z,defs)
 endif()
+
+# ---- The LV2 bundle, build/lv2/Tidebloom.lv2 (a folder of bundles only, for LV2_PATH) ----
+set(TIDEBLOOM_LV2_BUNDLE ${CMAKE_BINARY_DIR}/lv2/Tidebloom.lv2)
+add_library(tidebloom_effect_lv2 STATIC ${PROJECT_SOURCE_DIR}/Tidebloom.cpp)
+target_include_directories(tidebloom_effect_lv2 PUBLIC ${PROJECT_SOURCE_DIR})
+target_compile_definitions(tidebloom_effect_lv2 PUBLIC TIDEBLOOM_LV2)
+target_link_libraries(tidebloom_effect_lv2 PUBLIC lv2 plugin util sound tidebloom_description)
+target_compile_options(tidebloom_effect_lv2 PRIVATE -ffp-contract=off)
+
+add_library(TidebloomLV2 MODULE ${PROJECT_SOURCE_DIR}/TidebloomEntryLV2.cpp)
+target_link_libraries(TidebloomLV2 PRIVATE tidebloom_effect_lv2)
+set_target_properties(TidebloomLV2 PROPERTIES PREFIX "" OUTPUT_NAME Tidebloom
+                      LIBRARY_OUTPUT_DIRECTORY ${TIDEBLOOM_LV2_BUNDLE}
+                      LINK_DEPENDS ${PROJECT_SOURCE_DIR}/TidebloomLV2.version)
+target_link_options(TidebloomLV2 PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/TidebloomLV2.version)
+if(NOT TIDEBLOOM_SANITIZE AND NOT TIDEBLOOM_TSAN AND NOT TIDEBLOOM_FUZZ)
+    target_link_options(TidebloomLV2 PRIVATE -Wl,--no-undefined -Wl,-z,defs)
+endif()
+
+set(TIDEBLOOM_LV2_TURTLE ${TIDEBLOOM_LV2_BUNDLE}/manifest.ttl ${TIDEBLOOM_LV2_BUNDLE}/Tidebloom.ttl
+                         ${TIDEBLOOM_LV2_BUNDLE}/presets.ttl)
+add_custom_command(OUTPUT ${TIDEBLOOM_LV2_TURTLE}
+                   COMMAND ${CMAKE_COMMAND} -E make_directory ${TIDEBLOOM_LV2_BUNDLE}
+                   COMMAND tidebloom-lv2ttl ${TIDEBLOOM_LV2_BUNDLE} Tidebloom.so
+                   DEPENDS tidebloom-lv2ttl
+                   COMMENT "Writing the Turtle files of Tidebloom.lv2")
+add_custom_target(TidebloomLV2Turtle ALL DEPENDS ${TIDEBLOOM_LV2_TURTLE})
+add_dependencies(TidebloomLV2 TidebloomLV2Turtle)
+
+install(TARGETS TidebloomLV2 LIBRARY DESTINATION lib/lv2/Tidebloom.lv2)
+install(FILES ${TIDEBLOOM_LV2_TURTLE} DESTINATION lib/lv2/Tidebloom.lv2)

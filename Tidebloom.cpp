@@ -14,25 +14,6 @@
 
 namespace {
 
-struct ParamRow {
-    const char* name;
-    double defaultVal, minVal, maxVal, step, shape;
-};
-
-// Sensitivity, Time, Depth and Vol are doubles; OnOff is an integer switch.
-constexpr ParamRow kParamTable[kNumParams] = {
-    {"Sensitivity", 0.7, 0.0, 1.0, 0.001, 1.0}, {"Time", 0.5, 0.0, 1.0, 0.001, 1.0},
-    {"Depth", 0.75, 0.0, 1.0, 0.001, 1.0},      {"Vol", 1.0, 0.0, 2.0, 0.001, 1.0},
-    {"OnOff", 1.0, 0.0, 1.0, 0.0, 0.0},
-};
-
-constexpr int32_t FourCC(char a, char b, char c, char d) {
-    return static_cast<int32_t>((static_cast<uint32_t>(static_cast<unsigned char>(a)) << 24) |
-                                (static_cast<uint32_t>(static_cast<unsigned char>(b)) << 16) |
-                                (static_cast<uint32_t>(static_cast<unsigned char>(c)) << 8) |
-                                static_cast<uint32_t>(static_cast<unsigned char>(d)));
-}
-
 // The gain stage for frames k .. n - 1: outC[k] = (volume x xC[k]) x (depth x env[k] + (1 - depth))
 // for both channels C. The wide forms do as many frames as fill their registers and return the
 // frame after the last one done; every form uses the same operations in the same order.
@@ -101,12 +82,7 @@ bool Overlaps(const double* a, const double* b, int n) {
 
 } // namespace
 
-Tidebloom::Tidebloom(IEffectInstanceInfo info)
-    : IEffectVST(info, kNumParams, "1-1 2-2", 6, "Tidebloom", "", "vendrilax", 0x10000,
-                 FourCC('T', 'b', 'l', 'm'), FourCC('V', 'd', 'r', 'x'), 0, false, false, false, 0) {
-    CreateParams();
-    CreatePresets();
-
+Tidebloom::Tidebloom(const IEffectInstanceInfo& info) : IEffectBinding(info, kTidebloomDescription) {
     const int sr = SampleRateInt();
     mEnvelope.SetDecayTime(0.0, sr);
     mEnvelope.SetNoteOffTime(0.003, sr);
@@ -123,29 +99,6 @@ Tidebloom::Tidebloom(IEffectInstanceInfo info)
 }
 
 Tidebloom::~Tidebloom() = default;
-
-void Tidebloom::CreateParams() {
-    for (int i = 0; i < kNumParams; ++i) {
-        IParam* param = GetParam(i);
-        if (!param) continue;
-        const ParamRow& row = kParamTable[i];
-        if (i == kOnOff) {
-            param->InitInt(row.name, static_cast<int>(row.defaultVal), static_cast<int>(row.minVal),
-                           static_cast<int>(row.maxVal), "", "");
-        } else {
-            param->InitDouble(row.name, row.defaultVal, row.minVal, row.maxVal, row.step, "", "", row.shape);
-        }
-    }
-}
-
-void Tidebloom::CreatePresets() {
-    MakePreset("Init", 0.7, 0.5, 0.75, 1.0, 1);
-    MakePreset("Swell on Accent", 0.5, 0.5, 0.75, 1.0, 1);
-    MakePreset("Funked Swell", 0.35, 0.431, 0.5, 1.0, 1);
-    MakePreset("Arpeggio", 0.676, 0.433, 1.0, 1.0, 1);
-    MakePreset("Long Ambient Chords", 0.44, 0.612, 1.0, 1.0, 1);
-    MakePreset("Before Overdrive", 0.5, 0.772, 1.0, 1.0, 1);
-}
 
 int Tidebloom::SampleRateInt() const {
     const double sr = mSampleRate;
@@ -171,7 +124,7 @@ void Tidebloom::Reset() {
 
 void Tidebloom::OnActivate(bool active) {
     Util_MutexLock lock(mMutex);
-    IEffectVST::OnActivate(active);
+    IEffectBinding::OnActivate(active);
     if (active) Restart();
 }
 
@@ -183,7 +136,7 @@ void Tidebloom::Restart() {
 
 void Tidebloom::SetBlockSize(int blockSize) {
     Util_MutexLock lock(mMutex);
-    IEffectVST::SetBlockSize(blockSize);
+    IEffectBinding::SetBlockSize(blockSize);
     Resize(GetBlockSize());
 }
 

@@ -3,8 +3,12 @@
 // by up to 1500 samples (the reported latency) and multiplies the delayed audio by a gain that dips
 // at each onset and rises back linearly over the Time setting, scaled by Vol.
 //
-// Created by the VST 2 entry function (one per instance) and deleted by effClose. Every override runs
-// under the plug-in mutex: the binding holds it around dispatcher, parameter and audio calls, and
+// The class derives from the binding its build target chooses: the LV2 binding when TIDEBLOOM_LV2
+// is defined, otherwise the VST 2 binding; the signal path is the same code either way. Identity,
+// parameters and presets come from kTidebloomDescription.
+//
+// Created by the binding's entry function (one per instance) and deleted when the host closes it.
+// Every override runs under the plug-in mutex: the binding holds it around its host calls, and
 // Reset and OnParamChange take it again, so a parameter mapping never changes inside a block. The
 // detector, envelope and delay lines are owned by value and touched only by ProcessDoubleReplacing,
 // OnParamChange, Reset and OnActivate. Every time constant follows the host's sample rate; at
@@ -13,18 +17,24 @@
 #include "Sound/ADSREnvelope.h"
 #include "Sound/History.h"
 #include "Sound/NoteDetector.h"
+#include "TidebloomDescription.h"
 #include "framework/util/Util_TypedBuf.h"
-#include "framework/vst2/IEffectVST.h"
 
-enum EParams { kSensitivity = 0, kTime = 1, kDepth = 2, kVol = 3, kOnOff = 4, kNumParams = 5 };
+#ifdef TIDEBLOOM_LV2
+#include "framework/lv2/IEffectLV2.h"
+using IEffectBinding = IEffectLV2;
+#else
+#include "framework/vst2/IEffectVST.h"
+using IEffectBinding = IEffectVST;
+#endif
 
 // Length of each channel's delay line at 44.1 kHz, and so the longest delay there; at other rates
 // the delay line keeps this length in seconds (34 ms).
 constexpr int kHistoryLength = 1500;
 
-class Tidebloom : public IEffectVST {
+class Tidebloom : public IEffectBinding {
 public:
-    explicit Tidebloom(IEffectInstanceInfo info);
+    explicit Tidebloom(const IEffectInstanceInfo& info);
     ~Tidebloom() override;
 
     // After effSetSampleRate, effSetBlockSize and suspend. At a new sample rate every time constant
@@ -52,8 +62,6 @@ public:
     const History<double>& GetHistory(int channel) const { return mHistory[channel]; }
 
 private:
-    void CreateParams();
-    void CreatePresets();
     // The block buffers hold nFrames frames.
     void Resize(int nFrames);
     // The current sample rate as the whole number the detector and envelope work with.

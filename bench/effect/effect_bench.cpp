@@ -1,8 +1,10 @@
 // Cost of the plug-in's single-precision audio callback (processReplacing through the effect record)
 // at 44.1 kHz stereo in 512-frame blocks with the default settings, on music and on the silence after
-// a loud burst. Reported per frame and as a real-time factor (seconds of audio per second of CPU).
+// a loud burst, and of the LV2 plug-in's run on the same music. Reported per frame and as a real-time
+// factor (seconds of audio per second of CPU).
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +12,8 @@
 #include <dlfcn.h>
 #include <numbers>
 #include <vector>
+
+#include <lv2/core/lv2.h>
 
 #include "framework/vst2/VstAbi.h"
 
@@ -62,6 +66,48 @@ public:
 private:
     void* mLib = nullptr;
     AEffect* mFx = nullptr;
+};
+
+// The LV2 plug-in of the bundle, instantiated as a host without features does it (block size 1024),
+// its controls at the defaults of its description.
+class LV2Plugin {
+public:
+    LV2Plugin() {
+        const char* other = std::getenv("TIDEBLOOM_BENCH_LV2_PLUGIN");
+        mLib = dlopen(other && *other ? other : TIDEBLOOM_LV2_SO_PATH, RTLD_NOW | RTLD_LOCAL);
+        if (!mLib) return;
+        auto entry = reinterpret_cast<LV2_Descriptor_Function>(dlsym(mLib, "lv2_descriptor"));
+        mDesc = entry ? entry(0) : nullptr;
+        const LV2_Feature* none[] = {nullptr};
+        mHandle = mDesc ? mDesc->instantiate(mDesc, kRate, "", none) : nullptr;
+        if (!mHandle) return;
+        for (uint32_t c = 0; c < 4; ++c) mDesc->connect_port(mHandle, c, mAudio[c].data());
+        for (uint32_t i = 0; i < 5; ++i) mDesc->connect_port(mHandle, 4 + i, &mControls[i]);
+        mDesc->connect_port(mHandle, 9, &mLatency);
+        mDesc->activate(mHandle);
+    }
+    ~LV2Plugin() {
+        if (mHandle) {
+            mDesc->deactivate(mHandle);
+            mDesc->cleanup(mHandle);
+        }
+        if (mLib) dlclose(mLib);
+    }
+    LV2Plugin(const LV2Plugin&) = delete;
+    LV2Plugin& operator=(const LV2Plugin&) = delete;
+
+    bool Ok() const { return mHandle != nullptr; }
+    float* In(int c) { return mAudio[static_cast<size_t>(c)].data(); }
+    float* Out(int c) { return mAudio[static_cast<size_t>(2 + c)].data(); }
+    void Run() { mDesc->run(mHandle, kBlock); }
+
+private:
+    void* mLib = nullptr;
+    const LV2_Descriptor* mDesc = nullptr;
+    LV2_Handle mHandle = nullptr;
+    std::vector<std::vector<float>> mAudio = std::vector<std::vector<float>>(4, std::vector<float>(kBlock));
+    float mControls[5] = {0.7f, 0.5f, 0.75f, 1.0f, 1.0f};
+    float mLatency = 0.0f;
 };
 
 // Plucked notes with harmonics, a new one every 0.2 to 0.5 s, panned differently.
@@ -140,6 +186,30 @@ void BM_ProcessDoubleReplacingMusic(benchmark::State& state) {
     Report(state);
 }
 BENCHMARK(BM_ProcessDoubleReplacingMusic);
+
+// The same music through the LV2 plug-in's run, with the host's copy into and out of the port
+// buffers included (a host's ports are its own buffers).
+void BM_LV2RunMusic(benchmark::State& state) {
+    LV2Plugin plug;
+    if (!plug.Ok()) {
+        state.SkipWithError("the LV2 Tidebloom.so did not load");
+        return;
+    }
+    const int n = 44100 * 2 / kBlock * kBlock;
+    std::vector<float> in0, in1;
+    Music(n, in0, in1, 1.0);
+    int pos = 0;
+    for (auto _ : state) {
+        std::copy_n(in0.data() + pos, kBlock, plug.In(0));
+        std::copy_n(in1.data() + pos, kBlock, plug.In(1));
+        plug.Run();
+        benchmark::DoNotOptimize(plug.Out(0));
+        pos += kBlock;
+        if (pos >= n) pos = 0;
+    }
+    Report(state);
+}
+BENCHMARK(BM_LV2RunMusic);
 
 void BM_ProcessReplacingSilenceAfterBurst(benchmark::State& state) {
     Plugin plug;

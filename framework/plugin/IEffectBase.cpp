@@ -19,34 +19,6 @@ void CopyName(char* dst, const char* src) {
     dst[n] = '\0';
 }
 
-// Reads an optionally signed decimal integer at *pp after skipping white space, saturating at the int
-// range. Returns false (and leaves *pp) when no digit follows.
-bool ReadInt(const char** pp, int* pValue) {
-    const char* p = *pp;
-    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
-    bool negative = false;
-    if (*p == '+' || *p == '-') negative = *p++ == '-';
-    if (*p < '0' || *p > '9') return false;
-    long long v = 0;
-    for (; *p >= '0' && *p <= '9'; ++p)
-        v = std::min(v * 10 + (*p - '0'), static_cast<long long>(INT_MAX) + 1);
-    if (negative) v = -v;
-    *pValue =
-        static_cast<int>(std::clamp(v, static_cast<long long>(INT_MIN), static_cast<long long>(INT_MAX)));
-    *pp = p;
-    return true;
-}
-
-// One "<in>-<out>" entry; whatever fails to parse stays 0.
-void ReadChannelIOEntry(const char* p, int* pIn, int* pOut) {
-    *pIn = 0;
-    *pOut = 0;
-    if (!ReadInt(&p, pIn)) return;
-    if (*p != '-') return;
-    ++p;
-    ReadInt(&p, pOut);
-}
-
 // The effect's copy-and-silence rule: output i copies input i when there is one, else zeros.
 template <class T>
 void CopyOrSilence(T** inputs, int nIn, T** outputs, int nOut, int nFrames) {
@@ -65,31 +37,26 @@ void CopyOrSilence(T** inputs, int nIn, T** outputs, int nOut, int nFrames) {
 
 } // namespace
 
-IEffectBase::IEffectBase(int nParams, const char* channelIOString, int nPresets, const char* effectName,
-                         const char* productName, const char* mfrName, int version, int uniqueID, int mfrID,
-                         int latency, bool doesMidi, bool doesStateChunks, bool isInstrument, EAPI api)
-    : mUniqueID(uniqueID), mMfrID(mfrID), mVersion(version), mAPI(api), mDoesStateChunks(doesStateChunks),
-      mIsInstrument(isInstrument), mDoesMidi(doesMidi), mLatency(latency) {
-    Trace(__func__, __LINE__, "params %d presets %d io %s", nParams, nPresets,
-          channelIOString ? channelIOString : "");
-    for (int i = 0; i < nParams; ++i) mParams.Add(new IParam);
-    for (int i = 0; i < nPresets; ++i) mPresets.Add(new IPreset);
+IEffectBase::IEffectBase(const IEffectDescription& desc, EAPI api)
+    : mUniqueID(desc.mUniqueID), mMfrID(desc.mMfrID), mVersion(desc.mVersion), mAPI(api),
+      mDoesStateChunks(desc.mDoesStateChunks), mIsInstrument(desc.mIsInstrument), mDoesMidi(desc.mDoesMidi),
+      mLatency(desc.mLatency) {
+    Trace(__func__, __LINE__, "params %d presets %d io %s", desc.NParams(), desc.mNumPresets,
+          desc.mChannelIO ? desc.mChannelIO : "");
+    for (const IParamDescription& row : desc.mParams) InitParamFromDescription(mParams.Add(new IParam), row);
+    for (int i = 0; i < desc.mNumPresets; ++i) mPresets.Add(new IPreset);
     // The processor's abilities are read once per process, here rather than in the first audio
     // block, so the audio thread never waits for it.
     Util_CpuHasAVX();
-    CopyName(mEffectName, effectName);
-    CopyName(mProductName, productName);
-    CopyName(mMfrName, mfrName);
+    CopyName(mEffectName, desc.mEffectName);
+    CopyName(mProductName, desc.mProductName);
+    CopyName(mMfrName, desc.mMfrName);
 
     int maxIn = 0, maxOut = 0;
-    for (const char* p = channelIOString; p;) {
-        int nIn, nOut;
-        ReadChannelIOEntry(p, &nIn, &nOut);
+    for (const auto& [nIn, nOut] : ParseChannelIO(desc.mChannelIO)) {
         mChannelIO.Add(new ChannelIOPair(nIn, nOut));
         maxIn = std::max(maxIn, nIn);
         maxOut = std::max(maxOut, nOut);
-        p = std::strchr(p, ' ');
-        if (p) ++p;
     }
 
     mInData.Resize(maxIn);
@@ -102,6 +69,7 @@ IEffectBase::IEffectBase(int nParams, const char* channelIOString, int nPresets,
         OutChannel* ch = mOutChannels.Add(new OutChannel);
         ch->mDest = mOutData.Get() + i;
     }
+    for (const IPresetDescription& preset : desc.mPresets) MakePresetFromValues(preset.mName, preset.mValues);
 }
 
 IEffectBase::~IEffectBase() {
@@ -521,6 +489,8 @@ const char* IEffectBase::GetAPIString() {
         return "AAX";
     case kAPISA:
         return "Standalone";
+    case kAPILV2:
+        return "LV2";
     }
     return "";
 }

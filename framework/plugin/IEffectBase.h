@@ -22,6 +22,7 @@
 #include "framework/plugin/ByteChunk.h"
 #include "framework/plugin/ChannelIO.h"
 #include "framework/plugin/Hosts.h"
+#include "framework/plugin/IEffectDescription.h"
 #include "framework/plugin/IMidiMsg.h"
 #include "framework/plugin/IParam.h"
 #include "framework/plugin/IPreset.h"
@@ -34,7 +35,15 @@
 class IGraphics;
 
 // The binding that created a plug-in object. Any int may arrive; GetAPIString names only these.
-enum EAPI : int { kAPIVST2 = 0, kAPIVST3 = 1, kAPIAU = 2, kAPIRTAS = 3, kAPIAAX = 4, kAPISA = 5 };
+enum EAPI : int {
+    kAPIVST2 = 0,
+    kAPIVST3 = 1,
+    kAPIAU = 2,
+    kAPIRTAS = 3,
+    kAPIAAX = 4,
+    kAPISA = 5,
+    kAPILV2 = 6
+};
 
 // Size of the effect, product and maker name fields including their terminator.
 constexpr int kMaxEffectNameLen = 128;
@@ -51,13 +60,12 @@ constexpr double kMaxSampleRate = 768000.0;
 
 class IEffectBase {
 public:
-    // Stores the scalar arguments, creates nParams default parameters and nPresets empty slots named
-    // "empty", copies the names (cut to 127 characters) and creates the channel records from
-    // channelIOString ("1-1 2-2": entries "<in>-<out>" separated by single spaces), all disconnected.
-    // Scratch buffers stay empty until SetBlockSize.
-    IEffectBase(int nParams, const char* channelIOString, int nPresets, const char* effectName,
-                const char* productName, const char* mfrName, int version, int uniqueID, int mfrID,
-                int latency, bool doesMidi, bool doesStateChunks, bool isInstrument, EAPI api);
+    // Takes identity and flags from the description, creates one parameter per described row
+    // (initialised from it) and mNumPresets empty slots named "empty", copies the names (cut to 127
+    // characters), creates the channel records from the channel I/O string, all disconnected, and
+    // finally fills the first slots with the factory presets. Scratch buffers stay empty until
+    // SetBlockSize. The description is not kept.
+    IEffectBase(const IEffectDescription& desc, EAPI api);
     IEffectBase(const IEffectBase&) = delete;
     IEffectBase& operator=(const IEffectBase&) = delete;
 
@@ -225,7 +233,7 @@ public:
     void GetHostVersionStr(char* buf);
     // mHost = LookUpHost(hostName), mHostVersion = version.
     void SetHost(const char* hostName, int version);
-    // "VST2", "VST3", "AU", "RTAS", "AAX", "Standalone", or "" for anything else.
+    // "VST2", "VST3", "AU", "RTAS", "AAX", "Standalone", "LV2", or "" for anything else.
     const char* GetAPIString();
     const char* GetArchString() const { return "x64"; }
 
@@ -285,6 +293,9 @@ public:
     // nParamsNamed pairs (parameter index as int, value typed as for MakePreset); parameters not named
     // keep their current value. An index outside the parameter list abandons the preset.
     void MakePresetFromNamedParams(const char* name, int nParamsNamed, ...);
+    // One plain value per parameter in index order; parameters without a value keep their current
+    // value, values beyond the parameters are ignored.
+    void MakePresetFromValues(const char* name, std::span<const double> values);
     // The slot's state is a copy of the chunk's bytes.
     void MakePresetFromChunk(const char* name, ByteChunk* pChunk);
     // The slot's state is sizeOfChunk bytes decoded from base64 text (zeros where the text ends early).

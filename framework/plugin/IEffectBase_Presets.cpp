@@ -91,6 +91,16 @@ void IEffectBase::MakePresetFromNamedParams(const char* name, int nParamsNamed, 
     FillPresetSlot(preset, name, values.data());
 }
 
+void IEffectBase::MakePresetFromValues(const char* name, std::span<const double> values) {
+    IPreset* preset = GetNextUninitializedPreset(&mPresets);
+    if (!preset) return;
+    std::vector<double> all(static_cast<size_t>(NParams()));
+    for (int i = 0; i < NParams(); ++i)
+        all[static_cast<size_t>(i)] =
+            static_cast<size_t>(i) < values.size() ? values[static_cast<size_t>(i)] : mParams.Get(i)->Value();
+    FillPresetSlot(preset, name, all.data());
+}
+
 void IEffectBase::MakePresetFromChunk(const char* name, ByteChunk* pChunk) {
     if (!pChunk) return;
     IPreset* preset = GetNextUninitializedPreset(&mPresets);

@@ -44,15 +44,9 @@ void CopyText(void* ptr, const char* text) {
 
 } // namespace
 
-IEffectVST::IEffectVST(IEffectInstanceInfo info, int nParams, const char* channelIOString, int nPresets,
-                       const char* effectName, const char* productName, const char* mfrName, int version,
-                       int uniqueID, int mfrID, int latency, bool doesMidi, bool doesStateChunks,
-                       bool isInstrument, int nSideChainChannels)
-    : IEffectBase(nParams, channelIOString, nPresets, effectName, productName, mfrName, version, uniqueID,
-                  mfrID, latency, doesMidi, doesStateChunks, isInstrument, kAPIVST2),
-      mHostCallback(info.mHostCallback) {
-    (void)nSideChainChannels;
-    Trace(__func__, __LINE__, "%s", effectName ? effectName : "");
+IEffectVST::IEffectVST(IEffectInstanceInfo info, const IEffectDescription& desc)
+    : IEffectBase(desc, kAPIVST2), mHostCallback(info.mHostCallback) {
+    Trace(__func__, __LINE__, "%s", desc.mEffectName ? desc.mEffectName : "");
     mHostInitDone = false;
     mStateChunk.Clear();
     mBankChunk.Clear();
@@ -71,10 +65,10 @@ IEffectVST::IEffectVST(IEffectInstanceInfo info, int nParams, const char* channe
     if (DoesStateChunks()) mAEffect.flags |= effFlagsProgramChunks;
     if (LegalIO(1, -1)) mAEffect.flags |= effFlagsCanMono;
     if (IsInstrument()) mAEffect.flags |= effFlagsIsSynth;
-    mAEffect.initialDelay = latency;
+    mAEffect.initialDelay = desc.mLatency;
     mAEffect.ioRatio = 1.0f;
     mAEffect.object = this;
-    mAEffect.uniqueID = uniqueID;
+    mAEffect.uniqueID = desc.mUniqueID;
     mAEffect.version = GetEffectVersion(true);
     mAEffect.processReplacing = VSTProcessReplacing;
     mAEffect.processDoubleReplacing = VSTProcessDoubleReplacing;

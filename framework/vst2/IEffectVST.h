@@ -31,13 +31,10 @@ struct IEffectInstanceInfo {
 
 class IEffectVST : public IEffectBase {
 public:
-    // Constructs the base with the same arguments (API VST 2), fills the AEffect record, sets up the
-    // speaker arrangements, connects every channel and sets the block size to 1024. The last argument
-    // (side-chain channel count) is not used.
-    IEffectVST(IEffectInstanceInfo info, int nParams, const char* channelIOString, int nPresets,
-               const char* effectName, const char* productName, const char* mfrName, int version,
-               int uniqueID, int mfrID, int latency, bool doesMidi, bool doesStateChunks, bool isInstrument,
-               int nSideChainChannels = 0);
+    // Constructs the base from the description (API VST 2), fills the AEffect record, sets up the
+    // speaker arrangements, connects every channel and sets the block size to 1024. The description's
+    // side-chain channel count is not used.
+    IEffectVST(IEffectInstanceInfo info, const IEffectDescription& desc);
     ~IEffectVST() override;
 
     // ---- Host notifications (any thread; no lock taken here) ----

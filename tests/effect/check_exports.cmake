@@ -1,5 +1,8 @@
-# cmake -DMODULE=<path> -P check_exports.cmake: fails unless the module's defined dynamic symbols are
-# exactly VSTPluginMain and main.
+# cmake -DMODULE=<path> [-DEXPECTED=<names>] -P check_exports.cmake: fails unless the module's defined
+# dynamic symbols are exactly EXPECTED (a sorted list; VSTPluginMain and main when not given).
+if(NOT DEFINED EXPECTED)
+    set(EXPECTED "VSTPluginMain;main")
+endif()
 execute_process(COMMAND nm -D --defined-only ${MODULE} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
     message(FATAL_ERROR "nm failed on ${MODULE}")
@@ -11,7 +14,7 @@ foreach(line ${lines})
     list(APPEND names ${name})
 endforeach()
 list(SORT names)
-if(NOT names STREQUAL "VSTPluginMain;main")
+if(NOT names STREQUAL "${EXPECTED}")
     message(FATAL_ERROR "exported: ${names}")
 endif()
 message(STATUS "exported: ${names}")

@@ -222,7 +222,7 @@ TEST_F(DispatcherTest, SetAndGetParameterReachTheEffect) {
     host.Open();
     plug->mParamChanges.clear();
     host.SetParameter(3, 0.25f);
-    EXPECT_EQ(plug->mVolume, 0.5);
+    EXPECT_EQ(plug->mMapping.mVolume, 0.5);
     EXPECT_EQ(plug->mParamChanges, (std::vector<int>{3}));
     EXPECT_EQ(host.GetParameter(3), 0.25f);
     // The integer parameter rounds half up.

@@ -6,33 +6,21 @@
 #include <vector>
 
 #include "framework/plugin/IEffectBase.h"
+#include "tests/framework/plugin/SomeEffect.h"
 
 namespace testfx {
 
-enum { kSensitivity = 0, kTime, kDepth, kVol, kOnOff, kNumParams };
+using namespace someeffect;
 
 class TestEffect : public IEffectBase {
 public:
     explicit TestEffect(const char* channelIO = "1-1 2-2", int nParams = kNumParams, int nPresets = 6)
-        : IEffectBase(nParams, channelIO, nPresets, "Tidebloom", "", "vendrilax", 0x10000, 0x54626C6D,
-                      0x56647278, 0, false, false, false, kAPIVST2) {
-        if (nParams == kNumParams) {
-            GetParam(kSensitivity)->InitDouble("Sensitivity", 0.7, 0.0, 1.0, 0.001, "", "", 1.0);
-            GetParam(kTime)->InitDouble("Time", 0.5, 0.0, 1.0, 0.001, "", "", 1.0);
-            GetParam(kDepth)->InitDouble("Depth", 0.75, 0.0, 1.0, 0.001, "", "", 1.0);
-            GetParam(kVol)->InitDouble("Vol", 1.0, 0.0, 2.0, 0.001, "", "", 1.0);
-            GetParam(kOnOff)->InitInt("OnOff", 1, 0, 1, "", "");
-        }
-    }
+        : IEffectBase(Description(channelIO, nParams, nPresets), kAPIVST2) {}
 
     // The six factory presets of the effect.
     void MakeFactoryPresets() {
-        MakePreset("Init", 0.7, 0.5, 0.75, 1.0, 1);
-        MakePreset("Swell on Accent", 0.5, 0.5, 0.75, 1.0, 1);
-        MakePreset("Funked Swell", 0.35, 0.431, 0.5, 1.0, 1);
-        MakePreset("Arpeggio", 0.676, 0.433, 1.0, 1.0, 1);
-        MakePreset("Long Ambient Chords", 0.44, 0.612, 1.0, 1.0, 1);
-        MakePreset("Before Overdrive", 0.5, 0.772, 1.0, 1.0, 1);
+        for (const IPresetDescription& preset : someeffect::kPresets)
+            MakePresetFromValues(preset.mName, preset.mValues);
     }
 
     void OnParamChange(int paramIdx) override {
@@ -70,6 +58,19 @@ public:
     using IEffectBase::mOutData;
     using IEffectBase::mPresets;
 
+private:
+    // Some effect with the given channels and slots, its slots left free; nParams other than five
+    // gives that many plain parameters.
+    static IEffectDescription Description(const char* channelIO, int nParams, int nPresets) {
+        IEffectDescription d = kDescription;
+        d.mChannelIO = channelIO;
+        d.mNumPresets = nPresets;
+        d.mPresets = {};
+        if (nParams != kNumParams) d.mParams = PlainParams(nParams);
+        return d;
+    }
+
+public:
     std::vector<std::string> mEvents;
     std::vector<std::pair<int, double>> mInformed;
     std::vector<IMidiMsg> mSent;

@@ -375,7 +375,14 @@ TEST(EffectBase, ConstructionStoresIdentityAndDefaults) {
     EXPECT_EQ(fx.GetSampleRate(), 96000.0);
 
     const std::string longName(300, 'n');
-    IEffectBase big(0, "", 0, longName.c_str(), nullptr, longName.c_str(), 0x10203, 0, 0, 0, true, true, true,
+    IEffectBase big({.mEffectName = longName.c_str(),
+                     .mProductName = nullptr,
+                     .mMfrName = longName.c_str(),
+                     .mVersion = 0x10203,
+                     .mChannelIO = "",
+                     .mDoesMidi = true,
+                     .mDoesStateChunks = true,
+                     .mIsInstrument = true},
                     static_cast<EAPI>(7));
     EXPECT_EQ(std::strlen(big.GetEffectName()), 127u);
     EXPECT_STREQ(big.GetProductName(), "");
@@ -384,8 +391,10 @@ TEST(EffectBase, ConstructionStoresIdentityAndDefaults) {
     EXPECT_STREQ(buf, "v1.2.3");
     EXPECT_STREQ(big.GetAPIString(), "");
     // A binding this object does not know of, well outside the named values.
-    IEffectBase unknown(0, "", 0, "", "", "", 0, 0, 0, 0, false, false, false, static_cast<EAPI>(1000));
+    IEffectBase unknown(IEffectDescription{}, static_cast<EAPI>(1000));
     EXPECT_STREQ(unknown.GetAPIString(), "");
+    IEffectBase lv2(IEffectDescription{}, kAPILV2);
+    EXPECT_STREQ(lv2.GetAPIString(), "LV2");
     EXPECT_TRUE(big.DoesMidi() && big.DoesStateChunks() && big.IsInstrument());
 }
 

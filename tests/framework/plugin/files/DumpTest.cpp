@@ -26,18 +26,37 @@ TEST(PresetDump, SourceCodeOfTheCurrentValues) {
 }
 
 // Every kind of parameter, including a number far wider than 32 characters.
+constexpr IParamDescription kKinds[6] = {
+    {.mName = "On", .mType = IParam::kTypeBool, .mDefault = 1.0},
+    {.mName = "Off", .mType = IParam::kTypeBool, .mDefault = 0.0},
+    {.mName = "Mode", .mType = IParam::kTypeEnum, .mDefault = 2.0, .mMin = 0.0, .mMax = 3.0},
+    {.mName = "Semis", .mType = IParam::kTypeInt, .mDefault = -3.0, .mMin = -5.0, .mMax = 5.0},
+    {.mName = "Fine",
+     .mType = IParam::kTypeDouble,
+     .mDefault = 0.1234567,
+     .mMin = 0.0,
+     .mMax = 1.0,
+     .mStep = 0.0000001},
+    {.mName = "Huge",
+     .mType = IParam::kTypeDouble,
+     .mDefault = 1e20,
+     .mMin = 0.0,
+     .mMax = 1e21,
+     .mStep = 1.0},
+};
+
 class KindsEffect : public IEffectBase {
 public:
     KindsEffect()
-        : IEffectBase(6, "1-1", 1, "Kinds", "", "maker", 0x10000, 1234, 5678, 0, false, false, false,
-                      kAPIVST2) {
-        GetParam(0)->InitBool("On", true);
-        GetParam(1)->InitBool("Off", false);
-        GetParam(2)->InitEnum("Mode", 2, 4);
-        GetParam(3)->InitInt("Semis", -3, -5, 5);
-        GetParam(4)->InitDouble("Fine", 0.1234567, 0.0, 1.0, 0.0000001);
-        GetParam(5)->InitDouble("Huge", 1e20, 0.0, 1e21, 1.0);
-    }
+        : IEffectBase({.mEffectName = "Kinds",
+                       .mMfrName = "maker",
+                       .mVersion = 0x10000,
+                       .mUniqueID = 1234,
+                       .mMfrID = 5678,
+                       .mChannelIO = "1-1",
+                       .mParams = kKinds,
+                       .mNumPresets = 1},
+                      kAPIVST2) {}
 };
 
 TEST(PresetDump, ValueTextsByKind) {

@@ -2,6 +2,7 @@
 // Shared pieces of the program/bank file tests: a five-parameter effect shaped like Tidebloom, a full
 // snapshot of everything a file load may change, big-endian byte builders and a scratch directory.
 #include "framework/plugin/IEffectBase.h"
+#include "tests/framework/plugin/SomeEffect.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -17,26 +18,11 @@ constexpr int32_t kUniqueID = ('T' << 24) | ('b' << 16) | ('l' << 8) | 'm';
 
 class TestEffect : public IEffectBase {
 public:
+    // Some effect with its six factory presets; any other parameter count gives that many plain
+    // parameters and slots filled with the current state ("Empty").
     explicit TestEffect(bool doesStateChunks = false, int nParams = 5, int nPresets = 6)
-        : IEffectBase(nParams, "1-1 2-2", nPresets, "Tidebloom", "", "vendrilax", 0x10000, kUniqueID,
-                      ('V' << 24) | ('d' << 16) | ('r' << 8) | 'x', 0, false, doesStateChunks, false,
-                      kAPIVST2) {
-        if (nParams == 5) {
-            GetParam(0)->InitDouble("Sensitivity", 0.7, 0.0, 1.0, 0.001, "", "", 1.0);
-            GetParam(1)->InitDouble("Time", 0.5, 0.0, 1.0, 0.001, "", "", 1.0);
-            GetParam(2)->InitDouble("Depth", 0.75, 0.0, 1.0, 0.001, "", "", 1.0);
-            GetParam(3)->InitDouble("Vol", 1.0, 0.0, 2.0, 0.001, "", "", 1.0);
-            GetParam(4)->InitInt("OnOff", 1, 0, 1, "", "");
-            MakePreset("Init", 0.7, 0.5, 0.75, 1.0, 1);
-            MakePreset("Swell on Accent", 0.5, 0.5, 0.75, 1.0, 1);
-            MakePreset("Funked Swell", 0.35, 0.431, 0.5, 1.0, 1);
-            MakePreset("Arpeggio", 0.676, 0.433, 1.0, 1.0, 1);
-            MakePreset("Long Ambient Chords", 0.44, 0.612, 1.0, 1.0, 1);
-            MakePreset("Before Overdrive", 0.5, 0.772, 1.0, 1.0, 1);
-        } else {
-            for (int i = 0; i < nParams; ++i) GetParam(i)->InitDouble("P", 0.25, 0.0, 1.0, 0.001);
-            EnsureDefaultPreset();
-        }
+        : IEffectBase(Description(doesStateChunks, nParams, nPresets), kAPIVST2) {
+        if (nParams != 5) EnsureDefaultPreset();
     }
 
     void InformHostOfProgramChange() override { ++mProgramChanges; }
@@ -44,6 +30,18 @@ public:
     void SetCurrentPresetIdx(int idx) { mCurrentPresetIdx = idx; }
 
     int mProgramChanges = 0;
+
+private:
+    static IEffectDescription Description(bool doesStateChunks, int nParams, int nPresets) {
+        IEffectDescription d = someeffect::kDescription;
+        d.mDoesStateChunks = doesStateChunks;
+        d.mNumPresets = nPresets;
+        if (nParams != 5) {
+            d.mParams = someeffect::PlainParams(nParams);
+            d.mPresets = {};
+        }
+        return d;
+    }
 };
 
 // Everything a program or bank load may change.

@@ -1,5 +1,7 @@
 #include "tests/framework/vst2/testhost/TestEffect.h"
 
+#include "tests/framework/plugin/SomeEffect.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -13,27 +15,25 @@ AEffect* TestEffect::Entry(audioMasterCallback host) {
     });
 }
 
+namespace {
+
+// Some effect, shaped by the configuration.
+IEffectDescription Describe(const TestEffectConfig& config) {
+    IEffectDescription d = someeffect::kDescription;
+    d.mChannelIO = config.channelIO;
+    d.mNumPresets = config.nPresets;
+    d.mDoesMidi = config.doesMidi;
+    d.mDoesStateChunks = config.doesStateChunks;
+    d.mIsInstrument = config.isInstrument;
+    if (config.boolOnOff) d.mParams = someeffect::kParamsBoolOnOff;
+    if (!config.makePresets) d.mPresets = {};
+    return d;
+}
+
+} // namespace
+
 TestEffect::TestEffect(const IEffectInstanceInfo& info, const TestEffectConfig& config)
-    : IEffectVST(info, kNumParams, config.channelIO, config.nPresets, "Tidebloom", "", "vendrilax", 0x10000,
-                 VstFourCC('T', 'b', 'l', 'm'), VstFourCC('V', 'd', 'r', 'x'), 0, config.doesMidi,
-                 config.doesStateChunks, config.isInstrument, 0),
-      mConfig(config) {
-    GetParam(kSensitivity)->InitDouble("Sensitivity", 0.7, 0.0, 1.0, 0.001, "", "", 1.0);
-    GetParam(kTime)->InitDouble("Time", 0.5, 0.0, 1.0, 0.001, "", "", 1.0);
-    GetParam(kDepth)->InitDouble("Depth", 0.75, 0.0, 1.0, 0.001, "", "", 1.0);
-    GetParam(kVol)->InitDouble("Vol", 1.0, 0.0, 2.0, 0.001, "", "", 1.0);
-    if (config.boolOnOff)
-        GetParam(kOnOff)->InitBool("OnOff", true, "", "");
-    else
-        GetParam(kOnOff)->InitInt("OnOff", 1, 0, 1, "", "");
-    if (config.makePresets) {
-        MakePreset("Init", 0.7, 0.5, 0.75, 1.0, 1);
-        MakePreset("Swell on Accent", 0.5, 0.5, 0.75, 1.0, 1);
-        MakePreset("Funked Swell", 0.35, 0.431, 0.5, 1.0, 1);
-        MakePreset("Arpeggio", 0.676, 0.433, 1.0, 1.0, 1);
-        MakePreset("Long Ambient Chords", 0.44, 0.612, 1.0, 1.0, 1);
-        MakePreset("Before Overdrive", 0.5, 0.772, 1.0, 1.0, 1);
-    }
+    : IEffectVST(info, Describe(config)), mConfig(config) {
     mParamChanges.reserve(1 << 16);
 }
 
@@ -47,24 +47,7 @@ void TestEffect::OnParamChange(int paramIdx) {
     Util_MutexLock lock(mMutex);
     if (mParamChanges.size() < mParamChanges.capacity()) mParamChanges.push_back(paramIdx);
     if (mConfig.throws) throw std::runtime_error("OnParamChange");
-    IParam* param = GetParam(paramIdx);
-    if (!param) return;
-    double v = param->Value();
-    switch (paramIdx) {
-    case kDepth:
-        mDelaySamples = std::min(static_cast<int>(1500.0 * std::exp(std::log(v) / 3.0)), 1500);
-        SetLatency(mOnOff ? mDelaySamples : 0);
-        break;
-    case kVol:
-        mVolume = v;
-        break;
-    case kOnOff:
-        mOnOff = v != 0.0;
-        SetLatency(mOnOff ? mDelaySamples : 0);
-        break;
-    default:
-        break;
-    }
+    mMapping.Map(*this, paramIdx);
 }
 
 void TestEffect::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) {
@@ -74,7 +57,7 @@ void TestEffect::ProcessDoubleReplacing(double** inputs, double** outputs, int n
     mLargestBlock = std::max(mLargestBlock, nFrames);
     mLastInputs = inputs;
     mLastOutputs = outputs;
-    double gain = mOnOff ? mVolume : 1.0;
+    double gain = mMapping.Gain();
     for (int c = 0; c < NOutChannels(); ++c) {
         const double* in = c < NInChannels() ? inputs[c] : nullptr;
         double* out = outputs[c];

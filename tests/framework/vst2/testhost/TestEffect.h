@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "framework/vst2/IEffectVST.h"
+#include "tests/framework/plugin/SomeEffect.h"
 
 struct TestEffectConfig {
     const char* channelIO = "1-1 2-2";
@@ -68,7 +69,5 @@ public:
     double** mLastOutputs = nullptr;
 
     // ---- The mapped parameter values ----
-    double mVolume = 1.0;
-    bool mOnOff = true;
-    int mDelaySamples = 1500;
+    someeffect::Mapping mMapping;
 };

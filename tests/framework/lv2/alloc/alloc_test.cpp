@@ -1,0 +1,25 @@
+// run allocates nothing, from the first block on. The executable counts every allocation
+// (tests/support/AllocCounter), including those of a plug-in opened with dlopen.
+#include <gtest/gtest.h>
+
+#include "tests/framework/lv2/testhost/LV2Checks.h"
+#include "tests/framework/lv2/testhost/LV2TestEffect.h"
+#include "tests/framework/lv2/testhost/LV2TestHost.h"
+#include "tests/support/AllocCounter.h"
+
+namespace {
+
+TEST(LV2Alloc, RunOfTheTestEffectAllocatesNothing) {
+    LV2TestEffect::sNextConfig = LV2TestEffectConfig();
+    ExpectNoAllocationInRun(LV2TestEffect::Descriptor(), AllocationCount);
+}
+
+#ifdef TIDEBLOOM_LV2_SO_PATH
+TEST(LV2Alloc, RunOfTheShippedPluginAllocatesNothing) {
+    LV2Library lib(TIDEBLOOM_LV2_SO_PATH);
+    ASSERT_NE(lib.Descriptor(), nullptr) << lib.Error();
+    ExpectNoAllocationInRun(lib.Descriptor(), AllocationCount);
+}
+#endif
+
+} // namespace
