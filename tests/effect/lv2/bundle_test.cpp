@@ -140,18 +140,19 @@ TEST(TidebloomLV2, OneDescriptorThatRefusesRatesItCannotServe) {
     ASSERT_NE(lib.Descriptor(0), nullptr) << lib.Error();
     EXPECT_STREQ(lib.Descriptor(0)->URI, "urn:vendrilax:tidebloom");
     EXPECT_EQ(lib.Descriptor(1), nullptr);
-    for (double rate : {0.0, -48000.0, 999.0, 768001.0, static_cast<double>(NAN)}) {
+    for (double rate : {0.0, -48000.0, 7999.0, 768001.0, static_cast<double>(NAN)}) {
         LV2TestHost host;
         EXPECT_FALSE(host.Instantiate(lib.Descriptor(), rate)) << rate;
     }
-    for (double rate : {1000.0, 48000.0, 768000.0}) {
+    for (double rate : {8000.0, 48000.0, 768000.0}) {
         LV2TestHost host;
         ASSERT_TRUE(host.Instantiate(lib.Descriptor(), rate)) << rate;
         for (int i = 0; i < kNumParams; ++i)
             host.SetControl(i, static_cast<float>(kTidebloomDescription.mParams[i].mDefault));
         host.Activate();
         host.Run(0);
-        EXPECT_EQ(host.Latency(), 1362.0f) << rate;
+        // The default Depth's delay (1362 samples at 44.1 kHz) keeps its length in seconds.
+        EXPECT_EQ(host.Latency(), std::floor(1500.0 * std::cbrt(0.75) * rate / 44100.0)) << rate;
     }
 }
 
