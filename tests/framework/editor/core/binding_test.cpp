@@ -65,6 +65,24 @@ TEST(Binding, ValuesFromPlugArriveOnTheEditorsThread) {
     EXPECT_FALSE(a->IsDirty());
 }
 
+TEST(Binding, UserValuesSupersedeOlderHostValues) {
+    EditorFixture f;
+    ProbeControl* dragged = f.AddProbe(IRECT(0, 0, 10, 10), RecordingPlug::kGain, "dragged");
+    ProbeControl* twin = f.AddProbe(IRECT(20, 0, 30, 10), RecordingPlug::kGain, "twin");
+    f.Attach();
+    f.Settle();
+    // The host sets 0.2 after the editor's thread last applied values but before the user's value
+    // reaches the plug-in: the user's value is the later one, in the parameter and on every control.
+    f.gui->SetParameterFromPlug(RecordingPlug::kGain, 0.2, true);
+    dragged->SetValueFromUserInput(0.7);
+    IRECT r;
+    f.gui->IsDirty(&r);
+    EXPECT_EQ(dragged->GetValue(), 0.7);
+    EXPECT_EQ(twin->GetValue(), 0.7);
+    EXPECT_DOUBLE_EQ(f.plug.GetParam(RecordingPlug::kGain)->Value(), 0.7);
+    EXPECT_EQ(f.plug.Events("automate"), (Log{"automate 0 0.700000"})); // the twin sends nothing back
+}
+
 TEST(Binding, RedrawParamControlsAndPresets) {
     EditorFixture f;
     ProbeControl* mode = f.AddProbe(IRECT(0, 0, 10, 10), RecordingPlug::kMode, "mode");
