@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "framework/editor/EditorStores.h"
 #include "framework/raster/Raster_Bitmap.h"
 
 #include "tests/framework/editor/support/EditorFixture.h"
@@ -26,6 +27,21 @@ TEST(Binding, AttachFixesDefaults) {
     EXPECT_EQ(steps->GetValue(), 0.4);
     EXPECT_EQ(steps->GetDefaultValue(), 0.4);
     EXPECT_EQ(none->GetDefaultValue(), -1.0);
+}
+
+TEST(Binding, AttachingAgainReplacesTheEditor) {
+    RecordingPlug plug;
+    plug.AttachGraphics(nullptr);
+    EXPECT_EQ(plug.GetGUI(), nullptr);
+    auto* first = new IGraphicsHeadless(&plug, 10, 10);
+    auto* second = new IGraphicsHeadless(&plug, 20, 20);
+    EXPECT_EQ(EditorStores::GetCounts().mEditors, 2);
+    plug.AttachGraphics(first);
+    plug.AttachGraphics(first); // the same one again: kept
+    EXPECT_EQ(plug.GetGUI(), first);
+    plug.AttachGraphics(second); // the first is deleted, not leaked
+    EXPECT_EQ(plug.GetGUI(), second);
+    EXPECT_EQ(EditorStores::GetCounts().mEditors, 1);
 }
 
 TEST(Binding, ValuesFromPlugArriveOnTheEditorsThread) {

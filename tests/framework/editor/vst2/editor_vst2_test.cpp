@@ -59,6 +59,17 @@ TEST(EditorVst2, RecordAndSizeBeforeTheWindowOpens) {
     EXPECT_EQ(s.Control(E::kSwitch)->GetValue(), 1.0);
 }
 
+TEST(EditorVst2, ResizingTheEditorChangesTheReportedSize) {
+    Session s;
+    s.OpenEditor();
+    s.gui->Resize(600, 320);
+    ERect* rect = nullptr;
+    ASSERT_EQ(s.host.Dispatch(effEditGetRect, 0, 0, &rect), 1);
+    EXPECT_EQ(rect->bottom, 320);
+    EXPECT_EQ(rect->right, 600);
+    EXPECT_EQ(s.gui->GetDrawBitmap()->getWidth(), 600);
+}
+
 TEST(EditorVst2, OpenIdleClose) {
     Session s;
     s.host.Open();
