@@ -87,11 +87,25 @@ public:
     }
 };
 
+// Identity and slots only: the plug-in gives the parameters their kinds.
+constexpr IParamDescription kUntypedParams[kKnobs + 1] = {};
+constexpr IEffectDescription kBenchDescription = {
+    .mEffectName = "Bench",
+    .mMfrName = "Tidebloom",
+    .mVersion = 0x10000,
+    .mUniqueID = 0x54426e63,
+    .mMfrID = 0x56647278,
+    .mChannelIO = "1-1 2-2",
+    .mMinSampleRate = 8000.0,
+    .mMaxSampleRate = 768000.0,
+    .mParams = kUntypedParams,
+    .mNumPresets = 1,
+};
+
 class BenchPlug : public IEffectBase {
 public:
     BenchPlug()
-        : IEffectBase(kKnobs + 1, "1-1 2-2", 1, "Bench", "", "Tidebloom", 0x10000, 0x54426e63, 0x56647278, 0,
-                      false, false, false, kAPIVST2) {
+        : IEffectBase(kBenchDescription, kAPIVST2) {
         for (int i = 0; i < kKnobs; ++i) GetParam(i)->InitDouble("Knob", 0.5, 0.0, 1.0, 0.001);
         GetParam(kKnobs)->InitBool("OnOff", true);
         mGui = new BenchGraphics(this, kWidth, kHeight, 25, nullptr);

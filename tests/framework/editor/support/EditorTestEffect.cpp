@@ -61,9 +61,24 @@ AEffect* EditorTestEffect::Entry(audioMasterCallback host) {
         host, [](const IEffectInstanceInfo& info) -> IEffectVST* { return new EditorTestEffect(info); });
 }
 
-EditorTestEffect::EditorTestEffect(const IEffectInstanceInfo& info)
-    : IEffectVST(info, kNumParams, "1-1 2-2", 3, "EditorTest", "", "Tidebloom", 0x10000,
-                 VstFourCC('T', 'b', 'E', 'd'), VstFourCC('V', 'd', 'r', 'x'), 0, false, false, false) {
+namespace {
+// Identity and slots only: the constructor gives the parameters their kinds and makes the presets.
+constexpr IParamDescription kUntypedParams[EditorTestEffect::kNumParams] = {};
+constexpr IEffectDescription kEditorTestDescription = {
+    .mEffectName = "EditorTest",
+    .mMfrName = "Tidebloom",
+    .mVersion = 0x10000,
+    .mUniqueID = VstFourCC('T', 'b', 'E', 'd'),
+    .mMfrID = VstFourCC('V', 'd', 'r', 'x'),
+    .mChannelIO = "1-1 2-2",
+    .mMinSampleRate = 8000.0,
+    .mMaxSampleRate = 768000.0,
+    .mParams = kUntypedParams,
+    .mNumPresets = 3,
+};
+} // namespace
+
+EditorTestEffect::EditorTestEffect(const IEffectInstanceInfo& info) : IEffectVST(info, kEditorTestDescription) {
     GetParam(kGain)->InitDouble("Gain", 0.5, 0.0, 1.0, 0.001);
     GetParam(kTime)->InitDouble("Time", 1.0, 0.01, 10.0, 0.01, "s");
     GetParam(kMode)->InitEnum("Mode", 0, 3);

@@ -2,9 +2,24 @@
 
 #include <cstdio>
 
-RecordingPlug::RecordingPlug()
-    : IEffectBase(kNumParams, "1-1 2-2", 1, "Recording", "", "Tidebloom", 0x10000, 0x54627263, 0x56647278, 0,
-                  false, false, false, kAPIVST2) {
+namespace {
+// Identity and slots only: the constructor gives the parameters their kinds.
+constexpr IParamDescription kUntypedParams[RecordingPlug::kNumParams] = {};
+constexpr IEffectDescription kRecordingDescription = {
+    .mEffectName = "Recording",
+    .mMfrName = "Tidebloom",
+    .mVersion = 0x10000,
+    .mUniqueID = 0x54627263,
+    .mMfrID = 0x56647278,
+    .mChannelIO = "1-1 2-2",
+    .mMinSampleRate = 8000.0,
+    .mMaxSampleRate = 768000.0,
+    .mParams = kUntypedParams,
+    .mNumPresets = 1,
+};
+} // namespace
+
+RecordingPlug::RecordingPlug() : IEffectBase(kRecordingDescription, kAPIVST2) {
     GetParam(kGain)->InitDouble("Gain", 0.5, 0.0, 1.0, 0.01);
     GetParam(kMode)->InitEnum("Mode", 1, 3);
     GetParam(kMode)->SetDisplayText(0, "Soft");
