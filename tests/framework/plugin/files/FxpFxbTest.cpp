@@ -36,6 +36,13 @@ void ExpectSlotValues(TestEffect& e, int slot, const double expected[5]) {
     }
 }
 
+// "P<r>", built by appending (GCC 12 at -O3 misreads "P" + std::to_string(r) as an overlapping copy).
+std::string ProgramName(int r) {
+    std::string name = "P";
+    name += std::to_string(r);
+    return name;
+}
+
 std::vector<uint8_t> ExpectedBankHeader(const char* fxMagic, uint32_t byteSize, int nPrograms, int current) {
     std::vector<uint8_t> v;
     BE32(v, "CcnK");
@@ -497,7 +504,7 @@ TEST_F(FxFiles, BankProgramCountAgainstSlotsAndLength) {
     }
     const auto bank = [&](int count, int records, int current) {
         std::vector<uint8_t> v = ExpectedBankHeader("FxBk", 0, count, current);
-        for (int r = 0; r < records; ++r) AppendProgramRecord(v, "P" + std::to_string(r), values[r]);
+        for (int r = 0; r < records; ++r) AppendProgramRecord(v, ProgramName(r), values[r]);
         return v;
     };
     const std::string p = Path("count.fxb");
@@ -507,7 +514,7 @@ TEST_F(FxFiles, BankProgramCountAgainstSlotsAndLength) {
     TestEffect b;
     ASSERT_TRUE(LoadFXB(b, p));
     for (int s = 0; s < 6; ++s) {
-        EXPECT_EQ(b.GetPresetName(s), "P" + std::to_string(s));
+        EXPECT_EQ(b.GetPresetName(s), ProgramName(s));
         ExpectSlotValues(b, s, values[s]);
     }
     EXPECT_EQ(b.GetCurrentPresetIdx(), 1);
