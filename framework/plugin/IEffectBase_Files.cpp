@@ -15,8 +15,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -52,10 +55,22 @@ bool IsUsablePath(const Util_String* pFileName) {
     return pFileName && pFileName->GetLength() > 0;
 }
 
-// Reads the whole file into pChunk; false when it cannot be opened or read, or is too large.
+// Reads the whole file into pChunk; false when it cannot be opened or read, is too large, or is not a
+// regular file (a FIFO would otherwise keep the caller waiting for a writer).
 bool ReadWholeFile(const char* path, ByteChunk* pChunk) {
-    std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path, "rb"), &std::fclose);
-    if (!f) return false;
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::unique_ptr<FILE, int (*)(FILE*)> f(::fdopen(fd, "rb"), &std::fclose);
+    if (!f) {
+        ::close(fd);
+        return false;
+    }
     pChunk->Clear();
     std::vector<char> block(64 * 1024);
     for (;;) {

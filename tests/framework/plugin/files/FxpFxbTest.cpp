@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sys/stat.h>
 
 using namespace filetest;
 
@@ -630,9 +631,12 @@ TEST_F(FxFiles, PathsThatCannotBeUsed) {
     EXPECT_FALSE(LoadFXB(e, Path("missing.fxb")));
     EXPECT_FALSE(SaveFXP(e, Path("no/such/dir/x.fxp")));
     EXPECT_FALSE(SaveFXB(e, Path("no/such/dir/x.fxb")));
-    // A directory opens but cannot be read as a file.
+    // A directory opens but cannot be read as a file; a FIFO is refused instead of waiting for a writer.
     EXPECT_FALSE(LoadFXP(e, Path("")));
     EXPECT_FALSE(LoadFXB(e, Path("")));
+    ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(LoadFXP(e, Path("fifo")));
+    EXPECT_FALSE(LoadFXB(e, Path("fifo")));
     // A device that refuses the bytes: the failed write is reported, not hidden.
     if (FILE* f = std::fopen("/dev/full", "wb")) {
         std::fclose(f);
