@@ -3,6 +3,7 @@ BUILD      ?= build
 SAN_BUILD  ?= build-san
 TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
+PACKAGE_BUILD ?= build-package
 GENERATOR  := -G Ninja
 CTEST      := ctest --output-on-failure -j2
 
@@ -13,7 +14,11 @@ TSAN_TARGETS := test_shim test_vst2_threads test_lv2_threads test_effect test_ut
 FUZZ_TARGETS := fuzz_png
 FUZZ_SECONDS ?= 20
 
-.PHONY: all setup configure build demo test test-plain test-san test-tsan test-fuzz bench install format clean
+# The project's own checks treat every compiler warning as an error; other builds are not forced to.
+WERROR := -DTIDEBLOOM_WERROR=ON
+
+.PHONY: all setup configure build demo test test-plain test-san test-tsan test-fuzz test-package package bench \
+	install format clean
 
 all: build
 
@@ -43,22 +48,24 @@ demo: build
 	else xvfb-run -a -s "-screen 0 1024x768x24" "$$host" snapshot "$$plugin" -o $(DEMO_OUT)/editor.png; fi && \
 	echo "demo: listen to $(DEMO_OUT)/demo-dry.wav (dry), $(DEMO_OUT)/demo-init.wav (Init) and $(DEMO_OUT)/demo-arpeggio.wav (Arpeggio); see $(DEMO_OUT)/demo-arpeggio.png"
 
-test: test-plain test-san test-tsan test-fuzz
+test: test-plain test-san test-tsan test-fuzz test-package
 
-test-plain: build
+test-plain: setup
+	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR)
+	cmake --build $(BUILD)
 	$(CTEST) --test-dir $(BUILD)
 
 # The sanitized build uses Clang, so every file is also compiled warning-free by Clang.
 test-san: setup
 	CC=clang CXX=clang++ cmake -S . -B $(SAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DTIDEBLOOM_SANITIZE=ON \
-	    -DTIDEBLOOM_BENCH=OFF -DCMAKE_CXX_FLAGS=-O1
+	    -DTIDEBLOOM_BENCH=OFF -DCMAKE_CXX_FLAGS=-O1 $(WERROR)
 	cmake --build $(SAN_BUILD)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $(CTEST) --test-dir $(SAN_BUILD)
 
 test-tsan: setup
 ifneq ($(strip $(TSAN_TARGETS)),)
 	cmake -S . -B $(TSAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DTIDEBLOOM_TSAN=ON \
-	    -DTIDEBLOOM_BENCH=OFF -DCMAKE_CXX_FLAGS=-O1
+	    -DTIDEBLOOM_BENCH=OFF -DCMAKE_CXX_FLAGS=-O1 $(WERROR)
 	cmake --build $(TSAN_BUILD) --target $(TSAN_TARGETS)
 	TSAN_OPTIONS=halt_on_error=1 $(CTEST) --test-dir $(TSAN_BUILD) -R '$(TSAN_TESTS)'
 endif
@@ -66,7 +73,7 @@ endif
 test-fuzz: setup
 ifneq ($(strip $(FUZZ_TARGETS)),)
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug \
-	    -DTIDEBLOOM_FUZZ=ON -DTIDEBLOOM_TESTS=OFF -DTIDEBLOOM_BENCH=OFF
+	    -DTIDEBLOOM_FUZZ=ON -DTIDEBLOOM_TESTS=OFF -DTIDEBLOOM_BENCH=OFF $(WERROR)
 	cmake --build $(FUZZ_BUILD) --target $(FUZZ_TARGETS)
 	@for t in $(FUZZ_TARGETS); do \
 	    exe=$$(find $(FUZZ_BUILD) -type f -executable -name $$t | head -n 1); \
@@ -75,6 +82,22 @@ ifneq ($(strip $(FUZZ_TARGETS)),)
 	    $$exe -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(FUZZ_BUILD)/corpus/$$t || exit 1; \
 	done
 endif
+
+# `make package`: a Release build of the plug-in and the host packed by CPack into a Debian package,
+# $(PACKAGE_BUILD)/package/tidebloom_<version>_<arch>.deb. `make test` builds it with warnings as
+# errors, checks its contents and, as root, installs and removes it.
+PACKAGE_FLAGS ?= -DTIDEBLOOM_WERROR=OFF
+package: setup
+	cmake -S . -B $(PACKAGE_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DTIDEBLOOM_TESTS=OFF \
+	    -DTIDEBLOOM_BENCH=OFF $(PACKAGE_FLAGS)
+	cmake --build $(PACKAGE_BUILD)
+	rm -rf $(PACKAGE_BUILD)/package
+	cd $(PACKAGE_BUILD) && cpack --config CPackConfig.cmake
+	@ls $(PACKAGE_BUILD)/package/*.deb
+
+test-package:
+	$(MAKE) package PACKAGE_FLAGS=$(WERROR)
+	scripts/test-package $(PACKAGE_BUILD)
 
 bench: build
 	@for b in $$(find $(BUILD)/bench -type f -executable -name 'bench_*' | sort); do echo "== $$b"; $$b; done
@@ -104,4 +127,4 @@ format:
 	    | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) out
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(PACKAGE_BUILD) out

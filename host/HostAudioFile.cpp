@@ -1,5 +1,6 @@
 #include "host/HostAudioFile.h"
 
+#include "host/HostAudioHeader.h"
 #include "host/HostText.h"
 
 #include <sndfile.h>
@@ -8,58 +9,99 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
-bool HostReadAudio(const std::string& path, HostAudio& out, std::string& err) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        err = HostFormat("cannot open '%s': %s", path.c_str(), std::strerror(errno));
+namespace {
+// Frames converted per libsndfile call: large enough to keep calls rare, small enough to keep the
+// interleaved buffer small with many channels.
+constexpr int kPieceFrames = 16384;
+} // namespace
+
+HostAudioReader::~HostAudioReader() {
+    if (mSnd) sf_close(static_cast<SNDFILE*>(mSnd));
+    if (mFd >= 0) ::close(mFd);
+}
+
+bool HostAudioReader::Open(const std::string& path, std::string& err) {
+    if (mSnd || mFd >= 0) {
+        err = HostFormat("cannot read '%s': already reading '%s'", path.c_str(), mPath.c_str());
         return false;
     }
-    if (!S_ISREG(st.st_mode)) {
-        err = HostFormat("cannot read '%s': not a regular file", path.c_str());
-        return false;
-    }
+    mFd = HostOpenForReading(path, err);
+    if (mFd < 0) return false;
+    mPath = path;
+    const int64_t headerFrames = HostHeaderFrames(mFd);
     SF_INFO info{};
-    SNDFILE* snd = sf_open(path.c_str(), SFM_READ, &info);
+    SNDFILE* snd = sf_open_fd(mFd, SFM_READ, &info, SF_FALSE);
     if (!snd) {
         err = HostFormat("cannot read '%s' as audio: %s", path.c_str(), sf_strerror(nullptr));
         return false;
     }
+    mSnd = snd;
     if (info.channels < 1 || info.channels > kHostMaxChannels) {
-        sf_close(snd);
         err = HostFormat("cannot use '%s': %d channels (1 to %d are supported)", path.c_str(), info.channels,
                          kHostMaxChannels);
         return false;
     }
     if (info.samplerate < kHostMinSampleRate || info.samplerate > kHostMaxSampleRate) {
-        sf_close(snd);
         err = HostFormat("cannot use '%s': sample rate %d Hz (%d to %d Hz are supported)", path.c_str(),
                          info.samplerate, kHostMinSampleRate, kHostMaxSampleRate);
         return false;
     }
-    HostAudio a;
-    a.sampleRate = info.samplerate;
-    a.subtype = info.format & SF_FORMAT_SUBMASK;
-    a.channels.assign(static_cast<size_t>(info.channels), {});
-    // Read in pieces until the end rather than trusting the announced length.
-    const sf_count_t piece = 16384;
-    std::vector<double> buf(static_cast<size_t>(piece) * static_cast<size_t>(info.channels));
-    for (;;) {
-        sf_count_t n = sf_readf_double(snd, buf.data(), piece);
-        if (n <= 0) break;
-        for (int c = 0; c < info.channels; ++c) {
-            std::vector<double>& ch = a.channels[static_cast<size_t>(c)];
-            size_t base = ch.size();
-            ch.resize(base + static_cast<size_t>(n));
-            for (sf_count_t f = 0; f < n; ++f)
-                ch[base + static_cast<size_t>(f)] = buf[static_cast<size_t>(f * info.channels + c)];
-        }
-    }
-    int e = sf_error(snd);
-    sf_close(snd);
-    if (e != SF_ERR_NO_ERROR) {
-        err = HostFormat("cannot read '%s': %s", path.c_str(), sf_error_number(e));
+    mSampleRate = info.samplerate;
+    mChannels = info.channels;
+    mSubtype = info.format & SF_FORMAT_SUBMASK;
+    mAnnounced = headerFrames >= 0 ? headerFrames : (info.frames == SF_COUNT_MAX ? -1 : info.frames);
+    return true;
+}
+
+bool HostAudioReader::Read(double* const* channels, int frames, int& got, std::string& err) {
+    got = 0;
+    if (!mSnd) {
+        err = HostFormat("cannot read '%s': not open", mPath.c_str());
         return false;
+    }
+    SNDFILE* snd = static_cast<SNDFILE*>(mSnd);
+    const size_t nch = static_cast<size_t>(mChannels);
+    mInterleaved.resize(static_cast<size_t>(std::min(frames, kPieceFrames)) * nch);
+    // Read in pieces until the end rather than trusting the announced length.
+    while (got < frames) {
+        const sf_count_t n = sf_readf_double(snd, mInterleaved.data(), std::min(frames - got, kPieceFrames));
+        if (n <= 0) break;
+        for (size_t c = 0; c < nch; ++c) {
+            double* dst = channels[c] + got;
+            const double* src = mInterleaved.data() + c;
+            for (sf_count_t f = 0; f < n; ++f) dst[f] = src[static_cast<size_t>(f) * nch];
+        }
+        got += static_cast<int>(n);
+    }
+    mFramesRead += got;
+    const int e = sf_error(snd);
+    if (e != SF_ERR_NO_ERROR) {
+        err = HostFormat("cannot read '%s': %s", mPath.c_str(), sf_error_number(e));
+        return false;
+    }
+    return true;
+}
+
+bool HostReadAudio(const std::string& path, HostAudio& out, std::string& err) {
+    HostAudioReader reader;
+    if (!reader.Open(path, err)) return false;
+    HostAudio a;
+    a.sampleRate = reader.SampleRate();
+    a.subtype = reader.Subtype();
+    a.channels.assign(static_cast<size_t>(reader.NumChannels()), {});
+    std::vector<double*> ptrs(a.channels.size());
+    for (;;) {
+        const size_t base = a.channels[0].size();
+        for (size_t c = 0; c < a.channels.size(); ++c) {
+            a.channels[c].resize(base + kPieceFrames);
+            ptrs[c] = a.channels[c].data() + base;
+        }
+        int got = 0;
+        if (!reader.Read(ptrs.data(), kPieceFrames, got, err)) return false;
+        for (auto& ch : a.channels) ch.resize(base + static_cast<size_t>(got));
+        if (got < kPieceFrames) break;
     }
     out = std::move(a);
     return true;
@@ -124,6 +166,9 @@ bool HostAudioWriter::Open(const std::string& path, int sampleRate, int numChann
         return false;
     }
     int container = HostContainerFromPath(path);
+    // A device such as /dev/null takes WAV when its name tells no format.
+    struct stat st {};
+    if (container == 0 && ::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode)) container = SF_FORMAT_WAV;
     if (container == 0) {
         err =
             HostFormat("cannot tell the audio format of '%s' (use .wav, .flac, .ogg or .aiff)", path.c_str());

@@ -1,11 +1,13 @@
 #pragma once
 // Audio files for the command-line host, through libsndfile.
 //
-// HostReadAudio reads a whole file (WAV, FLAC, OGG, AIFF and whatever else libsndfile reads) into
-// one double array per channel. HostAudioWriter writes a file whose container comes from the
-// destination's extension; it writes into a temporary file next to the destination and renames it
-// into place only in Commit(), so a failed render never leaves a half-written output behind.
-// Integer sample formats are written with clipping, never with wrap-around. One thread.
+// HostAudioReader reads a file (WAV, FLAC, OGG, AIFF and whatever else libsndfile reads) piece by
+// piece, so that memory stays the same whatever its length; HostReadAudio reads a whole file into
+// one double array per channel (for short files). HostAudioWriter writes a file whose container
+// comes from the destination's extension through a Util_AtomicFile: a temporary file next to the
+// destination renamed into place only in Commit(), so a failed render never leaves a half-written
+// output behind (a device or FIFO is written directly). Integer sample formats are written with
+// clipping, never with wrap-around. One thread.
 #include "host/HostFile.h"
 
 #include <cstdint>
@@ -26,6 +28,38 @@ constexpr int kHostMaxChannels = 64;
 constexpr int kHostMinSampleRate = 1000;
 constexpr int kHostMaxSampleRate = 768000;
 
+class HostAudioReader {
+public:
+    HostAudioReader() = default;
+    ~HostAudioReader();
+    HostAudioReader(const HostAudioReader&) = delete;
+    HostAudioReader& operator=(const HostAudioReader&) = delete;
+
+    // Opens the regular file at path and checks its channel count and sample rate.
+    bool Open(const std::string& path, std::string& err);
+    int SampleRate() const { return mSampleRate; }
+    int NumChannels() const { return mChannels; }
+    int Subtype() const { return mSubtype; } // libsndfile sample format (SF_FORMAT_PCM_16, ...)
+    // The frames the file announces (its header, or libsndfile's count when the header says
+    // nothing usable); -1 when unknown.
+    int64_t AnnouncedFrames() const { return mAnnounced; }
+    int64_t FramesRead() const { return mFramesRead; }
+    // Reads up to frames frames into channels[c][0 .. got-1]; got is less than frames only at the end.
+    bool Read(double* const* channels, int frames, int& got, std::string& err);
+
+private:
+    void* mSnd = nullptr; // SNDFILE*
+    int mFd = -1;
+    std::string mPath;
+    int mSampleRate = 0;
+    int mChannels = 0;
+    int mSubtype = 0;
+    int64_t mAnnounced = -1;
+    int64_t mFramesRead = 0;
+    std::vector<double> mInterleaved;
+};
+
+// Reads the whole file at path.
 bool HostReadAudio(const std::string& path, HostAudio& out, std::string& err);
 
 // Sample formats by name: "pcm16", "pcm24", "pcm32", "float", "double", "vorbis". 0 for unknown.
@@ -53,7 +87,7 @@ public:
 private:
     void Close();
 
-    HostAtomicFile mFile;
+    Util_AtomicFile mFile;
     void* mSnd = nullptr; // SNDFILE*
     std::string mPath;
     int mChannels = 0;

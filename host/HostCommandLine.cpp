@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <new>
 #include <sndfile.h>
 #include <unistd.h>
 
@@ -131,13 +132,17 @@ int RunPhrase(const HostCommand& cmd, std::FILE* out, std::FILE* errOut) {
 
 int RunRender(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
               const volatile std::sig_atomic_t* cancel) {
+    const auto runBegin = std::chrono::steady_clock::now();
     std::string err;
     auto fail = [&](const std::string& message) {
         PrintError(errOut, message);
         return 1;
     };
-    HostAudio input;
-    if (!HostReadAudio(cmd.input, input, err)) return fail(err);
+    HostAudioReader input;
+    if (!input.Open(cmd.input, err)) return fail(err);
+    // Replacing the input with its own rendering would lose the recording.
+    if (HostSameFile(cmd.input, cmd.output))
+        return fail(HostFormat("the output '%s' is the input file", cmd.output.c_str()));
     std::unique_ptr<HostPlugin> plugin = HostPlugin::Load(cmd.plugin, err);
     if (!plugin) return fail(err);
     AEffect* e = plugin->Effect();
@@ -151,14 +156,15 @@ int RunRender(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
     options.maxBlockSize = cmd.maxBlockSize;
     options.doublePrecision = cmd.doublePrecision;
     options.compensateLatency = cmd.compensateLatency;
-    options.tailFrames = static_cast<int64_t>(cmd.tailSeconds * input.sampleRate + 0.5);
+    options.tailFrames = static_cast<int64_t>(cmd.tailSeconds * input.SampleRate() + 0.5);
     options.monoInput = cmd.monoInput;
     options.outputChannels = cmd.outputChannels;
     options.tempo = cmd.tempo;
     options.timeSigNumerator = cmd.timeSigNumerator;
     options.timeSigDenominator = cmd.timeSigDenominator;
+    options.expectedInputFrames = std::max<int64_t>(input.AnnouncedFrames(), 0);
     options.cancel = cancel;
-    if (!HostPrepareRender(*plugin, input.sampleRate, options, plan, err)) return fail(err);
+    if (!HostPrepareRender(*plugin, input.SampleRate(), options, plan, err)) return fail(err);
 
     // State: the bank first, then the program chosen from it, then a program file, then single values.
     if (!cmd.loadFxb.empty() && !HostLoadBankFile(*plugin, cmd.loadFxb, err)) return fail(err);
@@ -175,13 +181,14 @@ int RunRender(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
 
     HostAudioWriter writer;
     int format = cmd.sampleFormat.empty() ? 0 : HostSampleFormatFromName(cmd.sampleFormat);
-    if (!writer.Open(cmd.output, input.sampleRate, static_cast<int>(plan.outputSource.size()), format,
-                     input.subtype, err))
+    if (!writer.Open(cmd.output, input.SampleRate(), static_cast<int>(plan.outputSource.size()), format,
+                     input.Subtype(), err))
         return fail(err);
     HostFileSink sink(writer);
+    HostFileSource source(input);
     HostPlotRecorder plot(sink);
     if (!cmd.plot.empty() &&
-        !plot.Begin(cmd.plot, input.sampleRate, input.NumFrames() + options.tailFrames,
+        !plot.Begin(cmd.plot, input.SampleRate(), options.expectedInputFrames + options.tailFrames,
                     static_cast<int>(plan.outputSource.size()), HostPlotTitle(*plugin, cmd.input),
                     cmd.compensateLatency ? 0 : e->initialDelay, options, err))
         return fail(err);
@@ -190,27 +197,33 @@ int RunRender(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
 
     std::string programName = plugin->ProgramName();
     HostRenderResult result;
-    auto begin = std::chrono::steady_clock::now();
-    bool ok = HostRender(*plugin, input, plot, options, plan, result, err);
-    double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    bool ok = HostRender(*plugin, source, plot, options, plan, result, err);
     progress.Finish();
     if (!ok) return fail(err);
     if (!writer.Commit(err) || !plot.Finish(err)) return fail(err);
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - runBegin).count();
+    if (input.AnnouncedFrames() > result.inputFrames)
+        std::fprintf(errOut, "%s: warning: '%s' ends after %lld frames, its header announces %lld\n",
+                     kProgram, cmd.input.c_str(), static_cast<long long>(result.inputFrames),
+                     static_cast<long long>(input.AnnouncedFrames()));
     if (!cmd.quiet) {
-        double seconds = static_cast<double>(result.outputFrames) / input.sampleRate;
+        double seconds = static_cast<double>(result.outputFrames) / input.SampleRate();
         std::string name = plugin->EffectName();
         std::fprintf(
             out,
             "%s: '%s' -> '%s' through %s%s%s%s: %lld frames at %d Hz, %d -> %d channels, %s precision, "
-            "latency %d samples (%s), %.2f s of audio in %.3f s, %.1fx real time\n",
+            "latency %d samples (%s), %.2f s of audio in %.3f s, processing %.3f s (%.1fx), %.1fx real "
+            "time\n",
             kProgram, cmd.input.c_str(), cmd.output.c_str(), name.empty() ? "the plug-in" : name.c_str(),
             programName.empty() ? "" : " (program '", programName.c_str(), programName.empty() ? "" : "')",
-            static_cast<long long>(result.outputFrames), input.sampleRate, input.NumChannels(),
+            static_cast<long long>(result.outputFrames), input.SampleRate(), input.NumChannels(),
             result.outputChannels, cmd.doublePrecision ? "double" : "single", result.latency,
             result.latencyChanged ? "changed while rendering, output not aligned"
             : result.compensated  ? "compensated"
                                   : "not compensated",
-            seconds, wall, HostRealTimeFactor(result.processedFrames, input.sampleRate, wall));
+            seconds, wall, result.processSeconds,
+            HostRealTimeFactor(result.processedFrames, input.SampleRate(), result.processSeconds),
+            HostRealTimeFactor(result.outputFrames, input.SampleRate(), wall));
     }
     return 0;
 }
@@ -225,6 +238,34 @@ int RunSnapshot(const HostCommand& cmd, std::FILE* out, std::FILE* errOut) {
     }
     if (!cmd.quiet) std::fprintf(out, "%s: %s\n", kProgram, summary.c_str());
     return 0;
+}
+
+int RunCommand(const HostCommand& cmd, std::FILE* out, std::FILE* err,
+               const volatile std::sig_atomic_t* cancel) {
+    int status = 2;
+    switch (cmd.kind) {
+    case HostCommand::kHelp:
+        std::fputs(HostUsageText(), out);
+        status = 0;
+        break;
+    case HostCommand::kVersion:
+        std::fprintf(out, "%s 1.0.0\n", kProgram);
+        status = 0;
+        break;
+    case HostCommand::kInfo:
+        status = RunInfo(cmd, out, err);
+        break;
+    case HostCommand::kRender:
+        status = RunRender(cmd, out, err, cancel);
+        break;
+    case HostCommand::kPhrase:
+        status = RunPhrase(cmd, out, err);
+        break;
+    case HostCommand::kSnapshot:
+        status = RunSnapshot(cmd, out, err);
+        break;
+    }
+    return status;
 }
 
 } // namespace
@@ -458,27 +499,12 @@ int HostRunCommandLine(int argc, const char* const* argv, std::FILE* out, std::F
         return 2;
     }
     int status = 2;
-    switch (cmd.kind) {
-    case HostCommand::kHelp:
-        std::fputs(HostUsageText(), out);
-        status = 0;
-        break;
-    case HostCommand::kVersion:
-        std::fprintf(out, "%s 1.0.0\n", kProgram);
-        status = 0;
-        break;
-    case HostCommand::kInfo:
-        status = RunInfo(cmd, out, err);
-        break;
-    case HostCommand::kRender:
-        status = RunRender(cmd, out, err, cancel);
-        break;
-    case HostCommand::kPhrase:
-        status = RunPhrase(cmd, out, err);
-        break;
-    case HostCommand::kSnapshot:
-        status = RunSnapshot(cmd, out, err);
-        break;
+    try {
+        status = RunCommand(cmd, out, err, cancel);
+    } catch (const std::bad_alloc&) {
+        // A render too large for the memory there is (a huge block with many channels, a memory limit).
+        PrintError(err, "out of memory");
+        status = 1;
     }
     // What was printed must have reached its destination (a full disk, a closed pipe).
     errno = 0;

@@ -3,6 +3,8 @@
 
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 volatile std::sig_atomic_t sInterrupted = 0;
@@ -20,7 +22,24 @@ int main(int argc, char** argv) {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
-    int status = HostRunCommandLine(argc, argv, stdout, stderr, &sInterrupted);
+    // The results (info, the summary, JSON) go to the real standard output through a descriptor of
+    // their own; whatever a plug-in prints on standard output lands on standard error instead, so it
+    // never mixes with them.
+    std::FILE* results = stdout;
+    const int resultsFd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (resultsFd >= 0) {
+        if (std::FILE* f = ::fdopen(resultsFd, "w")) {
+            if (::dup2(STDERR_FILENO, STDOUT_FILENO) >= 0) {
+                results = f;
+            } else {
+                std::fclose(f);
+            }
+        } else {
+            ::close(resultsFd);
+        }
+    }
+    int status = HostRunCommandLine(argc, argv, results, stderr, &sInterrupted);
     std::fflush(stdout);
+    if (results != stdout) std::fclose(results); // already flushed and checked
     return sInterrupted ? 130 : status;
 }

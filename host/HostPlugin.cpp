@@ -63,8 +63,9 @@ void* FindOwnSymbol(void* library, const char* name) {
 } // namespace
 
 std::unique_ptr<HostPlugin> HostPlugin::Load(const std::string& path, std::string& err) {
-    // Look at the file first: dlopen's own messages for a missing or foreign file are obscure.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Look at the file first: dlopen's own messages for a missing or foreign file are obscure. Opened
+    // without waiting, so that a FIFO is refused instead of blocking until someone writes to it.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         err = HostFormat("cannot open plug-in '%s': %s", path.c_str(), std::strerror(errno));
         return nullptr;

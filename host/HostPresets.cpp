@@ -13,6 +13,8 @@ namespace {
 constexpr size_t kMaxStateFile = 256u << 20;
 // Resolution of the search for a value by its display text.
 constexpr int kDisplaySteps = 1000;
+// Most display texts an error lists one by one; more are given as the first and the last.
+constexpr size_t kListedTexts = 8;
 
 std::string IdText(int32_t id) {
     std::string t = HostFourCCText(id);
@@ -134,22 +136,31 @@ bool HostFindParameter(HostPlugin& plugin, const std::string& name, int& index, 
 
 // Walks the whole range of parameter index and sets it to the middle of the first stretch of
 // values that the plug-in shows as text, so that rounded displays land on the value they name.
-// Restores the original value and returns false when no value shows so.
-static bool SetByDisplayText(HostPlugin& plugin, int index, const std::string& text) {
+// Restores the original value and returns false when no value shows so; shown then describes the
+// texts it does show ("'Soft', 'Hard'" or "'0.00' to '2.00'").
+static bool SetByDisplayText(HostPlugin& plugin, int index, const std::string& text, std::string& shown) {
     const float original = plugin.GetParameter(index);
     std::string label = plugin.ParamLabel(index);
+    std::vector<std::string> texts; // the displays in order, each stretch once
     int first = -1, last = -1;
     for (int step = 0; step <= kDisplaySteps; ++step) {
         plugin.SetParameter(index, static_cast<float>(step) / kDisplaySteps);
-        if (DisplayMatches(plugin.ParamDisplay(index), label, text)) {
+        std::string display = plugin.ParamDisplay(index);
+        if (DisplayMatches(display, label, text)) {
             if (first < 0) first = step;
             last = step;
         } else if (first >= 0) {
             break;
         }
+        if (texts.empty() || texts.back() != display) texts.push_back(std::move(display));
     }
     if (first < 0) {
         plugin.SetParameter(index, original);
+        if (texts.size() <= kListedTexts) {
+            for (const std::string& t : texts) shown += (shown.empty() ? "'" : ", '") + t + "'";
+        } else {
+            shown = "'" + texts.front() + "' to '" + texts.back() + "'";
+        }
         return false;
     }
     plugin.SetParameter(index, static_cast<float>(first + last) / (2.0f * kDisplaySteps));
@@ -159,21 +170,23 @@ static bool SetByDisplayText(HostPlugin& plugin, int index, const std::string& t
 bool HostSetParameterFromText(HostPlugin& plugin, int index, const std::string& text, std::string& err) {
     std::string name = plugin.ParamName(index);
     double number = 0.0;
+    std::string shown;
     if (HostParseDouble(text, number)) {
         if (number >= 0.0 && number <= 1.0) {
             plugin.SetParameter(index, static_cast<float>(number));
             return true;
         }
         // A number outside 0..1 may still be a text the plug-in displays ("-6.0").
-        if (SetByDisplayText(plugin, index, text)) return true;
-        err = HostFormat("value %s for parameter '%s' is out of range (normalised values are 0 to 1)",
-                         text.c_str(), name.c_str());
+        if (SetByDisplayText(plugin, index, text, shown)) return true;
+        err = HostFormat("value %s for parameter '%s' is out of range (normalised values are 0 to 1) and not "
+                         "a text it displays (%s)",
+                         text.c_str(), name.c_str(), shown.c_str());
         return false;
     }
-    if (SetByDisplayText(plugin, index, text)) return true;
+    if (SetByDisplayText(plugin, index, text, shown)) return true;
     err = HostFormat("parameter '%s' shows no value as '%s' (give a normalised value 0 to 1 or a text it "
-                     "displays)",
-                     name.c_str(), text.c_str());
+                     "displays: %s)",
+                     name.c_str(), text.c_str(), shown.c_str());
     return false;
 }
 

@@ -3,6 +3,7 @@
 #include "host/HostText.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace {
@@ -32,7 +33,37 @@ std::vector<uint8_t> MakeArrangement(int channels) {
     return bytes;
 }
 
+// The output channels: outputChannels of them (0: one per output), each copying an output of a
+// plug-in with pluginOutputs outputs (a single output is copied into every channel).
+bool PlanOutputs(int pluginOutputs, int outputChannels, HostChannelPlan& plan, std::string& err) {
+    int outs = outputChannels > 0 ? outputChannels : pluginOutputs;
+    if (outs > kHostMaxChannels) {
+        err = outputChannels > 0
+                  ? HostFormat("%d output channels are too many (at most %d)", outs, kHostMaxChannels)
+                  : HostFormat("the plug-in's %d outputs are too many for a file (at most %d; choose fewer "
+                               "with --channels)",
+                               outs, kHostMaxChannels);
+        return false;
+    }
+    if (outs > pluginOutputs && pluginOutputs != 1) {
+        err = HostFormat("%d output channels asked for, the plug-in has %d outputs", outs, pluginOutputs);
+        return false;
+    }
+    plan.outputSource.clear();
+    for (int c = 0; c < outs; ++c) plan.outputSource.push_back(pluginOutputs == 1 ? 0 : c);
+    return true;
+}
+
 } // namespace
+
+bool HostMemorySource::Read(double* const* channels, int frames, int& got, std::string& err) {
+    (void)err;
+    got = static_cast<int>(std::clamp<int64_t>(mAudio.NumFrames() - mPos, 0, frames));
+    for (size_t c = 0; c < mAudio.channels.size(); ++c)
+        std::copy_n(mAudio.channels[c].data() + mPos, got, channels[c]);
+    mPos += got;
+    return true;
+}
 
 bool HostMemorySink::Write(const double* const* channels, int frames, std::string& err) {
     (void)err;
@@ -73,26 +104,15 @@ bool HostPlanChannels(int fileChannels, int pluginInputs, int pluginOutputs, boo
             return false;
         }
     }
-    int outs = outputChannels > 0 ? outputChannels : pluginOutputs;
-    if (outs > kHostMaxChannels) {
-        err = outputChannels > 0
-                  ? HostFormat("%d output channels are too many (at most %d)", outs, kHostMaxChannels)
-                  : HostFormat("the plug-in's %d outputs are too many for a file (at most %d; choose fewer "
-                               "with --channels)",
-                               outs, kHostMaxChannels);
-        return false;
-    }
-    if (outs > pluginOutputs && pluginOutputs != 1) {
-        err = HostFormat("%d output channels asked for, the plug-in has %d outputs", outs, pluginOutputs);
-        return false;
-    }
-    for (int c = 0; c < outs; ++c) p.outputSource.push_back(pluginOutputs == 1 ? 0 : c);
+    // A plug-in narrowed to one input is asked to work in mono: it is then planned as a mono plug-in
+    // (HostPrepareRender plans again if it takes one input only with all its outputs).
+    if (!PlanOutputs(p.narrowToMono ? 1 : pluginOutputs, outputChannels, p, err)) return false;
     plan = std::move(p);
     return true;
 }
 
 bool HostPrepareRender(HostPlugin& plugin, int sampleRate, const HostRenderOptions& options,
-                       const HostChannelPlan& plan, std::string& err) {
+                       HostChannelPlan& plan, std::string& err) {
     AEffect* e = plugin.Effect();
     int announced = options.maxBlockSize > 0 ? options.maxBlockSize : options.blockSize;
     if (options.blockSize < 1 || options.blockSize > kHostMaxBlockSize || announced > kHostMaxBlockSize) {
@@ -119,18 +139,26 @@ bool HostPrepareRender(HostPlugin& plugin, int sampleRate, const HostRenderOptio
     plugin.Dispatch(effSetProcessPrecision, 0,
                     options.doublePrecision ? kProcessPrecision64 : kProcessPrecision32);
     if (plan.narrowToMono) {
+        // Mono in and out first; a plug-in that makes several outputs of one input keeps them all.
         std::vector<uint8_t> in = MakeArrangement(1);
-        std::vector<uint8_t> out = MakeArrangement(e->numOutputs);
-        if (plugin.Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<intptr_t>(in.data()), out.data()) ==
-            0) {
-            err = "the plug-in does not accept a mono input arrangement";
-            return false;
+        std::vector<uint8_t> out = MakeArrangement(1);
+        auto offer = [&]() {
+            return plugin.Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<intptr_t>(in.data()),
+                                   out.data()) != 0;
+        };
+        if (!offer()) {
+            out = MakeArrangement(e->numOutputs);
+            if (e->numOutputs == 1 || !offer()) {
+                err = "the plug-in does not accept a mono input arrangement";
+                return false;
+            }
+            if (!PlanOutputs(e->numOutputs, options.outputChannels, plan, err)) return false;
         }
     }
     return true;
 }
 
-bool HostRender(HostPlugin& plugin, const HostAudio& input, HostAudioSink& sink,
+bool HostRender(HostPlugin& plugin, HostAudioSource& input, HostAudioSink& sink,
                 const HostRenderOptions& options, const HostChannelPlan& plan, HostRenderResult& result,
                 std::string& err) {
     AEffect* e = plugin.Effect();
@@ -163,12 +191,15 @@ bool HostRender(HostPlugin& plugin, const HostAudio& input, HostAudioSink& sink,
         return false;
     }
     int latency = std::max(e->initialDelay, 0);
-    const int64_t inFrames = input.NumFrames();
-    const int64_t outFrames = inFrames + options.tailFrames;
 
-    // Buffers in the precision of the callback. The pointer arrays have room for the most channels a
-    // record may announce, the spare ones pointing at scratch buffers, so that a plug-in that
-    // changes its counts while processing still reads and writes only memory the host owns.
+    // Buffers of one block: the file's channels as read, and the plug-in's in the precision of the
+    // callback. The pointer arrays have room for the most channels a record may announce, the spare
+    // ones pointing at scratch buffers, so that a plug-in that changes its counts while processing
+    // still reads and writes only memory the host owns.
+    const int fileChannels = input.NumChannels();
+    std::vector<std::vector<double>> fileD(static_cast<size_t>(fileChannels), std::vector<double>(block));
+    std::vector<double*> filePtr(fileD.size());
+    for (size_t c = 0; c < fileD.size(); ++c) filePtr[c] = fileD[c].data();
     std::vector<std::vector<float>> inF, outF;
     std::vector<std::vector<double>> inD(static_cast<size_t>(numIn), std::vector<double>(block));
     std::vector<std::vector<double>> outD(static_cast<size_t>(numOut), std::vector<double>(block));
@@ -188,7 +219,7 @@ bool HostRender(HostPlugin& plugin, const HostAudio& input, HostAudioSink& sink,
     const bool accumulating =
         !options.doublePrecision && !((e->flags & effFlagsCanReplacing) && e->processReplacing);
     std::vector<const double*> sinkPtr(plan.outputSource.size());
-    std::vector<const double*> tapPtr(input.channels.size());
+    std::vector<const double*> tapPtr(fileD.size());
 
     HostTransport transport;
     transport.tempo = options.tempo;
@@ -196,43 +227,62 @@ bool HostRender(HostPlugin& plugin, const HostAudio& input, HostAudioSink& sink,
     transport.timeSigDenominator = options.timeSigDenominator;
     transport.playing = true;
 
+    // The input's length is known once it has ended; until then every block is a full one.
+    bool inputEnded = false;
+    int64_t inFrames = 0, outFrames = 0;
     int64_t written = 0, dropped = 0, pos = 0;
     int startLatency = -1; // the latency when the first frame was written
+    double processSeconds = 0.0;
     bool ok = true;
-    while (written < outFrames) {
+    for (;;) {
         if (options.cancel && *options.cancel) {
             err = "interrupted";
             ok = false;
             break;
         }
+        // Input frames pos .. pos+avail-1 of the file; silence past its end.
+        int avail = 0;
+        if (!inputEnded) {
+            if (!input.Read(filePtr.data(), block, avail, err)) {
+                ok = false;
+                break;
+            }
+            inFrames += avail;
+            if (avail < block) {
+                inputEnded = true;
+                outFrames = inFrames + options.tailFrames;
+            }
+        }
+        if (inputEnded && written >= outFrames) break;
         // Full blocks, and a shorter last one that ends where the output is complete.
         const int64_t owed = options.compensateLatency ? std::max<int64_t>(latency - dropped, 0) : 0;
-        const int n = static_cast<int>(std::min<int64_t>(block, outFrames - written + owed));
-        // Input frames pos .. pos+n-1 of the file; silence past its end.
-        const int64_t avail = std::clamp<int64_t>(inFrames - pos, 0, n);
+        const int n =
+            inputEnded ? static_cast<int>(std::min<int64_t>(block, outFrames - written + owed)) : block;
         for (int c = 0; c < numIn; ++c) {
             double* dst = inD[static_cast<size_t>(c)].data();
             int src = static_cast<size_t>(c) < plan.inputSource.size()
                           ? plan.inputSource[static_cast<size_t>(c)]
                           : HostChannelPlan::kSilence;
-            for (int64_t k = 0; k < avail; ++k) {
-                double v = 0.0;
-                if (src >= 0) {
-                    v = input.channels[static_cast<size_t>(src)][static_cast<size_t>(pos + k)];
-                } else if (src == HostChannelPlan::kMix) {
-                    for (const auto& ch : input.channels) v += ch[static_cast<size_t>(pos + k)];
-                    v /= input.NumChannels();
+            if (src >= 0) {
+                std::copy_n(fileD[static_cast<size_t>(src)].data(), avail, dst);
+            } else if (src == HostChannelPlan::kMix) {
+                for (int k = 0; k < avail; ++k) {
+                    double v = 0.0;
+                    for (const auto& ch : fileD) v += ch[static_cast<size_t>(k)];
+                    dst[k] = v / fileChannels;
                 }
-                dst[k] = v;
+            } else {
+                std::fill(dst, dst + avail, 0.0);
             }
             std::fill(dst + avail, dst + n, 0.0);
         }
         if (options.inputTap && avail > 0) {
-            for (size_t c = 0; c < tapPtr.size(); ++c) tapPtr[c] = input.channels[c].data() + pos;
-            options.inputTap(tapPtr.data(), input.NumChannels(), static_cast<int>(avail));
+            for (size_t c = 0; c < tapPtr.size(); ++c) tapPtr[c] = fileD[c].data();
+            options.inputTap(tapPtr.data(), fileChannels, avail);
         }
         transport.samplePos = static_cast<double>(pos);
         plugin.SetTransport(transport);
+        const auto begin = std::chrono::steady_clock::now();
         if (options.doublePrecision) {
             for (auto& ch : outD) std::fill(ch.begin(), ch.begin() + n, 0.0);
             plugin.ProcessDouble(inPtrD.data(), outPtrD.data(), n);
@@ -248,6 +298,7 @@ bool HostRender(HostPlugin& plugin, const HostAudio& input, HostAudioSink& sink,
                     outD[static_cast<size_t>(c)][static_cast<size_t>(k)] =
                         outF[static_cast<size_t>(c)][static_cast<size_t>(k)];
         }
+        processSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
         pos += n;
         if (implausible()) {
             ok = false;
@@ -260,7 +311,8 @@ bool HostRender(HostPlugin& plugin, const HostAudio& input, HostAudioSink& sink,
             skip = static_cast<int>(std::min<int64_t>(n, latency - dropped));
             dropped += skip;
         }
-        const int keep = static_cast<int>(std::min<int64_t>(n - skip, outFrames - written));
+        const int keep =
+            inputEnded ? static_cast<int>(std::min<int64_t>(n - skip, outFrames - written)) : n - skip;
         if (keep > 0) {
             if (startLatency < 0) startLatency = latency;
             for (size_t c = 0; c < plan.outputSource.size(); ++c)
@@ -272,7 +324,10 @@ bool HostRender(HostPlugin& plugin, const HostAudio& input, HostAudioSink& sink,
             written += keep;
         }
         if (options.progress) {
-            int64_t expected = outFrames + (options.compensateLatency ? latency : 0);
+            // Until the input has ended, its announced length stands in for it.
+            const int64_t total =
+                inputEnded ? outFrames : std::max(options.expectedInputFrames, inFrames) + options.tailFrames;
+            const int64_t expected = total + (options.compensateLatency ? latency : 0);
             options.progress(std::min(pos, expected), expected);
         }
     }
@@ -287,5 +342,15 @@ bool HostRender(HostPlugin& plugin, const HostAudio& input, HostAudioSink& sink,
     result.processedFrames = pos;
     result.outputFrames = written;
     result.outputChannels = static_cast<int>(plan.outputSource.size());
+    result.processSeconds = processSeconds;
     return ok;
+}
+
+bool HostRender(HostPlugin& plugin, const HostAudio& input, HostAudioSink& sink,
+                const HostRenderOptions& options, const HostChannelPlan& plan, HostRenderResult& result,
+                std::string& err) {
+    HostMemorySource source(input);
+    HostRenderOptions o = options;
+    o.expectedInputFrames = input.NumFrames();
+    return HostRender(plugin, source, sink, o, plan, result, err);
 }

@@ -279,7 +279,9 @@ public:
     static int GetFrameworkVerFromChunk(ByteChunk* pChunk, int* pPos);
 
     // ---- Program and bank files, preset source dumps ----
-    // Each file operation returns false for a null or empty path or a file that cannot be used.
+    // Each file operation returns false for a null or empty path or a file that cannot be used. Saves
+    // and dumps take the mutex only while they build their bytes and write the file after releasing
+    // it, all or nothing (a failed save leaves an existing file as it was).
     bool SaveProgramAsFXP(const Util_String* pFileName);
     bool SaveBankAsFXB(const Util_String* pFileName);
     bool LoadProgramFromFXP(const Util_String* pFileName);

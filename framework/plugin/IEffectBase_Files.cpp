@@ -1,6 +1,9 @@
 // Program (FXP) and bank (FXB) files and the preset source dumps of IEffectBase.
 //
-// Files are built and parsed whole in a ByteChunk; every 32-bit field is big-endian. A file is untrusted:
+// Files are built and parsed whole in a ByteChunk; every 32-bit field is big-endian. A save builds its
+// bytes under the plug-in mutex and writes them after releasing it, so a slow disk (or a FIFO nobody
+// reads yet) never holds up the audio thread, through a Util_AtomicFile, so a failed save leaves an
+// existing file whole. A file is untrusted:
 // loading validates everything it is going to apply before it changes anything, so a damaged file is
 // rejected with the parameters, preset slots and current program exactly as they were. Chunk-form files,
 // whose state only UnserializeState can judge, are applied against a snapshot that is put back when
@@ -8,11 +11,15 @@
 #include "framework/plugin/IEffectBase.h"
 
 #include "framework/plugin/Log.h"
+#include "framework/util/Util_AtomicFile.h"
 
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -48,10 +55,22 @@ bool IsUsablePath(const Util_String* pFileName) {
     return pFileName && pFileName->GetLength() > 0;
 }
 
-// Reads the whole file into pChunk; false when it cannot be opened or read, or is too large.
+// Reads the whole file into pChunk; false when it cannot be opened or read, is too large, or is not a
+// regular file (a FIFO would otherwise keep the caller waiting for a writer).
 bool ReadWholeFile(const char* path, ByteChunk* pChunk) {
-    std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path, "rb"), &std::fclose);
-    if (!f) return false;
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::unique_ptr<FILE, int (*)(FILE*)> f(::fdopen(fd, "rb"), &std::fclose);
+    if (!f) {
+        ::close(fd);
+        return false;
+    }
     pChunk->Clear();
     std::vector<char> block(64 * 1024);
     for (;;) {
@@ -65,14 +84,17 @@ bool ReadWholeFile(const char* path, ByteChunk* pChunk) {
     return !std::ferror(f.get());
 }
 
-// Writes the chunk as the whole file with one write call; true only when every byte reached the file.
+// Writes size bytes as the whole file, all or nothing; true only when every byte reached it. Called
+// without the plug-in mutex.
+bool WriteWholeFile(const char* path, const void* data, size_t size) {
+    std::string err;
+    if (Util_WriteWholeFile(path, data, size, err)) return true;
+    Trace(__FUNCTION__, __LINE__, "%s", err.c_str());
+    return false;
+}
+
 bool WriteWholeFile(const char* path, const ByteChunk& chunk) {
-    FILE* f = std::fopen(path, "wb");
-    if (!f) return false;
-    const size_t size = static_cast<size_t>(chunk.Size());
-    const bool written = size == 0 || std::fwrite(chunk.GetBytes(), 1, size, f) == size;
-    const bool closed = std::fclose(f) == 0;
-    return written && closed;
+    return WriteWholeFile(path, chunk.GetBytes(), static_cast<size_t>(chunk.Size()));
 }
 
 void PutBE32(ByteChunk* pChunk, int32_t value) {
@@ -196,73 +218,77 @@ std::string ValueSourceText(const IParam& param) {
 bool IEffectBase::SaveProgramAsFXP(const Util_String* pFileName) {
     Trace(__FUNCTION__, __LINE__, "%s", pFileName ? pFileName->Get() : "");
     if (!IsUsablePath(pFileName)) return false;
-    Util_MutexLock lock(mMutex);
-
-    const int32_t fxVersion = GetEffectVersion(true);
-    const int32_t nParams = NParams();
-    const char* name = GetPresetName(mCurrentPresetIdx);
     ByteChunk file;
+    {
+        Util_MutexLock lock(mMutex);
+        const int32_t fxVersion = GetEffectVersion(true);
+        const int32_t nParams = NParams();
+        const char* name = GetPresetName(mCurrentPresetIdx);
 
-    if (mDoesStateChunks) {
-        ByteChunk state;
-        InitChunkWithFrameworkVer(&state);
-        // A state the effect could not write whole would not load back: no file, and no success.
-        if (!SerializeState(&state)) return false;
-        const int32_t chunkSize = state.Size();
-        PutFileHeader(&file, chunkSize + kProgramChunkOverhead, kProgramChunkMagic, kProgramFormatVersion,
-                      mUniqueID, fxVersion, nParams);
-        PutNameField(&file, name);
-        PutBE32(&file, chunkSize);
-        file.PutChunk(&state);
-    } else {
-        PutFileHeader(&file, 0, kProgramMagic, kProgramFormatVersion, mUniqueID, fxVersion, nParams);
-        PutNameField(&file, name);
-        for (int i = 0; i < nParams; ++i) {
-            PutBEFloat(&file, static_cast<float>(mParams.Get(i)->GetNormalized()));
+        if (mDoesStateChunks) {
+            ByteChunk state;
+            InitChunkWithFrameworkVer(&state);
+            // A state the effect could not write whole would not load back: no file, and no success.
+            if (!SerializeState(&state)) return false;
+            const int32_t chunkSize = state.Size();
+            PutFileHeader(&file, chunkSize + kProgramChunkOverhead, kProgramChunkMagic, kProgramFormatVersion,
+                          mUniqueID, fxVersion, nParams);
+            PutNameField(&file, name);
+            PutBE32(&file, chunkSize);
+            file.PutChunk(&state);
+        } else {
+            PutFileHeader(&file, 0, kProgramMagic, kProgramFormatVersion, mUniqueID, fxVersion, nParams);
+            PutNameField(&file, name);
+            for (int i = 0; i < nParams; ++i) {
+                PutBEFloat(&file, static_cast<float>(mParams.Get(i)->GetNormalized()));
+            }
         }
     }
+    // Written after the lock is released: a slow file never holds up the audio thread.
     return WriteWholeFile(pFileName->Get(), file);
 }
 
 bool IEffectBase::SaveBankAsFXB(const Util_String* pFileName) {
     Trace(__FUNCTION__, __LINE__, "%s", pFileName ? pFileName->Get() : "");
     if (!IsUsablePath(pFileName)) return false;
-    Util_MutexLock lock(mMutex);
-
-    const int32_t fxVersion = GetEffectVersion(true);
-    const int32_t nParams = NParams();
-    const int32_t nPresets = NPresets();
-    const char reserved[kBankReservedLen] = {};
     ByteChunk file;
+    {
+        Util_MutexLock lock(mMutex);
+        const int32_t fxVersion = GetEffectVersion(true);
+        const int32_t nParams = NParams();
+        const int32_t nPresets = NPresets();
+        const char reserved[kBankReservedLen] = {};
 
-    if (mDoesStateChunks) {
-        ByteChunk state;
-        InitChunkWithFrameworkVer(&state);
-        if (!SerializePresets(&state)) return false;
-        const int32_t chunkSize = state.Size();
-        PutFileHeader(&file, chunkSize + kBankChunkOverhead, kBankChunkMagic, kBankFormatVersion, mUniqueID,
-                      fxVersion, nPresets);
-        PutBE32(&file, mCurrentPresetIdx);
-        file.PutBytes(reserved, kBankReservedLen);
-        PutBE32(&file, chunkSize);
-        file.PutChunk(&state);
-    } else {
-        PutFileHeader(&file, 0, kBankMagic, kBankFormatVersion, mUniqueID, fxVersion, nPresets);
-        PutBE32(&file, mCurrentPresetIdx);
-        file.PutBytes(reserved, kBankReservedLen);
-        for (int p = 0; p < nPresets; ++p) {
-            const IPreset* pPreset = mPresets.Get(p);
-            PutFileHeader(&file, 0, kProgramMagic, kProgramFormatVersion, mUniqueID, fxVersion, nParams);
-            PutNameField(&file, pPreset->mName);
-            // The slot's stored values; a short or empty chunk reads 0.0 for the values it lacks.
-            int pos = 0;
-            for (int i = 0; i < nParams; ++i) {
-                double v = 0.0;
-                pos = pPreset->mChunk.Get(&v, pos);
-                PutBEFloat(&file, static_cast<float>(mParams.Get(i)->GetNormalized(v)));
+        if (mDoesStateChunks) {
+            ByteChunk state;
+            InitChunkWithFrameworkVer(&state);
+            if (!SerializePresets(&state)) return false;
+            const int32_t chunkSize = state.Size();
+            PutFileHeader(&file, chunkSize + kBankChunkOverhead, kBankChunkMagic, kBankFormatVersion,
+                          mUniqueID, fxVersion, nPresets);
+            PutBE32(&file, mCurrentPresetIdx);
+            file.PutBytes(reserved, kBankReservedLen);
+            PutBE32(&file, chunkSize);
+            file.PutChunk(&state);
+        } else {
+            PutFileHeader(&file, 0, kBankMagic, kBankFormatVersion, mUniqueID, fxVersion, nPresets);
+            PutBE32(&file, mCurrentPresetIdx);
+            file.PutBytes(reserved, kBankReservedLen);
+            for (int p = 0; p < nPresets; ++p) {
+                const IPreset* pPreset = mPresets.Get(p);
+                PutFileHeader(&file, 0, kProgramMagic, kProgramFormatVersion, mUniqueID, fxVersion, nParams);
+                PutNameField(&file, pPreset->mName);
+                // The slot's stored values; a short or empty chunk reads 0.0 for the values it lacks.
+                int pos = 0;
+                for (int i = 0; i < nParams; ++i) {
+                    double v = 0.0;
+                    pos = pPreset->mChunk.Get(&v, pos);
+                    PutBEFloat(&file, static_cast<float>(mParams.Get(i)->GetNormalized(v)));
+                }
             }
         }
     }
+    // Written after the lock is released: a slow file never holds up the audio thread.
     return WriteWholeFile(pFileName->Get(), file);
 }
 
@@ -398,33 +424,38 @@ bool IEffectBase::LoadBankFromFXB(const Util_String* pFileName) {
 void IEffectBase::DumpPresetSrcCode(const char* fileName, const char* paramEnumNames[]) {
     Trace(__FUNCTION__, __LINE__, "%s", fileName ? fileName : "");
     if (!fileName || !*fileName || !paramEnumNames) return;
-    Util_MutexLock lock(mMutex);
-    const int nParams = NParams();
-    for (int i = 0; i < nParams; ++i) {
-        if (!paramEnumNames[i]) return;
+    std::string text;
+    {
+        Util_MutexLock lock(mMutex);
+        const int nParams = NParams();
+        for (int i = 0; i < nParams; ++i) {
+            if (!paramEnumNames[i]) return;
+        }
+        text = "  MakePresetFromNamedParams(\"name\", " + std::to_string(nParams);
+        for (int i = 0; i < nParams; ++i) {
+            const IParam* param = mParams.Get(i);
+            if (!param) continue;
+            text += ",\n    ";
+            text += paramEnumNames[i];
+            text += ", " + ValueSourceText(*param);
+        }
+        text += ");\n";
     }
-    FILE* f = std::fopen(fileName, "w");
-    if (!f) return;
-    std::fprintf(f, "  MakePresetFromNamedParams(\"name\", %d", nParams);
-    for (int i = 0; i < nParams; ++i) {
-        const IParam* param = mParams.Get(i);
-        if (param) std::fprintf(f, ",\n    %s, %s", paramEnumNames[i], ValueSourceText(*param).c_str());
-    }
-    std::fprintf(f, ");\n");
-    std::fclose(f);
+    WriteWholeFile(fileName, text.data(), text.size());
 }
 
 void IEffectBase::DumpPresetBlob(const char* fileName) {
     Trace(__FUNCTION__, __LINE__, "%s", fileName ? fileName : "");
     if (!fileName || !*fileName) return;
-    Util_MutexLock lock(mMutex);
-    const IPreset* pPreset = mPresets.Get(mCurrentPresetIdx);
-    if (!pPreset) return;
-    // The encoded text takes whatever length the chunk needs.
-    const std::string encoded = EncodeBase64(pPreset->mChunk.GetBytes(), pPreset->mChunk.Size());
-    FILE* f = std::fopen(fileName, "w");
-    if (!f) return;
-    std::fprintf(f, "MakePresetFromBlob(\"name\", \"");
-    std::fprintf(f, "%s\", %i);\n", encoded.c_str(), pPreset->mChunk.Size());
-    std::fclose(f);
+    std::string text;
+    {
+        Util_MutexLock lock(mMutex);
+        const IPreset* pPreset = mPresets.Get(mCurrentPresetIdx);
+        if (!pPreset) return;
+        // The encoded text takes whatever length the chunk needs.
+        text = "MakePresetFromBlob(\"name\", \"" +
+               EncodeBase64(pPreset->mChunk.GetBytes(), pPreset->mChunk.Size()) + "\", " +
+               std::to_string(pPreset->mChunk.Size()) + ");\n";
+    }
+    WriteWholeFile(fileName, text.data(), text.size());
 }

@@ -83,10 +83,11 @@ inline std::string ReadText(const std::string& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// Runs the host executable with args; prefix is shell text run first (for example a ulimit).
+// Runs the host executable with args; prefix is shell text run first (for example a ulimit), wrapper
+// a command that runs the host (for example "timeout 30 ").
 inline RunResult RunHost(const TestDir& dir, const std::vector<std::string>& args,
-                         const std::string& prefix = "") {
-    std::string cmd = prefix + "exec " + ShellQuote(HOST_EXE);
+                         const std::string& prefix = "", const std::string& wrapper = "") {
+    std::string cmd = prefix + "exec " + wrapper + ShellQuote(HOST_EXE);
     for (const auto& a : args) {
         cmd += ' ';
         cmd += ShellQuote(a);

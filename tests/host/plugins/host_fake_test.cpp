@@ -276,18 +276,32 @@ TEST(HostRender, TransportFollowsTheRenderPosition) {
 
 TEST(HostRender, ChannelMappingAndMonoNarrowing) {
     const HostAudio mono = MakeInput(1, 500);
-    for (bool narrow : {false, true}) {
+    // A mono file feeds both inputs; narrowed, the plug-in works mono in and out and its one output is
+    // the file (copied into every channel asked for); a plug-in that makes stereo of its one input
+    // keeps both outputs.
+    struct Case {
+        bool narrow, stereoOutOnly;
+        int outputChannels;
+        int expectedChannels, inArrangement, outArrangement;
+    } cases[] = {
+        {false, false, 0, 2, -1, -1},
+        {true, false, 0, 1, 1, 1},
+        {true, false, 2, 2, 1, 1},
+        {true, true, 0, 2, 1, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.narrow << c.stereoOutOnly << c.outputChannels);
         auto p = LoadFake();
+        if (c.stereoOutOnly) p->Dispatch(effVendorSpecific, 0x7E59);
         HostRenderOptions o;
-        o.monoInput = narrow;
+        o.monoInput = c.narrow;
+        o.outputChannels = c.outputChannels;
         Rendered r = RenderFake(*p, mono, o);
         ASSERT_TRUE(r.ok) << r.err;
-        EXPECT_EQ(LogOf(*p)->inputArrangementChannels, narrow ? 1 : -1);
-        ASSERT_EQ(r.out.size(), 2u);
-        for (int k = 0; k < 500; ++k) {
-            ASSERT_EQ(r.out[0][k], mono.channels[0][k]);
-            ASSERT_EQ(r.out[1][k], mono.channels[0][k]);
-        }
+        EXPECT_EQ(LogOf(*p)->inputArrangementChannels, c.inArrangement);
+        EXPECT_EQ(LogOf(*p)->outputArrangementChannels, c.outArrangement);
+        ASSERT_EQ(r.out.size(), static_cast<size_t>(c.expectedChannels));
+        for (const auto& ch : r.out) EXPECT_EQ(ch, mono.channels[0]);
     }
     auto p = LoadFake();
     HostRenderOptions o;
@@ -419,11 +433,13 @@ TEST(HostPresets, ParametersByNameIndexOrDisplayText) {
     EXPECT_EQ(p->GetParameter(2), 0.25f);
 
     EXPECT_FALSE(HostApplyAssignment(*p, "Gain=1.5", err));
-    EXPECT_EQ(err, "value 1.5 for parameter 'Gain' is out of range (normalised values are 0 to 1)");
+    EXPECT_EQ(err, "value 1.5 for parameter 'Gain' is out of range (normalised values are 0 to 1) and not a "
+                   "text it displays ('0.00' to '2.00')");
     EXPECT_FALSE(HostApplyAssignment(*p, "Gain=-0.1", err));
     EXPECT_NE(err.find("out of range"), std::string::npos);
     EXPECT_FALSE(HostApplyAssignment(*p, "Mode=Medium", err));
-    EXPECT_NE(err.find("shows no value as 'Medium'"), std::string::npos) << err;
+    EXPECT_EQ(err, "parameter 'Mode' shows no value as 'Medium' (give a normalised value 0 to 1 or a text it "
+                   "displays: 'Soft', 'Hard')");
     EXPECT_EQ(p->GetParameter(0), 0.25f); // failed assignments leave the values as they were
     EXPECT_EQ(p->GetParameter(1), 0.75f);
 }

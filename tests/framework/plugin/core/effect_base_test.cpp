@@ -77,9 +77,17 @@ TEST(ChannelIO, OddStrings) {
         for (int i = 0; i < fx.NChannelIO(); ++i) {
             int in, o;
             fx.GetChannelIO(i, &in, &o);
-            out += "(" + std::to_string(in) + "," + std::to_string(o) + ")";
+            out += '(';
+            out += std::to_string(in);
+            out += ',';
+            out += std::to_string(o);
+            out += ')';
         }
-        return out + " " + std::to_string(fx.NInChannels()) + "x" + std::to_string(fx.NOutChannels());
+        out += ' ';
+        out += std::to_string(fx.NInChannels());
+        out += 'x';
+        out += std::to_string(fx.NOutChannels());
+        return out;
     };
     EXPECT_EQ(pairs("1-1 "), "(1,1)(0,0) 1x1");
     EXPECT_EQ(pairs("1-1  2-2"), "(1,1)(2,2)(2,2) 2x2");

@@ -87,7 +87,7 @@ TEST(Fuzz, EveryTruncationOfABankAndAProgram) {
     for (int i = 0; i < 5; ++i) {
         double v = 0.25 * i;
         const uint8_t* b = reinterpret_cast<const uint8_t*>(&v);
-        state.insert(state.end(), b, b + 8);
+        for (int k = 0; k < 8; ++k) state.push_back(b[k]);
     }
     for (size_t len = 0; len <= state.size(); ++len) {
         Chunk chunk(Vec(state.begin(), state.begin() + static_cast<long>(len)));

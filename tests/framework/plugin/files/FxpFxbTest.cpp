@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sys/stat.h>
 
 using namespace filetest;
 
@@ -34,6 +35,13 @@ void ExpectSlotValues(TestEffect& e, int slot, const double expected[5]) {
         c.Get(&v, i * 8);
         EXPECT_EQ(v, expected[i]) << "slot " << slot << " param " << i;
     }
+}
+
+// "P<r>", built by appending (GCC 12 at -O3 misreads "P" + std::to_string(r) as an overlapping copy).
+std::string ProgramName(int r) {
+    std::string name = "P";
+    name += std::to_string(r);
+    return name;
 }
 
 std::vector<uint8_t> ExpectedBankHeader(const char* fxMagic, uint32_t byteSize, int nPrograms, int current) {
@@ -497,7 +505,7 @@ TEST_F(FxFiles, BankProgramCountAgainstSlotsAndLength) {
     }
     const auto bank = [&](int count, int records, int current) {
         std::vector<uint8_t> v = ExpectedBankHeader("FxBk", 0, count, current);
-        for (int r = 0; r < records; ++r) AppendProgramRecord(v, "P" + std::to_string(r), values[r]);
+        for (int r = 0; r < records; ++r) AppendProgramRecord(v, ProgramName(r), values[r]);
         return v;
     };
     const std::string p = Path("count.fxb");
@@ -507,7 +515,7 @@ TEST_F(FxFiles, BankProgramCountAgainstSlotsAndLength) {
     TestEffect b;
     ASSERT_TRUE(LoadFXB(b, p));
     for (int s = 0; s < 6; ++s) {
-        EXPECT_EQ(b.GetPresetName(s), "P" + std::to_string(s));
+        EXPECT_EQ(b.GetPresetName(s), ProgramName(s));
         ExpectSlotValues(b, s, values[s]);
     }
     EXPECT_EQ(b.GetCurrentPresetIdx(), 1);
@@ -623,9 +631,12 @@ TEST_F(FxFiles, PathsThatCannotBeUsed) {
     EXPECT_FALSE(LoadFXB(e, Path("missing.fxb")));
     EXPECT_FALSE(SaveFXP(e, Path("no/such/dir/x.fxp")));
     EXPECT_FALSE(SaveFXB(e, Path("no/such/dir/x.fxb")));
-    // A directory opens but cannot be read as a file.
+    // A directory opens but cannot be read as a file; a FIFO is refused instead of waiting for a writer.
     EXPECT_FALSE(LoadFXP(e, Path("")));
     EXPECT_FALSE(LoadFXB(e, Path("")));
+    ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(LoadFXP(e, Path("fifo")));
+    EXPECT_FALSE(LoadFXB(e, Path("fifo")));
     // A device that refuses the bytes: the failed write is reported, not hidden.
     if (FILE* f = std::fopen("/dev/full", "wb")) {
         std::fclose(f);

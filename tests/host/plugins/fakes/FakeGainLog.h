@@ -17,7 +17,8 @@ struct FakeGainLog {
     intptr_t hostVendorVersion; // audioMasterGetVendorVersion
     intptr_t hostCanDoTimeInfo; // audioMasterCanDo("sendVstTimeInfo")
     intptr_t levelOutsideProcess;
-    int inputArrangementChannels; // from effSetSpeakerArrangement; -1 when never called
+    int inputArrangementChannels;  // from the accepted effSetSpeakerArrangement; -1 when never called
+    int outputArrangementChannels; // likewise
     int announcedBlockSize;
     float announcedSampleRate;
     int mainsOn;  // effMainsChanged 1 count

@@ -6,7 +6,9 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 #include <vector>
 
 #define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
@@ -21,6 +23,9 @@ constexpr int kSimulateEdit = 0x7E57;
 // effVendorSpecific index after which the fake behaves like plug-ins that keep an edit buffer apart
 // from their programs: it names only its current program, and changing the program drops edits.
 constexpr int kEditBufferModel = 0x7E58;
+// effVendorSpecific index after which the fake refuses a mono output arrangement, like plug-ins that
+// always make stereo of what they get.
+constexpr int kStereoOutOnly = 0x7E59;
 
 FakeGainLog sLog;
 
@@ -37,6 +42,7 @@ struct Fake {
     std::vector<double> history[2]; // last kMaxLatency input samples per channel
     bool processedOnce = false;
     bool editBufferModel = false;
+    bool stereoOutOnly = false;
     float edit[kNumParams] = {};
     std::vector<unsigned char> chunk;
 };
@@ -164,6 +170,13 @@ intptr_t Dispatcher(AEffect* e, int32_t op, int32_t index, intptr_t value, void*
         sLog.hostCanDoTimeInfo =
             f->host(e, audioMasterCanDo, 0, 0, const_cast<char*>("sendVstTimeInfo"), 0.0f);
         sLog.levelOutsideProcess = f->host(e, audioMasterGetCurrentProcessLevel, 0, 0, nullptr, 0.0f);
+        // Some plug-ins chat on standard output; the fake does when FAKE_GAIN_CHATTY is set.
+        if (std::getenv("FAKE_GAIN_CHATTY")) {
+            std::printf("fake_gain: opened through stdio\n");
+            std::fflush(stdout);
+            const char raw[] = "fake_gain: opened through the descriptor\n";
+            if (::write(1, raw, sizeof raw - 1) < 0) return 0;
+        }
         return 0;
     }
     case effClose:
@@ -246,7 +259,10 @@ intptr_t Dispatcher(AEffect* e, int32_t op, int32_t index, intptr_t value, void*
     }
     case effSetSpeakerArrangement: {
         const VstSpeakerArrangement* in = reinterpret_cast<const VstSpeakerArrangement*>(value);
+        const VstSpeakerArrangement* out = static_cast<const VstSpeakerArrangement*>(ptr);
+        if (f->stereoOutOnly && out && out->numChannels != 2) return 0;
         sLog.inputArrangementChannels = in ? in->numChannels : -1;
+        sLog.outputArrangementChannels = out ? out->numChannels : -1;
         return 1;
     }
     case effGetChunk:
@@ -259,6 +275,10 @@ intptr_t Dispatcher(AEffect* e, int32_t op, int32_t index, intptr_t value, void*
         if (index == kEditBufferModel) {
             std::memcpy(f->edit, f->programs[f->current].values, sizeof f->edit);
             f->editBufferModel = true;
+            return 1;
+        }
+        if (index == kStereoOutOnly) {
+            f->stereoOutOnly = true;
             return 1;
         }
         if (index != kSimulateEdit) return 0;
@@ -282,6 +302,7 @@ FAKE_EXPORT FakeGainLog* FakeGainGetLog() {
 FAKE_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) {
     std::memset(&sLog, 0, sizeof sLog);
     sLog.inputArrangementChannels = -1;
+    sLog.outputArrangementChannels = -1;
     sLog.precision = -1;
     sLog.hostVersion = host(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f);
     Fake* f = new Fake();
