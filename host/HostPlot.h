@@ -15,7 +15,7 @@
 // HostPlotRecorder hooks a plot into a render: it is the audio sink the render writes to (it passes
 // every block on to the real sink), takes the input through HostRenderOptions::inputTap, and writes
 // the picture all-or-nothing once the render is done.
-#include "host/HostFile.h"
+#include "framework/util/Util_AtomicFile.h"
 #include "host/HostRender.h"
 
 #include <cstdint>
@@ -106,6 +106,6 @@ public:
 private:
     HostAudioSink& mInner;
     std::unique_ptr<HostPlot> mPlot;
-    HostAtomicFile mFile;
+    Util_AtomicFile mFile;
     int mChannels = 0;
 };

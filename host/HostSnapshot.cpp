@@ -276,7 +276,7 @@ HostWatchdog::~HostWatchdog() {
 
 bool HostWriteEditorSnapshot(const HostSnapshotRequest& request, std::FILE* watchdogErr, std::string& summary,
                              std::string& err) {
-    HostAtomicFile file;
+    Util_AtomicFile file;
     if (!file.Create(request.output, err)) return false;
     std::unique_ptr<HostPlugin> plugin = HostPlugin::Load(request.plugin, err);
     if (!plugin) return false;
