@@ -24,8 +24,8 @@ public:
     // The bitmap of the first entry with this ID; null when none (always for kAnonymousID).
     Raster_IBitmap* Find(int ID);
     // Takes ownership of bitmap and appends it under ID, unless another entry with this ID (not
-    // anonymous) was added meanwhile: then bitmap is deleted and the stored one returned. Null bitmaps
-    // are not stored (null is returned).
+    // anonymous) was added meanwhile: then bitmap is deleted and the stored one returned. A bitmap stored
+    // already keeps its one entry; null is not stored (null is returned).
     Raster_IBitmap* Add(int ID, Raster_IBitmap* bitmap);
     // Removes the first entry holding bitmap and deletes it; false when it is not stored.
     bool Remove(Raster_IBitmap* bitmap);

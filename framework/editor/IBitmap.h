@@ -23,4 +23,12 @@ struct IBitmap {
     // Size of one frame along the strip (integer division): W / N side by side, H / N stacked.
     int FrameW() const { return mFramesAreHorizontal ? W / Frames() : W; }
     int FrameH() const { return mFramesAreHorizontal ? H : H / Frames(); }
+    // The frame (1-based) a normalised value shows: round((N - 1) * value) + 1, at least 1, at most N.
+    int FrameForValue(double value) const { return FrameForValue(Frames(), value); }
+    static int FrameForValue(int nFrames, double value) {
+        if (nFrames < 2 || !(value > 0.0)) return 1;
+        if (value >= 1.0) return nFrames;
+        const int i = static_cast<int>((nFrames - 1) * value + 0.5);
+        return i + 1 < nFrames ? i + 1 : nFrames;
+    }
 };

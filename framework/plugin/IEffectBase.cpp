@@ -1,5 +1,6 @@
 #include "framework/plugin/IEffectBase.h"
 
+#include "framework/editor/IGraphics.h"
 #include "framework/plugin/Log.h"
 #include "framework/plugin/SampleConvert.h"
 #include "framework/util/Util_Cpu.h"
@@ -105,8 +106,11 @@ IEffectBase::IEffectBase(int nParams, const char* channelIOString, int nPresets,
 }
 
 IEffectBase::~IEffectBase() {
-    // No editor can be attached yet (see AttachGraphics), so there is none to delete here.
+    // The editor goes first, while everything its controls refer to still exists; it is no longer
+    // reachable through GetGUI() while it is destroyed.
+    IGraphics* graphics = mGraphics;
     mGraphics = nullptr;
+    delete graphics;
     mParams.DeleteAll();
     mPresets.DeleteAll();
     mInChannels.DeleteAll();
@@ -198,9 +202,17 @@ void IEffectBase::ResizeGraphics(int w, int h) {
 }
 
 void IEffectBase::AttachGraphics(IGraphics* pGraphics) {
-    // The editor object is not part of the plug-in core yet: without its interface the controls cannot
-    // be set from the parameters, so no editor is taken and the plug-in behaves as one without editor.
-    (void)pGraphics;
+    if (!pGraphics) return;
+    Util_MutexLock lock(mMutex);
+    if (pGraphics == mGraphics) return;
+    for (int i = 0; i < NParams(); ++i)
+        pGraphics->SetParameterFromPlug(i, mParams.Get(i)->GetNormalized(), true);
+    // PrepDraw moves the controls to these values, which fixes their default values.
+    pGraphics->PrepDraw();
+    // An editor attached earlier is replaced, not leaked.
+    IGraphics* previous = mGraphics;
+    mGraphics = pGraphics;
+    delete previous;
 }
 
 bool IEffectBase::SendMidiMsg(IMidiMsg* pMsg) {
@@ -214,7 +226,8 @@ bool IEffectBase::SendSysEx(ISysEx* pSysEx) {
 }
 
 void IEffectBase::RedrawParamControls() {
-    // Controls exist only with an attached editor; without one there is nothing to redraw.
+    if (!mGraphics) return;
+    for (int i = 0; i < NParams(); ++i) mGraphics->SetParameterFromPlug(i, mParams.Get(i)->Value(), false);
 }
 
 void IEffectBase::SetBlockSize(int blockSize) {

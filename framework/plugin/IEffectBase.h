@@ -107,15 +107,18 @@ public:
     virtual EAPI GetAPI() { return mAPI; }
     virtual void ResizeGraphics(int w, int h);
     virtual void HostSpecificInit() {}
-    // Nothing for a null editor. Until the editor framework exists no editor can be attached: a non-null
-    // editor is not taken (mGraphics stays null and the caller keeps ownership).
+    // Nothing for a null editor. Otherwise, under the plug-in mutex: every parameter's normalised value
+    // is handed to the editor (SetParameterFromPlug), the editor prepares its bitmaps (PrepDraw, which also
+    // fixes every control's default value) and the plug-in takes ownership (an editor attached before is
+    // deleted).
     virtual void AttachGraphics(IGraphics* pGraphics);
     // Stores mLatency.
     virtual void SetLatency(int samples) { mLatency = samples; }
     // Supplied by the binding; the base sends nothing and returns false.
     virtual bool SendMidiMsg(IMidiMsg* pMsg);
     virtual bool SendSysEx(ISysEx* pSysEx);
-    // With an editor attached, moves every control to its parameter's value. Takes no lock itself.
+    // With an editor attached, hands every parameter's value to its controls (SetParameterFromPlug, which
+    // is lock-free: the controls move on the editor's thread). Takes no lock itself.
     virtual void RedrawParamControls();
     virtual void DirtyPTCompareState() {}
     virtual void PresetsChangedByHost() {}

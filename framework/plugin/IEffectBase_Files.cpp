@@ -407,7 +407,8 @@ void IEffectBase::DumpPresetSrcCode(const char* fileName, const char* paramEnumN
     if (!f) return;
     std::fprintf(f, "  MakePresetFromNamedParams(\"name\", %d", nParams);
     for (int i = 0; i < nParams; ++i) {
-        std::fprintf(f, ",\n    %s, %s", paramEnumNames[i], ValueSourceText(*mParams.Get(i)).c_str());
+        const IParam* param = mParams.Get(i);
+        if (param) std::fprintf(f, ",\n    %s, %s", paramEnumNames[i], ValueSourceText(*param).c_str());
     }
     std::fprintf(f, ");\n");
     std::fclose(f);

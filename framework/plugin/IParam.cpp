@@ -60,7 +60,7 @@ void IParam::InitDouble(const char* name, double defaultVal, double minVal, doub
     CopyField(mName, name);
     CopyField(mLabel, label);
     CopyField(mParamGroup, group);
-    mValue = defaultVal;
+    mValue.store(defaultVal, std::memory_order_relaxed);
     mMin = minVal;
     mMax = maxVal > minVal + step ? maxVal : minVal + step;
     mStep = step;
@@ -85,7 +85,7 @@ double IParam::Clamp(double plainValue) const {
 
 void IParam::Set(double plainValue) {
     if (std::isnan(plainValue)) return;
-    mValue = Clamp(plainValue);
+    mValue.store(Clamp(plainValue), std::memory_order_relaxed);
 }
 
 void IParam::SetNormalized(double normalizedValue) {
@@ -94,11 +94,11 @@ void IParam::SetNormalized(double normalizedValue) {
     double v = mMin + (mMax - mMin) * std::pow(normalizedValue, mShape);
     if (mType != kTypeDouble && mStep > 0.0) v = std::floor(v / mStep + 0.5) * mStep;
     if (std::isnan(v)) return;
-    mValue = v < mMax ? v : mMax;
+    mValue.store(v < mMax ? v : mMax, std::memory_order_relaxed);
 }
 
 double IParam::GetNormalized() const {
-    return GetNormalized(mValue);
+    return GetNormalized(Value());
 }
 
 double IParam::GetNormalized(double plainValue) const {
@@ -113,11 +113,11 @@ double IParam::GetNonNormalized(double normalizedValue) const {
 }
 
 int IParam::Int() const {
-    return TruncToInt(mValue);
+    return TruncToInt(Value());
 }
 
 double IParam::DBToAmp() const {
-    return std::exp(mValue * 0.1151292546497);
+    return std::exp(Value() * 0.1151292546497);
 }
 
 void IParam::GetBounds(double* minVal, double* maxVal) const {
@@ -126,7 +126,7 @@ void IParam::GetBounds(double* minVal, double* maxVal) const {
 }
 
 const char* IParam::GetLabelForHost() const {
-    const char* text = GetDisplayText(TruncToInt(mValue));
+    const char* text = GetDisplayText(TruncToInt(Value()));
     return text[0] ? "" : mLabel;
 }
 

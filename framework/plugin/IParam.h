@@ -3,12 +3,16 @@
 // and an optional table of display texts.
 //
 // The plug-in base owns one IParam per parameter index; the effect initialises each with one Init call at
-// construction. Afterwards the host (through the binding) and the editor read and write it, always under
-// the plug-in mutex of the owning object; IParam itself takes no lock.
+// construction. Afterwards the host (through the binding) and the editor write it under the plug-in mutex
+// of the owning object; IParam itself takes no lock. The current value is race-free (an atomic with
+// relaxed order), so the editor's thread may read it for display without the mutex while the host sets
+// it; everything else (kind, range, texts) is fixed after construction.
 //
 // Values cross the host boundary normalised (0 to 1); the parameter holds a plain double in its own range.
 // A non-finite value never reaches it: NaN leaves the value as it was, infinities clamp to the range.
 // Names, labels, group names and display texts are cut to 31 characters.
+#include <atomic>
+
 #include "framework/util/Util_TypedBuf.h"
 
 // Size of a parameter name, label, group or display-text field including its terminator.
@@ -49,8 +53,8 @@ public:
     // Plain value of a normalised one, without quantisation.
     double GetNonNormalized(double normalizedValue) const;
 
-    double Value() const { return mValue; }
-    bool Bool() const { return mValue >= 0.5; }
+    double Value() const { return mValue.load(std::memory_order_relaxed); }
+    bool Bool() const { return Value() >= 0.5; }
     int Int() const;
     // The current value read as decibels, converted to a linear gain.
     double DBToAmp() const;
@@ -75,7 +79,7 @@ public:
     // too long for the buffer are cut to kMaxParamDisplayLen - 1 characters.
     void GetDisplayForHost(double value, bool normalized, char* display, bool withDisplayText = true) const;
     void GetDisplayForHost(char* display, bool withDisplayText = true) const {
-        GetDisplayForHost(mValue, false, display, withDisplayText);
+        GetDisplayForHost(Value(), false, display, withDisplayText);
     }
 
     // Text of the first entry with that value, or "".
@@ -97,7 +101,7 @@ private:
     double Clamp(double plainValue) const;
 
     EParamType mType = kTypeNone;
-    double mValue = 0.0;
+    std::atomic<double> mValue{0.0};
     double mMin = 0.0;
     double mMax = 1.0;
     double mStep = 1.0;

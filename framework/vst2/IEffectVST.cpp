@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "framework/editor/IGraphics.h"
 #include "framework/plugin/Log.h"
 
 namespace {
@@ -157,6 +158,7 @@ intptr_t IEffectVST::VSTDispatcher(AEffect* pEffect, int32_t opcode, int32_t ind
             plug->Close();
             return 0;
         }
+        if (IsEditorOpcode(opcode)) return plug->DispatchEditor(opcode, index, value, ptr, opt);
         return plug->Dispatch(opcode, index, value, ptr, opt);
     } catch (...) {
         return 0;
@@ -168,6 +170,63 @@ void IEffectVST::Close() {
     Trace(__func__, __LINE__, "%s", VSTOpcodeStr(effClose));
     mMutex.Unlock();
     delete this;
+}
+
+bool IEffectVST::IsEditorOpcode(int32_t opcode) {
+    switch (opcode) {
+    case effEditGetRect:
+    case effEditOpen:
+    case effEditClose:
+    case effEditIdle:
+    case effEditKeyDown:
+    case effEditKeyUp:
+        return true;
+    default:
+        return false;
+    }
+}
+
+intptr_t IEffectVST::DispatchEditor(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
+    // The host's user-interface thread: no plug-in mutex, so the audio thread never waits for the
+    // editor's window, its drawing or a modal menu. The editor reaches the parameters through
+    // SetParameterFromGUI, which takes the mutex briefly.
+    Trace(__func__, __LINE__, "%d:%s idx %d val %lld", opcode, VSTOpcodeStr(opcode), index,
+          static_cast<long long>(value));
+    IGraphics* gui = GetGUI();
+    switch (opcode) {
+    case effEditGetRect:
+        if (ptr && gui) {
+            *static_cast<ERect**>(ptr) = &mEditRect;
+            return 1;
+        }
+        return 0;
+
+    case effEditOpen:
+        if (gui && gui->OpenWindow(ptr)) {
+            OnGUIOpen();
+            return 1;
+        }
+        return 0;
+
+    case effEditClose:
+        if (gui) {
+            OnGUIClose();
+            gui->CloseWindow();
+            return 1;
+        }
+        return 0;
+
+    case effEditIdle:
+        if (gui) gui->HostIdle();
+        return 0;
+
+    case effEditKeyDown:
+        return gui && gui->HostKeyDown(index, static_cast<int>(value), static_cast<int>(opt)) ? 1 : 0;
+
+    case effEditKeyUp:
+        return gui && gui->HostKeyUp(index, static_cast<int>(value), static_cast<int>(opt)) ? 1 : 0;
+    }
+    return 0;
 }
 
 intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
@@ -236,27 +295,6 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
             OnActivate(false);
             Reset();
         }
-        return 0;
-
-    case effEditGetRect:
-        if (ptr && GetGUI()) {
-            *static_cast<ERect**>(ptr) = &mEditRect;
-            return 1;
-        }
-        return 0;
-
-    case effEditOpen:
-        // No editor can be attached yet (see AttachGraphics), so there is no window to open.
-        return 0;
-
-    case effEditClose:
-        if (GetGUI()) {
-            OnGUIClose();
-            return 1;
-        }
-        return 0;
-
-    case effEditIdle:
         return 0;
 
     case effIdentify:
@@ -416,6 +454,7 @@ intptr_t IEffectVST::String2Parameter(int32_t index, const char* text) {
     }
     // "nan" is no value: it changes nothing and is refused. Infinities clamp like any other value.
     if (std::isnan(value)) return 0;
+    if (IGraphics* gui = GetGUI()) gui->SetParameterFromPlug(index, value, false);
     param->Set(value);
     OnParamChange(index);
     return 1;
@@ -543,6 +582,8 @@ void IEffectVST::SetParameter(int32_t index, float value) {
     // NaN is no value and changes nothing; anything else is held to the normalised range.
     double normalized = ClampNormalized(static_cast<double>(value));
     if (std::isnan(normalized)) return;
+    // Lock-free: the controls move on the editor's thread.
+    if (IGraphics* gui = GetGUI()) gui->SetParameterFromPlug(index, normalized, true);
     param->SetNormalized(normalized);
     OnParamChange(index);
 }
@@ -731,16 +772,29 @@ void IEffectVST::GetTime(ITimeInfo* pTimeInfo) {
 
 void IEffectVST::AttachGraphics(IGraphics* pGraphics) {
     if (!pGraphics) return;
+    Util_MutexLock lock(mMutex);
     IEffectBase::AttachGraphics(pGraphics);
-    // The base takes no editor until the editor framework exists; the record announces one only when it
-    // was taken.
-    if (GetGUI()) mAEffect.flags |= effFlagsHasEditor;
+    if (!GetGUI()) return;
+    mAEffect.flags |= effFlagsHasEditor;
+    SetEditRect(GetGUI()->Width(), GetGUI()->Height());
 }
 
 void IEffectVST::ResizeGraphics(int w, int h) {
     (void)w;
     (void)h;
-    if (GetGUI()) OnWindowResize();
+    if (IGraphics* gui = GetGUI()) {
+        SetEditRect(gui->Width(), gui->Height());
+        OnWindowResize();
+    }
+}
+
+void IEffectVST::SetEditRect(int w, int h) {
+    // The record holds 16-bit coordinates; larger sizes are held at the largest it can report.
+    auto to16 = [](int v) { return static_cast<int16_t>(std::clamp(v, 0, 32767)); };
+    mEditRect.top = 0;
+    mEditRect.left = 0;
+    mEditRect.bottom = to16(h);
+    mEditRect.right = to16(w);
 }
 
 // ---- Latency and events ----

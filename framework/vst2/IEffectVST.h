@@ -7,7 +7,11 @@
 //
 // Threads and locks: the host may call any callback from any of its threads. Every dispatcher call with a
 // live object, both parameter callbacks and the three audio callbacks hold the plug-in mutex (mMutex,
-// recursive) from entry to return; effClose releases it before the object deletes itself. Calls back to
+// recursive) from entry to return; effClose releases it before the object deletes itself. The editor's
+// opcodes (effEditGetRect, effEditOpen, effEditClose, effEditIdle, effEditKeyDown, effEditKeyUp) are the
+// exception: they come on the host's user-interface thread and run without the mutex, so the audio
+// thread never waits while the editor opens its window, draws or shows a modal menu. Parameter values
+// reach the editor lock-free (IGraphics::SetParameterFromPlug). Calls back to
 // the host take no lock of their own and run on the calling thread. No C++ exception leaves a callback:
 // each one answers 0 (or does nothing) when something throws.
 //
@@ -101,6 +105,10 @@ private:
     enum EProcessMode { kAccumulate, kReplace };
 
     intptr_t Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
+    // The editor's opcodes, dispatched without the plug-in mutex (see the threads note above).
+    static bool IsEditorOpcode(int32_t opcode);
+    intptr_t DispatchEditor(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
+    void SetEditRect(int w, int h);
     void Close();
     intptr_t HostCall(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
                       float opt = 0.0f);

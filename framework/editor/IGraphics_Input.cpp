@@ -1,0 +1,184 @@
+// The editor's input: hit-testing, mouse capture, routing of mouse and key events, value prompts.
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "framework/editor/IGraphics.h"
+#include "framework/plugin/IEffectBase.h"
+
+// ---- Hit-testing ----
+
+int IGraphics::HitControl(int x, int y, bool mouseOver) {
+    for (int c = mControls.GetSize() - 1; c >= 0; --c) {
+        IControl* control = mControls.Get(c);
+        if (control->IsHidden()) continue;
+        if (control->IsGrayed() && !(mouseOver && control->MouseOverWhenGrayed())) continue;
+        if (control->IsHit(x, y)) return c;
+    }
+    return -1;
+}
+
+int IGraphics::CapturedOrHit(int x, int y, bool mouseOver) {
+    if (mCaptureIdx >= 0 && mCaptureIdx < mControls.GetSize()) return mCaptureIdx;
+    return HitControl(x, y, mouseOver);
+}
+
+int IGraphics::GetMouseControlIdx(int x, int y, bool mouseOver) {
+    ApplyParamValuesFromPlug();
+    return CapturedOrHit(x, y, mouseOver);
+}
+
+void IGraphics::ReleaseMouseCapture() {
+    mCaptureIdx = -1;
+    mMouseX = mMouseY = -1;
+}
+
+// ---- Mouse ----
+
+void IGraphics::OnMouseDown(int x, int y, IMouseMod* pMod) {
+    ApplyParamValuesFromPlug();
+    ReleaseMouseCapture();
+    const int c = HitControl(x, y, false);
+    if (c < 0) return;
+    IControl* control = mControls.Get(c);
+    mCaptureIdx = c;
+    mMouseX = x;
+    mMouseY = y;
+    const int paramIdx = control->GetParamIdx();
+    if (paramIdx >= 0 && mPlug) mPlug->BeginInformHostOfParamChange(paramIdx);
+    control->OnMouseDown(x, y, pMod);
+}
+
+void IGraphics::OnMouseUp(int x, int y, IMouseMod* pMod) {
+    ApplyParamValuesFromPlug();
+    const int c = CapturedOrHit(x, y, false);
+    ReleaseMouseCapture();
+    if (c < 0) return;
+    IControl* control = mControls.Get(c);
+    control->OnMouseUp(x, y, pMod);
+    const int paramIdx = control->GetParamIdx();
+    if (paramIdx >= 0 && mPlug) mPlug->EndInformHostOfParamChange(paramIdx);
+}
+
+void IGraphics::OnMouseDrag(int x, int y, IMouseMod* pMod) {
+    ApplyParamValuesFromPlug();
+    IControl* control = mControls.Get(mCaptureIdx);
+    if (!control) return;
+    if (x == mMouseX && y == mMouseY) return;
+    const int dX = x - mMouseX, dY = y - mMouseY;
+    mMouseX = x;
+    mMouseY = y;
+    control->OnMouseDrag(x, y, dX, dY, pMod);
+}
+
+bool IGraphics::OnMouseDblClick(int x, int y, IMouseMod* pMod) {
+    ApplyParamValuesFromPlug();
+    ReleaseMouseCapture();
+    const int c = HitControl(x, y, false);
+    if (c < 0) return false;
+    IControl* control = mControls.Get(c);
+    if (control->DblClickAsDown()) {
+        mCaptureIdx = c;
+        mMouseX = x;
+        mMouseY = y;
+        control->OnMouseDown(x, y, pMod);
+        return true;
+    }
+    control->OnMouseDblClick(x, y, pMod);
+    return false;
+}
+
+void IGraphics::OnMouseWheel(int x, int y, IMouseMod* pMod, int d) {
+    ApplyParamValuesFromPlug();
+    if (IControl* control = mControls.Get(CapturedOrHit(x, y, false))) control->OnMouseWheel(x, y, pMod, d);
+}
+
+bool IGraphics::OnMouseOver(int x, int y, IMouseMod* pMod) {
+    ApplyParamValuesFromPlug();
+    if (!mRouteMouseOver) return false;
+    const int c = CapturedOrHit(x, y, true);
+    if (c < 0) return true;
+    mMouseX = x;
+    mMouseY = y;
+    mControls.Get(c)->OnMouseOver(x, y, pMod);
+    if (mMouseOverIdx >= 0 && mMouseOverIdx != c) {
+        if (IControl* previous = mControls.Get(mMouseOverIdx)) previous->OnMouseOut();
+    }
+    mMouseOverIdx = c;
+    return true;
+}
+
+void IGraphics::OnMouseOut() {
+    ApplyParamValuesFromPlug();
+    for (int c = 0; c < mControls.GetSize(); ++c) mControls.Get(c)->OnMouseOut();
+    mMouseOverIdx = -1;
+}
+
+bool IGraphics::OnKeyDown(int x, int y, int key) {
+    ApplyParamValuesFromPlug();
+    const int c = CapturedOrHit(x, y, false);
+    // The background (index 0) never takes keys.
+    if (c > 0) return mControls.Get(c)->OnKeyDown(x, y, key);
+    if (mKeyCatcher) return mKeyCatcher->OnKeyDown(x, y, key);
+    return false;
+}
+
+int IGraphics::GetParamIdxForPTAutomation(int x, int y) {
+    const int c = GetMouseControlIdx(x, y, false);
+    mLastClickedParamIdx = c > 0 ? mControls.Get(c)->GetParamIdx() : -1;
+    return mLastClickedParamIdx;
+}
+
+int IGraphics::GetLastClickedParamForPTAutomation() {
+    const int idx = mLastClickedParamIdx;
+    mLastClickedParamIdx = -1;
+    return idx;
+}
+
+// ---- Prompts ----
+
+void IGraphics::PromptUserInput(IControl* pControl, IParam* pParam, IRECT* pTextRect) {
+    if (!pControl || !pParam || !pTextRect) return;
+    ApplyParamValuesFromPlug();
+    const IParam::EParamType type = pParam->Type();
+    const int nDisplayTexts = pParam->GetNDisplayTexts();
+
+    if (type == IParam::kTypeEnum || (type == IParam::kTypeBool && nDisplayTexts > 0)) {
+        char current[kMaxParamDisplayLen];
+        pParam->GetDisplayForHost(current, true);
+        IPopupMenu menu;
+        for (int i = 0; i < nDisplayTexts; ++i) {
+            const char* text = pParam->GetDisplayText(i);
+            IPopupMenuItem* item = menu.AddItem(text);
+            if (std::strcmp(text, current) == 0) item->SetChecked(true);
+        }
+        IPopupMenu* chosen = CreateIPopupMenu(&menu, pTextRect);
+        if (chosen && chosen->GetChosenItemIdx() >= 0)
+            pControl->SetValueFromUserInput(
+                pParam->GetNormalized(static_cast<double>(chosen->GetChosenItemIdx())));
+        return;
+    }
+
+    char current[kMaxParamDisplayLen];
+    pParam->GetDisplayForHost(current, false);
+    CreateTextEntry(pControl, pControl->GetText(), pTextRect, current, pParam);
+}
+
+void IGraphics::SetFromStringAfterPrompt(IControl* pControl, IParam* pParam, const char* txt) {
+    if (!pParam || !pControl) return;
+    ApplyParamValuesFromPlug();
+    if (!txt) txt = "";
+    double value;
+    const IParam::EParamType type = pParam->Type();
+    if (type == IParam::kTypeBool || type == IParam::kTypeEnum) {
+        int mapped = 0;
+        if (!pParam->MapDisplayText(txt, &mapped)) mapped = 0;
+        value = mapped;
+    } else {
+        value = std::atof(txt);
+        // "nan" is no value: the parameter keeps the one it has.
+        if (std::isnan(value)) return;
+        if (pParam->GetNegateDisplay()) value = -value;
+    }
+    pControl->SetValueFromUserInput(pParam->GetNormalized(value));
+}
