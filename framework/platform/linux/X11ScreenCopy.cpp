@@ -52,7 +52,7 @@ inline uint32_t Convert(uint32_t p, const Channels& c) {
 }
 
 // The common case: 32 bits per pixel, x8r8g8b8 (or a8r8g8b8) in the host's byte order. Our word with
-// its bytes reversed is exactly that layout with alpha on top.
+// its bytes reversed is exactly that layout with our alpha on top, which is replaced.
 bool IsXRGB(const X11PixelFormat& f) {
     return f.bitsPerPixel == 32 && f.redMask == 0xFF0000u && f.greenMask == 0xFF00u && f.blueMask == 0xFFu &&
            !f.msbFirst;
@@ -80,10 +80,10 @@ void X11ConvertArea(const uint32_t* src, int srcSpan, int x, int y, int w, int h
         if (f.bitsPerPixel == 32) {
             uint32_t* d32 = reinterpret_cast<uint32_t*>(d);
             if (fast && scale == 1) {
-                for (int i = 0; i < w; ++i) d32[i] = __builtin_bswap32(s[i]) | c.fill;
+                for (int i = 0; i < w; ++i) d32[i] = (__builtin_bswap32(s[i]) & 0xFFFFFFu) | c.fill;
             } else {
                 for (int i = 0; i < w; ++i) {
-                    uint32_t v = fast ? (__builtin_bswap32(s[i]) | c.fill) : Convert(s[i], c);
+                    uint32_t v = fast ? ((__builtin_bswap32(s[i]) & 0xFFFFFFu) | c.fill) : Convert(s[i], c);
                     if (f.msbFirst) v = __builtin_bswap32(v);
                     for (int k = 0; k < scale; ++k) d32[i * scale + k] = v;
                 }
