@@ -141,6 +141,10 @@ xcb_window_t IGraphicsLinux::TextEntryWindow() const {
     return mTextEntry ? mTextEntry->Window() : 0;
 }
 
+std::string IGraphicsLinux::TextEntryText() const {
+    return mTextEntry ? mTextEntry->Model().Text() : std::string();
+}
+
 bool IGraphicsLinux::DrawScreen(IRECT* pR) {
     if (!Open() || !mDrawBitmap) return false;
     mScreen.Copy(mDrawBitmap, pR ? *pR : FullArea());

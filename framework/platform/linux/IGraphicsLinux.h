@@ -54,6 +54,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "framework/editor/IGraphics.h"
 #include "framework/platform/linux/X11Clipboard.h"
@@ -119,6 +120,8 @@ public:
     bool UsesShm() const { return mScreen.UsesShm(); }
     bool TextEntryOpen() const { return mTextEntry != nullptr; }
     xcb_window_t TextEntryWindow() const;
+    // The open field's text ("" when none is open).
+    std::string TextEntryText() const;
     // Frames put on the screen since construction.
     uint64_t FramesDrawn() const { return mFrames.load(); }
     bool ParentGone() const { return mWindowGone; }

@@ -47,6 +47,7 @@ public:
     IControl* Control() const { return mControl; }
     IParam* Param() const { return mParam; }
     TextEntryModel& Model() { return mModel; }
+    const TextEntryModel& Model() const { return mModel; }
     // The field's rectangle in editor pixels.
     const IRECT& Rect() const { return mRect; }
 

@@ -7,7 +7,8 @@
 
 namespace {
 
-enum EPictures { kBackgroundID = 300, kSwitchID };
+enum EPictures { kBackgroundID = 300, kSwitchID, kKnobID };
+constexpr int kKnobFrames = 32;
 
 // The pictures, registered once as compiled-in named resources.
 void RegisterPictures() {
@@ -19,6 +20,10 @@ void RegisterPictures() {
             for (int x = 0; x < X11TestEffect::kSwitchW; ++x)
                 sw->getBits()[y * sw->getRowSpan() + x] = Px(64, 224, 64);
         RegisterPicture("x11_switch.png", sw.get());
+        // Every pixel of every frame differs, so a wrong frame or a stale pixel shows.
+        RegisterPicture(
+            "x11_knob.png",
+            MakeCoordPicture(X11TestEffect::kKnobSize, X11TestEffect::kKnobSize * kKnobFrames).get());
         return true;
     }();
     (void)sDone;
@@ -45,11 +50,11 @@ X11TestEffect::X11TestEffect(const IEffectInstanceInfo& info)
 
     auto* g = new IGraphicsLinux(this, kWidth, kHeight, 25);
     g->AttachBackground(kBackgroundID, "resources/img/x11_back.png");
-    const IColor white = COLOR_WHITE;
+    IBitmap strip = g->LoadIBitmap(kKnobID, "x11_knob.png", kKnobFrames);
     const IRECT rects[] = {kGainRect, kStepsRect, kModeRect};
     const int params[] = {kGain, kSteps, kMode};
     for (int i = 0; i < 3; ++i) {
-        auto* knob = new IKnobLineControl(this, &rects[i], params[i], &white, 4.0, 20.0);
+        auto* knob = new IKnobMultiControl(this, rects[i].L, rects[i].T, params[i], &strip);
         knob->SetPromptDisabled(false);
         g->AttachControl(knob);
     }

@@ -4,8 +4,8 @@
 //
 // Parameters: Gain (double 0..1, 0.5), Steps (int 0..10, 5), OnOff (bool, on), Mode (enum "Soft",
 // "Hard", "Wild"). The 400 x 300 editor: a background picture (a coordinate picture, loaded by name
-// through the window host's picture loading from a compiled-in resource), line knobs for Gain, Steps
-// and Mode with value prompts enabled (right click: a text field for Gain and Steps, a menu for Mode),
+// through the window host's picture loading from a compiled-in resource), filmstrip knobs for Gain,
+// Steps and Mode with value prompts enabled (right click: a text field for Gain and Steps, a menu for Mode),
 // a two-frame switch for OnOff, and a probe control that records what reaches it (mouse, wheel, keys)
 // in Log().
 //
@@ -21,7 +21,7 @@ class X11TestEffect : public IEffectVST {
 public:
     enum EParams { kGain = 0, kSteps, kOnOff, kMode, kNumParams };
     enum EControls { kBackground = 0, kGainKnob, kStepsKnob, kModeKnob, kSwitch, kProbe, kNumControls };
-    static constexpr int kWidth = 400, kHeight = 300;
+    static constexpr int kWidth = 400, kHeight = 300, kKnobSize = 48;
     static constexpr IRECT kGainRect{40, 50, 88, 98};
     static constexpr IRECT kStepsRect{120, 50, 168, 98};
     static constexpr IRECT kModeRect{200, 50, 248, 98};
