@@ -21,6 +21,13 @@ IGraphics* IControl::GetGUI() const {
     return mPlug ? mPlug->GetGUI() : nullptr;
 }
 
+void IControl::SetTextIfChanged(Util_String* pStr, const char* text) {
+    if (!text) text = "";
+    if (std::strcmp(pStr->Get(), text) == 0) return;
+    SetDirty(false);
+    pStr->Set(text);
+}
+
 void IControl::OnMouseDown(int x, int y, IMouseMod* pMod) {
     (void)x;
     (void)y;

@@ -145,6 +145,9 @@ protected:
     IParam* GetParam() const;
     // The editor the plug-in holds (null before it is attached).
     IGraphics* GetGUI() const;
+    // For controls that show a text: a text that differs from *pStr (byte comparison) marks the control
+    // dirty and is stored; an equal one (null counts as "") changes nothing.
+    void SetTextIfChanged(Util_String* pStr, const char* text);
 
     int mTextEntryLength = 7;
     IText mText;

@@ -29,10 +29,7 @@ bool ITextControl::Draw(IGraphics* pGraphics) {
 }
 
 void ITextControl::SetTextFromPlug(const char* str) {
-    if (!str) str = "";
-    if (std::strcmp(mStr.Get(), str) == 0) return;
-    SetDirty(false);
-    mStr.Set(str);
+    SetTextIfChanged(&mStr, str);
 }
 
 // ---- ICaptionControl ----
@@ -159,8 +156,5 @@ bool IBitmapTextControl::Draw(IGraphics* pGraphics) {
 }
 
 void IBitmapTextControl::SetTextFromPlug(const char* str) {
-    if (!str) str = "";
-    if (std::strcmp(mStr.Get(), str) == 0) return;
-    SetDirty(false);
-    mStr.Set(str);
+    SetTextIfChanged(&mStr, str);
 }

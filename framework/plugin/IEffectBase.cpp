@@ -174,6 +174,9 @@ void IEffectBase::SetParameterFromGUI(int paramIdx, double normalizedValue) {
     IParam* param = GetParam(paramIdx);
     if (!param) return;
     param->SetNormalized(normalizedValue);
+    // A host value still on its way to the controls is older than this one: this one supersedes it, so
+    // the controls end up showing what the parameter holds (and other controls of the parameter follow).
+    if (mGraphics) mGraphics->SetParameterFromPlug(paramIdx, normalizedValue, true);
     InformHostOfParamChange(paramIdx, normalizedValue);
     OnParamChange(paramIdx);
 }

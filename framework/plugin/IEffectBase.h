@@ -88,8 +88,9 @@ public:
     virtual bool HostRequestingAboutBox() { return false; }
     virtual void OnHostIdentified() {}
     virtual void PopupHostContextMenuForParam(int paramIdx, int x, int y);
-    // Editor thread, under the plug-in mutex: the parameter takes SetNormalized(normalizedValue), the host
-    // is told exactly normalizedValue, then OnParamChange(paramIdx). Ignored for an invalid index.
+    // Editor thread, under the plug-in mutex: the parameter takes SetNormalized(normalizedValue), the value
+    // is handed to the editor's controls like a host value (replacing an older one not yet applied), the
+    // host is told exactly normalizedValue, then OnParamChange(paramIdx). Ignored for an invalid index.
     virtual void SetParameterFromGUI(int paramIdx, double normalizedValue);
     // Supplied by the binding (host notifications and queries); the base does nothing / answers 0.
     virtual void BeginInformHostOfParamChange(int paramIdx);

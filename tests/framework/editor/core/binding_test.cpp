@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "framework/editor/EditorStores.h"
 #include "framework/raster/Raster_Bitmap.h"
 
 #include "tests/framework/editor/support/EditorFixture.h"
@@ -26,6 +27,21 @@ TEST(Binding, AttachFixesDefaults) {
     EXPECT_EQ(steps->GetValue(), 0.4);
     EXPECT_EQ(steps->GetDefaultValue(), 0.4);
     EXPECT_EQ(none->GetDefaultValue(), -1.0);
+}
+
+TEST(Binding, AttachingAgainReplacesTheEditor) {
+    RecordingPlug plug;
+    plug.AttachGraphics(nullptr);
+    EXPECT_EQ(plug.GetGUI(), nullptr);
+    auto* first = new IGraphicsHeadless(&plug, 10, 10);
+    auto* second = new IGraphicsHeadless(&plug, 20, 20);
+    EXPECT_EQ(EditorStores::GetCounts().mEditors, 2);
+    plug.AttachGraphics(first);
+    plug.AttachGraphics(first); // the same one again: kept
+    EXPECT_EQ(plug.GetGUI(), first);
+    plug.AttachGraphics(second); // the first is deleted, not leaked
+    EXPECT_EQ(plug.GetGUI(), second);
+    EXPECT_EQ(EditorStores::GetCounts().mEditors, 1);
 }
 
 TEST(Binding, ValuesFromPlugArriveOnTheEditorsThread) {
@@ -63,6 +79,24 @@ TEST(Binding, ValuesFromPlugArriveOnTheEditorsThread) {
     a->SetClean();
     f.gui->ApplyParamValuesFromPlug();
     EXPECT_FALSE(a->IsDirty());
+}
+
+TEST(Binding, UserValuesSupersedeOlderHostValues) {
+    EditorFixture f;
+    ProbeControl* dragged = f.AddProbe(IRECT(0, 0, 10, 10), RecordingPlug::kGain, "dragged");
+    ProbeControl* twin = f.AddProbe(IRECT(20, 0, 30, 10), RecordingPlug::kGain, "twin");
+    f.Attach();
+    f.Settle();
+    // The host sets 0.2 after the editor's thread last applied values but before the user's value
+    // reaches the plug-in: the user's value is the later one, in the parameter and on every control.
+    f.gui->SetParameterFromPlug(RecordingPlug::kGain, 0.2, true);
+    dragged->SetValueFromUserInput(0.7);
+    IRECT r;
+    f.gui->IsDirty(&r);
+    EXPECT_EQ(dragged->GetValue(), 0.7);
+    EXPECT_EQ(twin->GetValue(), 0.7);
+    EXPECT_DOUBLE_EQ(f.plug.GetParam(RecordingPlug::kGain)->Value(), 0.7);
+    EXPECT_EQ(f.plug.Events("automate"), (Log{"automate 0 0.700000"})); // the twin sends nothing back
 }
 
 TEST(Binding, RedrawParamControlsAndPresets) {

@@ -1,11 +1,13 @@
 #include "tests/framework/editor/support/EditorTestEffect.h"
 
 #include <cstring>
+#include <vector>
 
 #include "framework/editor/IControls_Bitmap.h"
 #include "framework/editor/IControls_Knob.h"
 #include "framework/editor/IControls_Text.h"
 #include "framework/raster/Raster_Blit.h"
+#include "framework/raster/Raster_PNG.h"
 #include "framework/raster/Raster_ShapeCircle.h"
 
 namespace {
@@ -45,7 +47,13 @@ Raster_IBitmap* MakePicture(const char* name) {
 
 Raster_IBitmap* EditorTestGraphics::OSLoadBitmap(int ID, const char* name) {
     if (Raster_IBitmap* bm = IGraphicsHeadless::OSLoadBitmap(ID, name)) return bm;
-    return name ? MakePicture(name) : nullptr;
+    Raster_IBitmap* made = name ? MakePicture(name) : nullptr;
+    if (!made || made->getWidth() * made->getHeight() > 4096) return made;
+    // The small pictures go through PNG and back, as a real picture arrives.
+    std::vector<unsigned char> png;
+    const bool written = Raster_WritePNGToMemory(made, &png);
+    delete made;
+    return written ? Raster_LoadPNGFromMemory(png.data(), static_cast<int>(png.size()), nullptr) : nullptr;
 }
 
 AEffect* EditorTestEffect::Entry(audioMasterCallback host) {

@@ -29,8 +29,14 @@ struct Session {
         plug = effect ? E::From(effect) : nullptr;
         gui = plug ? plug->Headless() : nullptr;
     }
+    // effOpen, then the editor window (the host's parent window is a token here).
+    void OpenEditor() {
+        host.Open();
+        ASSERT_EQ(host.Dispatch(effEditOpen, 0, 0, &mParent), 1);
+    }
     IKnobMultiControl* Knob() { return static_cast<IKnobMultiControl*>(gui->GetControl(E::kKnob)); }
     IControl* Control(int i) { return gui->GetControl(i); }
+    int mParent = 0;
 };
 
 TEST(EditorVst2, RecordAndSizeBeforeTheWindowOpens) {
@@ -51,6 +57,17 @@ TEST(EditorVst2, RecordAndSizeBeforeTheWindowOpens) {
     EXPECT_EQ(s.Knob()->GetValue(), 0.5);
     EXPECT_EQ(s.Knob()->GetDefaultValue(), 0.5);
     EXPECT_EQ(s.Control(E::kSwitch)->GetValue(), 1.0);
+}
+
+TEST(EditorVst2, ResizingTheEditorChangesTheReportedSize) {
+    Session s;
+    s.OpenEditor();
+    s.gui->Resize(600, 320);
+    ERect* rect = nullptr;
+    ASSERT_EQ(s.host.Dispatch(effEditGetRect, 0, 0, &rect), 1);
+    EXPECT_EQ(rect->bottom, 320);
+    EXPECT_EQ(rect->right, 600);
+    EXPECT_EQ(s.gui->GetDrawBitmap()->getWidth(), 600);
 }
 
 TEST(EditorVst2, OpenIdleClose) {
@@ -107,9 +124,7 @@ std::vector<uint32_t> DrawnKnobArea(Session& s) {
 
 TEST(EditorVst2, HostAutomationMovesTheKnobAtTheNextDraw) {
     Session s;
-    s.host.Open();
-    int parent = 0;
-    s.host.Dispatch(effEditOpen, 0, 0, &parent);
+    s.OpenEditor();
     s.host.Dispatch(effEditIdle);
     // Value 0.5 of 60 frames: (int)(59 * 0.5 + 0.5) = 30, frame 31.
     EXPECT_EQ(DrawnKnobArea(s), ExpectedKnobArea(s, 31));
@@ -129,9 +144,7 @@ TEST(EditorVst2, HostAutomationMovesTheKnobAtTheNextDraw) {
 
 TEST(EditorVst2, DragSendsAGestureToTheHost) {
     Session s;
-    s.host.Open();
-    int parent = 0;
-    s.host.Dispatch(effEditOpen, 0, 0, &parent);
+    s.OpenEditor();
     s.host.ClearCalls();
     // The window host's part: press, drag up 10 pixels in two steps, release.
     IMouseMod mod(true);
@@ -167,9 +180,7 @@ TEST(EditorVst2, DragSendsAGestureToTheHost) {
 
 TEST(EditorVst2, ProgramsChunksAndTextValuesMoveTheControls) {
     Session s;
-    s.host.Open();
-    int parent = 0;
-    s.host.Dispatch(effEditOpen, 0, 0, &parent);
+    s.OpenEditor();
     s.host.Dispatch(effEditIdle);
 
     s.host.Dispatch(effSetProgram, 0, 1); // "Loud": 0.9, 2 s, Hard, on
@@ -233,9 +244,7 @@ TEST(EditorVst2, EditorCallsDoNotWaitForThePluginMutex) {
 TEST(EditorVst2, CloseDeletesTheEditorAndEmptiesTheStores) {
     {
         Session s;
-        s.host.Open();
-        int parent = 0;
-        s.host.Dispatch(effEditOpen, 0, 0, &parent);
+        s.OpenEditor();
         s.host.Dispatch(effEditIdle);
         const EditorStores::Counts c = EditorStores::GetCounts();
         EXPECT_EQ(c.mEditors, 1);
