@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "framework/platform/linux/LinuxPaths.h"
+#include "framework/platform/linux/LinuxProcess.h"
 #include "framework/platform/linux/X11Keys.h"
 #include "framework/raster/Raster_Bitmap.h"
 #include "tests/framework/editor/support/TestPictures.h"
@@ -239,6 +240,31 @@ TEST_F(DesktopTest, WithoutDialogToolsOurOwnMessageBox) {
         EXPECT_EQ(d.DialogWindows(before).size(), 0u);
     }
     setenv("PATH", savedPath.c_str(), 1);
+}
+
+TEST_F(DesktopTest, AddressesThroughXdgOpen) {
+    FakeTools tools;
+    rename((tools.dir + "/zenity").c_str(), (tools.dir + "/xdg-open").c_str());
+    tools.Answer(0, "");
+    EXPECT_TRUE(s.Gui()->OpenURL("https://example.org/a b?c=1&d"));
+    // It is not waited for; a later idle call reaps it.
+    for (int i = 0; i < 300 && tools.Log().empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(tools.Has("arg:https://example.org/a b?c=1&d"));
+    EXPECT_GE(s.IdleUntil([] { return Zombies() == 0 && LinuxAdoptedCount() == 0; }), 0);
+    tools.Answer(0, "");
+    EXPECT_TRUE(s.Gui()->OpenURL("-rf"));
+    for (int i = 0; i < 300 && tools.Log().empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(tools.Has("arg:./-rf")) << "never read as an option";
+    EXPECT_GE(s.IdleUntil([] { return Zombies() == 0 && LinuxAdoptedCount() == 0; }), 0);
+    unlink((tools.dir + "/xdg-open").c_str());
+    const std::string path = tools.dir + ":/nonexistent";
+    const std::string saved = getenv("PATH");
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_FALSE(s.Gui()->OpenURL("https://example.org/")) << "no opener";
+    EXPECT_TRUE(s.Gui()->OpenURL("")) << "nothing to open";
+    setenv("PATH", saved.c_str(), 1);
 }
 
 TEST_F(DesktopTest, CursorHiddenAndPutBack) {

@@ -38,10 +38,12 @@ struct InputTest : ::testing::Test {
 };
 
 TEST_F(InputTest, CoordinatesKeepTheOffsets) {
+    const xcb_window_t focus = TestDisplay().Focus();
     // Window pixel (100, 255): the view point (100.7, 50.2) of the bottom-up view reaches (98, 253).
     TestDisplay().Click(s.px + 100, s.py + 255);
     ASSERT_GE(s.IdleUntil([&] { return s.Logged("probe up 98 253"); }), 0);
     EXPECT_EQ(s.ProbeLog(), (std::vector<std::string>{"probe down 98 253", "probe up 98 253"}));
+    EXPECT_EQ(TestDisplay().Focus(), focus) << "a click does not take the keyboard";
 }
 
 TEST_F(InputTest, WheelSteps) {

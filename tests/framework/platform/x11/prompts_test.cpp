@@ -40,6 +40,19 @@ TEST_F(PromptTest, TextFieldRulesAndReturn) {
     OpenField(E::kGainRect);
     EXPECT_EQ(s.Gui()->TextEntryText(), "0.500");
     EXPECT_EQ(TestDisplay().Focus(), s.Gui()->TextEntryWindow()) << "the field takes the keyboard";
+    // Its frame: the 40 x 16 prompt rectangle centred on the knob, one pixel wider and taller, in the
+    // style's text-entry background (white).
+    xcb_connection_t* c = TestDisplay().Conn();
+    xcb_get_geometry_reply_t* g =
+        xcb_get_geometry_reply(c, xcb_get_geometry(c, s.Gui()->TextEntryWindow()), nullptr);
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(g->x, 44);
+    EXPECT_EQ(g->y, 66);
+    EXPECT_EQ(g->width, 41);
+    EXPECT_EQ(g->height, 17);
+    std::free(g);
+    const uint32_t white = TestDisplay().RedMask() | TestDisplay().GreenMask() | TestDisplay().BlueMask();
+    EXPECT_EQ(TestDisplay().Image(s.Gui()->TextEntryWindow(), 40, 0, 1, 1).at(0) & white, white);
     Type("a");
     EXPECT_EQ(s.Gui()->TextEntryText(), "0.500") << "a letter is refused";
     Type("0.25");

@@ -93,6 +93,34 @@ TEST_P(X11Window, ShowsTheBitmapWithinTwoIdleCalls) {
 
 INSTANTIATE_TEST_SUITE_P(IdlePeriods, X11Window, ::testing::Values(10, 40, 66));
 
+// Shared-memory segments of this process: their permission bits (with 01000 once marked for removal).
+std::vector<int> OurSegments() {
+    std::vector<int> modes;
+    FILE* f = fopen("/proc/sysvipc/shm", "r");
+    char line[512];
+    while (f && fgets(line, sizeof(line), f)) {
+        long key = 0, id = 0, size = 0;
+        int perms = 0, cpid = 0;
+        if (sscanf(line, "%ld %ld %o %ld %d", &key, &id, &perms, &size, &cpid) == 5 && cpid == getpid())
+            modes.push_back(perms);
+    }
+    if (f) fclose(f);
+    return modes;
+}
+
+TEST(X11Window, SharedMemoryOnlyOursAndAlreadyRemoved) {
+    if (getenv("TB_XVFB_NO_SHM")) GTEST_SKIP() << "the server offers no shared memory";
+    ASSERT_TRUE(OurSegments().empty());
+    {
+        X11Session s(TestDisplay());
+        ASSERT_TRUE(s.Open());
+        // Readable by our user only, and marked for removal as soon as the server attached it.
+        EXPECT_EQ(OurSegments(), std::vector<int>{01600});
+        s.Close();
+    }
+    EXPECT_TRUE(OurSegments().empty());
+}
+
 TEST(X11Window, NothingIsDrawnWhileNothingChanges) {
     X11Session s(TestDisplay());
     ASSERT_TRUE(s.Open());
