@@ -15,6 +15,7 @@
 #include "framework/platform/linux/IGraphicsHeadless.h"
 #include "framework/plugin/IEffectBase.h"
 #include "framework/raster/raster.h"
+#include "tests/support/UntypedDescription.h"
 
 namespace {
 
@@ -87,25 +88,9 @@ public:
     }
 };
 
-// Identity and slots only: the plug-in gives the parameters their kinds.
-constexpr IParamDescription kUntypedParams[kKnobs + 1] = {};
-constexpr IEffectDescription kBenchDescription = {
-    .mEffectName = "Bench",
-    .mMfrName = "Tidebloom",
-    .mVersion = 0x10000,
-    .mUniqueID = 0x54426e63,
-    .mMfrID = 0x56647278,
-    .mChannelIO = "1-1 2-2",
-    .mMinSampleRate = 8000.0,
-    .mMaxSampleRate = 768000.0,
-    .mParams = kUntypedParams,
-    .mNumPresets = 1,
-};
-
 class BenchPlug : public IEffectBase {
 public:
-    BenchPlug()
-        : IEffectBase(kBenchDescription, kAPIVST2) {
+    BenchPlug() : IEffectBase(UntypedDescription<kKnobs + 1>("Bench", 0x54426e63, 1), kAPIVST2) {
         for (int i = 0; i < kKnobs; ++i) GetParam(i)->InitDouble("Knob", 0.5, 0.0, 1.0, 0.001);
         GetParam(kKnobs)->InitBool("OnOff", true);
         mGui = new BenchGraphics(this, kWidth, kHeight, 25, nullptr);

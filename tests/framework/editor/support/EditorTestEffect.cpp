@@ -1,4 +1,5 @@
 #include "tests/framework/editor/support/EditorTestEffect.h"
+#include "tests/support/UntypedDescription.h"
 
 #include <cstring>
 #include <vector>
@@ -61,24 +62,8 @@ AEffect* EditorTestEffect::Entry(audioMasterCallback host) {
         host, [](const IEffectInstanceInfo& info) -> IEffectVST* { return new EditorTestEffect(info); });
 }
 
-namespace {
-// Identity and slots only: the constructor gives the parameters their kinds and makes the presets.
-constexpr IParamDescription kUntypedParams[EditorTestEffect::kNumParams] = {};
-constexpr IEffectDescription kEditorTestDescription = {
-    .mEffectName = "EditorTest",
-    .mMfrName = "Tidebloom",
-    .mVersion = 0x10000,
-    .mUniqueID = VstFourCC('T', 'b', 'E', 'd'),
-    .mMfrID = VstFourCC('V', 'd', 'r', 'x'),
-    .mChannelIO = "1-1 2-2",
-    .mMinSampleRate = 8000.0,
-    .mMaxSampleRate = 768000.0,
-    .mParams = kUntypedParams,
-    .mNumPresets = 3,
-};
-} // namespace
-
-EditorTestEffect::EditorTestEffect(const IEffectInstanceInfo& info) : IEffectVST(info, kEditorTestDescription) {
+EditorTestEffect::EditorTestEffect(const IEffectInstanceInfo& info)
+    : IEffectVST(info, UntypedDescription<kNumParams>("EditorTest", VstFourCC('T', 'b', 'E', 'd'), 3)) {
     GetParam(kGain)->InitDouble("Gain", 0.5, 0.0, 1.0, 0.001);
     GetParam(kTime)->InitDouble("Time", 1.0, 0.01, 10.0, 0.01, "s");
     GetParam(kMode)->InitEnum("Mode", 0, 3);

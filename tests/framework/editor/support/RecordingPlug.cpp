@@ -1,25 +1,10 @@
 #include "tests/framework/editor/support/RecordingPlug.h"
+#include "tests/support/UntypedDescription.h"
 
 #include <cstdio>
 
-namespace {
-// Identity and slots only: the constructor gives the parameters their kinds.
-constexpr IParamDescription kUntypedParams[RecordingPlug::kNumParams] = {};
-constexpr IEffectDescription kRecordingDescription = {
-    .mEffectName = "Recording",
-    .mMfrName = "Tidebloom",
-    .mVersion = 0x10000,
-    .mUniqueID = 0x54627263,
-    .mMfrID = 0x56647278,
-    .mChannelIO = "1-1 2-2",
-    .mMinSampleRate = 8000.0,
-    .mMaxSampleRate = 768000.0,
-    .mParams = kUntypedParams,
-    .mNumPresets = 1,
-};
-} // namespace
-
-RecordingPlug::RecordingPlug() : IEffectBase(kRecordingDescription, kAPIVST2) {
+RecordingPlug::RecordingPlug()
+    : IEffectBase(UntypedDescription<kNumParams>("Recording", 0x54627263, 1), kAPIVST2) {
     GetParam(kGain)->InitDouble("Gain", 0.5, 0.0, 1.0, 0.01);
     GetParam(kMode)->InitEnum("Mode", 1, 3);
     GetParam(kMode)->SetDisplayText(0, "Soft");

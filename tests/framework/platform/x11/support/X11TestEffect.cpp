@@ -1,4 +1,5 @@
 #include "tests/framework/platform/x11/support/X11TestEffect.h"
+#include "tests/support/UntypedDescription.h"
 
 #include "framework/editor/IControls_Bitmap.h"
 #include "framework/editor/IControls_Knob.h"
@@ -37,8 +38,7 @@ AEffect* X11TestEffect::Entry(audioMasterCallback host) {
 }
 
 X11TestEffect::X11TestEffect(const IEffectInstanceInfo& info)
-    : IEffectVST(info, kNumParams, "1-1 2-2", 1, "X11Test", "", "Tidebloom", 0x10000,
-                 VstFourCC('T', 'b', 'X', 'e'), VstFourCC('V', 'd', 'r', 'x'), 0, false, false, false) {
+    : IEffectVST(info, UntypedDescription<kNumParams>("X11Test", VstFourCC('T', 'b', 'X', 'e'), 1)) {
     GetParam(kGain)->InitDouble("Gain", 0.5, 0.0, 1.0, 0.001);
     GetParam(kSteps)->InitInt("Steps", 5, 0, 10);
     GetParam(kOnOff)->InitBool("OnOff", true);
