@@ -206,7 +206,9 @@ std::unique_ptr<Raster_MemBitmap> HostPlot::Draw() const {
         Raster_FillRect(img, r.l, row(0.0), r.Width(), 1, kZero, 1.0f, RASTER_BLEND_COPY);
         for (double a : {1.0, 0.0, -1.0}) {
             const double v = a * scale;
-            label.Draw(img, (v > 0 ? "+" : "") + Number(v), r.l - 8, row(v), 2, kDim);
+            std::string text = v > 0 ? "+" : "";
+            text += Number(v);
+            label.Draw(img, text, r.l - 8, row(v), 2, kDim);
         }
         // Seconds: a grid line through the panel at every mark.
         const double seconds = static_cast<double>(mTotalFrames) / mSampleRate;
