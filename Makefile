@@ -7,8 +7,8 @@ GENERATOR  := -G Ninja
 CTEST      := ctest --output-on-failure -j2
 
 # Test executables that also run under ThreadSanitizer (a regex for ctest -R, and their targets).
-TSAN_TESTS   := test_shim|test_vst2_threads|test_lv2_threads|test_effect$$|test_util$$|test_editor_threads
-TSAN_TARGETS := test_shim test_vst2_threads test_lv2_threads test_effect test_util test_editor_threads
+TSAN_TESTS   := test_shim|test_vst2_threads|test_lv2_threads|test_effect$$|test_util$$|test_editor_threads|test_platform_x11_threads
+TSAN_TARGETS := test_shim test_vst2_threads test_lv2_threads test_effect test_util test_editor_threads test_platform_x11
 # libFuzzer targets (built with Clang) and how long each runs in `make test`.
 FUZZ_TARGETS := fuzz_png
 FUZZ_SECONDS ?= 20

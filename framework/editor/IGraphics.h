@@ -117,6 +117,13 @@ public:
     // bits). True when the editor took it; false here.
     virtual bool HostKeyDown(int character, int virtualKey, int modifiers);
     virtual bool HostKeyUp(int character, int virtualKey, int modifiers);
+    // The size of the editor's window on the screen, in screen pixels: the editor's size here; a window
+    // host that shows the doubled picture on a dense screen reports twice that. Any thread; the VST
+    // binding answers effEditGetRect with it.
+    virtual void WindowSize(int* pW, int* pH) {
+        *pW = mWidth;
+        *pH = mHeight;
+    }
 
     // ---- Attaching controls (the effect's layout code, before AttachGraphics) ----
     // The picture (one frame) as an IBitmapControl at (0, 0), copy blend, no parameter, at index 0.

@@ -190,6 +190,10 @@ intptr_t IEffectVST::DispatchEditor(int32_t opcode, int32_t index, intptr_t valu
     switch (opcode) {
     case effEditGetRect:
         if (ptr && gui) {
+            // The window's real size at this moment (a window host doubles it on a dense screen).
+            int w = 0, h = 0;
+            gui->WindowSize(&w, &h);
+            SetEditRect(w, h);
             *static_cast<ERect**>(ptr) = &mEditRect;
             return 1;
         }
@@ -776,7 +780,9 @@ void IEffectVST::ResizeGraphics(int w, int h) {
     (void)w;
     (void)h;
     if (IGraphics* gui = GetGUI()) {
-        SetEditRect(gui->Width(), gui->Height());
+        int windowW = 0, windowH = 0;
+        gui->WindowSize(&windowW, &windowH);
+        SetEditRect(windowW, windowH);
         OnWindowResize();
     }
 }

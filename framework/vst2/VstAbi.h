@@ -277,6 +277,76 @@ struct ERect {
     int16_t right;
 };
 
+// Keys forwarded with effEditKeyDown / effEditKeyUp: index carries the character (ASCII, 0 when the key
+// has none), value one of these virtual keys (0 for plain characters), opt the VstModifierKey bits.
+enum VstVirtualKey : int32_t {
+    VKEY_BACK = 1,
+    VKEY_TAB = 2,
+    VKEY_CLEAR = 3,
+    VKEY_RETURN = 4,
+    VKEY_PAUSE = 5,
+    VKEY_ESCAPE = 6,
+    VKEY_SPACE = 7,
+    VKEY_NEXT = 8,
+    VKEY_END = 9,
+    VKEY_HOME = 10,
+    VKEY_LEFT = 11,
+    VKEY_UP = 12,
+    VKEY_RIGHT = 13,
+    VKEY_DOWN = 14,
+    VKEY_PAGEUP = 15,
+    VKEY_PAGEDOWN = 16,
+    VKEY_SELECT = 17,
+    VKEY_PRINT = 18,
+    VKEY_ENTER = 19,
+    VKEY_SNAPSHOT = 20,
+    VKEY_INSERT = 21,
+    VKEY_DELETE = 22,
+    VKEY_HELP = 23,
+    VKEY_NUMPAD0 = 24,
+    VKEY_NUMPAD1 = 25,
+    VKEY_NUMPAD2 = 26,
+    VKEY_NUMPAD3 = 27,
+    VKEY_NUMPAD4 = 28,
+    VKEY_NUMPAD5 = 29,
+    VKEY_NUMPAD6 = 30,
+    VKEY_NUMPAD7 = 31,
+    VKEY_NUMPAD8 = 32,
+    VKEY_NUMPAD9 = 33,
+    VKEY_MULTIPLY = 34,
+    VKEY_ADD = 35,
+    VKEY_SEPARATOR = 36,
+    VKEY_SUBTRACT = 37,
+    VKEY_DECIMAL = 38,
+    VKEY_DIVIDE = 39,
+    VKEY_F1 = 40,
+    VKEY_F2 = 41,
+    VKEY_F3 = 42,
+    VKEY_F4 = 43,
+    VKEY_F5 = 44,
+    VKEY_F6 = 45,
+    VKEY_F7 = 46,
+    VKEY_F8 = 47,
+    VKEY_F9 = 48,
+    VKEY_F10 = 49,
+    VKEY_F11 = 50,
+    VKEY_F12 = 51,
+    VKEY_NUMLOCK = 52,
+    VKEY_SCROLL = 53,
+    VKEY_SHIFT = 54,
+    VKEY_CONTROL = 55,
+    VKEY_ALT = 56,
+    VKEY_EQUALS = 57,
+};
+
+// Modifier bits of a forwarded key (opt of effEditKeyDown / effEditKeyUp).
+enum VstModifierKey : int32_t {
+    MODIFIER_SHIFT = 1 << 0,
+    MODIFIER_ALTERNATE = 1 << 1,
+    MODIFIER_COMMAND = 1 << 2, // the Control key on Linux and Windows hosts
+    MODIFIER_CONTROL = 1 << 3,
+};
+
 // ---------------------------------------------------------------------------------------------
 // Events
 // ---------------------------------------------------------------------------------------------

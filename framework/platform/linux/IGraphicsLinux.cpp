@@ -1,0 +1,220 @@
+#include "framework/platform/linux/IGraphicsLinux.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "framework/platform/linux/LinuxProcess.h"
+#include "framework/platform/linux/X11TextEntry.h"
+#include "framework/raster/Raster_Bitmap.h"
+
+namespace {
+
+// Drawing into bitmaps with the shared fonts and their scratch bitmaps, across every editor of the
+// process (hosts may idle two editors from two threads).
+std::mutex& DrawMutex() {
+    static std::mutex m;
+    return m;
+}
+
+constexpr uint32_t kWindowEvents = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY |
+                                   XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
+                                   XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_KEY_PRESS |
+                                   XCB_EVENT_MASK_KEY_RELEASE | XCB_EVENT_MASK_LEAVE_WINDOW;
+
+} // namespace
+
+IGraphicsLinux::IGraphicsLinux(IEffectBase* pPlug, int w, int h, int fps) : IGraphics(pPlug, w, h, fps) {}
+
+IGraphicsLinux::~IGraphicsLinux() {
+    std::unique_lock<std::recursive_mutex> lock = LockForClose();
+    CloseWindowLocked();
+}
+
+std::unique_lock<std::recursive_mutex> IGraphicsLinux::LockForClose() {
+    mCloseRequested = true;
+    std::unique_lock<std::recursive_mutex> lock(mLock);
+    mCloseRequested = false;
+    return lock;
+}
+
+void IGraphicsLinux::WindowSize(int* pW, int* pH) {
+    int scale = mKnownScale.load();
+    if (scale == 0) {
+        // Asked before the window opened: a short look at the desktop's settings (no display: 1).
+        std::lock_guard<std::mutex> guard(mScaleMutex);
+        scale = mKnownScale.load();
+        if (scale == 0) {
+            std::unique_ptr<X11Connection> conn = X11Connection::Open();
+            scale = conn ? X11ReadDesktopSettings(conn.get()).scale : 1;
+            mKnownScale = scale;
+        }
+    }
+    *pW = mWidth * scale;
+    *pH = mHeight * scale;
+}
+
+void* IGraphicsLinux::OpenWindow(void* pParentWnd) {
+    std::unique_lock<std::recursive_mutex> lock = LockForClose();
+    // Asked from inside our own event handling (a host callback): the window we are serving stays.
+    if (mDispatchDepth > 0 || mModalDepth > 0) return nullptr;
+    CloseWindowLocked();
+    const xcb_window_t parent = static_cast<xcb_window_t>(reinterpret_cast<uintptr_t>(pParentWnd));
+    if (!parent) return nullptr;
+    std::unique_ptr<X11Connection> conn = X11Connection::Open();
+    if (!conn) return nullptr;
+    xcb_connection_t* c = conn->Get();
+
+    // The parent must exist; our window takes its visual and depth.
+    xcb_get_window_attributes_cookie_t ac = xcb_get_window_attributes(c, parent);
+    xcb_get_geometry_cookie_t gc = xcb_get_geometry(c, parent);
+    xcb_get_window_attributes_reply_t* attrs = xcb_get_window_attributes_reply(c, ac, nullptr);
+    xcb_get_geometry_reply_t* geom = xcb_get_geometry_reply(c, gc, nullptr);
+    X11PixelFormat format;
+    const bool usable = attrs && geom && conn->PixelFormatOf(attrs->visual, &format);
+    std::free(attrs);
+    std::free(geom);
+    if (!usable) return nullptr;
+
+    mSettings = X11ReadDesktopSettings(conn.get());
+    mScale = mSettings.scale;
+    mKnownScale = mScale;
+    mKeys.Load(conn.get());
+
+    const xcb_window_t window = xcb_generate_id(c);
+    const uint32_t values[] = {XCB_BACK_PIXMAP_NONE, kWindowEvents};
+    if (!conn->Check(xcb_create_window_checked(
+            c, XCB_COPY_FROM_PARENT, window, parent, 0, 0, static_cast<uint16_t>(mWidth * mScale),
+            static_cast<uint16_t>(mHeight * mScale), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+            XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK, values)))
+        return nullptr; // the parent died, or refused us: nothing was made
+    if (!mScreen.Init(conn.get(), window, format, mWidth, mHeight, mScale)) return nullptr;
+    xcb_map_window(c, window);
+    conn->Flush();
+
+    mConn = std::move(conn);
+    mWindow = window;
+    mParent = parent;
+    mWindowGone = false;
+    mFormat = format;
+    mClipboard.Init(mConn.get(), window);
+    mClicks.Reset();
+    std::memset(mTakenKeys, 0, sizeof(mTakenKeys));
+    mExposed = IRECT();
+    mNextFrame = std::chrono::steady_clock::now();
+    return reinterpret_cast<void*>(static_cast<uintptr_t>(window));
+}
+
+void IGraphicsLinux::CloseWindow() {
+    std::unique_lock<std::recursive_mutex> lock = LockForClose();
+    if (mDispatchDepth > 0 || mModalDepth > 0) {
+        mCloseDeferred = true; // our dispatch on this thread ends first; HostIdle closes then
+        return;
+    }
+    CloseWindowLocked();
+}
+
+void IGraphicsLinux::CloseWindowLocked() {
+    mCloseDeferred = false;
+    if (!mConn) return;
+    mTextEntry.reset();
+    mCursorHidden = false; // the cursor belonged to our window, which goes now
+    mClipboard.Release();
+    mScreen.Release();
+    if (!mWindowGone && !mConn->HasError()) {
+        xcb_destroy_window(mConn->Get(), mWindow);
+        mConn->Flush();
+    }
+    // Disconnecting frees whatever else the server holds for us (cursor, GCs, segments).
+    mConn.reset();
+    mBlankCursor = 0;
+    mWindow = mParent = 0;
+    mWindowGone = false;
+    mExposed = IRECT();
+}
+
+void* IGraphicsLinux::GetWindow() {
+    return mWindow ? reinterpret_cast<void*>(static_cast<uintptr_t>(mWindow)) : nullptr;
+}
+
+xcb_window_t IGraphicsLinux::TextEntryWindow() const {
+    return mTextEntry ? mTextEntry->Window() : 0;
+}
+
+std::string IGraphicsLinux::TextEntryText() const {
+    return mTextEntry ? mTextEntry->Model().Text() : std::string();
+}
+
+bool IGraphicsLinux::DrawScreen(IRECT* pR) {
+    if (!Open() || !mDrawBitmap) return false;
+    mScreen.Copy(mDrawBitmap, pR ? *pR : FullArea());
+    ++mFrames;
+    return true;
+}
+
+void IGraphicsLinux::Resize(int w, int h) {
+    if (w == mWidth && h == mHeight) return;
+    std::lock_guard<std::recursive_mutex> lock(mLock);
+    IGraphics::Resize(w, h);
+    if (!Open()) return;
+    const uint32_t values[] = {static_cast<uint32_t>(w * mScale), static_cast<uint32_t>(h * mScale)};
+    xcb_configure_window(mConn->Get(), mWindow, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
+    mScreen.Init(mConn.get(), mWindow, mFormat, w, h, mScale);
+    mExposed = FullArea();
+}
+
+IRECT IGraphicsLinux::EditorArea(int x, int y, int w, int h) const {
+    const int s = mScale;
+    return IRECT(x / s, y / s, (x + w + s - 1) / s, (y + h + s - 1) / s).ClipTo(FullArea());
+}
+
+void IGraphicsLinux::DrawArea(IRECT area) {
+    area = area.ClipTo(FullArea());
+    if (area.Empty() || !Open()) return;
+    std::lock_guard<std::mutex> draw(DrawMutex());
+    Draw(&area);
+}
+
+void IGraphicsLinux::RepaintExposed() {
+    if (mExposed.Empty() || !Open()) return;
+    // Dirty controls are drawn (and cleaned) by this draw too: their area goes to the screen with it.
+    IRECT dirty;
+    IRECT area = mExposed;
+    if (IsDirty(&dirty)) area = area.Union(IRECT(dirty.L, dirty.T, dirty.R + 1, dirty.B + 1));
+    mExposed = IRECT();
+    DrawArea(area);
+}
+
+void IGraphicsLinux::RedrawCycle() {
+    if (!Open()) return;
+    using namespace std::chrono;
+    const steady_clock::time_point now = steady_clock::now();
+    const steady_clock::duration period = microseconds(1000000 / std::max(mFPS, 1));
+    const steady_clock::duration early = period / 8; // idle calls come with some jitter
+    if (now < mNextFrame - early) return;
+    mNextFrame = std::max(mNextFrame + period, now + period - early);
+    IRECT r;
+    if (!IsDirty(&r)) return;
+    // The area the editor's controls expect: one pixel wider and taller than their union.
+    DrawArea(IRECT(r.L, r.T, r.R + 1, r.B + 1));
+}
+
+void IGraphicsLinux::HostIdle() {
+    LinuxReapAdopted();
+    std::unique_lock<std::recursive_mutex> lock(mLock, std::try_to_lock);
+    if (!lock.owns_lock()) return; // a modal loop runs on another thread
+    if (mDispatchDepth > 0 || mModalDepth > 0) return;
+    if (mConn) {
+        ProcessEvents();
+        RepaintExposed();
+        RedrawCycle();
+        if (mConn) mConn->Flush();
+    }
+    if (mCloseDeferred) CloseWindowLocked();
+}
+
+bool IGraphicsLinux::PromptForColor(IColor* pColor, const char* prompt) {
+    (void)pColor;
+    (void)prompt;
+    return false;
+}
