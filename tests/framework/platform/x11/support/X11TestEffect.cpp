@@ -36,9 +36,24 @@ AEffect* X11TestEffect::Entry(audioMasterCallback host) {
         host, [](const IEffectInstanceInfo& info) -> IEffectVST* { return new X11TestEffect(info); });
 }
 
-X11TestEffect::X11TestEffect(const IEffectInstanceInfo& info)
-    : IEffectVST(info, kNumParams, "1-1 2-2", 1, "X11Test", "", "Tidebloom", 0x10000,
-                 VstFourCC('T', 'b', 'X', 'e'), VstFourCC('V', 'd', 'r', 'x'), 0, false, false, false) {
+namespace {
+// Identity and slots only: the constructor gives the parameters their kinds.
+constexpr IParamDescription kUntypedParams[X11TestEffect::kNumParams] = {};
+constexpr IEffectDescription kX11TestDescription = {
+    .mEffectName = "X11Test",
+    .mMfrName = "Tidebloom",
+    .mVersion = 0x10000,
+    .mUniqueID = VstFourCC('T', 'b', 'X', 'e'),
+    .mMfrID = VstFourCC('V', 'd', 'r', 'x'),
+    .mChannelIO = "1-1 2-2",
+    .mMinSampleRate = 8000.0,
+    .mMaxSampleRate = 768000.0,
+    .mParams = kUntypedParams,
+    .mNumPresets = 1,
+};
+} // namespace
+
+X11TestEffect::X11TestEffect(const IEffectInstanceInfo& info) : IEffectVST(info, kX11TestDescription) {
     GetParam(kGain)->InitDouble("Gain", 0.5, 0.0, 1.0, 0.001);
     GetParam(kSteps)->InitInt("Steps", 5, 0, 10);
     GetParam(kOnOff)->InitBool("OnOff", true);
