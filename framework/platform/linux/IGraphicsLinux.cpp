@@ -5,17 +5,11 @@
 #include <cstring>
 
 #include "framework/platform/linux/LinuxProcess.h"
+#include "framework/platform/linux/X11RasterWindow.h"
 #include "framework/platform/linux/X11TextEntry.h"
 #include "framework/raster/Raster_Bitmap.h"
 
 namespace {
-
-// Drawing into bitmaps with the shared fonts and their scratch bitmaps, across every editor of the
-// process (hosts may idle two editors from two threads).
-std::mutex& DrawMutex() {
-    static std::mutex m;
-    return m;
-}
 
 constexpr uint32_t kWindowEvents = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY |
                                    XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
@@ -171,7 +165,7 @@ IRECT IGraphicsLinux::EditorArea(int x, int y, int w, int h) const {
 void IGraphicsLinux::DrawArea(IRECT area) {
     area = area.ClipTo(FullArea());
     if (area.Empty() || !Open()) return;
-    std::lock_guard<std::mutex> draw(DrawMutex());
+    std::lock_guard<std::recursive_mutex> fonts(X11FontLock());
     Draw(&area);
 }
 

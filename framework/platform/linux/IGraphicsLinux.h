@@ -39,7 +39,7 @@
 // (the menu answers null, a dialog tool is ended) and lets them in. A host calling back into us while we
 // dispatch an event on the same thread (effEditIdle from inside audioMasterAutomate, say) finds
 // nothing to do; a close asked that way happens when our dispatch returns. Drawing into bitmaps with
-// the shared fonts is serialised across the editors of the process by one drawing mutex.
+// the shared fonts is serialised across the editors of the process by X11FontLock.
 //
 // Modal pieces (popup menus, our message box, waiting for a dialog tool) run a nested event loop on our
 // own connection (RunModal) that keeps the editor repainting at its frame rate; menus end after a

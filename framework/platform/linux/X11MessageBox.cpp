@@ -52,6 +52,7 @@ bool X11MessageBox::Open(const char* text, const char* caption, int type) {
     mPressed = -1;
     X11Connection* conn = mContext.conn;
     if (!conn || !mContext.graphics) return false;
+    std::unique_lock<std::recursive_mutex> fonts(X11FontLock());
     Raster_CachedFont* font = mContext.graphics->CacheFont(&mStyle);
     auto width = [font](const std::string& s) {
         if (!font || s.empty()) return static_cast<int>(s.size()) * 7;
@@ -88,6 +89,7 @@ bool X11MessageBox::Open(const char* text, const char* caption, int type) {
     }
     int textW = 0;
     for (const std::string& l : mLines) textW = std::max(textW, width(l));
+    fonts.unlock();
     const int nButtons = static_cast<int>(mButtons.size());
     const int buttonsW = nButtons * kButtonW + (nButtons - 1) * kGap;
     const int w = std::max({kMinW, textW + 2 * kMargin, buttonsW + 2 * kMargin});
@@ -209,6 +211,7 @@ int X11MessageBox::ButtonAt(int x, int y) const {
 }
 
 void X11MessageBox::Paint() {
+    std::lock_guard<std::recursive_mutex> fonts(X11FontLock());
     Raster_MemBitmap* bm = mWindow.Bitmap();
     const int w = mWindow.Width(), h = mWindow.Height(), s = mWindow.Scale();
     Raster_FillRect(bm, 0, 0, w, h, kBackground.ToPixel(), 1.0f, 0);

@@ -63,6 +63,7 @@ bool X11PopupMenu::Open(IPopupMenu* pMenu, int x, int y, int anchorTop) {
 
 bool X11PopupMenu::OpenLevel(IPopupMenu* pMenu, int x, int y, int anchorTop, bool submenu) {
     if (NLevels() >= kMaxLevels || !pMenu || pMenu->NItems() <= 0) return false;
+    std::lock_guard<std::recursive_mutex> fonts(X11FontLock());
     Raster_CachedFont* font = mContext.graphics->CacheFont(&mStyle);
     const int lineHeight = font ? font->GetLineHeight() : 14;
     auto measure = [font](const std::string& s) {
@@ -150,6 +151,7 @@ void X11PopupMenu::CloseLevelsAfter(int level) {
 }
 
 void X11PopupMenu::Paint(int level) {
+    std::lock_guard<std::recursive_mutex> fonts(X11FontLock());
     Level& lv = *mLevels[level];
     Raster_MemBitmap* bm = lv.window.Bitmap();
     const int w = lv.window.Width(), h = lv.window.Height();

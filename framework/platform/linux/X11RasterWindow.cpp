@@ -1,5 +1,10 @@
 #include "framework/platform/linux/X11RasterWindow.h"
 
+std::recursive_mutex& X11FontLock() {
+    static std::recursive_mutex m;
+    return m;
+}
+
 bool X11RasterWindow::Create(X11Connection* pConn, const Spec& spec, const X11PixelFormat* childFormat) {
     Destroy();
     if (!pConn || spec.w <= 0 || spec.h <= 0) return false;

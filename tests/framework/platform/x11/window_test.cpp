@@ -220,6 +220,24 @@ TEST(X11Window, TwoEditorsInterleavedClosedInEitherOrder) {
     }
 }
 
+TEST(X11Window, TwoEditorsIdledFromTwoThreads) {
+    X11TestDisplay& d = TestDisplay();
+    X11Session a(d, 20, 20), b(d, 700, 20);
+    ASSERT_TRUE(a.Open());
+    ASSERT_TRUE(b.Open());
+    {
+        Automation automationA(a.host), automationB(b.host);
+        std::thread ta([&] { a.Idle(30, 10); });
+        std::thread tb([&] { b.Idle(30, 10); });
+        ta.join();
+        tb.join();
+    }
+    a.Idle(3, 40);
+    b.Idle(3, 40);
+    EXPECT_TRUE(a.ScreenSettles());
+    EXPECT_TRUE(b.ScreenSettles());
+}
+
 TEST(X11Window, ParentDestroyedBeforeClose) {
     X11TestDisplay& d = TestDisplay();
     X11Session s(d);
