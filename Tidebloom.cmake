@@ -8,7 +8,9 @@ target_link_libraries(tidebloom_description PUBLIC plugin)
 
 add_library(tidebloom_effect STATIC ${PROJECT_SOURCE_DIR}/Tidebloom.cpp)
 target_include_directories(tidebloom_effect PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(tidebloom_effect PUBLIC vst2 plugin util sound tidebloom_description)
+# The VST 2 effect has an editor: its controls (Graphics/) on the X11 window host.
+target_link_libraries(tidebloom_effect PUBLIC vst2 plugin util sound tidebloom_description tidebloom_graphics
+                                              platform_linux)
 target_compile_options(tidebloom_effect PRIVATE -ffp-contract=off)
 
 add_library(Tidebloom MODULE ${PROJECT_SOURCE_DIR}/TidebloomEntry.cpp)

@@ -12,6 +12,12 @@
 
 #include "framework/util/Util_Cpu.h"
 
+#ifndef TIDEBLOOM_LV2
+#include "Graphics/TidebloomEditor.h"
+#include "Graphics/TidebloomLayout.h"
+#include "framework/platform/linux/IGraphicsLinux.h"
+#endif
+
 namespace {
 
 // The gain stage for frames k .. n - 1: outC[k] = (volume x xC[k]) x (depth x env[k] + (1 - depth))
@@ -83,6 +89,9 @@ bool Overlaps(const double* a, const double* b, int n) {
 } // namespace
 
 Tidebloom::Tidebloom(const IEffectInstanceInfo& info) : IEffectBinding(info, kTidebloomDescription) {
+#ifndef TIDEBLOOM_LV2
+    CreateGraphics();
+#endif
     const int sr = SampleRateInt();
     mEnvelope.SetDecayTime(0.0, sr);
     mEnvelope.SetNoteOffTime(0.003, sr);
@@ -99,6 +108,14 @@ Tidebloom::Tidebloom(const IEffectInstanceInfo& info) : IEffectBinding(info, kTi
 }
 
 Tidebloom::~Tidebloom() = default;
+
+#ifndef TIDEBLOOM_LV2
+void Tidebloom::CreateGraphics() {
+    IGraphics* pGraphics = new IGraphicsLinux(this, kTidebloomEditorWidth, kTidebloomEditorHeight, 0);
+    TidebloomAttachControls(pGraphics, this);
+    AttachGraphics(pGraphics);
+}
+#endif
 
 int Tidebloom::SampleRateInt() const {
     const double sr = mSampleRate;

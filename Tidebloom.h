@@ -5,7 +5,9 @@
 //
 // The class derives from the binding its build target chooses: the LV2 binding when TIDEBLOOM_LV2
 // is defined, otherwise the VST 2 binding; the signal path is the same code either way. Identity,
-// parameters and presets come from kTidebloomDescription.
+// parameters and presets come from kTidebloomDescription. The VST 2 build has an editor (555 x 306,
+// Graphics/): it is built and attached in the constructor, which opens no window and touches no X
+// display; the window opens only at the host's effEditOpen. The LV2 build has none.
 //
 // Created by the binding's entry function (one per instance) and deleted when the host closes it.
 // Every override runs under the plug-in mutex: the binding holds it around its host calls, and
@@ -62,6 +64,10 @@ public:
     const History<double>& GetHistory(int channel) const { return mHistory[channel]; }
 
 private:
+#ifndef TIDEBLOOM_LV2
+    // Builds the editor on the X11 window host and attaches it (the plug-in then owns it).
+    void CreateGraphics();
+#endif
     // The block buffers hold nFrames frames.
     void Resize(int nFrames);
     // The current sample rate as the whole number the detector and envelope work with.

@@ -1,7 +1,8 @@
 // Cost of the plug-in's single-precision audio callback (processReplacing through the effect record)
 // at 44.1 kHz stereo in 512-frame blocks with the default settings, on music and on the silence after
 // a loud burst, and of the LV2 plug-in's run on the same music. Reported per frame and as a real-time
-// factor (seconds of audio per second of CPU).
+// factor (seconds of audio per second of CPU). Also what a host's plug-in scan costs: creating and
+// closing an instance (BM_InstantiateClose), and loading the module around that (BM_LoadScanUnload).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -233,6 +234,49 @@ void BM_ProcessReplacingSilenceAfterBurst(benchmark::State& state) {
     Report(state);
 }
 BENCHMARK(BM_ProcessReplacingSilenceAfterBurst);
+
+// A host scanning plug-ins: create an instance, read its record, close it, in a module already loaded.
+void BM_InstantiateClose(benchmark::State& state) {
+    const char* other = std::getenv("TIDEBLOOM_BENCH_PLUGIN");
+    void* lib = dlopen(other && *other ? other : TIDEBLOOM_SO_PATH, RTLD_NOW | RTLD_LOCAL);
+    auto entry = lib ? reinterpret_cast<VstPluginEntryProc>(dlsym(lib, "VSTPluginMain")) : nullptr;
+    if (!entry) {
+        state.SkipWithError("Tidebloom.so did not load");
+        if (lib) dlclose(lib);
+        return;
+    }
+    for (auto _ : state) {
+        AEffect* fx = entry(BenchHost);
+        if (!fx) {
+            state.SkipWithError("VSTPluginMain returned no effect");
+            break;
+        }
+        benchmark::DoNotOptimize(fx->flags);
+        fx->dispatcher(fx, effClose, 0, 0, nullptr, 0.0f);
+    }
+    dlclose(lib);
+}
+BENCHMARK(BM_InstantiateClose)->Unit(benchmark::kMicrosecond);
+
+// The whole scan of one module: dlopen, create, close, dlclose.
+void BM_LoadScanUnload(benchmark::State& state) {
+    const char* other = std::getenv("TIDEBLOOM_BENCH_PLUGIN");
+    const char* path = other && *other ? other : TIDEBLOOM_SO_PATH;
+    for (auto _ : state) {
+        void* lib = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+        auto entry = lib ? reinterpret_cast<VstPluginEntryProc>(dlsym(lib, "VSTPluginMain")) : nullptr;
+        AEffect* fx = entry ? entry(BenchHost) : nullptr;
+        if (!fx) {
+            state.SkipWithError("Tidebloom.so did not load");
+            if (lib) dlclose(lib);
+            break;
+        }
+        benchmark::DoNotOptimize(fx->flags);
+        fx->dispatcher(fx, effClose, 0, 0, nullptr, 0.0f);
+        dlclose(lib);
+    }
+}
+BENCHMARK(BM_LoadScanUnload)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

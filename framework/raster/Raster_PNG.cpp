@@ -1,6 +1,8 @@
 // PNG decoding and encoding through libpng, and the named-resource registry.
 #include "framework/raster/Raster_PNG.h"
 
+#include "framework/raster/Raster_PNGDeferred.h"
+
 #include <dlfcn.h>
 #include <png.h>
 #include <strings.h>
@@ -234,6 +236,35 @@ Raster_IBitmap* Raster_LoadPNGFromNamedResource(const char* name, Raster_IBitmap
     std::string folder;
     if (!*name || !ModuleResourceFolder(&folder)) return nullptr;
     return Raster_LoadPNG((folder + name).c_str(), target);
+}
+
+Raster_IBitmap* Raster_LoadNamedPicture(const char* name) {
+    if (!name || !*name || std::strlen(name) > 400 || std::strchr(name, '/')) return nullptr;
+    std::string folder;
+    if (ModuleResourceFolder(&folder))
+        if (Raster_IBitmap* replacement = Raster_LoadPNG((folder + name).c_str(), nullptr))
+            return replacement;
+    const Raster_NamedResource* res = Raster_FindNamedResource(name);
+    return res ? Raster_DeferredPNGBitmap::Create(res->data, res->length) : nullptr;
+}
+
+bool Raster_ReadPNGSize(const void* data, int length, int* w, int* h) {
+    // Signature (8 bytes), then the IHDR chunk: length 13 (big-endian), type, width, height.
+    static const unsigned char kIHDR[8] = {0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+    if (!data || length < 24) return false;
+    const auto* p = static_cast<const unsigned char*>(data);
+    if (png_sig_cmp(p, 0, 8) != 0 || std::memcmp(p + 8, kIHDR, 8) != 0) return false;
+    auto be32 = [](const unsigned char* q) {
+        return (static_cast<png_uint_32>(q[0]) << 24) | (static_cast<png_uint_32>(q[1]) << 16) |
+               (static_cast<png_uint_32>(q[2]) << 8) | static_cast<png_uint_32>(q[3]);
+    };
+    const png_uint_32 width = be32(p + 16), height = be32(p + 20);
+    if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide ||
+        static_cast<unsigned long long>(width) * height > kMaxPixels)
+        return false;
+    if (w) *w = static_cast<int>(width);
+    if (h) *h = static_cast<int>(height);
+    return true;
 }
 
 Raster_IBitmap* Raster_LoadPNGFromResource(void* module, int resourceId, Raster_IBitmap* target) {

@@ -19,7 +19,8 @@
 // nothing references would not be linked in). Raster_LoadPNGFromNamedResource looks the name up there
 // first; when it is not compiled in, it loads the file of that name from the resource folder next to the
 // module that contains this code: "<module folder>/<module file name without extension>.resources/<name>"
-// (for ~/.vst/Tidebloom.so: ~/.vst/Tidebloom.resources/<name>).
+// (for ~/.vst/Tidebloom.so: ~/.vst/Tidebloom.resources/<name>; the module's path as the host loaded
+// it, so a link in the host's plug-in folder has its resource folder beside it).
 #include <vector>
 
 #include "framework/raster/Raster_Bitmap.h"
@@ -30,6 +31,15 @@ Raster_IBitmap* Raster_LoadPNG(const char* filename, Raster_IBitmap* target);
 Raster_IBitmap* Raster_LoadPNGFromMemory(const void* data, int length, Raster_IBitmap* target);
 // Decodes a named resource (compiled-in, else from the resource folder); null for names over 400 bytes.
 Raster_IBitmap* Raster_LoadPNGFromNamedResource(const char* name, Raster_IBitmap* target);
+// A picture by name the way a plug-in's editor loads it, replacements first: the file of that name in
+// the resource folder when there is one and it decodes (decoded now), else the compiled-in resource as a
+// Raster_DeferredPNGBitmap (only its size is read now; it decodes at first use), else null. So a user
+// may drop replacement pictures into the resource folder, and a replacement that is not a PNG or is
+// damaged is passed over for the compiled-in picture. Names containing '/' or over 400 bytes: null.
+Raster_IBitmap* Raster_LoadNamedPicture(const char* name);
+// The size in a PNG header (the signature, then the IHDR chunk) when it is a size the loaders accept;
+// false otherwise. Reads the first 24 bytes only.
+bool Raster_ReadPNGSize(const void* data, int length, int* w, int* h);
 // Numbered resources do not exist on this platform: always null.
 Raster_IBitmap* Raster_LoadPNGFromResource(void* module, int resourceId, Raster_IBitmap* target);
 

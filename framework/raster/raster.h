@@ -10,6 +10,7 @@
 #include "framework/raster/Raster_FontGlyph.h"
 #include "framework/raster/Raster_Line.h"
 #include "framework/raster/Raster_PNG.h"
+#include "framework/raster/Raster_PNGDeferred.h"
 #include "framework/raster/Raster_ShapeCircle.h"
 #include "framework/raster/Raster_ShapeCurve.h"
 #include "framework/raster/Raster_ShapeFill.h"

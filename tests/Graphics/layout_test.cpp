@@ -1,9 +1,11 @@
 // The editor's layout and its compiled-in pictures: every control inside the window, no two hit
 // rectangles overlapping, no scale painted over another control, the pictures decoding to the sizes
 // and frame counts the layout gives, and what the frames show (the knob pointer's angle, the switch).
-#include "Graphics/TidebloomLayout.h"
-#include "Tidebloom.h"
-#include "framework/raster/raster.h"
+#include "Graphics/IKnobMultiControlCap.h"
+#include "framework/editor/IControls_Bitmap.h"
+#include "framework/editor/IGraphics.h"
+#include "tests/Graphics/TidebloomTestSupport.h"
+#include "tests/framework/vst2/testhost/TestHost.h"
 
 #include <gtest/gtest.h>
 
@@ -15,18 +17,7 @@
 
 namespace {
 
-struct Rect {
-    int l, t, r, b; // right and bottom exclusive
-    bool Overlaps(const Rect& o) const { return l < o.r && o.l < r && t < o.b && o.t < b; }
-    bool Inside(int w, int h) const { return l >= 0 && t >= 0 && r <= w && b <= h && l < r && t < b; }
-};
-
-// A picture centred on (x, y) the way the editor places it: integer halves of its width and of one
-// frame's height.
-Rect Centred(int x, int y, const TidebloomPicture& p) {
-    const int fh = p.height / p.frames;
-    return {x - p.width / 2, y - fh / 2, x - p.width / 2 + p.width, y - fh / 2 + fh};
-}
+using Rect = LayoutRect;
 
 struct Placed {
     std::string what;
@@ -39,15 +30,12 @@ std::vector<Placed> Controls() {
     for (const TidebloomKnobLayout& k : kTidebloomKnobs)
         out.push_back(
             {k.label, Centred(k.anchorX, k.anchorY, k.knob), Centred(k.anchorX, k.anchorY, k.caption)});
-    const TidebloomSwitchLayout& s = kTidebloomSwitch;
-    const int fh = s.picture.height / s.picture.frames;
-    out.push_back({s.label, {s.x, s.y, s.x + s.picture.width, s.y + fh}, {0, 0, 0, 0}});
+    out.push_back({kTidebloomSwitch.label, SwitchRect(), {0, 0, 0, 0}});
     return out;
 }
 
-std::unique_ptr<Raster_IBitmap> LoadCompiledIn(const TidebloomPicture& p) {
-    return std::unique_ptr<Raster_IBitmap>(
-        Raster_LoadPNGFromNamedResource(TidebloomResourceName(p.path), nullptr));
+Rect FromIRECT(const IRECT* r) {
+    return {r->L, r->T, r->R, r->B};
 }
 
 double Luma(uint32_t p) {
@@ -130,13 +118,76 @@ TEST(Layout, ControlsLieInsideTheWindowAndApart) {
     }
 }
 
+// The editor the effect builds, as constructed: the background, then the four knobs and the switch
+// in table order, each bound to its parameter, with exactly the rectangles the rule above gives (so
+// the tests above hold for the real controls), the table's pictures at their sizes and frame counts,
+// knobs vertical with gearing 4 and their captions shown, the switch alpha-blended at full weight.
+TEST(Layout, TheEditorAsConstructed) {
+    TestHost host;
+    AEffect* fx = host.Load(TidebloomTestEntry);
+    ASSERT_NE(fx, nullptr);
+    IGraphics* gui = static_cast<IEffectVST*>(fx->object)->GetGUI();
+    ASSERT_NE(gui, nullptr);
+    EXPECT_EQ(gui->Width(), kTidebloomEditorWidth);
+    EXPECT_EQ(gui->Height(), kTidebloomEditorHeight);
+    EXPECT_EQ(gui->FPS(), 25);
+    ASSERT_EQ(gui->NControls(), 2 + kTidebloomNumKnobs);
+    auto expectPicture = [](const IBitmap* bm, const TidebloomPicture& p) {
+        SCOPED_TRACE(p.path);
+        EXPECT_NE(bm->mData, nullptr);
+        EXPECT_EQ(bm->W, p.width);
+        EXPECT_EQ(bm->H, p.height);
+        EXPECT_EQ(bm->N, p.frames);
+        EXPECT_FALSE(bm->mFramesAreHorizontal);
+    };
+
+    auto* back = dynamic_cast<IBitmapControl*>(gui->GetControl(0));
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(*back->GetRECT(), IRECT(0, 0, kTidebloomEditorWidth, kTidebloomEditorHeight));
+    EXPECT_EQ(back->GetParamIdx(), -1);
+    expectPicture(back->GetBitmap(), kTidebloomBackground);
+
+    const std::vector<Placed> placed = Controls();
+    for (int i = 0; i < kTidebloomNumKnobs; ++i) {
+        const TidebloomKnobLayout& k = kTidebloomKnobs[i];
+        SCOPED_TRACE(k.label);
+        auto* knob = dynamic_cast<IKnobMultiControlCap*>(gui->GetControl(1 + i));
+        ASSERT_NE(knob, nullptr);
+        EXPECT_EQ(knob->GetParamIdx(), k.param);
+        EXPECT_EQ(FromIRECT(knob->GetTargetRECT()), placed[i].hit);
+        EXPECT_EQ(FromIRECT(knob->GetRECT()), placed[i].hit);
+        EXPECT_EQ(FromIRECT(knob->GetCaptionRECT()), placed[i].caption);
+        EXPECT_EQ(knob->GetAlignment(), kAlignCentre);
+        EXPECT_FALSE(knob->IsCaptionHidden());
+        EXPECT_EQ(knob->GetGearing(), 4.0);
+        EXPECT_EQ(knob->GetBlend()->mMethod, IChannelBlend::kBlendNone);
+        expectPicture(knob->GetBitmap(), k.knob);
+        ASSERT_NE(knob->GetCaptionBitmap(), nullptr);
+        expectPicture(knob->GetCaptionBitmap(), k.caption);
+        // Vertical: moving up by the rectangle's height times the gearing turns it from 0 to 1.
+        IMouseMod left(true);
+        const int cx = (placed[i].hit.l + placed[i].hit.r) / 2, cy = (placed[i].hit.t + placed[i].hit.b) / 2;
+        gui->OnMouseDown(cx, cy, &left);
+        gui->OnMouseDrag(cx - 5000, cy + 5000, &left); // down (and sideways): to 0
+        gui->OnMouseDrag(cx - 5000, cy + 5000 - 4 * k.knob.FrameHeight(), &left);
+        gui->OnMouseUp(cx, cy, &left);
+        EXPECT_NEAR(knob->GetValue(), 1.0, 1e-12);
+    }
+
+    auto* sw = dynamic_cast<ISwitchControl*>(gui->GetControl(1 + kTidebloomNumKnobs));
+    ASSERT_NE(sw, nullptr);
+    EXPECT_EQ(sw->GetParamIdx(), kOnOff);
+    EXPECT_EQ(FromIRECT(sw->GetRECT()), SwitchRect());
+    EXPECT_EQ(FromIRECT(sw->GetTargetRECT()), SwitchRect());
+    EXPECT_EQ(sw->GetBlend()->mMethod, IChannelBlend::kBlendNone);
+    EXPECT_EQ(sw->GetBlend()->mWeight, 1.0f);
+    expectPicture(sw->GetBitmap(), kTidebloomSwitch.picture);
+}
+
 // The rule with odd sizes: a 5-pixel-wide picture centred on x = 10 covers 8..12.
 TEST(Layout, CentringUsesIntegerHalves) {
-    const Rect r = Centred(10, 20, {0, "x.png", 5, 21, 3});
-    EXPECT_EQ(r.l, 8);
-    EXPECT_EQ(r.r, 13);
-    EXPECT_EQ(r.t, 17);
-    EXPECT_EQ(r.b, 24);
+    const Rect expected = {8, 17, 13, 24};
+    EXPECT_EQ(Centred(10, 20, {0, "x.png", 5, 21, 3}), expected);
 }
 
 TEST(Pictures, DecodeToTheLayoutSizes) {

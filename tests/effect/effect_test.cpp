@@ -40,7 +40,7 @@ TEST(Tidebloom, IdentityParametersAndPresets) {
     EXPECT_EQ(e->numPrograms, 6);
     EXPECT_EQ(e->numInputs, 2);
     EXPECT_EQ(e->numOutputs, 2);
-    EXPECT_EQ(e->flags, 0x1018); // replacing, double replacing, mono capable; no editor yet
+    EXPECT_EQ(e->flags, 0x1019); // editor, replacing, double replacing, mono capable
     EXPECT_EQ(e->uniqueID, 0x54626C6D);
     EXPECT_EQ(e->version, 10000);
     EXPECT_EQ(fx.Effect().GetMfrID(), 0x56647278);

@@ -214,5 +214,7 @@ Raster_IBitmap* IGraphicsLinux::OSLoadBitmap(int ID, const char* name) {
     (void)ID;
     if (!name || !EndsWithPNG(name)) return nullptr;
     const char* slash = std::strrchr(name, '/');
-    return Raster_LoadPNGFromNamedResource(slash ? slash + 1 : name, nullptr);
+    // A replacement the user dropped into the resource folder beside the plug-in, else the compiled-in
+    // picture, decoded when it is first drawn (so instantiating the plug-in decodes nothing).
+    return Raster_LoadNamedPicture(slash ? slash + 1 : name);
 }

@@ -16,11 +16,11 @@ protected:
 };
 
 TEST_F(ShapeTest, RecordOfAFreshAndAnOpenedInstance) {
-    ExpectShippedRecord(TestEffect::Entry);
+    ExpectShippedRecord(TestEffect::Entry, EditorKind::kNone);
 }
 
 TEST_F(ShapeTest, DispatcherAnswers) {
-    ExpectShippedOpcodes(TestEffect::Entry);
+    ExpectShippedOpcodes(TestEffect::Entry, EditorKind::kNone);
 }
 
 TEST_F(ShapeTest, ChunkBytesAndRoundTrips) {

@@ -4,10 +4,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "PngFixture.h"
@@ -540,6 +542,142 @@ TEST(RasterPNG, WriterRoundTrips) {
     EXPECT_FALSE(Raster_WritePNGToMemory(nullptr, &bytes));
     EXPECT_FALSE(Raster_WritePNG(&bmp, "/nonexistent-dir/x.png"));
     EXPECT_FALSE(Raster_WritePNG(&bmp, nullptr));
+}
+
+// The header's size without decoding: the signature, then IHDR; sizes the loader refuses are refused.
+TEST(RasterPNG, ReadsTheSizeFromTheHeader) {
+    PngFixture f;
+    f.width = 300, f.height = 2;
+    f.Fill(5);
+    const std::vector<unsigned char> bytes = f.Encode();
+    int w = 0, h = 0;
+    ASSERT_TRUE(Raster_ReadPNGSize(bytes.data(), int(bytes.size()), &w, &h));
+    EXPECT_EQ(w, 300);
+    EXPECT_EQ(h, 2);
+    EXPECT_TRUE(Raster_ReadPNGSize(bytes.data(), 24, nullptr, nullptr)); // the header is enough
+    EXPECT_FALSE(Raster_ReadPNGSize(bytes.data(), 23, &w, &h));
+    EXPECT_FALSE(Raster_ReadPNGSize(nullptr, 100, &w, &h));
+    struct Patch {
+        size_t at;
+        std::vector<unsigned char> bytes;
+        bool ok;
+    };
+    const Patch patches[] = {
+        {0, {0x88}, false},                // signature
+        {12, {'I', 'D', 'A', 'T'}, false}, // the first chunk is not IHDR
+        {8, {0, 0, 0, 14}, false},         // IHDR of the wrong length
+        {16, {0, 0, 0, 0}, false},         // width 0
+        {20, {0, 0, 0, 0}, false},         // height 0
+        {16, {0, 0, 0x80, 0x01}, false},   // wider than 32768
+        {16, {0, 0, 0x80, 0}, true},       // 32768 x 2
+        {20, {0, 0, 0x80, 0}, true},       // 300 x 32768
+    };
+    for (const Patch& p : patches) {
+        std::vector<unsigned char> b = bytes;
+        std::copy(p.bytes.begin(), p.bytes.end(), b.begin() + long(p.at));
+        EXPECT_EQ(Raster_ReadPNGSize(b.data(), int(b.size()), &w, &h), p.ok) << p.at;
+    }
+    std::vector<unsigned char> b = bytes;
+    const unsigned char big[] = {0, 0, 0x80, 0, 0, 0, 0x08, 0x01}; // 32768 x 2049 > 2^26 pixels
+    std::copy(big, big + 8, b.begin() + 16);
+    EXPECT_FALSE(Raster_ReadPNGSize(b.data(), int(b.size()), &w, &h));
+}
+
+// A deferred picture has its size at once and decodes at the first pixel access, once, also when two
+// threads ask together; data that turns out damaged gives a clear picture of the header's size.
+TEST(RasterPNG, DeferredDecoding) {
+    PngFixture f;
+    f.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+    f.width = 13, f.height = 9;
+    f.Fill(17);
+    const std::vector<unsigned char> bytes = f.Encode();
+    EXPECT_EQ(Raster_DeferredPNGBitmap::Create(bytes.data(), 23), nullptr);
+    std::unique_ptr<Raster_DeferredPNGBitmap> bmp(
+        Raster_DeferredPNGBitmap::Create(bytes.data(), int(bytes.size())));
+    ASSERT_NE(bmp, nullptr);
+    EXPECT_FALSE(bmp->IsDecoded());
+    EXPECT_EQ(bmp->getWidth(), 13);
+    EXPECT_EQ(bmp->getHeight(), 9);
+    EXPECT_EQ(bmp->getRowSpan(), 16);
+    EXPECT_FALSE(bmp->IsDecoded());
+    uint32_t* seen[2] = {};
+    std::thread a([&] { seen[0] = bmp->getBits(); }), b([&] { seen[1] = bmp->getBits(); });
+    a.join();
+    b.join();
+    EXPECT_TRUE(bmp->IsDecoded());
+    EXPECT_EQ(seen[0], seen[1]);
+    EXPECT_EQ(bmp->getRowSpan(), 16);
+    EXPECT_TRUE(SameAsFixture(bmp.get(), f));
+
+    // Header intact, image data cut off.
+    std::unique_ptr<Raster_DeferredPNGBitmap> cut(Raster_DeferredPNGBitmap::Create(bytes.data(), 40));
+    ASSERT_NE(cut, nullptr);
+    ASSERT_NE(cut->getBits(), nullptr);
+    EXPECT_EQ(cut->getWidth(), 13);
+    EXPECT_EQ(cut->getHeight(), 9);
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 13; ++x) ASSERT_EQ(cut->getBits()[y * cut->getRowSpan() + x], 0u);
+}
+
+// A picture by name: a replacement in the resource folder beside the module (here the test executable)
+// when it decodes, else the compiled-in one, deferred; damaged replacements are passed over.
+TEST(RasterPNG, NamedPicturesPreferReplacements) {
+    PngFixture shipped, replacement;
+    shipped.colorType = replacement.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+    shipped.Fill(61);
+    replacement.width = 4, replacement.height = 21;
+    replacement.Fill(62);
+    static std::vector<unsigned char> bytes;
+    bytes = shipped.Encode();
+    static Raster_NamedResource res = {"named_pic.png", nullptr, 0, nullptr};
+    res.data = bytes.data();
+    res.length = int(bytes.size());
+    Raster_AddNamedResource(&res);
+
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe");
+    const std::filesystem::path folder = exe.parent_path() / (exe.stem().string() + ".resources");
+    std::filesystem::create_directories(folder);
+    const std::vector<unsigned char> good = replacement.Encode();
+    const std::vector<unsigned char> text = {'n', 'o', 't', ' ', 'a', ' ', 'p', 'n', 'g'};
+    const std::vector<unsigned char> half(good.begin(), good.begin() + long(good.size() / 2));
+    struct Case {
+        const char* what;
+        const std::vector<unsigned char>* file; // null: no replacement
+        bool replaced;
+    };
+    const Case cases[] = {{"no replacement", nullptr, false},
+                          {"replacement", &good, true},
+                          {"not a PNG", &text, false},
+                          {"cut in half", &half, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(folder / "named_pic.png");
+        if (c.file) {
+            ASSERT_TRUE(WriteFile((folder / "named_pic.png").string(), *c.file));
+        }
+        std::unique_ptr<Raster_IBitmap> bmp(Raster_LoadNamedPicture("named_pic.png"));
+        ASSERT_NE(bmp, nullptr);
+        auto* deferred = dynamic_cast<Raster_DeferredPNGBitmap*>(bmp.get());
+        EXPECT_EQ(deferred != nullptr, !c.replaced);
+        if (deferred) {
+            EXPECT_FALSE(deferred->IsDecoded());
+        }
+        EXPECT_TRUE(SameAsFixture(bmp.get(), c.replaced ? replacement : shipped));
+    }
+    // Not compiled in: only a replacement that decodes gives a picture.
+    ASSERT_TRUE(WriteFile((folder / "only_here.png").string(), good));
+    std::unique_ptr<Raster_IBitmap> bmp(Raster_LoadNamedPicture("only_here.png"));
+    EXPECT_TRUE(SameAsFixture(bmp.get(), replacement));
+    ASSERT_TRUE(WriteFile((folder / "only_here.png").string(), text));
+    EXPECT_EQ(Raster_LoadNamedPicture("only_here.png"), nullptr);
+    std::filesystem::remove_all(folder);
+    EXPECT_EQ(Raster_LoadNamedPicture("only_here.png"), nullptr);
+    // Names are file names in that folder, nothing else.
+    EXPECT_EQ(Raster_LoadNamedPicture("img/named_pic.png"), nullptr);
+    EXPECT_EQ(Raster_LoadNamedPicture("../named_pic.png"), nullptr);
+    EXPECT_EQ(Raster_LoadNamedPicture(""), nullptr);
+    EXPECT_EQ(Raster_LoadNamedPicture(nullptr), nullptr);
+    EXPECT_EQ(Raster_LoadNamedPicture(std::string(401, 'n').c_str()), nullptr);
 }
 
 } // namespace

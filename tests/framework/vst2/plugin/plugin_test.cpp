@@ -32,11 +32,11 @@ TEST_F(ShippedPluginTest, BothEntryFunctionsCreateAnInstance) {
 }
 
 TEST_F(ShippedPluginTest, Record) {
-    ExpectShippedRecord(lib.PluginMain());
+    ExpectShippedRecord(lib.PluginMain(), EditorKind::kShipped);
 }
 
 TEST_F(ShippedPluginTest, DispatcherAnswers) {
-    ExpectShippedOpcodes(lib.PluginMain());
+    ExpectShippedOpcodes(lib.PluginMain(), EditorKind::kShipped);
 }
 
 TEST_F(ShippedPluginTest, ChunkBytesAndRoundTrips) {

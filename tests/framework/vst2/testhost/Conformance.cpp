@@ -92,7 +92,7 @@ std::vector<uint8_t> ExpectedFreshBankChunk() {
     return bytes;
 }
 
-void ExpectShippedRecord(VstPluginEntryProc entry) {
+void ExpectShippedRecord(VstPluginEntryProc entry, EditorKind editor) {
     TestHost host;
     AEffect* e = host.Load(entry);
     ASSERT_NE(e, nullptr);
@@ -101,8 +101,8 @@ void ExpectShippedRecord(VstPluginEntryProc entry) {
     EXPECT_EQ(e->numParams, 5);
     EXPECT_EQ(e->numInputs, 2);
     EXPECT_EQ(e->numOutputs, 2);
-    // Replacing, double replacing and mono; no editor is attached yet.
-    EXPECT_EQ(e->flags, 0x1018);
+    // Replacing, double replacing and mono; the shipped plug-in attaches its editor in its constructor.
+    EXPECT_EQ(e->flags, editor == EditorKind::kShipped ? 0x1019 : 0x1018);
     EXPECT_EQ(e->uniqueID, kTblm);
     EXPECT_EQ(e->version, 10000);
     EXPECT_EQ(e->initialDelay, 0);
@@ -141,7 +141,7 @@ void ExpectShippedRecord(VstPluginEntryProc entry) {
     host.Close();
 }
 
-void ExpectShippedOpcodes(VstPluginEntryProc entry) {
+void ExpectShippedOpcodes(VstPluginEntryProc entry, EditorKind editor) {
     TestHost host;
     ASSERT_NE(host.Load(entry), nullptr);
     host.Open();
@@ -230,12 +230,24 @@ void ExpectShippedOpcodes(VstPluginEntryProc entry) {
     EXPECT_EQ(host.Dispatch(effCanDo, 0, 0, cap5), 0);
     EXPECT_EQ(host.Dispatch(effCanDo), 0);
 
-    // No editor: no rectangle, no window.
     ERect* rect = reinterpret_cast<ERect*>(0x1234);
-    EXPECT_EQ(host.Dispatch(effEditGetRect, 0, 0, &rect), 0);
-    EXPECT_EQ(rect, reinterpret_cast<ERect*>(0x1234));
+    if (editor == EditorKind::kNone) {
+        // No editor: no rectangle, no window.
+        EXPECT_EQ(host.Dispatch(effEditGetRect, 0, 0, &rect), 0);
+        EXPECT_EQ(rect, reinterpret_cast<ERect*>(0x1234));
+        EXPECT_EQ(host.Dispatch(effEditClose), 0);
+    } else {
+        // 555 x 306, doubled on a dense screen; no window without a parent to put it in.
+        EXPECT_EQ(host.Dispatch(effEditGetRect, 0, 0, &rect), 1);
+        ASSERT_NE(rect, nullptr);
+        EXPECT_EQ(rect->top, 0);
+        EXPECT_EQ(rect->left, 0);
+        EXPECT_TRUE((rect->right == 555 && rect->bottom == 306) ||
+                    (rect->right == 1110 && rect->bottom == 612))
+            << rect->right << " x " << rect->bottom;
+        EXPECT_EQ(host.Dispatch(effEditClose), 1);
+    }
     EXPECT_EQ(host.Dispatch(effEditOpen), 0);
-    EXPECT_EQ(host.Dispatch(effEditClose), 0);
     EXPECT_EQ(host.Dispatch(effEditIdle), 0);
 
     // Host extensions: format a value without setting it; ask whether a parameter is not continuous.

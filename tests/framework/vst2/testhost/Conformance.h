@@ -36,10 +36,13 @@ std::vector<uint8_t> ExpectedFreshProgramChunk();
 // Framework header + the six factory presets as a preset list.
 std::vector<uint8_t> ExpectedFreshBankChunk();
 
+// Whether the effect under test has the shipped plug-in's editor (555 x 306) or none.
+enum class EditorKind { kNone, kShipped };
 // The record of a fresh instance and after effOpen.
-void ExpectShippedRecord(VstPluginEntryProc entry);
-// Names, displays, programs, capability answers and the inert opcodes.
-void ExpectShippedOpcodes(VstPluginEntryProc entry);
+void ExpectShippedRecord(VstPluginEntryProc entry, EditorKind editor);
+// Names, displays, programs, capability answers and the inert opcodes; the editor opcodes before any
+// window is open.
+void ExpectShippedOpcodes(VstPluginEntryProc entry, EditorKind editor);
 // Program and bank chunks: exact bytes of a fresh instance and round trips.
 void ExpectShippedChunks(VstPluginEntryProc entry);
 // Host values outside 0..1, NaN, infinities and text values leave every parameter finite and in range.
