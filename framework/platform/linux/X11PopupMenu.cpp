@@ -137,13 +137,20 @@ void X11PopupMenu::Grab() {
 
 void X11PopupMenu::Close() {
     X11Connection* conn = mContext.conn;
+    const bool grabbed = mPointerGrabbed || mKeyboardGrabbed;
     if (conn && !conn->HasError()) {
         if (mPointerGrabbed) xcb_ungrab_pointer(conn->Get(), XCB_CURRENT_TIME);
         if (mKeyboardGrabbed) xcb_ungrab_keyboard(conn->Get(), XCB_CURRENT_TIME);
     }
     mPointerGrabbed = mKeyboardGrabbed = false;
     mLevels.clear();
-    if (conn && !conn->HasError()) xcb_flush(conn->Get());
+    if (!conn || conn->HasError()) return;
+    // A grab is released only once the server has taken the ungrab: wait for that (one round trip),
+    // so the host's next click or key already goes where the user aims it.
+    if (grabbed)
+        conn->Sync();
+    else
+        xcb_flush(conn->Get());
 }
 
 void X11PopupMenu::CloseLevelsAfter(int level) {
