@@ -7,11 +7,9 @@ PACKAGE_BUILD ?= build-package
 GENERATOR  := -G Ninja
 CTEST      := ctest --output-on-failure -j2
 
-# Test executables that also run under ThreadSanitizer (a regex for ctest -R, and their targets).
-TSAN_TESTS   := test_shim|test_vst2_threads|test_lv2_threads|test_effect$$|test_util$$|test_editor_threads|test_platform_x11_threads
-TSAN_TARGETS := test_shim test_vst2_threads test_lv2_threads test_effect test_util test_editor_threads test_platform_x11
-# libFuzzer targets (built with Clang) and how long each runs in `make test`.
-FUZZ_TARGETS := fuzz_png
+# The tests that also run under ThreadSanitizer carry the ctest label `tsan`, the libFuzzer targets (built
+# with Clang) the label `fuzz`; the build target <label>_tests builds what a set runs. How long each fuzz
+# target runs in `make test`:
 FUZZ_SECONDS ?= 20
 
 # The project's own checks treat every compiler warning as an error; other builds are not forced to.
@@ -62,25 +60,17 @@ test-san: setup
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $(CTEST) --test-dir $(SAN_BUILD)
 
 test-tsan: setup
-ifneq ($(strip $(TSAN_TARGETS)),)
 	cmake -S . -B $(TSAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DTIDEBLOOM_TSAN=ON \
 	    -DTIDEBLOOM_BENCH=OFF -DCMAKE_CXX_FLAGS=-O1 $(WERROR)
-	cmake --build $(TSAN_BUILD) --target $(TSAN_TARGETS)
-	TSAN_OPTIONS=halt_on_error=1 $(CTEST) --test-dir $(TSAN_BUILD) -R '$(TSAN_TESTS)'
-endif
+	cmake --build $(TSAN_BUILD) --target tsan_tests
+	TSAN_OPTIONS=halt_on_error=1 $(CTEST) --test-dir $(TSAN_BUILD) -L tsan
 
+# The fuzzers' own output (progress and final statistics) is shown, as each runs its full time.
 test-fuzz: setup
-ifneq ($(strip $(FUZZ_TARGETS)),)
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug \
-	    -DTIDEBLOOM_FUZZ=ON -DTIDEBLOOM_TESTS=OFF -DTIDEBLOOM_BENCH=OFF $(WERROR)
-	cmake --build $(FUZZ_BUILD) --target $(FUZZ_TARGETS)
-	@for t in $(FUZZ_TARGETS); do \
-	    exe=$$(find $(FUZZ_BUILD) -type f -executable -name $$t | head -n 1); \
-	    mkdir -p $(FUZZ_BUILD)/corpus/$$t; \
-	    echo "fuzz: $$t for $(FUZZ_SECONDS) s"; \
-	    $$exe -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(FUZZ_BUILD)/corpus/$$t || exit 1; \
-	done
-endif
+	    -DTIDEBLOOM_FUZZ=ON -DTIDEBLOOM_FUZZ_SECONDS=$(FUZZ_SECONDS) -DTIDEBLOOM_TESTS=OFF -DTIDEBLOOM_BENCH=OFF $(WERROR)
+	cmake --build $(FUZZ_BUILD) --target fuzz_tests
+	$(CTEST) --test-dir $(FUZZ_BUILD) -L fuzz --verbose
 
 # `make package`: a Release build of the plug-in and the host packed by CPack into a Debian package,
 # $(PACKAGE_BUILD)/package/tidebloom_<version>_<arch>.deb. `make test` builds it with warnings as

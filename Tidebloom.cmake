@@ -16,9 +16,7 @@ target_compile_options(tidebloom_effect PRIVATE -ffp-contract=off)
 add_library(Tidebloom MODULE ${PROJECT_SOURCE_DIR}/TidebloomEntry.cpp)
 target_link_libraries(Tidebloom PRIVATE tidebloom_effect)
 # The editor's pictures, compiled in as named resources (tools/), so the plug-in installs as one file.
-if(TARGET tidebloom_resources)
-    target_link_libraries(Tidebloom PRIVATE tidebloom_resources)
-endif()
+target_link_libraries(Tidebloom PRIVATE tidebloom_resources)
 set_target_properties(Tidebloom PROPERTIES PREFIX "" OUTPUT_NAME Tidebloom
                       LINK_DEPENDS ${PROJECT_SOURCE_DIR}/Tidebloom.version)
 target_link_options(Tidebloom PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/Tidebloom.version)
@@ -27,6 +25,11 @@ target_link_options(Tidebloom PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}
 if(NOT TIDEBLOOM_SANITIZE AND NOT TIDEBLOOM_TSAN AND NOT TIDEBLOOM_FUZZ)
     target_link_options(Tidebloom PRIVATE -Wl,--no-undefined -Wl,-z,defs)
 endif()
+install(TARGETS Tidebloom LIBRARY DESTINATION lib/vst)
+# The file naming both built programs, read by `make demo` and `make install`: tidebloom-host (line 1,
+# host/) and Tidebloom.so (line 2).
+file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/tidebloom-paths.txt
+     CONTENT "$<TARGET_FILE:tidebloom-host>\n$<TARGET_FILE:Tidebloom>\n")
 
 # ---- The LV2 bundle, build/lv2/Tidebloom.lv2 (a folder of bundles only, for LV2_PATH) ----
 set(TIDEBLOOM_LV2_BUNDLE ${CMAKE_BINARY_DIR}/lv2/Tidebloom.lv2)

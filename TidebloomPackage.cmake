@@ -1,7 +1,7 @@
 # `make package`: a Debian package made by CPack from the project's install rules, with the
 # dependencies dpkg-shlibdeps finds in the shared objects:
-#   /usr/lib/vst/Tidebloom.so     the VST 2.4 plug-in (install rule in host/CMakeLists.txt)
-#   /usr/bin/tidebloom-host       the command-line host
+#   /usr/lib/vst/Tidebloom.so     the VST 2.4 plug-in (install rule in Tidebloom.cmake)
+#   /usr/bin/tidebloom-host       the command-line host (install rule in host/CMakeLists.txt)
 #   /usr/lib/lv2/Tidebloom.lv2/   the LV2 bundle (install rules in Tidebloom.cmake)
 # scripts/test-package checks the package's contents and, as root, installs and removes it.
 

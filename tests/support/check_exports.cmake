@@ -1,8 +1,6 @@
-# cmake -DMODULE=<path> [-DEXPECTED=<names>] -P check_exports.cmake: fails unless the module's defined
-# dynamic symbols are exactly EXPECTED (a sorted list; VSTPluginMain and main when not given).
-if(NOT DEFINED EXPECTED)
-    set(EXPECTED "VSTPluginMain;main")
-endif()
+# cmake -DMODULE=<path> -DEXPECTED=<a,b,...> -P check_exports.cmake: fails unless the module's defined
+# dynamic symbols are exactly EXPECTED (sorted, comma-separated). Registered by tb_exports_test.
+string(REPLACE "," ";" expected "${EXPECTED}")
 execute_process(COMMAND nm -D --defined-only ${MODULE} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
     message(FATAL_ERROR "nm failed on ${MODULE}")
@@ -14,7 +12,7 @@ foreach(line ${lines})
     list(APPEND names ${name})
 endforeach()
 list(SORT names)
-if(NOT names STREQUAL "${EXPECTED}")
+if(NOT names STREQUAL "${expected}")
     message(FATAL_ERROR "exported: ${names}")
 endif()
 message(STATUS "exported: ${names}")
