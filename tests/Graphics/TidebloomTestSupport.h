@@ -8,11 +8,11 @@
 #include "Graphics/TidebloomLayout.h"
 #include "Tidebloom.h"
 #include "framework/raster/raster.h"
+#include "tests/support/vst2/EffectEntry.h"
 
 // An entry function for the in-process test host: a new Tidebloom behind an effect record.
 inline AEffect* TidebloomTestEntry(audioMasterCallback host) {
-    return VSTCreateInstance(
-        host, [](const IEffectInstanceInfo& info) -> IEffectVST* { return new Tidebloom(info); });
+    return EffectEntry<Tidebloom>(host);
 }
 
 struct LayoutRect {

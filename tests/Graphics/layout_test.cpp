@@ -5,7 +5,7 @@
 #include "framework/editor/IControls_Bitmap.h"
 #include "framework/editor/IGraphics.h"
 #include "tests/Graphics/TidebloomTestSupport.h"
-#include "tests/framework/vst2/testhost/TestHost.h"
+#include "tests/support/vst2/TestHost.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "Sound/NoteDetector.h"
-#include "tests/Sound/ReferenceDetector.h"
+#include "tests/support/ReferenceDetector.h"
 
 namespace {
 

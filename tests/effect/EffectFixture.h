@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Tidebloom.h"
+#include "tests/support/vst2/EffectEntry.h"
 
 inline intptr_t SilentHost(AEffect*, int32_t, int32_t, intptr_t, void*, float) {
     return 0;
@@ -16,8 +17,7 @@ class EffectInstance {
 public:
     // A host that announces its sample rate before opening passes it here.
     explicit EffectInstance(float rateBeforeOpen = 0.0f) {
-        mFx = VSTCreateInstance(
-            SilentHost, [](const IEffectInstanceInfo& info) -> IEffectVST* { return new Tidebloom(info); });
+        mFx = EffectEntry<Tidebloom>(SilentHost);
         if (!mFx) return;
         if (rateBeforeOpen != 0.0f) Dispatch(effSetSampleRate, 0, 0, nullptr, rateBeforeOpen);
         Dispatch(effOpen);

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "tests/Sound/ReferenceDetector.h"
+#include "tests/support/ReferenceDetector.h"
 
 struct SwellModel {
     // Parameters (plain values).

@@ -17,8 +17,8 @@
 #include "framework/platform/linux/X11ScreenCopy.h"
 #include "framework/raster/Raster_Bitmap.h"
 #include "framework/raster/Raster_Blit.h"
-#include "tests/framework/platform/x11/support/X11Session.h"
-#include "tests/framework/platform/x11/support/XvfbServer.h"
+#include "tests/support/x11/X11Session.h"
+#include "tests/support/x11/XvfbServer.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include "framework/platform/linux/IGraphicsLinux.h"
 #include "framework/raster/Raster_PNGDeferred.h"
 #include "tests/Graphics/TidebloomTestSupport.h"
-#include "tests/framework/editor/draw/BlendRef.h"
-#include "tests/framework/vst2/testhost/TestHost.h"
+#include "tests/support/BlendRef.h"
+#include "tests/support/vst2/TestHost.h"
 
 namespace {
 

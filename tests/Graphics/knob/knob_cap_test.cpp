@@ -6,7 +6,7 @@
 
 #include "Graphics/IKnobMultiControlCap.h"
 #include "tests/framework/editor/controls/ControlScene.h"
-#include "tests/framework/editor/draw/BlendRef.h"
+#include "tests/support/BlendRef.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 #include "Graphics/TidebloomEditor.h"
 #include "framework/platform/linux/IGraphicsHeadless.h"
 #include "tests/Graphics/TidebloomTestSupport.h"
-#include "tests/framework/vst2/testhost/TestHost.h"
-#include "tests/host/unit/TestDir.h"
+#include "tests/support/vst2/TestHost.h"
+#include "tests/support/TestDir.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "TidebloomDescription.h"
-#include "tests/framework/lv2/testhost/LV2TestHost.h"
-#include "tests/framework/vst2/testhost/Conformance.h"
+#include "tests/support/lv2/LV2TestHost.h"
+#include "tests/support/vst2/Conformance.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 
 #include "TidebloomDescription.h"
 #include "host/HostAudioFile.h"
-#include "tests/host/unit/TestDir.h"
+#include "tests/support/TestDir.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 
 #include <lv2/atom/atom.h>
 
-#include "tests/framework/lv2/testhost/LV2TestEffect.h"
-#include "tests/framework/lv2/testhost/LV2TestHost.h"
+#include "tests/support/lv2/LV2TestEffect.h"
+#include "tests/support/lv2/LV2TestHost.h"
 
 namespace {
 

@@ -15,34 +15,22 @@
 #include <unistd.h>
 
 #include "framework/util/Util_AtomicFile.h"
+#include "tests/support/TestDir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class Folder {
+class Folder : public TestDir {
 public:
-    Folder() {
-        char tmpl[] = "/tmp/tidebloom-atomic-XXXXXX";
-        const char* made = ::mkdtemp(tmpl);
-        EXPECT_NE(made, nullptr);
-        mPath = made ? made : "/tmp";
-    }
-    ~Folder() {
-        std::error_code ec;
-        fs::remove_all(mPath, ec);
-    }
-    std::string operator/(const std::string& name) const { return mPath + "/" + name; }
+    Folder() : TestDir("atomic") {}
     // Names of leftover temporaries anywhere below the folder.
     std::vector<std::string> Temporaries() const {
         std::vector<std::string> found;
-        for (const auto& e : fs::recursive_directory_iterator(mPath))
+        for (const auto& e : fs::recursive_directory_iterator(Path()))
             if (e.path().filename().string().find(".tmp-") != std::string::npos) found.push_back(e.path());
         return found;
     }
-
-private:
-    std::string mPath;
 };
 
 std::string Slurp(const std::string& path) {

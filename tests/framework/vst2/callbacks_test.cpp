@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/framework/vst2/testhost/TestEffect.h"
-#include "tests/framework/vst2/testhost/TestHost.h"
+#include "tests/support/vst2/TestEffect.h"
+#include "tests/support/vst2/TestHost.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/framework/vst2/testhost/Conformance.h"
-#include "tests/framework/vst2/testhost/TestEffect.h"
+#include "tests/support/vst2/Conformance.h"
+#include "tests/support/vst2/TestEffect.h"
 
 namespace {
 

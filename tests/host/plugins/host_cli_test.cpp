@@ -1,7 +1,7 @@
 // The tidebloom-host executable end to end: commands, summaries and every bad-input case, each of
 // which must end with one error line, a non-zero status and no output file left behind.
 #include "host/HostText.h"
-#include "tests/host/plugins/HostTestSupport.h"
+#include "tests/support/host/HostTestSupport.h"
 
 #include "framework/raster/raster.h"
 #include "host/HostPlot.h"

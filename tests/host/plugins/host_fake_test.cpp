@@ -3,7 +3,7 @@
 #include "host/HostInfo.h"
 #include "host/HostPresets.h"
 #include "host/HostRender.h"
-#include "tests/host/plugins/HostTestSupport.h"
+#include "tests/support/host/HostTestSupport.h"
 
 #include <cstring>
 

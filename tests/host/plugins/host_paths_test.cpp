@@ -2,7 +2,7 @@
 // renders too large for memory, and what the summary reports.
 #include "host/HostFile.h"
 #include "host/HostText.h"
-#include "tests/host/plugins/HostTestSupport.h"
+#include "tests/support/host/HostTestSupport.h"
 
 #include <fcntl.h>
 #include <regex>

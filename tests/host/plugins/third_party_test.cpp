@@ -1,7 +1,7 @@
 // The host against plug-ins nobody here wrote: two of Debian's LSP plug-ins, through the executable.
 // The LSP plug-ins leave some allocations behind at exit, so the leak checker of sanitized builds is
 // switched off for these child processes (the host's own code is leak-checked by the other tests).
-#include "tests/host/plugins/HostTestSupport.h"
+#include "tests/support/host/HostTestSupport.h"
 
 #include <cstdlib>
 

@@ -1,10 +1,10 @@
 // `tidebloom-host snapshot` end to end: the editor's picture equal pixel for pixel to what the fake
 // editor draws (also when it tells its size only once open), and one clear error line, with no file
 // left behind, without a display, for a plug-in without an editor, and for an editor that never draws.
-#include "tests/host/plugins/HostTestSupport.h"
+#include "tests/support/host/HostTestSupport.h"
 
 #include "framework/raster/raster.h"
-#include "tests/host/plugins/fakes/FakeEditorPattern.h"
+#include "tests/support/host/fakes/FakeEditorPattern.h"
 
 #include <cstdlib>
 #include <memory>

@@ -2,7 +2,7 @@
 // for sample, the plug-in driven directly in this process (the reference).
 #include "host/HostAudioFile.h"
 #include "host/HostFile.h"
-#include "tests/host/unit/TestDir.h"
+#include "tests/support/TestDir.h"
 
 #include <gtest/gtest.h>
 

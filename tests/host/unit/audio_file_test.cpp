@@ -1,7 +1,7 @@
 // Reading and writing audio files, and the all-or-nothing file writing under them.
 #include "host/HostAudioFile.h"
 #include "host/HostFile.h"
-#include "tests/host/unit/TestDir.h"
+#include "tests/support/TestDir.h"
 
 #include <gtest/gtest.h>
 

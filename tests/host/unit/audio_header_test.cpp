@@ -1,7 +1,7 @@
 // The frame count a WAV or AIFF header announces, and reading files piece by piece.
 #include "host/HostAudioFile.h"
 #include "host/HostAudioHeader.h"
-#include "tests/host/unit/TestDir.h"
+#include "tests/support/TestDir.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // measured against the dry input (lined up, or offset by an uncompensated latency), the same picture
 // whatever the block sizes, and HostPlotRecorder's file handling.
 #include "host/HostPlot.h"
-#include "tests/host/unit/TestDir.h"
+#include "tests/support/TestDir.h"
 
 #include "framework/raster/raster.h"
 

@@ -2,8 +2,8 @@
 // A headless editor on a RecordingPlug for the standard-control tests: attach controls, attach the editor,
 // then press, drag and draw through the editor as a window host would.
 #include "framework/raster/raster.h"
-#include "tests/framework/editor/support/EditorFixture.h"
-#include "tests/framework/editor/support/TestPictures.h"
+#include "tests/support/editor/EditorFixture.h"
+#include "tests/support/editor/TestPictures.h"
 
 struct ControlScene : EditorFixture {
     explicit ControlScene(int w = 200, int h = 120) : EditorFixture(w, h) {}

@@ -6,7 +6,7 @@
 #include "framework/editor/EditorStores.h"
 #include "framework/raster/Raster_Bitmap.h"
 
-#include "tests/framework/editor/support/EditorFixture.h"
+#include "tests/support/editor/EditorFixture.h"
 
 namespace {
 

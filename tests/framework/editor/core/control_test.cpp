@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/editor/IControls_Text.h"
-#include "tests/framework/editor/support/EditorFixture.h"
+#include "tests/support/editor/EditorFixture.h"
 
 namespace {
 

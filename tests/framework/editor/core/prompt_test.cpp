@@ -2,7 +2,7 @@
 // does.
 #include <gtest/gtest.h>
 
-#include "tests/framework/editor/support/EditorFixture.h"
+#include "tests/support/editor/EditorFixture.h"
 
 namespace {
 

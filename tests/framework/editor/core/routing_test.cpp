@@ -1,7 +1,7 @@
 // Hit-testing, capture and the routing of mouse and key events.
 #include <gtest/gtest.h>
 
-#include "tests/framework/editor/support/EditorFixture.h"
+#include "tests/support/editor/EditorFixture.h"
 
 namespace {
 

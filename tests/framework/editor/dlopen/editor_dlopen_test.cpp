@@ -13,7 +13,7 @@
 
 #include <initializer_list>
 
-#include "tests/framework/vst2/testhost/TestHost.h"
+#include "tests/support/vst2/TestHost.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define EDITOR_TEST_ASAN 1

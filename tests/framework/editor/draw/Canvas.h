@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "framework/raster/raster.h"
-#include "tests/framework/editor/support/EditorFixture.h"
+#include "tests/support/editor/EditorFixture.h"
 
 class LambdaControl : public IControl {
 public:

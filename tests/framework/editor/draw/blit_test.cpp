@@ -3,9 +3,9 @@
 
 #include <cmath>
 
-#include "tests/framework/editor/draw/BlendRef.h"
+#include "tests/support/BlendRef.h"
 #include "tests/framework/editor/draw/Canvas.h"
-#include "tests/framework/editor/support/TestPictures.h"
+#include "tests/support/editor/TestPictures.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "framework/editor/EditorStores.h"
 #include "framework/editor/FontStorage.h"
 #include "tests/framework/editor/draw/Canvas.h"
-#include "tests/framework/editor/support/TestPictures.h"
+#include "tests/support/editor/TestPictures.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "framework/editor/BitmapStorage.h"
 #include "framework/editor/EditorStores.h"
 #include "tests/framework/editor/draw/Canvas.h"
-#include "tests/framework/editor/support/TestPictures.h"
+#include "tests/support/editor/TestPictures.h"
 
 namespace {
 

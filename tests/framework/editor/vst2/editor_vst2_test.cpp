@@ -11,8 +11,8 @@
 #include "framework/editor/IControls_Bitmap.h"
 #include "framework/editor/IControls_Knob.h"
 #include "framework/raster/raster.h"
-#include "tests/framework/editor/support/EditorTestEffect.h"
-#include "tests/framework/vst2/testhost/TestHost.h"
+#include "tests/support/editor/EditorTestEffect.h"
+#include "tests/support/vst2/TestHost.h"
 
 namespace {
 

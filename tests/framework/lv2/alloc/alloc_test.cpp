@@ -2,9 +2,9 @@
 // (tests/support/AllocCounter), including those of a plug-in opened with dlopen.
 #include <gtest/gtest.h>
 
-#include "tests/framework/lv2/testhost/LV2Checks.h"
-#include "tests/framework/lv2/testhost/LV2TestEffect.h"
-#include "tests/framework/lv2/testhost/LV2TestHost.h"
+#include "tests/support/lv2/LV2Checks.h"
+#include "tests/support/lv2/LV2TestEffect.h"
+#include "tests/support/lv2/LV2TestHost.h"
 #include "tests/support/AllocCounter.h"
 
 namespace {

@@ -3,9 +3,9 @@
 // a report; a deadlock hangs the test.
 #include <gtest/gtest.h>
 
-#include "tests/framework/lv2/testhost/LV2Checks.h"
-#include "tests/framework/lv2/testhost/LV2TestEffect.h"
-#include "tests/framework/lv2/testhost/LV2TestHost.h"
+#include "tests/support/lv2/LV2Checks.h"
+#include "tests/support/lv2/LV2TestEffect.h"
+#include "tests/support/lv2/LV2TestHost.h"
 
 namespace {
 

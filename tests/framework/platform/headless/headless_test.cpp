@@ -9,28 +9,11 @@
 #include <string>
 
 #include "framework/raster/Raster_PNG.h"
-#include "tests/framework/editor/support/EditorFixture.h"
-#include "tests/framework/editor/support/TestPictures.h"
+#include "tests/support/editor/EditorFixture.h"
+#include "tests/support/TestDir.h"
+#include "tests/support/editor/TestPictures.h"
 
 namespace {
-
-// A temporary folder, removed with what the test put in it.
-struct TempFolder {
-    std::string path;
-    std::vector<std::string> files;
-    TempFolder() {
-        char name[] = "/tmp/tidebloom-headless-XXXXXX";
-        path = mkdtemp(name);
-    }
-    ~TempFolder() {
-        for (const std::string& f : files) std::remove(f.c_str());
-        rmdir(path.c_str());
-    }
-    std::string Add(const char* name) {
-        files.push_back(path + "/" + name);
-        return files.back();
-    }
-};
 
 TEST(Headless, WindowAndFrames) {
     EditorFixture f(40, 30);
@@ -240,18 +223,18 @@ TEST(Headless, FilePromptsAndPaths) {
 }
 
 TEST(Headless, PictureLookup) {
-    TempFolder folder;
+    TestDir folder("headless");
     auto inFolder = MakeSolidPicture(3, 2, Px(10, 20, 30));
     auto compiledIn = MakeSolidPicture(5, 4, Px(40, 50, 60));
-    ASSERT_TRUE(Raster_WritePNG(inFolder.get(), folder.Add("hl_file.png").c_str()));
-    ASSERT_TRUE(Raster_WritePNG(inFolder.get(), folder.Add("hl_both.PNG").c_str()));
+    ASSERT_TRUE(Raster_WritePNG(inFolder.get(), (folder / "hl_file.png").c_str()));
+    ASSERT_TRUE(Raster_WritePNG(inFolder.get(), (folder / "hl_both.PNG").c_str()));
     RegisterPicture("hl_both.PNG", compiledIn.get());
     {
-        FILE* corrupt = std::fopen(folder.Add("hl_corrupt.png").c_str(), "wb");
+        FILE* corrupt = std::fopen((folder / "hl_corrupt.png").c_str(), "wb");
         std::fputs("\x89PNG\r\n\x1a\nnot really", corrupt);
         std::fclose(corrupt);
     }
-    EditorFixture f(10, 10, folder.path.c_str());
+    EditorFixture f(10, 10, folder.Path().c_str());
     struct Case {
         const char* name;
         int w, h; // 0: nothing loaded

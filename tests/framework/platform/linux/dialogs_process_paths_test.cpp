@@ -14,6 +14,7 @@
 #include "framework/platform/linux/LinuxDialogs.h"
 #include "framework/platform/linux/LinuxPaths.h"
 #include "framework/platform/linux/LinuxProcess.h"
+#include "tests/support/TestDir.h"
 
 extern char** environ;
 
@@ -132,16 +133,11 @@ TEST(LinuxDialogs, FilePrompts) {
     }
 }
 
-// A scratch folder removed afterwards.
-struct TempDir {
-    std::string path;
-    TempDir() {
-        char tmpl[] = "/tmp/tb_linux_XXXXXX";
-        path = mkdtemp(tmpl);
-    }
-    ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
+// A scratch folder removed afterwards, with files written into it.
+struct TempDir : TestDir {
+    TempDir() : TestDir("linux") {}
     std::string Write(const std::string& name, const std::string& text, bool executable) {
-        const std::string file = path + "/" + name;
+        const std::string file = *this / name;
         std::ofstream(file) << text;
         chmod(file.c_str(), executable ? 0755 : 0644);
         return file;
@@ -251,12 +247,12 @@ TEST(LinuxProcess, FindExecutable) {
     dir.Write("zenity", "#!/bin/sh\n", true);
     dir.Write("plain", "", false);
     const std::string oldPath = getenv("PATH") ? getenv("PATH") : "";
-    setenv("PATH", ("relative:" + dir.path + ":/bin").c_str(), 1);
-    EXPECT_EQ(LinuxFindExecutable("zenity"), dir.path + "/zenity");
+    setenv("PATH", ("relative:" + dir.Path() + ":/bin").c_str(), 1);
+    EXPECT_EQ(LinuxFindExecutable("zenity"), dir.Path() + "/zenity");
     EXPECT_EQ(LinuxFindExecutable("plain"), "");
     EXPECT_EQ(LinuxFindExecutable("sh"), "/bin/sh");
     EXPECT_EQ(LinuxFindExecutable(""), "");
-    EXPECT_EQ(LinuxFindExecutable((dir.path + "/zenity").c_str()), dir.path + "/zenity");
+    EXPECT_EQ(LinuxFindExecutable((dir.Path() + "/zenity").c_str()), dir.Path() + "/zenity");
     setenv("PATH", oldPath.c_str(), 1);
 }
 
@@ -284,14 +280,14 @@ TEST(LinuxPaths, FoldersFromTheEnvironment) {
         wasSet[i] = v != nullptr;
         saved[i] = v ? v : "";
     }
-    setenv("HOME", (dir.path + "/").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", dir.path.c_str(), 1);
+    setenv("HOME", (dir.Path() + "/").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
     dir.Write("user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Bureau\"\n", false);
-    EXPECT_EQ(LinuxHomeFolder(), dir.path);
-    EXPECT_EQ(LinuxUserDir("DESKTOP", "Desktop"), dir.path + "/Bureau");
-    EXPECT_EQ(LinuxUserDir("MUSIC", "Music"), dir.path + "/Music");
+    EXPECT_EQ(LinuxHomeFolder(), dir.Path());
+    EXPECT_EQ(LinuxUserDir("DESKTOP", "Desktop"), dir.Path() + "/Bureau");
+    EXPECT_EQ(LinuxUserDir("MUSIC", "Music"), dir.Path() + "/Music");
     unsetenv("XDG_DATA_HOME");
-    EXPECT_EQ(LinuxDataHome(), dir.path + "/.local/share");
+    EXPECT_EQ(LinuxDataHome(), dir.Path() + "/.local/share");
     setenv("XDG_DATA_HOME", "/srv/data/", 1);
     EXPECT_EQ(LinuxDataHome(), "/srv/data");
     setenv("XDG_DATA_DIRS", "/opt/share/:/usr/share", 1);

@@ -17,8 +17,8 @@
 #include "framework/platform/linux/LinuxProcess.h"
 #include "framework/platform/linux/X11Keys.h"
 #include "framework/raster/Raster_Bitmap.h"
-#include "tests/framework/editor/support/TestPictures.h"
-#include "tests/framework/platform/x11/support/X11Session.h"
+#include "tests/support/editor/TestPictures.h"
+#include "tests/support/x11/X11Session.h"
 
 namespace {
 

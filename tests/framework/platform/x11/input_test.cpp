@@ -5,8 +5,8 @@
 #include <cstdlib>
 
 #include "framework/platform/linux/X11Keys.h"
-#include "tests/framework/editor/support/EditorFixture.h"
-#include "tests/framework/platform/x11/support/X11Session.h"
+#include "tests/support/editor/EditorFixture.h"
+#include "tests/support/x11/X11Session.h"
 
 namespace {
 

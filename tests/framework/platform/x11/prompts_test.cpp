@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "framework/platform/linux/X11Keys.h"
-#include "tests/framework/platform/x11/support/X11Session.h"
+#include "tests/support/x11/X11Session.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <thread>
 
-#include "tests/framework/platform/x11/support/X11Session.h"
-#include "tests/framework/platform/x11/support/XvfbServer.h"
+#include "tests/support/x11/X11Session.h"
+#include "tests/support/x11/XvfbServer.h"
 
 namespace {
 

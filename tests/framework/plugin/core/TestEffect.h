@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "framework/plugin/IEffectBase.h"
-#include "tests/framework/plugin/SomeEffect.h"
+#include "tests/support/SomeEffect.h"
 
 namespace testfx {
 

@@ -2,7 +2,7 @@
 // Shared pieces of the program/bank file tests: a five-parameter effect shaped like Tidebloom, a full
 // snapshot of everything a file load may change, big-endian byte builders and a scratch directory.
 #include "framework/plugin/IEffectBase.h"
-#include "tests/framework/plugin/SomeEffect.h"
+#include "tests/support/SomeEffect.h"
 
 #include <cstdint>
 #include <cstdio>

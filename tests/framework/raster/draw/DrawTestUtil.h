@@ -10,20 +10,14 @@
 #include <vector>
 
 #include "framework/raster/raster.h"
+#include "tests/support/Pixels.h"
 
 namespace drawtest {
 
-// A heap bitmap of w x h pixels, every pixel set to bg.
-inline std::unique_ptr<Raster_MemBitmap> MakeBitmap(int w, int h, uint32_t bg = 0) {
-    auto bm = std::make_unique<Raster_MemBitmap>(w, h, 4);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < bm->getRowSpan(); ++x) bm->getBits()[y * bm->getRowSpan() + x] = bg;
-    return bm;
-}
-
-inline uint32_t Px(Raster_IBitmap* bm, int x, int y) {
-    return bm->getBits()[y * bm->getRowSpan() + x];
-}
+using testpixels::CountSet;
+using testpixels::MakeBitmap;
+using testpixels::Px;
+using testpixels::SamePixels;
 
 // A bitmap that reports itself flipped (memory row 0 is the bottom row).
 class FlippedBitmap : public Raster_MemBitmap {
@@ -89,26 +83,6 @@ inline ::testing::AssertionResult MapIs(Raster_IBitmap* bm, const std::vector<st
     if (got.size() != expected.size() || (!got.empty() && got[0].size() != expected[0].size()))
         return ::testing::AssertionFailure() << "map size differs";
     return ::testing::AssertionSuccess();
-}
-
-// Compares two bitmaps pixel for pixel; on mismatch reports the first differing pixel.
-inline ::testing::AssertionResult SamePixels(Raster_IBitmap* a, Raster_IBitmap* b) {
-    if (a->getWidth() != b->getWidth() || a->getHeight() != b->getHeight())
-        return ::testing::AssertionFailure() << "sizes differ";
-    for (int y = 0; y < a->getHeight(); ++y)
-        for (int x = 0; x < a->getWidth(); ++x)
-            if (Px(a, x, y) != Px(b, x, y))
-                return ::testing::AssertionFailure() << "first difference at (" << x << ", " << y << "): 0x"
-                                                     << std::hex << Px(a, x, y) << " vs 0x" << Px(b, x, y);
-    return ::testing::AssertionSuccess();
-}
-
-// Count of pixels that differ from bg.
-inline int CountSet(Raster_IBitmap* bm, uint32_t bg = 0) {
-    int n = 0;
-    for (int y = 0; y < bm->getHeight(); ++y)
-        for (int x = 0; x < bm->getWidth(); ++x) n += Px(bm, x, y) != bg;
-    return n;
 }
 
 } // namespace drawtest

@@ -12,6 +12,7 @@
 
 #include "framework/raster/raster.h"
 #include "framework/shim/Shim_Gdi.h"
+#include "tests/support/Pixels.h"
 
 namespace fonttest {
 
@@ -155,30 +156,13 @@ inline void RefMeasure(HGDIOBJ__* font, const std::vector<int>& codes, int* widt
     *height = h;
 }
 
-inline uint32_t Px(Raster_IBitmap* bm, int x, int y) {
-    return bm->getBits()[y * bm->getRowSpan() + x];
-}
+using testpixels::CountSet;
+using testpixels::Px;
+using testpixels::SamePixels;
 
+// A black (or bg) bitmap of w x h pixels.
 inline std::unique_ptr<Raster_MemBitmap> Black(int w, int h, uint32_t bg = 0) {
-    auto bm = std::make_unique<Raster_MemBitmap>(w, h, 4);
-    for (int i = 0; i < bm->getRowSpan() * h; ++i) bm->getBits()[i] = bg;
-    return bm;
-}
-
-inline ::testing::AssertionResult SamePixels(Raster_IBitmap* a, Raster_IBitmap* b) {
-    for (int y = 0; y < a->getHeight(); ++y)
-        for (int x = 0; x < a->getWidth(); ++x)
-            if (Px(a, x, y) != Px(b, x, y))
-                return ::testing::AssertionFailure() << "first difference at (" << x << ", " << y << "): 0x"
-                                                     << std::hex << Px(a, x, y) << " vs 0x" << Px(b, x, y);
-    return ::testing::AssertionSuccess();
-}
-
-inline int CountSet(Raster_IBitmap* bm, uint32_t bg = 0) {
-    int n = 0;
-    for (int y = 0; y < bm->getHeight(); ++y)
-        for (int x = 0; x < bm->getWidth(); ++x) n += Px(bm, x, y) != bg;
-    return n;
+    return testpixels::MakeBitmap(w, h, bg);
 }
 
 // A shim font of DejaVu Sans at a pixel height (antialiased unless quality says otherwise).

@@ -2,8 +2,8 @@
 // (tests/support/AllocCounter), including those of a plug-in opened with dlopen.
 #include <gtest/gtest.h>
 
-#include "tests/framework/vst2/testhost/Conformance.h"
-#include "tests/framework/vst2/testhost/TestEffect.h"
+#include "tests/support/vst2/Conformance.h"
+#include "tests/support/vst2/TestEffect.h"
 #include "tests/support/AllocCounter.h"
 
 namespace {

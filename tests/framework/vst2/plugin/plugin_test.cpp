@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/framework/vst2/testhost/Conformance.h"
+#include "tests/support/vst2/Conformance.h"
 
 namespace {
 

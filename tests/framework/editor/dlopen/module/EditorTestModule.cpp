@@ -1,6 +1,6 @@
 // The test effect with its headless editor as a loadable plug-in, plus a look into its editor stores.
 #include "framework/editor/EditorStores.h"
-#include "tests/framework/editor/support/EditorTestEffect.h"
+#include "tests/support/editor/EditorTestEffect.h"
 
 extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback host) {
     return EditorTestEffect::Entry(host);

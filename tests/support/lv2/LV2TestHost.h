@@ -19,22 +19,20 @@
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 
-// A plug-in shared object opened with dlopen(RTLD_NOW); closed by the destructor.
-class LV2Library {
+#include "tests/support/SharedLibrary.h"
+
+// The LV2 plug-in shared object: lv2_descriptor looked up once it is open.
+class LV2Library : public SharedLibrary {
 public:
     explicit LV2Library(const char* path);
-    ~LV2Library();
-    LV2Library(const LV2Library&) = delete;
-    LV2Library& operator=(const LV2Library&) = delete;
 
-    const char* Error() const { return mError.c_str(); }
+    // Why the library cannot be used ("no lv2_descriptor" when it loaded without one); empty when it can.
+    const char* Error() const { return IsLoaded() && !mEntry ? "no lv2_descriptor" : SharedLibrary::Error(); }
     // lv2_descriptor(index), null when the library did not load or has no such descriptor.
     const LV2_Descriptor* Descriptor(uint32_t index = 0) const;
 
 private:
-    void* mHandle = nullptr;
     LV2_Descriptor_Function mEntry = nullptr;
-    std::string mError;
 };
 
 class LV2TestHost {

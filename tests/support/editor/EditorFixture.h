@@ -8,7 +8,7 @@
 #include "framework/editor/IControl.h"
 #include "framework/editor/IGraphics.h"
 #include "framework/platform/linux/IGraphicsHeadless.h"
-#include "tests/framework/editor/support/RecordingPlug.h"
+#include "tests/support/editor/RecordingPlug.h"
 
 // Records every event and draw as a text line ("down 3 4", "drag 5 6 1 2", "draw", ...) into a log
 // shared by all probes of a test, prefixed with the probe's name.

@@ -3,8 +3,8 @@
 // audio made for the tests, and running the tidebloom-host executable.
 #include "host/HostAudioFile.h"
 #include "host/HostPlugin.h"
-#include "tests/host/plugins/fakes/FakeGainLog.h"
-#include "tests/host/unit/TestDir.h"
+#include "tests/support/host/fakes/FakeGainLog.h"
+#include "tests/support/TestDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tests/framework/lv2/testhost/LV2Checks.h"
+#include "tests/support/lv2/LV2Checks.h"
 
 #include <atomic>
 #include <cmath>
@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/framework/lv2/testhost/LV2TestHost.h"
+#include "tests/support/lv2/LV2TestHost.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tests/framework/vst2/testhost/TestHost.h"
+#include "tests/support/vst2/TestHost.h"
 
 #include <cstring>
 

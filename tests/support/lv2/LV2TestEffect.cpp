@@ -1,11 +1,11 @@
-#include "tests/framework/lv2/testhost/LV2TestEffect.h"
+#include "tests/support/lv2/LV2TestEffect.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
 
-#include "tests/framework/plugin/SomeEffect.h"
+#include "tests/support/SomeEffect.h"
 
 LV2TestEffectConfig LV2TestEffect::sNextConfig;
 

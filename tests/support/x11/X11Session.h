@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
-#include "tests/framework/platform/x11/support/X11TestDisplay.h"
-#include "tests/framework/platform/x11/support/X11TestEffect.h"
-#include "tests/framework/vst2/testhost/TestHost.h"
+#include "tests/support/x11/X11TestDisplay.h"
+#include "tests/support/x11/X11TestEffect.h"
+#include "tests/support/vst2/TestHost.h"
 
 struct X11Session {
     X11TestDisplay& d;

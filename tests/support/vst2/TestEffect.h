@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "framework/vst2/IEffectVST.h"
-#include "tests/framework/plugin/SomeEffect.h"
+#include "tests/support/SomeEffect.h"
 
 struct TestEffectConfig {
     const char* channelIO = "1-1 2-2";

@@ -1,4 +1,4 @@
-#include "tests/framework/lv2/testhost/LV2TestHost.h"
+#include "tests/support/lv2/LV2TestHost.h"
 
 #include <dlfcn.h>
 
@@ -8,19 +8,8 @@
 #include <lv2/atom/atom.h>
 #include <lv2/buf-size/buf-size.h>
 
-LV2Library::LV2Library(const char* path) {
-    mHandle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-    if (!mHandle) {
-        mError = dlerror();
-        return;
-    }
-    mEntry = reinterpret_cast<LV2_Descriptor_Function>(dlsym(mHandle, "lv2_descriptor"));
-    if (!mEntry) mError = "no lv2_descriptor";
-}
-
-LV2Library::~LV2Library() {
-    if (mHandle) dlclose(mHandle);
-}
+LV2Library::LV2Library(const char* path)
+    : SharedLibrary(path), mEntry(Function<LV2_Descriptor_Function>("lv2_descriptor")) {}
 
 const LV2_Descriptor* LV2Library::Descriptor(uint32_t index) const {
     return mEntry ? mEntry(index) : nullptr;

@@ -1,10 +1,11 @@
-#include "tests/framework/platform/x11/support/X11TestEffect.h"
+#include "tests/support/x11/X11TestEffect.h"
 #include "tests/support/UntypedDescription.h"
+#include "tests/support/vst2/EffectEntry.h"
 
 #include "framework/editor/IControls_Bitmap.h"
 #include "framework/editor/IControls_Knob.h"
-#include "tests/framework/editor/support/EditorFixture.h"
-#include "tests/framework/editor/support/TestPictures.h"
+#include "tests/support/editor/EditorFixture.h"
+#include "tests/support/editor/TestPictures.h"
 
 namespace {
 
@@ -33,8 +34,7 @@ void RegisterPictures() {
 } // namespace
 
 AEffect* X11TestEffect::Entry(audioMasterCallback host) {
-    return VSTCreateInstance(
-        host, [](const IEffectInstanceInfo& info) -> IEffectVST* { return new X11TestEffect(info); });
+    return EffectEntry<X11TestEffect>(host);
 }
 
 X11TestEffect::X11TestEffect(const IEffectInstanceInfo& info)

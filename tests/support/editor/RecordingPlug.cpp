@@ -1,4 +1,4 @@
-#include "tests/framework/editor/support/RecordingPlug.h"
+#include "tests/support/editor/RecordingPlug.h"
 #include "tests/support/UntypedDescription.h"
 
 #include <cstdio>

@@ -6,26 +6,22 @@
 #include <cstdint>
 #include <vector>
 
-#include "tests/framework/vst2/testhost/TestHost.h"
+#include "tests/support/SharedLibrary.h"
+#include "tests/support/vst2/TestHost.h"
 
-// A plug-in shared object opened with dlopen(RTLD_NOW); closed by the destructor.
-class PluginLibrary {
+// The VST 2 plug-in shared object: its two entry functions looked up once it is open.
+class PluginLibrary : public SharedLibrary {
 public:
-    explicit PluginLibrary(const char* path);
-    ~PluginLibrary();
-    PluginLibrary(const PluginLibrary&) = delete;
-    PluginLibrary& operator=(const PluginLibrary&) = delete;
+    explicit PluginLibrary(const char* path)
+        : SharedLibrary(path), mPluginMain(Function<VstPluginEntryProc>("VSTPluginMain")),
+          mMain(Function<VstPluginEntryProc>("main")) {}
 
-    bool IsLoaded() const { return mHandle != nullptr; }
-    const char* Error() const { return mError; }
     VstPluginEntryProc PluginMain() const { return mPluginMain; }
     VstPluginEntryProc Main() const { return mMain; }
 
 private:
-    void* mHandle = nullptr;
     VstPluginEntryProc mPluginMain = nullptr;
     VstPluginEntryProc mMain = nullptr;
-    const char* mError = "";
 };
 
 // The little-endian bytes of a double, for building expected chunks independently of the plug-in.

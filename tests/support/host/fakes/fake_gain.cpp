@@ -2,7 +2,7 @@
 // that it reports as latency. It logs what the host tells it (FakeGainGetLog). Built twice: with
 // parameter-form state, and with FAKE_CHUNKS defined, keeping its state as opaque chunks.
 #include "framework/vst2/VstAbi.h"
-#include "tests/host/plugins/fakes/FakeGainLog.h"
+#include "tests/support/host/fakes/FakeGainLog.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "tests/framework/platform/x11/support/X11TestDisplay.h"
+#include "tests/support/x11/X11TestDisplay.h"
 
 #include <xcb/xtest.h>
 

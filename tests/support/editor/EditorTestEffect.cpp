@@ -1,5 +1,6 @@
-#include "tests/framework/editor/support/EditorTestEffect.h"
+#include "tests/support/editor/EditorTestEffect.h"
 #include "tests/support/UntypedDescription.h"
+#include "tests/support/vst2/EffectEntry.h"
 
 #include <cstring>
 #include <vector>
@@ -58,8 +59,7 @@ Raster_IBitmap* EditorTestGraphics::OSLoadBitmap(int ID, const char* name) {
 }
 
 AEffect* EditorTestEffect::Entry(audioMasterCallback host) {
-    return VSTCreateInstance(
-        host, [](const IEffectInstanceInfo& info) -> IEffectVST* { return new EditorTestEffect(info); });
+    return EffectEntry<EditorTestEffect>(host);
 }
 
 EditorTestEffect::EditorTestEffect(const IEffectInstanceInfo& info)

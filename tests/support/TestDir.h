@@ -1,8 +1,11 @@
 #pragma once
-// A fresh temporary folder per test, removed with everything in it afterwards.
+// TestDir: a fresh temporary folder per test (/tmp/tidebloom-<tag>-XXXXXX), removed with everything in
+// it when the holder goes away. Used on the test's thread.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <dirent.h>
 #include <string>
 #include <sys/stat.h>
@@ -11,16 +14,19 @@
 
 class TestDir {
 public:
-    TestDir() {
-        char tmpl[] = "/tmp/tidebloom-host-test-XXXXXX";
-        const char* made = mkdtemp(tmpl);
+    explicit TestDir(const std::string& tag = "host-test") {
+        std::string tmpl = "/tmp/tidebloom-" + tag + "-XXXXXX";
+        const char* made = mkdtemp(tmpl.data());
         EXPECT_NE(made, nullptr);
-        mPath = made ? made : "/tmp";
+        // Without a folder, files go nowhere (and nothing else is removed afterwards).
+        mPath = made ? made : "/nonexistent/tidebloom-test";
     }
     ~TestDir() {
-        for (const std::string& name : Entries()) ::unlink((mPath + "/" + name).c_str());
-        ::rmdir(mPath.c_str());
+        std::error_code ec;
+        std::filesystem::remove_all(mPath, ec);
     }
+    TestDir(const TestDir&) = delete;
+    TestDir& operator=(const TestDir&) = delete;
     std::string operator/(const std::string& name) const { return mPath + "/" + name; }
     const std::string& Path() const { return mPath; }
     // File names in the folder (sorted).

@@ -4,7 +4,7 @@
 // plain; with FAKE_EDITOR_LATE_SIZE, reporting its size only once the editor is open; and with
 // FAKE_EDITOR_BLANK, never drawing anything.
 #include "framework/vst2/VstAbi.h"
-#include "tests/host/plugins/fakes/FakeEditorPattern.h"
+#include "tests/support/host/fakes/FakeEditorPattern.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>

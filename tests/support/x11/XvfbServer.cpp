@@ -1,4 +1,4 @@
-#include "tests/framework/platform/x11/support/XvfbServer.h"
+#include "tests/support/x11/XvfbServer.h"
 
 #include <poll.h>
 #include <stdlib.h>

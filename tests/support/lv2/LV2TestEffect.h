@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "framework/lv2/IEffectLV2.h"
-#include "tests/framework/plugin/SomeEffect.h"
+#include "tests/support/SomeEffect.h"
 
 struct LV2TestEffectConfig {
     bool throwsInConstructor = false;

@@ -1,4 +1,4 @@
-#include "tests/framework/platform/x11/support/X11Session.h"
+#include "tests/support/x11/X11Session.h"
 
 #include <dirent.h>
 

@@ -1,4 +1,4 @@
-#include "tests/framework/editor/support/TestPictures.h"
+#include "tests/support/editor/TestPictures.h"
 
 #include <deque>
 #include <mutex>

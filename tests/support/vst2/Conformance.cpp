@@ -1,4 +1,4 @@
-#include "tests/framework/vst2/testhost/Conformance.h"
+#include "tests/support/vst2/Conformance.h"
 
 #include <dlfcn.h>
 
@@ -49,20 +49,6 @@ void ExpectParamsSane(TestHost& host, const char* when) {
 }
 
 } // namespace
-
-PluginLibrary::PluginLibrary(const char* path) {
-    mHandle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-    if (!mHandle) {
-        mError = dlerror();
-        return;
-    }
-    mPluginMain = reinterpret_cast<VstPluginEntryProc>(dlsym(mHandle, "VSTPluginMain"));
-    mMain = reinterpret_cast<VstPluginEntryProc>(dlsym(mHandle, "main"));
-}
-
-PluginLibrary::~PluginLibrary() {
-    if (mHandle) dlclose(mHandle);
-}
 
 void AppendLE(std::vector<uint8_t>* bytes, double v) {
     uint64_t bits;

@@ -1,6 +1,6 @@
-#include "tests/framework/vst2/testhost/TestEffect.h"
+#include "tests/support/vst2/TestEffect.h"
 
-#include "tests/framework/plugin/SomeEffect.h"
+#include "tests/support/SomeEffect.h"
 
 #include <algorithm>
 #include <cmath>
