@@ -8,6 +8,7 @@
 #include <initializer_list>
 
 #include "framework/raster/Raster_BlitTemplates.h"
+#include "framework/raster/Raster_Dispatch.h"
 
 namespace {
 
@@ -52,109 +53,16 @@ bool IsBilinear(int mode) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Combiner selection, once per call.
+// Combiner selection, once per call (Raster_Dispatch.h), for the loops that take it as a pointer.
 
-// Image operations: both columns of the mode table; copy at w = 256 clobbers (or, with source
-// alpha, ignores the weight). Returns false for modes that draw nothing.
-template <class F>
-bool DispatchImage(int mode, int w, F&& f) {
-    switch (mode & (RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_MODE_MASK)) {
-    case RASTER_BLEND_COPY:
-        if (w == 256)
-            f.template operator()<Raster_CombinePixelsClobberNoClamp>();
-        else
-            f.template operator()<Raster_CombinePixelsCopyNoClamp>();
-        return true;
-    case RASTER_BLEND_ADD:
-        f.template operator()<Raster_CombinePixelsAdd>();
-        return true;
-    case RASTER_BLEND_DODGE:
-        f.template operator()<Raster_CombinePixelsColorDodge>();
-        return true;
-    case RASTER_BLEND_MUL:
-        f.template operator()<Raster_CombinePixelsMulNoClamp>();
-        return true;
-    case RASTER_BLEND_OVERLAY:
-        f.template operator()<Raster_CombinePixelsOverlay>();
-        return true;
-    case RASTER_BLEND_HSVADJUST:
-        f.template operator()<Raster_CombinePixelsHSVAdjust>();
-        return true;
-    case RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_COPY:
-        if (w == 256)
-            f.template operator()<Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp>();
-        else
-            f.template operator()<Raster_CombinePixelsCopySourceAlphaNoClamp>();
-        return true;
-    case RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_ADD:
-        f.template operator()<Raster_CombinePixelsAddSourceAlpha>();
-        return true;
-    case RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_DODGE:
-        f.template operator()<Raster_CombinePixelsColorDodgeSourceAlpha>();
-        return true;
-    case RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_MUL:
-        f.template operator()<Raster_CombinePixelsMulSourceAlphaNoClamp>();
-        return true;
-    case RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_OVERLAY:
-        f.template operator()<Raster_CombinePixelsOverlaySourceAlpha>();
-        return true;
-    case RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_HSVADJUST:
-        f.template operator()<Raster_CombinePixelsHSVAdjustSourceAlpha>();
-        return true;
-    default:
-        return false;
-    }
-}
-
-Raster_CombineFunc ImageCombineFunc(int mode, int w) {
+Raster_CombineFunc CombineFuncOf(Raster_CombineSet set, int mode, int w) {
     Raster_CombineFunc fn = nullptr;
-    DispatchImage(mode, w, [&]<class C>() { fn = &C::doPix; });
+    auto take = [&](auto tag) { fn = &decltype(tag)::type::doPix; };
+    if (set == Raster_CombineSet::Varying)
+        Raster_Dispatch<Raster_CombineSet::Varying>(mode, w, take);
+    else
+        Raster_Dispatch<Raster_CombineSet::Image>(mode, w, take);
     return fn;
-}
-
-// Combiners for values that may leave 0..255 (weights that vary per pixel): copy and multiply
-// clamp. Selected by mode & 0xFF; the source-alpha flag is not examined.
-Raster_CombineFunc ClampedCombineFunc(int mode) {
-    switch (mode & RASTER_BLEND_MODE_MASK) {
-    case RASTER_BLEND_COPY:
-        return &Raster_CombinePixelsCopyClamp::doPix;
-    case RASTER_BLEND_ADD:
-        return &Raster_CombinePixelsAdd::doPix;
-    case RASTER_BLEND_DODGE:
-        return &Raster_CombinePixelsColorDodge::doPix;
-    case RASTER_BLEND_MUL:
-        return &Raster_CombinePixelsMulClamp::doPix;
-    case RASTER_BLEND_OVERLAY:
-        return &Raster_CombinePixelsOverlay::doPix;
-    case RASTER_BLEND_HSVADJUST:
-        return &Raster_CombinePixelsHSVAdjust::doPix;
-    default:
-        return nullptr;
-    }
-}
-
-// Solid-colour operations, modes 1-5 (copy is handled by each caller's word-wise paths).
-template <class F>
-bool DispatchSolidNonCopy(int mode, F&& f) {
-    switch (mode & RASTER_BLEND_MODE_MASK) {
-    case RASTER_BLEND_ADD:
-        f.template operator()<Raster_CombinePixelsAdd>();
-        return true;
-    case RASTER_BLEND_DODGE:
-        f.template operator()<Raster_CombinePixelsColorDodge>();
-        return true;
-    case RASTER_BLEND_MUL:
-        f.template operator()<Raster_CombinePixelsMulNoClamp>();
-        return true;
-    case RASTER_BLEND_OVERLAY:
-        f.template operator()<Raster_CombinePixelsOverlay>();
-        return true;
-    case RASTER_BLEND_HSVADJUST:
-        f.template operator()<Raster_CombinePixelsHSVAdjust>();
-        return true;
-    default:
-        return false;
-    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -252,8 +160,9 @@ void BlitImpl(Raster_IBitmap* dest, Raster_IBitmap* src, int64_t dstx, int64_t d
     }
     const int w = WeightOf(alpha);
     if (w == 0) return;
-    DispatchImage(mode, w,
-                  [&]<class C>() { Raster_Template_Blit2<C>::blit(drow, dp, srow, sp, a.w, a.h, w); });
+    Raster_Dispatch<Raster_CombineSet::Image>(mode, w, [&](auto tag) {
+        Raster_Template_Blit2<typename decltype(tag)::type>::blit(drow, dp, srow, sp, a.w, a.h, w);
+    });
 }
 
 } // namespace
@@ -401,7 +310,8 @@ void Raster_ScaledBlit(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, int 
     const bool bilinear = IsBilinear(mode);
     if (bilinear && xadv >= 1.7 && yadv >= 1.7) {
         const bool small = std::max(fdx, fdy) <= 3 * 65536;
-        DispatchImage(mode, w, [&]<class C>() {
+        Raster_Dispatch<Raster_CombineSet::Image>(mode, w, [&](auto tag) {
+            using C = typename decltype(tag)::type;
             if (small)
                 Raster_Template_Blit2<C>::template scaleBlitFilterDown<1>(drow, dp, W, H, S, x0, y0, fdx, fdy,
                                                                           right, bottom, w);
@@ -411,7 +321,8 @@ void Raster_ScaledBlit(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, int 
         });
         return;
     }
-    DispatchImage(mode, w, [&]<class C>() {
+    Raster_Dispatch<Raster_CombineSet::Image>(mode, w, [&](auto tag) {
+        using C = typename decltype(tag)::type;
         if (bilinear)
             Raster_Template_Blit2<C>::template scaleBlit<true>(drow, dp, W, H, S, x0, y0, fdx, fdy, right,
                                                                bottom, w);
@@ -561,7 +472,7 @@ void Raster_RotatedBlit(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, int
     r.sx = sx0 - (((double)dw * r.A + (double)dh * r.B - sw) / 2.0 - rotxcent);
     r.sy = sy0 - (((double)dh * r.D + (double)dw * r.C - sh) / 2.0 - rotycent);
 
-    const Raster_CombineFunc comb = ImageCombineFunc(mode, w);
+    const Raster_CombineFunc comb = CombineFuncOf(Raster_CombineSet::Image, mode, w);
     if (!comb) return;
     RunDelta(D, S, dx, dy, dw, dh, r, bounds, comb, w, IsBilinear(mode));
 }
@@ -612,9 +523,9 @@ void DeltaBlitImpl(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, int dsty
         r.adx = dadx;
         r.ady = dady;
         r.adxdy = dadxdy;
-        comb = ClampedCombineFunc(mode);
+        comb = CombineFuncOf(Raster_CombineSet::Varying, mode, w);
     } else {
-        comb = ImageCombineFunc(mode, w);
+        comb = CombineFuncOf(Raster_CombineSet::Image, mode, w);
     }
     if (!comb) return;
     RunDelta(D, S, dx, dy, dw, dh, r, bounds, comb, w, IsBilinear(mode));
@@ -748,28 +659,11 @@ void Raster_GradRect(Raster_IBitmap* dest, int dstx, int dsty, int dstw, int dst
     }
     uint32_t* drow = D.row(y) + x;
     const ptrdiff_t dp = D.pitch();
-    switch (mode & RASTER_BLEND_MODE_MASK) {
-    case RASTER_BLEND_COPY:
-        Raster_Template_Blit1<Raster_CombinePixelsCopyClamp>::gradBlit(drow, dp, w, h, s, cs, rs);
-        break;
-    case RASTER_BLEND_ADD:
-        Raster_Template_Blit1<Raster_CombinePixelsAdd>::gradBlit(drow, dp, w, h, s, cs, rs);
-        break;
-    case RASTER_BLEND_DODGE:
-        Raster_Template_Blit1<Raster_CombinePixelsColorDodge>::gradBlit(drow, dp, w, h, s, cs, rs);
-        break;
-    case RASTER_BLEND_MUL:
-        Raster_Template_Blit1<Raster_CombinePixelsMulClamp>::gradBlit(drow, dp, w, h, s, cs, rs);
-        break;
-    case RASTER_BLEND_OVERLAY:
-        Raster_Template_Blit1<Raster_CombinePixelsOverlay>::gradBlit(drow, dp, w, h, s, cs, rs);
-        break;
-    case RASTER_BLEND_HSVADJUST:
-        Raster_Template_Blit1<Raster_CombinePixelsHSVAdjust>::gradBlit(drow, dp, w, h, s, cs, rs);
-        break;
-    default:
-        break;
-    }
+    // Gradients have no HSV adjustment: that mode draws nothing.
+    if ((mode & RASTER_BLEND_MODE_MASK) == RASTER_BLEND_HSVADJUST) return;
+    Raster_Dispatch<Raster_CombineSet::Varying>(mode, 0, [&](auto tag) {
+        Raster_Template_Blit1<typename decltype(tag)::type>::gradBlit(drow, dp, w, h, s, cs, rs);
+    });
 }
 
 void Raster_FillRect(Raster_IBitmap* dest, int x, int y, int w, int h, uint32_t colour, float alpha,
@@ -784,34 +678,13 @@ void Raster_FillRect(Raster_IBitmap* dest, int x, int y, int w, int h, uint32_t 
     uint32_t* drow = D.row(y) + x;
     const ptrdiff_t dp = D.pitch();
     const int r = Raster_GetR(colour), g = Raster_GetG(colour), b = Raster_GetB(colour);
-    const int m = mode & RASTER_BLEND_MODE_MASK;
-    if (m == RASTER_BLEND_COPY) {
-        if (wt <= 0) return;
-        switch (wt) {
-        case 64:
-            Raster_Template_Blit0<Raster_CombinePixelsQuarterMix2FAST>::solidBlitFAST(
-                drow, dp, w, h, Raster_CombinePixelsQuarterMix2FAST::prepare(colour));
-            return;
-        case 128:
-            Raster_Template_Blit0<Raster_CombinePixelsHalfMix2FAST>::solidBlitFAST(
-                drow, dp, w, h, Raster_CombinePixelsHalfMix2FAST::prepare(colour));
-            return;
-        case 192:
-            Raster_Template_Blit0<Raster_CombinePixelsThreeQuarterMix2FAST>::solidBlitFAST(
-                drow, dp, w, h, Raster_CombinePixelsThreeQuarterMix2FAST::prepare(colour));
-            return;
-        case 256:
-            for (int j = 0; j < h; ++j, drow += dp) Raster_RowFill(drow, w, colour);
-            return;
-        default:
-            Raster_Template_Blit1<Raster_CombinePixelsCopyNoClamp>::solidBlit(drow, dp, w, h, r, g, b, wt,
-                                                                              wt);
-            return;
-        }
-    }
-    if (wt == 0) return;
-    DispatchSolidNonCopy(
-        m, [&]<class C>() { Raster_Template_Blit1<C>::solidBlit(drow, dp, w, h, r, g, b, wt, wt); });
+    Raster_Dispatch<Raster_CombineSet::Solid, RASTER_COPY_WORDWISE>(mode, wt, [&](auto tag) {
+        using C = typename decltype(tag)::type;
+        if constexpr (Raster_WordWise<C>)
+            Raster_Template_Blit0<C>::solidBlitFAST(drow, dp, w, h, C::prepare(colour));
+        else
+            Raster_Template_Blit1<C>::solidBlit(drow, dp, w, h, r, g, b, wt, wt);
+    });
 }
 
 void Raster_Clear(Raster_IBitmap* dest, uint32_t colour) {
@@ -970,30 +843,13 @@ void Raster_PutPixel(Raster_IBitmap* dest, int x, int y, uint32_t colour, float 
     const int w = WeightOf(alpha);
     const int r = Raster_GetR(colour), g = Raster_GetG(colour), b = Raster_GetB(colour),
               a = Raster_GetA(colour);
-    const int m = mode & RASTER_BLEND_MODE_MASK;
-    if (m == RASTER_BLEND_COPY) {
-        switch (w) {
-        case 64:
-            Raster_CombinePixelsQuarterMix2FAST::doPixFAST(
-                p, Raster_CombinePixelsQuarterMix2FAST::prepare(colour));
-            return;
-        case 128:
-            Raster_CombinePixelsHalfMix2FAST::doPixFAST(p, Raster_CombinePixelsHalfMix2FAST::prepare(colour));
-            return;
-        case 192:
-            Raster_CombinePixelsThreeQuarterMix2FAST::doPixFAST(
-                p, Raster_CombinePixelsThreeQuarterMix2FAST::prepare(colour));
-            return;
-        case 256:
-            *p = colour;
-            return;
-        default:
-            if (w > 0) Raster_CombinePixelsCopyNoClamp::doPix(p, r, g, b, a, w);
-            return;
-        }
-    }
-    if (w == 0) return;
-    DispatchSolidNonCopy(m, [&]<class C>() { C::doPix(p, r, g, b, a, w); });
+    Raster_Dispatch<Raster_CombineSet::Solid, RASTER_COPY_WORDWISE>(mode, w, [&](auto tag) {
+        using C = typename decltype(tag)::type;
+        if constexpr (Raster_WordWise<C>)
+            C::doPixFAST(p, C::prepare(colour));
+        else
+            C::doPix(p, r, g, b, a, w);
+    });
 }
 
 uint32_t Raster_GetPixel(Raster_IBitmap* dest, int x, int y) {
