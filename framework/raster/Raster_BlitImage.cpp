@@ -66,7 +66,7 @@ void SkipOutside(int64_t& start, int64_t step, int64_t& d, int64_t& n, int size)
 
 } // namespace
 
-void Raster_Blit(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, int dsty, const RECT* srcrect,
+void Raster_Blit(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, int dsty, const Raster_Rect* srcrect,
                  float alpha, int mode) {
     if (!src) return;
     if (srcrect)

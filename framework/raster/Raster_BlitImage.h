@@ -10,15 +10,22 @@
 
 #include "framework/raster/Raster_Bitmap.h"
 #include "framework/raster/Raster_Combine.h"
-#include "framework/shim/Shim_Gdi.h" // RECT
+#include "framework/raster/Raster_Geometry.h"
 
 // Resizes dest to src's size and copies src into it.
 void Raster_Copy(Raster_IBitmap* dest, Raster_IBitmap* src);
 
 // 1:1 blit of srcrect (null = whole source) to (dstx, dsty). Mode 0xF0 | (d << 2) | s copies source
 // byte s into destination byte d of every pixel and ignores alpha.
-void Raster_Blit(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, int dsty, const RECT* srcrect,
+void Raster_Blit(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, int dsty, const Raster_Rect* srcrect,
                  float alpha, int mode);
+// The same with another rectangle type (Raster_Geometry.h).
+template <Raster_RectLike R>
+inline void Raster_Blit(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, int dsty, const R* srcrect,
+                        float alpha, int mode) {
+    const Raster_Rect r = srcrect ? Raster_ToRect(*srcrect) : Raster_Rect{};
+    Raster_Blit(dest, src, dstx, dsty, srcrect ? &r : nullptr, alpha, mode);
+}
 void Raster_Blit(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, int dsty, int srcx, int srcy, int srcw,
                  int srch, float alpha, int mode);
 
