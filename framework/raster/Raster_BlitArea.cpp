@@ -33,24 +33,19 @@ bool Raster_ClipRect(const Raster_BlitView& d, int& x, int& y, int& w, int& h) {
 
 bool Raster_ClipBlit(const Raster_BlitView& d, const Raster_BlitView& s, int64_t dx, int64_t dy, int64_t l,
                      int64_t t, int64_t r, int64_t b, Raster_BlitArea& out) {
-    if (l < 0) {
-        dx -= l;
-        l = 0;
-    }
-    if (t < 0) {
-        dy -= t;
-        t = 0;
-    }
+    // A negative start a moves both starts on by -a: a becomes 0 and the other start b follows.
+    auto lift = [](int64_t& a, int64_t& b) {
+        if (a < 0) {
+            b -= a;
+            a = 0;
+        }
+    };
+    lift(l, dx);
+    lift(t, dy);
     r = std::min<int64_t>(r, s.w);
     b = std::min<int64_t>(b, s.h);
-    if (dx < 0) {
-        l -= dx;
-        dx = 0;
-    }
-    if (dy < 0) {
-        t -= dy;
-        dy = 0;
-    }
+    lift(dx, l);
+    lift(dy, t);
     if (l >= r || t >= b || dx >= d.w || dy >= d.h) return false;
     out.w = (int)std::min<int64_t>(r - l, d.w - dx);
     out.h = (int)std::min<int64_t>(b - t, d.h - dy);

@@ -80,6 +80,18 @@ inline bool Raster_IsBilinear(int mode) {
     return (mode & RASTER_BLEND_FILTER_BILINEAR) != 0;
 }
 
+// A negative destination size along one axis mirrors: the destination run (d, n) becomes the
+// same pixels with a positive size, the source start s moves to the far end of its size sn and
+// sn changes sign. Returns whether it mirrored.
+inline bool Raster_MirrorAxis(double& s, double& sn, int64_t& d, int64_t& n) {
+    if (n >= 0) return false;
+    s += sn;
+    sn = -sn;
+    d += n;
+    n = -n;
+    return true;
+}
+
 // Whether every value is finite.
 bool Raster_FiniteAll(std::initializer_list<double> v);
 

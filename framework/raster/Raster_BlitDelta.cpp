@@ -52,29 +52,24 @@ void RunDelta(const Raster_BlitView& D, const Raster_BlitView& S, int64_t dx, in
               int64_t dh, DeltaRun r, const SourceBounds& bounds, Raster_CombineFunc comb, int weight,
               bool bilinear) {
     // Skipping columns moves every row's start by the column steps of that row, which change by
-    // (E, F) per row: the row step takes that change up so clipped rows match unclipped ones.
-    if (dx < 0) {
-        const double n = (double)(-dx);
-        r.sx += n * r.A;
-        r.sy += n * r.C;
-        r.B += n * r.E;
-        r.D += n * r.F;
-        r.a0 += n * r.adx;
-        r.ady += n * r.adxdy;
-        dw += dx;
-        dx = 0;
-    }
-    if (dy < 0) {
-        const double n = (double)(-dy);
-        r.sx += n * r.B;
-        r.sy += n * r.D;
-        r.A += n * r.E;
-        r.C += n * r.F;
-        r.a0 += n * r.ady;
-        r.adx += n * r.adxdy;
-        dh += dy;
-        dy = 0;
-    }
+    // (E, F) per row: the row step takes that change up so clipped rows match unclipped ones (and
+    // the same for skipped rows and the column steps). (s, t, a) are the skipped axis' steps and
+    // (os, ot, oa) the other axis' ones.
+    auto skip = [&r](int64_t& d, int64_t& n, double s, double t, double a, double& os, double& ot,
+                     double& oa) {
+        if (d >= 0) return;
+        const double k = (double)(-d);
+        r.sx += k * s;
+        r.sy += k * t;
+        os += k * r.E;
+        ot += k * r.F;
+        r.a0 += k * a;
+        oa += k * r.adxdy;
+        n += d;
+        d = 0;
+    };
+    skip(dx, dw, r.A, r.C, r.adx, r.B, r.D, r.ady);
+    skip(dy, dh, r.B, r.D, r.ady, r.A, r.C, r.adx);
     if (dh < 1 || dw < 1 || dx >= D.w || dy >= D.h) return;
     dw = std::min<int64_t>(dw, D.w - dx);
     dh = std::min<int64_t>(dh, D.h - dy);
@@ -128,18 +123,8 @@ void Raster_RotatedBlit(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, int
 
     double sx0 = srcx, sy0 = srcy, sw = srcw, sh = srch;
     int64_t dx = dstx, dy = dsty, dw = dstw, dh = dsth;
-    if (dw < 0) {
-        dx += dw;
-        dw = -dw;
-        sx0 += sw;
-        sw = -sw;
-    }
-    if (dh < 0) {
-        dy += dh;
-        dh = -dh;
-        sy0 += sh;
-        sh = -sh;
-    }
+    Raster_MirrorAxis(sx0, sw, dx, dw);
+    Raster_MirrorAxis(sy0, sh, dy, dh);
     const double s = std::sin((double)angle), c = std::cos((double)angle);
     DeltaRun r{};
     r.A = c * sw / (double)dw;
@@ -171,39 +156,26 @@ void DeltaBlitImpl(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, int dsty
     SourceBounds bounds;
     if (!GetSourceBounds(S, cliptosourcerect, srcx, srcy, srcw, srch, bounds)) return;
 
-    // Mirrored destinations: the caller's steps already point the other way.
-    double sx0 = srcx, sy0 = srcy;
+    // Mirrored destinations start at the far end of the source area; the caller's steps already
+    // point the other way. The alpha steps are read only when the weight varies.
+    DeltaRun r{.sx = srcx,
+               .sy = srcy,
+               .A = dsdx,
+               .C = dtdx,
+               .B = dsdy,
+               .D = dtdy,
+               .E = dsdxdy,
+               .F = dtdxdy,
+               .varyingAlpha = varying,
+               .a0 = alpha,
+               .adx = dadx,
+               .ady = dady,
+               .adxdy = dadxdy};
     int64_t dx = dstx, dy = dsty, dw = dstw, dh = dsth;
-    if (dw < 0) {
-        dx += dw;
-        dw = -dw;
-        sx0 += srcw;
-    }
-    if (dh < 0) {
-        dy += dh;
-        dh = -dh;
-        sy0 += srch;
-    }
-    DeltaRun r{};
-    r.sx = sx0;
-    r.sy = sy0;
-    r.A = dsdx;
-    r.C = dtdx;
-    r.B = dsdy;
-    r.D = dtdy;
-    r.E = dsdxdy;
-    r.F = dtdxdy;
-    Raster_CombineFunc comb;
-    if (varying) {
-        r.varyingAlpha = true;
-        r.a0 = alpha;
-        r.adx = dadx;
-        r.ady = dady;
-        r.adxdy = dadxdy;
-        comb = CombineFuncOf(Raster_CombineSet::Varying, mode, w);
-    } else {
-        comb = CombineFuncOf(Raster_CombineSet::Image, mode, w);
-    }
+    Raster_MirrorAxis(r.sx, srcw, dx, dw);
+    Raster_MirrorAxis(r.sy, srch, dy, dh);
+    const Raster_CombineFunc comb =
+        CombineFuncOf(varying ? Raster_CombineSet::Varying : Raster_CombineSet::Image, mode, w);
     if (!comb) return;
     RunDelta(D, S, dx, dy, dw, dh, r, bounds, comb, w, Raster_IsBilinear(mode));
 }

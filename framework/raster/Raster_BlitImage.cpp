@@ -111,21 +111,7 @@ void Raster_ScaledBlit(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, int 
 
     double sx = srcx, sy = srcy, sw = srcw, sh = srch;
     int64_t dx = dstx, dy = dsty, dw = dstw, dh = dsth;
-    bool mirrorX = false, mirrorY = false;
-    if (dw < 0) {
-        sx += sw;
-        sw = -sw;
-        dx += dw;
-        dw = -dw;
-        mirrorX = true;
-    }
-    if (dh < 0) {
-        sy += sh;
-        sh = -sh;
-        dy += dh;
-        dh = -dh;
-        mirrorY = true;
-    }
+    const bool mirrorX = Raster_MirrorAxis(sx, sw, dx, dw), mirrorY = Raster_MirrorAxis(sy, sh, dy, dh);
     const double xadv = sw / (double)dw, yadv = sh / (double)dh;
 
     // Sampling bounds come from the requested source area, not from the clipped one, so what a

@@ -299,25 +299,31 @@ public:
     }
 };
 
+// Copy: a transparent source leaves the pixel alone; otherwise the colour moves toward the source
+// by w' and w' adds to the alpha. The Clamp sibling is for callers whose channels may leave 0..255.
 using Raster_CombinePixelsCopySourceAlphaNoClamp =
     Raster_CombinePixelsSourceAlpha<Raster_SourceAlphaCover<false>, true>;
-// Clamped sibling of the previous combiner, for callers whose channels may leave 0..255.
 using Raster_CombinePixelsCopySourceAlphaClamp =
     Raster_CombinePixelsSourceAlpha<Raster_SourceAlphaCover<true>, true>;
-// Used in place of CopySourceAlpha* at full weight (w = 256): w is not read.
+
+// Copy in place of the previous two at full weight (w = 256): w is not read.
 using Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp =
     Raster_CombinePixelsSourceAlpha<Raster_SourceAlphaCoverFull<false>, true>;
 using Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmClamp =
     Raster_CombinePixelsSourceAlpha<Raster_SourceAlphaCoverFull<true>, true>;
+
+// Add and multiply skip transparent sources (multiply at w' = w / 256 would still darken).
 using Raster_CombinePixelsAddSourceAlpha =
     Raster_CombinePixelsSourceAlpha<Raster_SourceAlphaScaled<Raster_CombinePixelsAdd>, true>;
-using Raster_CombinePixelsColorDodgeSourceAlpha =
-    Raster_CombinePixelsSourceAlpha<Raster_SourceAlphaScaled<Raster_CombinePixelsColorDodge>, false>;
 using Raster_CombinePixelsMulSourceAlphaNoClamp =
     Raster_CombinePixelsSourceAlpha<Raster_SourceAlphaScaled<Raster_CombinePixelsMulNoClamp>, true>;
-// Clamped sibling of the previous combiner, for callers whose channels may leave 0..255.
 using Raster_CombinePixelsMulSourceAlphaClamp =
     Raster_CombinePixelsSourceAlpha<Raster_SourceAlphaScaled<Raster_CombinePixelsMulClamp>, true>;
+
+// Dodge, overlay and HSV adjust apply w' even to transparent sources (HSV adjust then writes the
+// source alpha 0).
+using Raster_CombinePixelsColorDodgeSourceAlpha =
+    Raster_CombinePixelsSourceAlpha<Raster_SourceAlphaScaled<Raster_CombinePixelsColorDodge>, false>;
 using Raster_CombinePixelsOverlaySourceAlpha =
     Raster_CombinePixelsSourceAlpha<Raster_SourceAlphaScaled<Raster_CombinePixelsOverlay>, false>;
 using Raster_CombinePixelsHSVAdjustSourceAlpha =

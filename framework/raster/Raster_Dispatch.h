@@ -2,14 +2,15 @@
 // Raster_Dispatch: the one place where a blend-mode word becomes a combiner (internal to
 // framework/raster).
 //
-// Raster_ModeRow<MODE> is the table: one row per combine mode, one column per combiner variant.
-// Raster_Dispatch<SET>(mode, w, f) reads the mode once per call, picks the column that the
-// combiner set SET and the weight w call for and calls f(Raster_CombTag<Combiner>{}) once, so
+// The Raster_ModeRow* types are the table: one row per combine mode, one column per combiner
+// variant. Raster_Dispatch<SET>(mode, w, f) reads the mode once per call, picks the column that
+// the combiner set SET and the weight w call for and calls f(Raster_CombTag<Combiner>{}) once, so
 // every drawing loop is a template instantiated per combiner and never tests the mode per pixel.
-// It returns false, without calling f, for modes (and weights) that draw nothing.
-// Every blit, fill, line, shape and text routine resolves its combiner here. Stateless.
+// It returns false, without calling f, for modes (and weights) that draw nothing. Every blit,
+// fill, line, shape and text routine resolves its combiner here. Stateless.
 
 #include <cstdint>
+#include <tuple>
 #include <type_traits>
 
 #include "framework/raster/Raster_Combine.h"
@@ -26,48 +27,34 @@ concept Raster_WordWise = requires(uint32_t c) {
 };
 
 // ---------------------------------------------------------------------------------------------
-// The table. Columns: Plain at any weight, Full at weight 256, Clamp / FullClamp for channels that
-// may leave 0..255, and the same four with source alpha (mode flag RASTER_BLEND_SOURCE_ALPHA).
-// A column left out repeats the one it defaults to.
+// The table. Columns: the combiner at any weight and at weight 256 (Full), each plain and with
+// clamped channels (for channels that may leave 0..255), and the same four with source alpha
+// (mode flag RASTER_BLEND_SOURCE_ALPHA). A column left out repeats the one it defaults to.
 template <class P, class SA, class PClamp = P, class SAClamp = SA, class PFull = P, class PFullClamp = PClamp,
           class SAFull = SA, class SAFullClamp = SAClamp>
 struct Raster_ModeColumns {
-    using Plain = P;
-    using Full = PFull;
-    using Clamp = PClamp;
-    using FullClamp = PFullClamp;
-    using SourceAlpha = SA;
-    using SourceAlphaFull = SAFull;
-    using SourceAlphaClamp = SAClamp;
-    using SourceAlphaFullClamp = SAFullClamp;
+    template <bool SOURCE_ALPHA, bool CLAMP, bool FULL>
+    using Column =
+        std::tuple_element_t<SOURCE_ALPHA * 4 + CLAMP * 2 + FULL,
+                             std::tuple<P, PFull, PClamp, PFullClamp, SA, SAFull, SAClamp, SAFullClamp>>;
 };
 
-template <int MODE>
-struct Raster_ModeRow;
-
-template <>
-struct Raster_ModeRow<RASTER_BLEND_COPY>
-    : Raster_ModeColumns<Raster_CombinePixelsCopyNoClamp, Raster_CombinePixelsCopySourceAlphaNoClamp,
-                         Raster_CombinePixelsCopyClamp, Raster_CombinePixelsCopySourceAlphaClamp,
-                         Raster_CombinePixelsClobberNoClamp, Raster_CombinePixelsClobberClamp,
-                         Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp,
-                         Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmClamp> {};
-template <>
-struct Raster_ModeRow<RASTER_BLEND_ADD>
-    : Raster_ModeColumns<Raster_CombinePixelsAdd, Raster_CombinePixelsAddSourceAlpha> {};
-template <>
-struct Raster_ModeRow<RASTER_BLEND_DODGE>
-    : Raster_ModeColumns<Raster_CombinePixelsColorDodge, Raster_CombinePixelsColorDodgeSourceAlpha> {};
-template <>
-struct Raster_ModeRow<RASTER_BLEND_MUL>
-    : Raster_ModeColumns<Raster_CombinePixelsMulNoClamp, Raster_CombinePixelsMulSourceAlphaNoClamp,
-                         Raster_CombinePixelsMulClamp, Raster_CombinePixelsMulSourceAlphaClamp> {};
-template <>
-struct Raster_ModeRow<RASTER_BLEND_OVERLAY>
-    : Raster_ModeColumns<Raster_CombinePixelsOverlay, Raster_CombinePixelsOverlaySourceAlpha> {};
-template <>
-struct Raster_ModeRow<RASTER_BLEND_HSVADJUST>
-    : Raster_ModeColumns<Raster_CombinePixelsHSVAdjust, Raster_CombinePixelsHSVAdjustSourceAlpha> {};
+using Raster_ModeRowCopy =
+    Raster_ModeColumns<Raster_CombinePixelsCopyNoClamp, Raster_CombinePixelsCopySourceAlphaNoClamp,
+                       Raster_CombinePixelsCopyClamp, Raster_CombinePixelsCopySourceAlphaClamp,
+                       Raster_CombinePixelsClobberNoClamp, Raster_CombinePixelsClobberClamp,
+                       Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp,
+                       Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmClamp>;
+using Raster_ModeRowAdd = Raster_ModeColumns<Raster_CombinePixelsAdd, Raster_CombinePixelsAddSourceAlpha>;
+using Raster_ModeRowDodge =
+    Raster_ModeColumns<Raster_CombinePixelsColorDodge, Raster_CombinePixelsColorDodgeSourceAlpha>;
+using Raster_ModeRowMul =
+    Raster_ModeColumns<Raster_CombinePixelsMulNoClamp, Raster_CombinePixelsMulSourceAlphaNoClamp,
+                       Raster_CombinePixelsMulClamp, Raster_CombinePixelsMulSourceAlphaClamp>;
+using Raster_ModeRowOverlay =
+    Raster_ModeColumns<Raster_CombinePixelsOverlay, Raster_CombinePixelsOverlaySourceAlpha>;
+using Raster_ModeRowHSVAdjust =
+    Raster_ModeColumns<Raster_CombinePixelsHSVAdjust, Raster_CombinePixelsHSVAdjustSourceAlpha>;
 
 // ---------------------------------------------------------------------------------------------
 // Combiner sets: which mode bits select and which column a row gives.
@@ -93,53 +80,56 @@ enum Raster_CopyFast : unsigned {
     RASTER_COPY_WORDWISE = 4,
 };
 
+// The word-wise copy combiners, each with the weight it stands for.
+template <int W, class C>
+struct Raster_WordWiseAt {
+    static constexpr int weight = W;
+    using type = C;
+};
+template <class... E>
+struct Raster_WordWiseTable {
+    // Calls f with the combiner that stands for weight w; false when none does.
+    template <class F>
+    static bool dispatch(int w, F& f) {
+        return ((w == E::weight && (f(Raster_CombTag<typename E::type>{}), true)) || ...);
+    }
+};
+using Raster_WordWiseCopy =
+    Raster_WordWiseTable<Raster_WordWiseAt<256, Raster_CombinePixelsClobberFAST>,
+                         Raster_WordWiseAt<128, Raster_CombinePixelsHalfMix2FAST>,
+                         Raster_WordWiseAt<64, Raster_CombinePixelsQuarterMix2FAST>,
+                         Raster_WordWiseAt<192, Raster_CombinePixelsThreeQuarterMix2FAST>>;
+
 // Copy at a quarter weight, word-wise: calls f with the FAST combiner for w = 256, 128, 64 or 192
 // and returns true; false for any other weight or mode.
 template <class F>
 inline bool Raster_DispatchWordWise(int mode, int w, F&& f) {
-    if ((mode & RASTER_BLEND_MODE_MASK) != RASTER_BLEND_COPY) return false;
-    switch (w) {
-    case 256:
-        f(Raster_CombTag<Raster_CombinePixelsClobberFAST>{});
-        return true;
-    case 128:
-        f(Raster_CombTag<Raster_CombinePixelsHalfMix2FAST>{});
-        return true;
-    case 64:
-        f(Raster_CombTag<Raster_CombinePixelsQuarterMix2FAST>{});
-        return true;
-    case 192:
-        f(Raster_CombTag<Raster_CombinePixelsThreeQuarterMix2FAST>{});
-        return true;
-    default:
-        return false;
-    }
+    return (mode & RASTER_BLEND_MODE_MASK) == RASTER_BLEND_COPY && Raster_WordWiseCopy::dispatch(w, f);
+}
+
+// Row's column at weight w (the Full one at w = 256).
+template <class Row, bool SOURCE_ALPHA, bool CLAMP, class F>
+inline void Raster_DispatchColumn(int w, F& f) {
+    using Any = typename Row::template Column<SOURCE_ALPHA, CLAMP, false>;
+    using Full = typename Row::template Column<SOURCE_ALPHA, CLAMP, true>;
+    if (std::is_same_v<Any, Full> || w != 256)
+        f(Raster_CombTag<Any>{});
+    else
+        f(Raster_CombTag<Full>{});
 }
 
 // The column of Row for this set, weight and source-alpha flag.
 template <Raster_CombineSet SET, unsigned FAST, class Row, class F>
 inline bool Raster_DispatchRow(int mode, int w, F&& f) {
-    constexpr bool copy = std::is_same_v<Row, Raster_ModeRow<RASTER_BLEND_COPY>>;
+    constexpr bool copy = std::is_same_v<Row, Raster_ModeRowCopy>;
     if constexpr (SET == Raster_CombineSet::Image || SET == Raster_CombineSet::ImageClamp) {
         constexpr bool clamp = SET == Raster_CombineSet::ImageClamp;
-        using Plain = std::conditional_t<clamp, typename Row::Clamp, typename Row::Plain>;
-        using Full = std::conditional_t<clamp, typename Row::FullClamp, typename Row::Full>;
-        using SA = std::conditional_t<clamp, typename Row::SourceAlphaClamp, typename Row::SourceAlpha>;
-        using SAFull =
-            std::conditional_t<clamp, typename Row::SourceAlphaFullClamp, typename Row::SourceAlphaFull>;
-        const bool full = w == 256;
-        if (mode & RASTER_BLEND_SOURCE_ALPHA) {
-            if (std::is_same_v<SA, SAFull> || !full)
-                f(Raster_CombTag<SA>{});
-            else
-                f(Raster_CombTag<SAFull>{});
-        } else if (std::is_same_v<Plain, Full> || !full) {
-            f(Raster_CombTag<Plain>{});
-        } else {
-            f(Raster_CombTag<Full>{});
-        }
+        if (mode & RASTER_BLEND_SOURCE_ALPHA)
+            Raster_DispatchColumn<Row, true, clamp>(w, f);
+        else
+            Raster_DispatchColumn<Row, false, clamp>(w, f);
     } else if constexpr (SET == Raster_CombineSet::Varying) {
-        f(Raster_CombTag<typename Row::Clamp>{});
+        f(Raster_CombTag<typename Row::template Column<false, true, false>>{});
     } else {
         if constexpr (copy) {
             if (w < 0) return false;
@@ -159,7 +149,7 @@ inline bool Raster_DispatchRow(int mode, int w, F&& f) {
                 }
             }
         }
-        f(Raster_CombTag<typename Row::Plain>{});
+        f(Raster_CombTag<typename Row::template Column<false, false, false>>{});
     }
     return true;
 }
@@ -171,17 +161,17 @@ inline bool Raster_Dispatch(int mode, int w, F&& f) {
     }
     switch (mode & RASTER_BLEND_MODE_MASK) {
     case RASTER_BLEND_COPY:
-        return Raster_DispatchRow<SET, FAST, Raster_ModeRow<RASTER_BLEND_COPY>>(mode, w, f);
+        return Raster_DispatchRow<SET, FAST, Raster_ModeRowCopy>(mode, w, f);
     case RASTER_BLEND_ADD:
-        return Raster_DispatchRow<SET, FAST, Raster_ModeRow<RASTER_BLEND_ADD>>(mode, w, f);
+        return Raster_DispatchRow<SET, FAST, Raster_ModeRowAdd>(mode, w, f);
     case RASTER_BLEND_DODGE:
-        return Raster_DispatchRow<SET, FAST, Raster_ModeRow<RASTER_BLEND_DODGE>>(mode, w, f);
+        return Raster_DispatchRow<SET, FAST, Raster_ModeRowDodge>(mode, w, f);
     case RASTER_BLEND_MUL:
-        return Raster_DispatchRow<SET, FAST, Raster_ModeRow<RASTER_BLEND_MUL>>(mode, w, f);
+        return Raster_DispatchRow<SET, FAST, Raster_ModeRowMul>(mode, w, f);
     case RASTER_BLEND_OVERLAY:
-        return Raster_DispatchRow<SET, FAST, Raster_ModeRow<RASTER_BLEND_OVERLAY>>(mode, w, f);
+        return Raster_DispatchRow<SET, FAST, Raster_ModeRowOverlay>(mode, w, f);
     case RASTER_BLEND_HSVADJUST:
-        return Raster_DispatchRow<SET, FAST, Raster_ModeRow<RASTER_BLEND_HSVADJUST>>(mode, w, f);
+        return Raster_DispatchRow<SET, FAST, Raster_ModeRowHSVAdjust>(mode, w, f);
     default:
         return false;
     }
