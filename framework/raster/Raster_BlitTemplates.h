@@ -127,10 +127,11 @@ inline void Raster_SampleBilinear(const Raster_BlitView& s, int ox, int oy, int 
 template <class C>
 class Raster_Template_Blit0 {
 public:
-    // Nearest-pixel scaling; samples outside 0..right-1 x 0..bottom-1 are skipped.
-    static void scaleBlitFAST(uint32_t* dest, ptrdiff_t dpitch, int dstw, int dsth,
-                              const Raster_BlitView& src, int64_t x0, int64_t y0, int64_t dx, int64_t dy,
-                              int right, int bottom) {
+    // Nearest-pixel scaling; samples outside 0..right-1 x 0..bottom-1 are skipped. Kept out of line:
+    // inlined into the (large) scaled blit its loop would compete for registers there.
+    [[gnu::noinline]] static void scaleBlitFAST(uint32_t* dest, ptrdiff_t dpitch, int dstw, int dsth,
+                                                const Raster_BlitView& src, int64_t x0, int64_t y0,
+                                                int64_t dx, int64_t dy, int right, int bottom) {
         int64_t y = y0;
         for (int j = 0; j < dsth; ++j, dest += dpitch, y = Raster_FixAdd(y, dy)) {
             const int64_t yi = y >> 16;

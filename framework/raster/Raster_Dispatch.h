@@ -80,25 +80,27 @@ enum Raster_CopyFast : unsigned {
     RASTER_COPY_WORDWISE = 4,
 };
 
-// The word-wise copy combiners, each with the weight it stands for.
+// Copy combiners that stand for one weight each: the word-wise ones at the quarter weights, the
+// clobbering one at 256 and the half mix at 128 (for the Solid set's RASTER_COPY_* members).
 template <int W, class C>
-struct Raster_WordWiseAt {
+struct Raster_AtWeight {
     static constexpr int weight = W;
     using type = C;
 };
 template <class... E>
-struct Raster_WordWiseTable {
+struct Raster_WeightTable {
     // Calls f with the combiner that stands for weight w; false when none does.
     template <class F>
     static bool dispatch(int w, F& f) {
         return ((w == E::weight && (f(Raster_CombTag<typename E::type>{}), true)) || ...);
     }
 };
-using Raster_WordWiseCopy =
-    Raster_WordWiseTable<Raster_WordWiseAt<256, Raster_CombinePixelsClobberFAST>,
-                         Raster_WordWiseAt<128, Raster_CombinePixelsHalfMix2FAST>,
-                         Raster_WordWiseAt<64, Raster_CombinePixelsQuarterMix2FAST>,
-                         Raster_WordWiseAt<192, Raster_CombinePixelsThreeQuarterMix2FAST>>;
+using Raster_WordWiseCopy = Raster_WeightTable<Raster_AtWeight<256, Raster_CombinePixelsClobberFAST>,
+                                               Raster_AtWeight<128, Raster_CombinePixelsHalfMix2FAST>,
+                                               Raster_AtWeight<64, Raster_CombinePixelsQuarterMix2FAST>,
+                                               Raster_AtWeight<192, Raster_CombinePixelsThreeQuarterMix2FAST>>;
+using Raster_ClobberCopy = Raster_WeightTable<Raster_AtWeight<256, Raster_CombinePixelsClobberNoClamp>>;
+using Raster_HalfMixCopy = Raster_WeightTable<Raster_AtWeight<128, Raster_CombinePixelsHalfMixNoClamp>>;
 
 // Copy at a quarter weight, word-wise: calls f with the FAST combiner for w = 256, 128, 64 or 192
 // and returns true; false for any other weight or mode.
@@ -133,27 +135,18 @@ inline bool Raster_DispatchRow(int mode, int w, F&& f) {
     } else {
         if constexpr (copy) {
             if (w < 0) return false;
-            if constexpr ((FAST & RASTER_COPY_WORDWISE) != 0) {
-                if (Raster_DispatchWordWise(mode, w, f)) return true;
-            }
-            if constexpr ((FAST & RASTER_COPY_CLOBBER) != 0) {
-                if (w == 256) {
-                    f(Raster_CombTag<Raster_CombinePixelsClobberNoClamp>{});
-                    return true;
-                }
-            }
-            if constexpr ((FAST & RASTER_COPY_HALFMIX) != 0) {
-                if (w == 128) {
-                    f(Raster_CombTag<Raster_CombinePixelsHalfMixNoClamp>{});
-                    return true;
-                }
-            }
+            bool done = false;
+            if constexpr ((FAST & RASTER_COPY_WORDWISE) != 0) done = Raster_WordWiseCopy::dispatch(w, f);
+            if constexpr ((FAST & RASTER_COPY_CLOBBER) != 0) done = done || Raster_ClobberCopy::dispatch(w, f);
+            if constexpr ((FAST & RASTER_COPY_HALFMIX) != 0) done = done || Raster_HalfMixCopy::dispatch(w, f);
+            if (done) return true;
         }
         f(Raster_CombTag<typename Row::template Column<false, false, false>>{});
     }
     return true;
 }
 
+// The dispatch (see the top of this file); FAST takes Raster_CopyFast flags for the Solid set.
 template <Raster_CombineSet SET, unsigned FAST = 0, class F>
 inline bool Raster_Dispatch(int mode, int w, F&& f) {
     if constexpr (SET == Raster_CombineSet::Solid) {

@@ -12,6 +12,7 @@
 #include "framework/raster/Raster_Combine.h"
 
 // Linear gradient: start colour and alpha, steps per column (dx) and per row (dy); 1.0 = full.
+// The alpha is the weight of each pixel; copy and multiply clamp, and HSV adjustment draws nothing.
 void Raster_GradRect(Raster_IBitmap* dest, int dstx, int dsty, int dstw, int dsth, float ir, float ig,
                      float ib, float ia, float drdx, float dgdx, float dbdx, float dadx, float drdy,
                      float dgdy, float dbdy, float dady, int mode);
