@@ -2,7 +2,7 @@
 // Raster_Dispatch: the one place where a blend-mode word becomes a combiner (internal to
 // framework/raster).
 //
-// The Raster_ModeRow* types are the table: one row per combine mode, one column per combiner
+// Raster_Modes is the table: one row (Raster_ModeRow*) per combine mode, one column per combiner
 // variant. Raster_Dispatch<SET>(mode, w, f) reads the mode once per call, picks the column that
 // the combiner set SET and the weight w call for and calls f(Raster_CombTag<Combiner>{}) once, so
 // every drawing loop is a template instantiated per combiner and never tests the mode per pixel.
@@ -30,9 +30,10 @@ concept Raster_WordWise = requires(uint32_t c) {
 // The table. Columns: the combiner at any weight and at weight 256 (Full), each plain and with
 // clamped channels (for channels that may leave 0..255), and the same four with source alpha
 // (mode flag RASTER_BLEND_SOURCE_ALPHA). A column left out repeats the one it defaults to.
-template <class P, class SA, class PClamp = P, class SAClamp = SA, class PFull = P, class PFullClamp = PClamp,
-          class SAFull = SA, class SAFullClamp = SAClamp>
+template <int MODE, class P, class SA, class PClamp = P, class SAClamp = SA, class PFull = P,
+          class PFullClamp = PClamp, class SAFull = SA, class SAFullClamp = SAClamp>
 struct Raster_ModeColumns {
+    static constexpr int mode = MODE;
     template <bool SOURCE_ALPHA, bool CLAMP, bool FULL>
     using Column =
         std::tuple_element_t<SOURCE_ALPHA * 4 + CLAMP * 2 + FULL,
@@ -40,21 +41,24 @@ struct Raster_ModeColumns {
 };
 
 using Raster_ModeRowCopy =
-    Raster_ModeColumns<Raster_CombinePixelsCopyNoClamp, Raster_CombinePixelsCopySourceAlphaNoClamp,
-                       Raster_CombinePixelsCopyClamp, Raster_CombinePixelsCopySourceAlphaClamp,
-                       Raster_CombinePixelsClobberNoClamp, Raster_CombinePixelsClobberClamp,
+    Raster_ModeColumns<RASTER_BLEND_COPY, Raster_CombinePixelsCopyNoClamp,
+                       Raster_CombinePixelsCopySourceAlphaNoClamp, Raster_CombinePixelsCopyClamp,
+                       Raster_CombinePixelsCopySourceAlphaClamp, Raster_CombinePixelsClobberNoClamp,
+                       Raster_CombinePixelsClobberClamp,
                        Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp,
                        Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmClamp>;
-using Raster_ModeRowAdd = Raster_ModeColumns<Raster_CombinePixelsAdd, Raster_CombinePixelsAddSourceAlpha>;
-using Raster_ModeRowDodge =
-    Raster_ModeColumns<Raster_CombinePixelsColorDodge, Raster_CombinePixelsColorDodgeSourceAlpha>;
+using Raster_ModeRowAdd =
+    Raster_ModeColumns<RASTER_BLEND_ADD, Raster_CombinePixelsAdd, Raster_CombinePixelsAddSourceAlpha>;
+using Raster_ModeRowDodge = Raster_ModeColumns<RASTER_BLEND_DODGE, Raster_CombinePixelsColorDodge,
+                                               Raster_CombinePixelsColorDodgeSourceAlpha>;
 using Raster_ModeRowMul =
-    Raster_ModeColumns<Raster_CombinePixelsMulNoClamp, Raster_CombinePixelsMulSourceAlphaNoClamp,
-                       Raster_CombinePixelsMulClamp, Raster_CombinePixelsMulSourceAlphaClamp>;
-using Raster_ModeRowOverlay =
-    Raster_ModeColumns<Raster_CombinePixelsOverlay, Raster_CombinePixelsOverlaySourceAlpha>;
-using Raster_ModeRowHSVAdjust =
-    Raster_ModeColumns<Raster_CombinePixelsHSVAdjust, Raster_CombinePixelsHSVAdjustSourceAlpha>;
+    Raster_ModeColumns<RASTER_BLEND_MUL, Raster_CombinePixelsMulNoClamp,
+                       Raster_CombinePixelsMulSourceAlphaNoClamp, Raster_CombinePixelsMulClamp,
+                       Raster_CombinePixelsMulSourceAlphaClamp>;
+using Raster_ModeRowOverlay = Raster_ModeColumns<RASTER_BLEND_OVERLAY, Raster_CombinePixelsOverlay,
+                                                 Raster_CombinePixelsOverlaySourceAlpha>;
+using Raster_ModeRowHSVAdjust = Raster_ModeColumns<RASTER_BLEND_HSVADJUST, Raster_CombinePixelsHSVAdjust,
+                                                   Raster_CombinePixelsHSVAdjustSourceAlpha>;
 
 // ---------------------------------------------------------------------------------------------
 // Combiner sets: which mode bits select and which column a row gives.
@@ -95,10 +99,11 @@ struct Raster_WeightTable {
         return ((w == E::weight && (f(Raster_CombTag<typename E::type>{}), true)) || ...);
     }
 };
-using Raster_WordWiseCopy = Raster_WeightTable<Raster_AtWeight<256, Raster_CombinePixelsClobberFAST>,
-                                               Raster_AtWeight<128, Raster_CombinePixelsHalfMix2FAST>,
-                                               Raster_AtWeight<64, Raster_CombinePixelsQuarterMix2FAST>,
-                                               Raster_AtWeight<192, Raster_CombinePixelsThreeQuarterMix2FAST>>;
+using Raster_WordWiseCopy =
+    Raster_WeightTable<Raster_AtWeight<256, Raster_CombinePixelsClobberFAST>,
+                       Raster_AtWeight<128, Raster_CombinePixelsHalfMix2FAST>,
+                       Raster_AtWeight<64, Raster_CombinePixelsQuarterMix2FAST>,
+                       Raster_AtWeight<192, Raster_CombinePixelsThreeQuarterMix2FAST>>;
 using Raster_ClobberCopy = Raster_WeightTable<Raster_AtWeight<256, Raster_CombinePixelsClobberNoClamp>>;
 using Raster_HalfMixCopy = Raster_WeightTable<Raster_AtWeight<128, Raster_CombinePixelsHalfMixNoClamp>>;
 
@@ -123,7 +128,7 @@ inline void Raster_DispatchColumn(int w, F& f) {
 // The column of Row for this set, weight and source-alpha flag.
 template <Raster_CombineSet SET, unsigned FAST, class Row, class F>
 inline bool Raster_DispatchRow(int mode, int w, F&& f) {
-    constexpr bool copy = std::is_same_v<Row, Raster_ModeRowCopy>;
+    constexpr bool copy = Row::mode == RASTER_BLEND_COPY;
     if constexpr (SET == Raster_CombineSet::Image || SET == Raster_CombineSet::ImageClamp) {
         constexpr bool clamp = SET == Raster_CombineSet::ImageClamp;
         if (mode & RASTER_BLEND_SOURCE_ALPHA)
@@ -137,8 +142,10 @@ inline bool Raster_DispatchRow(int mode, int w, F&& f) {
             if (w < 0) return false;
             bool done = false;
             if constexpr ((FAST & RASTER_COPY_WORDWISE) != 0) done = Raster_WordWiseCopy::dispatch(w, f);
-            if constexpr ((FAST & RASTER_COPY_CLOBBER) != 0) done = done || Raster_ClobberCopy::dispatch(w, f);
-            if constexpr ((FAST & RASTER_COPY_HALFMIX) != 0) done = done || Raster_HalfMixCopy::dispatch(w, f);
+            if constexpr ((FAST & RASTER_COPY_CLOBBER) != 0)
+                done = done || Raster_ClobberCopy::dispatch(w, f);
+            if constexpr ((FAST & RASTER_COPY_HALFMIX) != 0)
+                done = done || Raster_HalfMixCopy::dispatch(w, f);
             if (done) return true;
         }
         f(Raster_CombTag<typename Row::template Column<false, false, false>>{});
@@ -146,26 +153,25 @@ inline bool Raster_DispatchRow(int mode, int w, F&& f) {
     return true;
 }
 
+// The rows of the table, found by the mode's low byte.
+template <class... Row>
+struct Raster_ModeTable {
+    template <Raster_CombineSet SET, unsigned FAST, class F>
+    static bool dispatch(int mode, int w, F& f) {
+        const int m = mode & RASTER_BLEND_MODE_MASK;
+        bool drawn = false;
+        (void)((m == Row::mode && (drawn = Raster_DispatchRow<SET, FAST, Row>(mode, w, f), true)) || ...);
+        return drawn;
+    }
+};
+using Raster_Modes = Raster_ModeTable<Raster_ModeRowCopy, Raster_ModeRowAdd, Raster_ModeRowDodge,
+                                      Raster_ModeRowMul, Raster_ModeRowOverlay, Raster_ModeRowHSVAdjust>;
+
 // The dispatch (see the top of this file); FAST takes Raster_CopyFast flags for the Solid set.
 template <Raster_CombineSet SET, unsigned FAST = 0, class F>
 inline bool Raster_Dispatch(int mode, int w, F&& f) {
     if constexpr (SET == Raster_CombineSet::Solid) {
         if (w == 0) return false;
     }
-    switch (mode & RASTER_BLEND_MODE_MASK) {
-    case RASTER_BLEND_COPY:
-        return Raster_DispatchRow<SET, FAST, Raster_ModeRowCopy>(mode, w, f);
-    case RASTER_BLEND_ADD:
-        return Raster_DispatchRow<SET, FAST, Raster_ModeRowAdd>(mode, w, f);
-    case RASTER_BLEND_DODGE:
-        return Raster_DispatchRow<SET, FAST, Raster_ModeRowDodge>(mode, w, f);
-    case RASTER_BLEND_MUL:
-        return Raster_DispatchRow<SET, FAST, Raster_ModeRowMul>(mode, w, f);
-    case RASTER_BLEND_OVERLAY:
-        return Raster_DispatchRow<SET, FAST, Raster_ModeRowOverlay>(mode, w, f);
-    case RASTER_BLEND_HSVADJUST:
-        return Raster_DispatchRow<SET, FAST, Raster_ModeRowHSVAdjust>(mode, w, f);
-    default:
-        return false;
-    }
+    return Raster_Modes::dispatch<SET, FAST>(mode, w, f);
 }
