@@ -1,8 +1,8 @@
 #pragma once
 // Per-pixel loops of the blits, one instantiation per combiner (see Raster_Combine.h). The public
-// routines in Raster_Blit.cpp clip everything first; these loops trust their arguments: every
-// pointer they are given addresses valid pixels for the whole area, and sampled positions are
-// checked against the given source bounds before any read. Fixed-point positions and steps are
+// routines (Raster_BlitImage, Raster_BlitDelta, Raster_RectFill) clip everything first; these loops trust
+// their arguments: every pointer they are given addresses valid pixels for the whole area, and sampled
+// positions are checked against the given source bounds before any read. Fixed-point positions and steps are
 // 16.16 in 64-bit integers, added with wrap-around so that absurd steps stay defined.
 
 #include <algorithm>
@@ -12,33 +12,9 @@
 #include <type_traits>
 
 #include "framework/raster/Raster_Bitmap.h"
+#include "framework/raster/Raster_BlitArea.h"
 #include "framework/raster/Raster_BlitRows.h"
 #include "framework/raster/Raster_Combine.h"
-
-// Row addressing of a bitmap, read once per call (honours flipped bitmaps).
-struct Raster_BlitView {
-    uint32_t* bits = nullptr;
-    int w = 0, h = 0;
-    ptrdiff_t span = 0;
-    bool flipped = false;
-
-    explicit Raster_BlitView(Raster_IBitmap* b) {
-        if (!b) return;
-        bits = b->getBits();
-        w = b->getWidth();
-        h = b->getHeight();
-        span = b->getRowSpan();
-        flipped = b->isFlipped();
-        if (!bits || w <= 0 || h <= 0 || span < w) {
-            bits = nullptr;
-            w = h = 0;
-        }
-    }
-    bool ok() const { return bits != nullptr; }
-    uint32_t* row(int y) const { return bits + (flipped ? (ptrdiff_t)(h - 1 - y) : (ptrdiff_t)y) * span; }
-    // Step from row y to row y + 1.
-    ptrdiff_t pitch() const { return flipped ? -span : span; }
-};
 
 inline int64_t Raster_FixAdd(int64_t a, int64_t b) {
     return (int64_t)((uint64_t)a + (uint64_t)b);
@@ -151,10 +127,11 @@ inline void Raster_SampleBilinear(const Raster_BlitView& s, int ox, int oy, int 
 template <class C>
 class Raster_Template_Blit0 {
 public:
-    // Nearest-pixel scaling; samples outside 0..right-1 x 0..bottom-1 are skipped.
-    static void scaleBlitFAST(uint32_t* dest, ptrdiff_t dpitch, int dstw, int dsth,
-                              const Raster_BlitView& src, int64_t x0, int64_t y0, int64_t dx, int64_t dy,
-                              int right, int bottom) {
+    // Nearest-pixel scaling; samples outside 0..right-1 x 0..bottom-1 are skipped. Kept out of line:
+    // inlined into the (large) scaled blit its loop would compete for registers there.
+    [[gnu::noinline]] static void scaleBlitFAST(uint32_t* dest, ptrdiff_t dpitch, int dstw, int dsth,
+                                                const Raster_BlitView& src, int64_t x0, int64_t y0,
+                                                int64_t dx, int64_t dy, int right, int bottom) {
         int64_t y = y0;
         for (int j = 0; j < dsth; ++j, dest += dpitch, y = Raster_FixAdd(y, dy)) {
             const int64_t yi = y >> 16;
@@ -322,6 +299,31 @@ struct Raster_DeltaParams {
     int64_t dsdy, dtdy;     // per row, added to the row start
     int64_t dsdxdy, dtdxdy; // per row, added to the per-pixel steps
     int ox, oy, bw, bh;     // source bounds
+
+    // The channels at position (ps, pt); false (and nothing read) outside the bounds.
+    template <bool BILINEAR>
+    bool sample(const Raster_BlitView& src, int64_t ps, int64_t pt, int& r, int& g, int& b, int& a) const {
+        const int64_t xi = ps >> 16, yi = pt >> 16;
+        if ((uint64_t)xi >= (uint64_t)bw || (uint64_t)yi >= (uint64_t)bh) return false;
+        if (BILINEAR) {
+            Raster_SampleBilinear(src, ox, oy, (int)xi, (int)yi, (int)(ps & 0xFFFF), (int)(pt & 0xFFFF), bw,
+                                  bh, r, g, b, a);
+        } else {
+            const uint32_t v = src.row(oy + (int)yi)[ox + xi];
+            r = Raster_GetR(v);
+            g = Raster_GetG(v);
+            b = Raster_GetB(v);
+            a = Raster_GetA(v);
+        }
+        return true;
+    }
+    // On to the next row: its start and its per-pixel steps.
+    void nextRow() {
+        s = Raster_FixAdd(s, dsdy);
+        t = Raster_FixAdd(t, dtdy);
+        dsdx = Raster_FixAdd(dsdx, dsdxdy);
+        dtdx = Raster_FixAdd(dtdx, dtdxdy);
+    }
 };
 
 class Raster_Template_Blit3 {
@@ -329,28 +331,12 @@ public:
     template <bool BILINEAR>
     static void deltaBlit(uint32_t* dest, ptrdiff_t dpitch, int dstw, int dsth, const Raster_BlitView& src,
                           Raster_DeltaParams p, Raster_CombineFunc comb, int weight) {
-        for (int j = 0; j < dsth; ++j, dest += dpitch) {
+        for (int j = 0; j < dsth; ++j, dest += dpitch, p.nextRow()) {
             int64_t s = p.s, t = p.t;
             for (int i = 0; i < dstw; ++i, s = Raster_FixAdd(s, p.dsdx), t = Raster_FixAdd(t, p.dtdx)) {
-                const int64_t xi = s >> 16, yi = t >> 16;
-                if ((uint64_t)xi >= (uint64_t)p.bw || (uint64_t)yi >= (uint64_t)p.bh) continue;
                 int r, g, b, a;
-                if (BILINEAR) {
-                    Raster_SampleBilinear(src, p.ox, p.oy, (int)xi, (int)yi, (int)(s & 0xFFFF),
-                                          (int)(t & 0xFFFF), p.bw, p.bh, r, g, b, a);
-                } else {
-                    const uint32_t v = src.row(p.oy + (int)yi)[p.ox + xi];
-                    r = Raster_GetR(v);
-                    g = Raster_GetG(v);
-                    b = Raster_GetB(v);
-                    a = Raster_GetA(v);
-                }
-                comb(dest + i, r, g, b, a, weight);
+                if (p.sample<BILINEAR>(src, s, t, r, g, b, a)) comb(dest + i, r, g, b, a, weight);
             }
-            p.s = Raster_FixAdd(p.s, p.dsdy);
-            p.t = Raster_FixAdd(p.t, p.dtdy);
-            p.dsdx = Raster_FixAdd(p.dsdx, p.dsdxdy);
-            p.dtdx = Raster_FixAdd(p.dtdx, p.dtdxdy);
         }
     }
 };
@@ -364,30 +350,15 @@ public:
     static void deltaBlitAlpha(uint32_t* dest, ptrdiff_t dpitch, int dstw, int dsth,
                                const Raster_BlitView& src, Raster_DeltaParams p, Raster_CombineFunc comb,
                                int64_t a0, int64_t dadx, int64_t dady, int64_t dadxdy) {
-        for (int j = 0; j < dsth; ++j, dest += dpitch) {
+        for (int j = 0; j < dsth; ++j, dest += dpitch, p.nextRow()) {
             int64_t s = p.s, t = p.t, al = a0;
             for (int i = 0; i < dstw; ++i, s = Raster_FixAdd(s, p.dsdx), t = Raster_FixAdd(t, p.dtdx),
                      al = Raster_FixAdd(al, dadx)) {
-                const int64_t xi = s >> 16, yi = t >> 16;
-                if ((uint64_t)xi >= (uint64_t)p.bw || (uint64_t)yi >= (uint64_t)p.bh) continue;
                 int r, g, b, a;
-                if (BILINEAR) {
-                    Raster_SampleBilinear(src, p.ox, p.oy, (int)xi, (int)yi, (int)(s & 0xFFFF),
-                                          (int)(t & 0xFFFF), p.bw, p.bh, r, g, b, a);
-                } else {
-                    const uint32_t v = src.row(p.oy + (int)yi)[p.ox + xi];
-                    r = Raster_GetR(v);
-                    g = Raster_GetG(v);
-                    b = Raster_GetB(v);
-                    a = Raster_GetA(v);
-                }
+                if (!p.sample<BILINEAR>(src, s, t, r, g, b, a)) continue;
                 const int64_t wl = al >> 8;
                 comb(dest + i, r, g, b, a, wl < -4096 ? -4096 : (wl > 4096 ? 4096 : (int)wl));
             }
-            p.s = Raster_FixAdd(p.s, p.dsdy);
-            p.t = Raster_FixAdd(p.t, p.dtdy);
-            p.dsdx = Raster_FixAdd(p.dsdx, p.dsdxdy);
-            p.dtdx = Raster_FixAdd(p.dtdx, p.dtdxdy);
             a0 = Raster_FixAdd(a0, dady);
             dadx = Raster_FixAdd(dadx, dadxdy);
         }

@@ -1,5 +1,7 @@
 #include "framework/raster/Raster_Combine.h"
 
+#include "framework/raster/Raster_Dispatch.h"
+
 namespace {
 
 constexpr uint16_t InvEntry(int i) {
@@ -16,52 +18,8 @@ int LimitWeight(int w) {
 // source alpha at w = 256 ignores the weight). Unknown modes leave the pixel alone.
 void CombineImage(uint32_t* p, int r, int g, int b, int a, int w, int mode) {
     w = LimitWeight(w);
-    switch (mode & (RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_MODE_MASK)) {
-    case RASTER_BLEND_COPY:
-        if (w == 256)
-            Raster_CombinePixelsClobberNoClamp::doPix(p, r, g, b, a, w);
-        else
-            Raster_CombinePixelsCopyNoClamp::doPix(p, r, g, b, a, w);
-        break;
-    case RASTER_BLEND_ADD:
-        Raster_CombinePixelsAdd::doPix(p, r, g, b, a, w);
-        break;
-    case RASTER_BLEND_DODGE:
-        Raster_CombinePixelsColorDodge::doPix(p, r, g, b, a, w);
-        break;
-    case RASTER_BLEND_MUL:
-        Raster_CombinePixelsMulNoClamp::doPix(p, r, g, b, a, w);
-        break;
-    case RASTER_BLEND_OVERLAY:
-        Raster_CombinePixelsOverlay::doPix(p, r, g, b, a, w);
-        break;
-    case RASTER_BLEND_HSVADJUST:
-        Raster_CombinePixelsHSVAdjust::doPix(p, r, g, b, a, w);
-        break;
-    case RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_COPY:
-        if (w == 256)
-            Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp::doPix(p, r, g, b, a, w);
-        else
-            Raster_CombinePixelsCopySourceAlphaNoClamp::doPix(p, r, g, b, a, w);
-        break;
-    case RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_ADD:
-        Raster_CombinePixelsAddSourceAlpha::doPix(p, r, g, b, a, w);
-        break;
-    case RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_DODGE:
-        Raster_CombinePixelsColorDodgeSourceAlpha::doPix(p, r, g, b, a, w);
-        break;
-    case RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_MUL:
-        Raster_CombinePixelsMulSourceAlphaNoClamp::doPix(p, r, g, b, a, w);
-        break;
-    case RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_OVERLAY:
-        Raster_CombinePixelsOverlaySourceAlpha::doPix(p, r, g, b, a, w);
-        break;
-    case RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_HSVADJUST:
-        Raster_CombinePixelsHSVAdjustSourceAlpha::doPix(p, r, g, b, a, w);
-        break;
-    default:
-        break;
-    }
+    Raster_Dispatch<Raster_CombineSet::Image>(
+        mode, w, [&](auto tag) { decltype(tag)::type::doPix(p, r, g, b, a, w); });
 }
 
 // Caller-given channels and weights are held where no combiner's arithmetic can overflow:
@@ -111,28 +69,7 @@ void Raster_CombinePixels2(uint32_t* pixel, int r, int g, int b, int a, int w, i
 void Raster_CombinePixels2Clamp(uint32_t* pixel, int r, int g, int b, int a, int w, int mode) {
     if (!pixel || w == 0) return;
     LimitArgs(r, g, b, a, w);
-    switch (mode & (RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_MODE_MASK)) {
-    case RASTER_BLEND_COPY:
-        if (w < 1) return;
-        if (w == 256)
-            Raster_CombinePixelsClobberClamp::doPix(pixel, r, g, b, a, w);
-        else
-            Raster_CombinePixelsCopyClamp::doPix(pixel, r, g, b, a, w);
-        break;
-    case RASTER_BLEND_MUL:
-        Raster_CombinePixelsMulClamp::doPix(pixel, r, g, b, a, w);
-        break;
-    case RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_COPY:
-        if (w == 256)
-            Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmClamp::doPix(pixel, r, g, b, a, w);
-        else
-            Raster_CombinePixelsCopySourceAlphaClamp::doPix(pixel, r, g, b, a, w);
-        break;
-    case RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_MUL:
-        Raster_CombinePixelsMulSourceAlphaClamp::doPix(pixel, r, g, b, a, w);
-        break;
-    default:
-        CombineImage(pixel, r, g, b, a, w, mode);
-        break;
-    }
+    if ((mode & (RASTER_BLEND_SOURCE_ALPHA | RASTER_BLEND_MODE_MASK)) == RASTER_BLEND_COPY && w < 1) return;
+    Raster_Dispatch<Raster_CombineSet::ImageClamp>(
+        mode, w, [&](auto tag) { decltype(tag)::type::doPix(pixel, r, g, b, a, w); });
 }

@@ -16,6 +16,7 @@
 // Stateless and thread-safe; callers own the pixels they pass.
 
 #include <cstdint>
+#include <type_traits>
 
 // Blend-mode word: the low byte is the combine mode, 0xFF00 the filter field, 0x10000 source alpha.
 inline constexpr int RASTER_BLEND_MODE_MASK = 0xFF;
@@ -84,50 +85,41 @@ public:
     }
 };
 
-class Raster_CombinePixelsCopyNoClamp {
+// A combiner that treats the four channels alike: each destination channel d becomes
+// Chan::chan(d, s, w) of the matching source channel s.
+template <class Chan>
+class Raster_CombinePixelsPerChannel {
 public:
-    static inline int chan(int d, int s, int iw) { return s + (d - s) * iw / 256; }
     static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
         const uint32_t p = *dest;
-        const int iw = 256 - w;
-        *dest = Raster_MakePixel(chan(Raster_GetR(p), r, iw), chan(Raster_GetG(p), g, iw),
-                                 chan(Raster_GetB(p), b, iw), chan(Raster_GetA(p), a, iw));
+        *dest = Raster_MakePixel(Chan::chan(Raster_GetR(p), r, w), Chan::chan(Raster_GetG(p), g, w),
+                                 Chan::chan(Raster_GetB(p), b, w), Chan::chan(Raster_GetA(p), a, w));
     }
 };
 
-class Raster_CombinePixelsCopyClamp {
-public:
-    static inline int chan(int d, int s, int iw) { return Raster_Clamp255(s + (d - s) * iw / 256); }
-    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
-        const uint32_t p = *dest;
-        const int iw = 256 - w;
-        *dest = Raster_MakePixel(chan(Raster_GetR(p), r, iw), chan(Raster_GetG(p), g, iw),
-                                 chan(Raster_GetB(p), b, iw), chan(Raster_GetA(p), a, iw));
+// s + (d - s) * (256 - w) / 256 (CLAMP: held within 0..255).
+template <bool CLAMP>
+struct Raster_ChanCopy {
+    static inline int chan(int d, int s, int w) {
+        const int v = s + (d - s) * (256 - w) / 256;
+        return CLAMP ? Raster_Clamp255(v) : v;
     }
 };
+using Raster_CombinePixelsCopyNoClamp = Raster_CombinePixelsPerChannel<Raster_ChanCopy<false>>;
+using Raster_CombinePixelsCopyClamp = Raster_CombinePixelsPerChannel<Raster_ChanCopy<true>>;
 
-class Raster_CombinePixelsAdd {
-public:
+struct Raster_ChanAdd {
     static inline int chan(int d, int s, int w) { return Raster_Clamp255(d + s * w / 256); }
-    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
-        const uint32_t p = *dest;
-        *dest = Raster_MakePixel(chan(Raster_GetR(p), r, w), chan(Raster_GetG(p), g, w),
-                                 chan(Raster_GetB(p), b, w), chan(Raster_GetA(p), a, w));
-    }
 };
+using Raster_CombinePixelsAdd = Raster_CombinePixelsPerChannel<Raster_ChanAdd>;
 
-class Raster_CombinePixelsColorDodge {
-public:
+struct Raster_ChanDodge {
     static inline int chan(int d, int s, int w) {
         const int t = 256 - s * w / 256;
         return t >= 2 ? Raster_Clamp255(d * 256 / t) : Raster_Clamp255(d * 256);
     }
-    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
-        const uint32_t p = *dest;
-        *dest = Raster_MakePixel(chan(Raster_GetR(p), r, w), chan(Raster_GetG(p), g, w),
-                                 chan(Raster_GetB(p), b, w), chan(Raster_GetA(p), a, w));
-    }
 };
+using Raster_CombinePixelsColorDodge = Raster_CombinePixelsPerChannel<Raster_ChanDodge>;
 
 // The product is formed in 64 bits: channels the clamped entry points accept (up to +-32767 at
 // weights down to -256) take it past 32 bits; in-range values give the same result either way.
@@ -135,48 +127,29 @@ inline int Raster_MulChannel(int d, int s, int w) {
     return (int)(((int64_t)d * (s * w + (256 - w) * 256)) >> 16);
 }
 
-class Raster_CombinePixelsMulNoClamp {
-public:
-    static inline int chan(int d, int s, int w) { return Raster_MulChannel(d, s, w); }
-    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
-        const uint32_t p = *dest;
-        *dest = Raster_MakePixel(chan(Raster_GetR(p), r, w), chan(Raster_GetG(p), g, w),
-                                 chan(Raster_GetB(p), b, w), chan(Raster_GetA(p), a, w));
+template <bool CLAMP>
+struct Raster_ChanMul {
+    static inline int chan(int d, int s, int w) {
+        return CLAMP ? Raster_Clamp255(Raster_MulChannel(d, s, w)) : Raster_MulChannel(d, s, w);
     }
 };
+using Raster_CombinePixelsMulNoClamp = Raster_CombinePixelsPerChannel<Raster_ChanMul<false>>;
+using Raster_CombinePixelsMulClamp = Raster_CombinePixelsPerChannel<Raster_ChanMul<true>>;
 
-class Raster_CombinePixelsMulClamp {
-public:
-    static inline int chan(int d, int s, int w) { return Raster_Clamp255(Raster_MulChannel(d, s, w)); }
-    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
-        const uint32_t p = *dest;
-        *dest = Raster_MakePixel(chan(Raster_GetR(p), r, w), chan(Raster_GetG(p), g, w),
-                                 chan(Raster_GetB(p), b, w), chan(Raster_GetA(p), a, w));
-    }
-};
-
-class Raster_CombinePixelsOverlay {
-public:
+struct Raster_ChanOverlay {
     static inline int chan(int d, int s, int w) {
         const int k = s * w + (256 - w) * 128;
         const int v = ((32768 - k) * d / 256 + k) * d;
         return Raster_Clamp255(v >> 15);
     }
-    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
-        const uint32_t p = *dest;
-        *dest = Raster_MakePixel(chan(Raster_GetR(p), r, w), chan(Raster_GetG(p), g, w),
-                                 chan(Raster_GetB(p), b, w), chan(Raster_GetA(p), a, w));
-    }
 };
+using Raster_CombinePixelsOverlay = Raster_CombinePixelsPerChannel<Raster_ChanOverlay>;
 
-class Raster_CombinePixelsHalfMixNoClamp {
-public:
-    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int) {
-        const uint32_t p = *dest;
-        *dest = Raster_MakePixel((Raster_GetR(p) + r) >> 1, (Raster_GetG(p) + g) >> 1,
-                                 (Raster_GetB(p) + b) >> 1, (Raster_GetA(p) + a) >> 1);
-    }
+// (d + s) >> 1 (the weight is not read).
+struct Raster_ChanHalfMix {
+    static inline int chan(int d, int s, int) { return (d + s) >> 1; }
 };
+using Raster_CombinePixelsHalfMixNoClamp = Raster_CombinePixelsPerChannel<Raster_ChanHalfMix>;
 
 // Hue (384 steps per turn), saturation and value of the destination are shifted by the source's
 // red, green and blue around 128; the destination alpha becomes the source alpha.
@@ -261,122 +234,100 @@ public:
 };
 
 // ---------------------------------------------------------------------------------------------
-// Source-alpha combiners: the source alpha a scales the weight to w' = w * (a + 1) / 256.
+// Source-alpha combiners, all generated from Raster_CombinePixelsSourceAlpha: they differ only in
+// the step that turns the weight w and the source alpha a into the blend (Raster_SourceAlpha*).
 
-// (An alpha outside 0..255, possible only through the Clamp entry points, counts as 0 or 255.)
+// w' = w * (a + 1) / 256. (An alpha outside 0..255, possible only through the Clamp entry points,
+// counts as 0 or 255.)
 inline int Raster_SourceAlphaWeight(int w, int a) {
     return w * (Raster_Clamp255(a) + 1) / 256;
 }
 
-class Raster_CombinePixelsCopySourceAlphaNoClamp {
-public:
-    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
-        if (a == 0) return;
-        const int w2 = Raster_SourceAlphaWeight(w, a);
-        const uint32_t p = *dest;
-        const int iw = 256 - w2;
-        int da = Raster_GetA(p) + w2;
-        if (da > 255) da = 255;
-        *dest = Raster_MakePixel(r + (Raster_GetR(p) - r) * iw / 256, g + (Raster_GetG(p) - g) * iw / 256,
-                                 b + (Raster_GetB(p) - b) * iw / 256, da);
+// The colour copied at weight w (Raster_ChanCopy); the destination alpha grows by add, held at
+// 255 (CLAMP: every channel held within 0..255).
+template <bool CLAMP>
+inline void Raster_CoverPixel(uint32_t* dest, int r, int g, int b, int w, int add) {
+    const uint32_t p = *dest;
+    int da = Raster_GetA(p) + add;
+    if (CLAMP)
+        da = Raster_Clamp255(da);
+    else if (da > 255)
+        da = 255;
+    *dest = Raster_MakePixel(Raster_ChanCopy<CLAMP>::chan(Raster_GetR(p), r, w),
+                             Raster_ChanCopy<CLAMP>::chan(Raster_GetG(p), g, w),
+                             Raster_ChanCopy<CLAMP>::chan(Raster_GetB(p), b, w), da);
+}
+
+// The plain combiner Blend at weight w'.
+template <class Blend>
+struct Raster_SourceAlphaScaled {
+    static inline void apply(uint32_t* dest, int r, int g, int b, int a, int w) {
+        Blend::doPix(dest, r, g, b, a, Raster_SourceAlphaWeight(w, a));
     }
 };
 
-// Clamped sibling of the previous combiner, for callers whose channels may leave 0..255.
-class Raster_CombinePixelsCopySourceAlphaClamp {
-public:
-    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
-        if (a == 0) return;
+// Copy: the colour moves toward the source by w' and w' adds to the destination alpha.
+template <bool CLAMP>
+struct Raster_SourceAlphaCover {
+    static inline void apply(uint32_t* dest, int r, int g, int b, int a, int w) {
         const int w2 = Raster_SourceAlphaWeight(w, a);
-        const uint32_t p = *dest;
-        const int iw = 256 - w2;
-        *dest = Raster_MakePixel(Raster_Clamp255(r + (Raster_GetR(p) - r) * iw / 256),
-                                 Raster_Clamp255(g + (Raster_GetG(p) - g) * iw / 256),
-                                 Raster_Clamp255(b + (Raster_GetB(p) - b) * iw / 256),
-                                 Raster_Clamp255(Raster_GetA(p) + w2));
+        Raster_CoverPixel<CLAMP>(dest, r, g, b, w2, w2);
     }
 };
 
-// Used in place of CopySourceAlphaNoClamp at full weight (w = 256): w is not read.
-class Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp {
-public:
-    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int) {
-        if (a == 0) return;
+// Copy at full weight (w = 256, not read): the colour is copied at weight a + 1 (keeping
+// (255 - a) / 256 of the destination) and a adds to its alpha; an opaque source is written as it is.
+template <bool CLAMP>
+struct Raster_SourceAlphaCoverFull {
+    static inline void apply(uint32_t* dest, int r, int g, int b, int a, int) {
         if (a == 255) {
-            *dest = Raster_MakePixel(r, g, b, 255);
+            std::conditional_t<CLAMP, Raster_CombinePixelsClobberClamp,
+                               Raster_CombinePixelsClobberNoClamp>::doPix(dest, r, g, b, 255, 256);
             return;
         }
-        const uint32_t p = *dest;
-        const int ia = 255 - a;
-        int da = Raster_GetA(p) + a;
-        if (da > 255) da = 255;
-        *dest = Raster_MakePixel(r + (Raster_GetR(p) - r) * ia / 256, g + (Raster_GetG(p) - g) * ia / 256,
-                                 b + (Raster_GetB(p) - b) * ia / 256, da);
+        Raster_CoverPixel<CLAMP>(dest, r, g, b, a + 1, a);
     }
 };
 
-class Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmClamp {
-public:
-    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int) {
-        if (a == 0) return;
-        if (a == 255) {
-            *dest = Raster_MakePixel(Raster_Clamp255(r), Raster_Clamp255(g), Raster_Clamp255(b), 255);
-            return;
-        }
-        const uint32_t p = *dest;
-        const int ia = 255 - a;
-        *dest = Raster_MakePixel(Raster_Clamp255(r + (Raster_GetR(p) - r) * ia / 256),
-                                 Raster_Clamp255(g + (Raster_GetG(p) - g) * ia / 256),
-                                 Raster_Clamp255(b + (Raster_GetB(p) - b) * ia / 256),
-                                 Raster_Clamp255(Raster_GetA(p) + a));
-    }
-};
-
-class Raster_CombinePixelsAddSourceAlpha {
+// A transparent source (a == 0) leaves the pixel alone when SKIP_TRANSPARENT; otherwise Step runs.
+template <class Step, bool SKIP_TRANSPARENT>
+class Raster_CombinePixelsSourceAlpha {
 public:
     static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
-        if (a == 0) return;
-        Raster_CombinePixelsAdd::doPix(dest, r, g, b, a, Raster_SourceAlphaWeight(w, a));
+        if (SKIP_TRANSPARENT && a == 0) return;
+        Step::apply(dest, r, g, b, a, w);
     }
 };
 
-class Raster_CombinePixelsColorDodgeSourceAlpha {
-public:
-    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
-        Raster_CombinePixelsColorDodge::doPix(dest, r, g, b, a, Raster_SourceAlphaWeight(w, a));
-    }
-};
+// Copy: a transparent source leaves the pixel alone; otherwise the colour moves toward the source
+// by w' and w' adds to the alpha. The Clamp sibling is for callers whose channels may leave 0..255.
+using Raster_CombinePixelsCopySourceAlphaNoClamp =
+    Raster_CombinePixelsSourceAlpha<Raster_SourceAlphaCover<false>, true>;
+using Raster_CombinePixelsCopySourceAlphaClamp =
+    Raster_CombinePixelsSourceAlpha<Raster_SourceAlphaCover<true>, true>;
 
-class Raster_CombinePixelsMulSourceAlphaNoClamp {
-public:
-    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
-        if (a == 0) return;
-        Raster_CombinePixelsMulNoClamp::doPix(dest, r, g, b, a, Raster_SourceAlphaWeight(w, a));
-    }
-};
+// Copy in place of the previous two at full weight (w = 256): w is not read.
+using Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmNoClamp =
+    Raster_CombinePixelsSourceAlpha<Raster_SourceAlphaCoverFull<false>, true>;
+using Raster_CombinePixelsCopySourceAlphaIgnoreAlphaParmClamp =
+    Raster_CombinePixelsSourceAlpha<Raster_SourceAlphaCoverFull<true>, true>;
 
-// Clamped sibling of the previous combiner, for callers whose channels may leave 0..255.
-class Raster_CombinePixelsMulSourceAlphaClamp {
-public:
-    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
-        if (a == 0) return;
-        Raster_CombinePixelsMulClamp::doPix(dest, r, g, b, a, Raster_SourceAlphaWeight(w, a));
-    }
-};
+// Add and multiply skip transparent sources (multiply at w' = w / 256 would still darken).
+using Raster_CombinePixelsAddSourceAlpha =
+    Raster_CombinePixelsSourceAlpha<Raster_SourceAlphaScaled<Raster_CombinePixelsAdd>, true>;
+using Raster_CombinePixelsMulSourceAlphaNoClamp =
+    Raster_CombinePixelsSourceAlpha<Raster_SourceAlphaScaled<Raster_CombinePixelsMulNoClamp>, true>;
+using Raster_CombinePixelsMulSourceAlphaClamp =
+    Raster_CombinePixelsSourceAlpha<Raster_SourceAlphaScaled<Raster_CombinePixelsMulClamp>, true>;
 
-class Raster_CombinePixelsOverlaySourceAlpha {
-public:
-    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
-        Raster_CombinePixelsOverlay::doPix(dest, r, g, b, a, Raster_SourceAlphaWeight(w, a));
-    }
-};
-
-class Raster_CombinePixelsHSVAdjustSourceAlpha {
-public:
-    static inline void doPix(uint32_t* dest, int r, int g, int b, int a, int w) {
-        Raster_CombinePixelsHSVAdjust::doPix(dest, r, g, b, a, Raster_SourceAlphaWeight(w, a));
-    }
-};
+// Dodge, overlay and HSV adjust apply w' even to transparent sources (HSV adjust then writes the
+// source alpha 0).
+using Raster_CombinePixelsColorDodgeSourceAlpha =
+    Raster_CombinePixelsSourceAlpha<Raster_SourceAlphaScaled<Raster_CombinePixelsColorDodge>, false>;
+using Raster_CombinePixelsOverlaySourceAlpha =
+    Raster_CombinePixelsSourceAlpha<Raster_SourceAlphaScaled<Raster_CombinePixelsOverlay>, false>;
+using Raster_CombinePixelsHSVAdjustSourceAlpha =
+    Raster_CombinePixelsSourceAlpha<Raster_SourceAlphaScaled<Raster_CombinePixelsHSVAdjust>, false>;
 
 // ---------------------------------------------------------------------------------------------
 // Word-wise combiners. prepare() turns the colour into the per-call constant that doPixFAST takes;

@@ -423,7 +423,7 @@ bool Raster_CachedFont::DrawRecord(Raster_IBitmap* bm, const Raster_GlyphRecord*
                     if (src[i]) p[i] = mTextColor;
             }
         } else {
-            Raster_ShapeDispatch<false, false>(mode, wl, [&](auto tag) {
+            Raster_Dispatch<Raster_CombineSet::Solid>(mode, wl, [&](auto tag) {
                 GlyphRenderer<typename decltype(tag)::type>::Mono(s, box, mTextColor, wl);
             });
         }
@@ -438,12 +438,12 @@ bool Raster_CachedFont::DrawRecord(Raster_IBitmap* bm, const Raster_GlyphRecord*
             }
         } else {
             const Raster_ShapeColour tc(mTextColor), ec(mEffectColor);
-            Raster_ShapeDispatch<false, false>(mode, wl, [&](auto tag) {
+            Raster_Dispatch<Raster_CombineSet::Solid>(mode, wl, [&](auto tag) {
                 GlyphRenderer<typename decltype(tag)::type>::Effect(tc, ec, s, box, wl);
             });
         }
     } else {
-        Raster_ShapeDispatch<false, false>(mode, w, [&](auto tag) {
+        Raster_Dispatch<Raster_CombineSet::Solid>(mode, w, [&](auto tag) {
             GlyphRenderer<typename decltype(tag)::type>::Normal(s, box, mTextColor, w);
         });
     }

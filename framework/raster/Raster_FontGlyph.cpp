@@ -55,5 +55,5 @@ void Raster_DrawGlyphEx(Raster_IBitmap* dest, int x, int y, uint32_t colour, con
         GlyphDrawImpl<typename decltype(tag)::type>::Draw(s, (int)x0, (int)y0, src, (int)(x1 - x0), span,
                                                           (int)(y1 - y0), c, w);
     };
-    Raster_ShapeDispatch<false, false>(mode, w, run);
+    Raster_Dispatch<Raster_CombineSet::Solid>(mode, w, run);
 }

@@ -121,18 +121,10 @@ void WordRun(uint32_t* p, int n, intptr_t step, uint32_t colour) {
 
 // Copy mode at alpha exactly 1, 0.5, 0.25 or 0.75 runs word-wise; true when it did.
 bool WordRunForAlpha(uint32_t* p, int n, intptr_t step, uint32_t colour, float alpha, int mode) {
-    if ((mode & RASTER_BLEND_MODE_MASK) != RASTER_BLEND_COPY) return false;
-    if (alpha == 1.0f)
-        WordRun<Raster_CombinePixelsClobberFAST>(p, n, step, colour);
-    else if (alpha == 0.5f)
-        WordRun<Raster_CombinePixelsHalfMix2FAST>(p, n, step, colour);
-    else if (alpha == 0.25f)
-        WordRun<Raster_CombinePixelsQuarterMix2FAST>(p, n, step, colour);
-    else if (alpha == 0.75f)
-        WordRun<Raster_CombinePixelsThreeQuarterMix2FAST>(p, n, step, colour);
-    else
-        return false;
-    return true;
+    if (alpha != 1.0f && alpha != 0.5f && alpha != 0.25f && alpha != 0.75f) return false;
+    return Raster_DispatchWordWise(mode, Raster_ShapeWeight(alpha), [&](auto tag) {
+        WordRun<typename decltype(tag)::type>(p, n, step, colour);
+    });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -241,7 +233,7 @@ void DrawClippedLine(const Raster_ShapeSurface& s, int x1, int y1, int x2, int y
         uint32_t* p = s.Pixel(x1, y1);
         const int n = x2 - x1 + 1;
         if (WordRunForAlpha(p, n, 1, colour, alpha, mode)) return;
-        Raster_ShapeDispatch<false, true>(mode, w, [&](auto tag) {
+        Raster_Dispatch<Raster_CombineSet::Solid, RASTER_COPY_HALFMIX>(mode, w, [&](auto tag) {
             Raster_LineClassSimple<typename decltype(tag)::type>::HorizLine(p, n, c, w);
         });
         return;
@@ -251,7 +243,7 @@ void DrawClippedLine(const Raster_ShapeSurface& s, int x1, int y1, int x2, int y
         uint32_t* p = s.Pixel(x1, y1);
         const int n = y2 - y1 + 1;
         if (WordRunForAlpha(p, n, span, colour, alpha, mode)) return;
-        Raster_ShapeDispatch<false, true>(mode, w, [&](auto tag) {
+        Raster_Dispatch<Raster_CombineSet::Solid, RASTER_COPY_HALFMIX>(mode, w, [&](auto tag) {
             Raster_LineClassSimple<typename decltype(tag)::type>::VertLine(p, n, span, c, w);
         });
         return;
@@ -273,7 +265,7 @@ void DrawClippedLine(const Raster_ShapeSurface& s, int x1, int y1, int x2, int y
                 WordRun<Raster_CombinePixelsClobberFAST>(p, n, rowstep + 1, colour);
                 return;
             }
-            Raster_ShapeDispatch<false, true>(mode, w, [&](auto tag) {
+            Raster_Dispatch<Raster_CombineSet::Solid, RASTER_COPY_HALFMIX>(mode, w, [&](auto tag) {
                 Raster_LineClassSimple<typename decltype(tag)::type>::DiagLine(p, n, rowstep + 1, c, w);
             });
             return;
@@ -290,7 +282,7 @@ void DrawClippedLine(const Raster_ShapeSurface& s, int x1, int y1, int x2, int y
             }
             return;
         }
-        Raster_ShapeDispatch<false, false>(mode, w, [&](auto tag) {
+        Raster_Dispatch<Raster_CombineSet::Solid>(mode, w, [&](auto tag) {
             Raster_LineClassSimple<typename decltype(tag)::type>::DiagLineAA(p, n, rowstep, c, w);
         });
         return;
@@ -319,9 +311,9 @@ void DrawClippedLine(const Raster_ShapeSurface& s, int x1, int y1, int x2, int y
                                                                  c, w, aa);
     };
     if (aa)
-        Raster_ShapeDispatch<false, false>(mode, w, run);
+        Raster_Dispatch<Raster_CombineSet::Solid>(mode, w, run);
     else
-        Raster_ShapeDispatch<true, true>(mode, w, run);
+        Raster_Dispatch<Raster_CombineSet::Solid, RASTER_COPY_CLOBBER | RASTER_COPY_HALFMIX>(mode, w, run);
 }
 
 bool FiniteAll(float a, float b, float c, float d) {
@@ -418,7 +410,7 @@ void Raster_FLine(Raster_IBitmap* dest, float x1, float y1, float x2, float y2, 
     const int fstep = Raster_ShapeTrunc(std::fabs(slope) * 65536.0);
     const Raster_ShapeColour c(colour);
     const int a = Raster_ShapeTrunc(a0);
-    Raster_ShapeDispatch<false, false>(mode, w, [&](auto tag) {
+    Raster_Dispatch<Raster_CombineSet::Solid>(mode, w, [&](auto tag) {
         Raster_LineClass<typename decltype(tag)::type>::FLineImpl(s, majorX, a, base, dir, f, fstep, n + 1, c,
                                                                   w);
     });
@@ -457,9 +449,10 @@ void Raster_DashedLine(Raster_IBitmap* dest, int x1, int y1, int x2, int y2, int
     // Runs longer than any bitmap are all the same; limiting them keeps pxon + pxoff in range.
     if (pxon > (1 << 29)) pxon = 1 << 29;
     if (pxoff > (1 << 29)) pxoff = 1 << 29;
-    Raster_ShapeDispatch<true, true>(mode, w, [&](auto tag) {
-        Raster_LineClass<typename decltype(tag)::type>::DashedLine(p, len, step, pxon, pxoff, c, w);
-    });
+    Raster_Dispatch<Raster_CombineSet::Solid, RASTER_COPY_CLOBBER | RASTER_COPY_HALFMIX>(
+        mode, w, [&](auto tag) {
+            Raster_LineClass<typename decltype(tag)::type>::DashedLine(p, len, step, pxon, pxoff, c, w);
+        });
 }
 
 void Raster_DrawRect(Raster_IBitmap* dest, int x, int y, int w, int h, uint32_t colour, float alpha,

@@ -295,9 +295,9 @@ void RunDrawer(const Raster_ShapeSurface& s, const ClipRect& clip, bool doclip, 
         }
     };
     if (aa)
-        Raster_ShapeDispatch<false, false>(mode, w, run);
+        Raster_Dispatch<Raster_CombineSet::Solid>(mode, w, run);
     else
-        Raster_ShapeDispatch<true, true>(mode, w, run);
+        Raster_Dispatch<Raster_CombineSet::Solid, RASTER_COPY_CLOBBER | RASTER_COPY_HALFMIX>(mode, w, run);
 }
 
 // False when nothing of a circle about (cx, cy) with radius r can reach the surface, or the values

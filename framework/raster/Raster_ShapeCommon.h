@@ -2,20 +2,16 @@
 // Helpers shared by the line, circle, fill and curve routines (internal to framework/raster).
 //
 // Raster_ShapeSurface captures a destination once per call (bits, size, row span, flip). The
-// dispatcher Raster_ShapeDispatch resolves the combiner from the mode's low byte once per call and
-// hands a type tag to a generic lambda, so every drawing loop is instantiated per combiner and never
-// tests the mode per pixel. Stateless; callers own the bitmaps.
+// combiner is resolved once per call by Raster_Dispatch (solid set), which hands a type tag to a
+// generic lambda, so every drawing loop is instantiated per combiner and never tests the mode per
+// pixel. Stateless; callers own the bitmaps.
 
 #include <cmath>
 #include <cstdint>
 
 #include "framework/raster/Raster_Bitmap.h"
 #include "framework/raster/Raster_Combine.h"
-
-template <class C>
-struct Raster_CombTag {
-    using type = C;
-};
+#include "framework/raster/Raster_Dispatch.h"
 
 // A destination as the shape loops see it. ok is false for null or empty bitmaps.
 struct Raster_ShapeSurface {
@@ -58,49 +54,6 @@ inline int Raster_ShapeWeight(float alpha) {
     if (v >= 256.0f) return 256;
     if (v <= -256.0f) return -256;
     return (int)v;
-}
-
-// Calls f(Raster_CombTag<Combiner>{}) for the combiner the mode's low byte selects and returns true;
-// returns false without calling f for weight 0, a negative copy weight or an unknown mode.
-// kClobber / kHalfMix: the family has those members, used in copy mode at weight 256 / 128.
-template <bool kClobber, bool kHalfMix, class F>
-inline bool Raster_ShapeDispatch(int mode, int w, F&& f) {
-    if (w == 0) return false;
-    switch (mode & RASTER_BLEND_MODE_MASK) {
-    case RASTER_BLEND_COPY:
-        if (w < 0) return false;
-        if constexpr (kClobber) {
-            if (w == 256) {
-                f(Raster_CombTag<Raster_CombinePixelsClobberNoClamp>{});
-                return true;
-            }
-        }
-        if constexpr (kHalfMix) {
-            if (w == 128) {
-                f(Raster_CombTag<Raster_CombinePixelsHalfMixNoClamp>{});
-                return true;
-            }
-        }
-        f(Raster_CombTag<Raster_CombinePixelsCopyNoClamp>{});
-        return true;
-    case RASTER_BLEND_ADD:
-        f(Raster_CombTag<Raster_CombinePixelsAdd>{});
-        return true;
-    case RASTER_BLEND_DODGE:
-        f(Raster_CombTag<Raster_CombinePixelsColorDodge>{});
-        return true;
-    case RASTER_BLEND_MUL:
-        f(Raster_CombTag<Raster_CombinePixelsMulNoClamp>{});
-        return true;
-    case RASTER_BLEND_OVERLAY:
-        f(Raster_CombTag<Raster_CombinePixelsOverlay>{});
-        return true;
-    case RASTER_BLEND_HSVADJUST:
-        f(Raster_CombTag<Raster_CombinePixelsHSVAdjust>{});
-        return true;
-    default:
-        return false;
-    }
 }
 
 // One pixel through combiner C with a per-pixel weight; a zero weight leaves the pixel alone (the

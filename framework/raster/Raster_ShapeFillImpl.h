@@ -38,27 +38,13 @@ struct Raster_Fill {
 // 128, 64 and 192 works word-wise; otherwise the general combiner rules. False when nothing draws.
 template <class Fn>
 inline bool Raster_FillDispatch(uint32_t colour, int w, int mode, Fn&& f) {
-    if ((mode & RASTER_BLEND_MODE_MASK) == RASTER_BLEND_COPY) {
-        switch (w) {
-        case 256:
-            f(Raster_FillFast<Raster_CombinePixelsClobberFAST>(colour));
-            return true;
-        case 128:
-            f(Raster_FillFast<Raster_CombinePixelsHalfMix2FAST>(colour));
-            return true;
-        case 64:
-            f(Raster_FillFast<Raster_CombinePixelsQuarterMix2FAST>(colour));
-            return true;
-        case 192:
-            f(Raster_FillFast<Raster_CombinePixelsThreeQuarterMix2FAST>(colour));
-            return true;
-        default:
-            break;
-        }
-    }
     const Raster_ShapeColour c(colour);
-    return Raster_ShapeDispatch<true, true>(mode, w, [&](auto tag) {
-        f(Raster_Fill<typename decltype(tag)::type>{c, w});
+    return Raster_Dispatch<Raster_CombineSet::Solid, RASTER_COPY_WORDWISE>(mode, w, [&](auto tag) {
+        using C = typename decltype(tag)::type;
+        if constexpr (Raster_WordWise<C>)
+            f(Raster_FillFast<C>(colour));
+        else
+            f(Raster_Fill<C>{c, w});
     });
 }
 

@@ -8,6 +8,7 @@
 #include "framework/raster/Raster_Font.h"
 #include "framework/raster/Raster_FontCached.h"
 #include "framework/raster/Raster_FontGlyph.h"
+#include "framework/raster/Raster_Geometry.h"
 #include "framework/raster/Raster_Line.h"
 #include "framework/raster/Raster_PNG.h"
 #include "framework/raster/Raster_PNGDeferred.h"
