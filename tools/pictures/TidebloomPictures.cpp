@@ -119,7 +119,7 @@ struct ScaleLabel {
     double v;
     std::string text;
 };
-struct ScaleSpec {
+struct ScaleMarks {
     std::vector<double> minor, major;
     std::vector<ScaleLabel> labels; // the first and last sit at the two ends
 };
@@ -130,8 +130,8 @@ std::string Seconds(double s) {
     return buf;
 }
 
-ScaleSpec SpecFor(int param) {
-    ScaleSpec s;
+ScaleMarks MarksFor(int param) {
+    ScaleMarks s;
     auto linear = [&](double top, double step, double majorStep) {
         for (double x = 0.0; x <= top + 1e-9; x += step) {
             const double q = x / majorStep;
@@ -209,18 +209,18 @@ std::unique_ptr<Raster_MemBitmap> TidebloomDrawScale(const TidebloomKnobLayout& 
     const int w = knob.caption.width, h = knob.caption.height;
     const KnobGeometry g(knob.knob.width);
     const double cx = w / 2.0, cy = h / 2.0;
-    const ScaleSpec spec = SpecFor(knob.param);
+    const ScaleMarks marks = MarksFor(knob.param);
     auto img = PictureNewBitmap(w, h);
 
     const double minorLen = g.minorLen, majorLen = g.majorLen;
     PictureMask minor(w, h), major(w, h);
-    for (double v : spec.minor) {
+    for (double v : marks.minor) {
         const double a = AngleOf(v);
         minor.Capsule(PictureAngleX(cx, g.tickR, a), PictureAngleY(cy, g.tickR, a),
                       PictureAngleX(cx, g.tickR + minorLen, a), PictureAngleY(cy, g.tickR + minorLen, a),
                       1.2);
     }
-    for (double v : spec.major) {
+    for (double v : marks.major) {
         const double a = AngleOf(v);
         major.Capsule(PictureAngleX(cx, g.tickR, a), PictureAngleY(cy, g.tickR, a),
                       PictureAngleX(cx, g.tickR + majorLen, a), PictureAngleY(cy, g.tickR + majorLen, a),
@@ -233,10 +233,10 @@ std::unique_ptr<Raster_MemBitmap> TidebloomDrawScale(const TidebloomKnobLayout& 
     PictureMask text(w, h);
     const double outer = g.outerR;
     const int lh = font.LineHeight();
-    for (size_t i = 0; i < spec.labels.size(); ++i) {
-        const ScaleLabel& l = spec.labels[i];
+    for (size_t i = 0; i < marks.labels.size(); ++i) {
+        const ScaleLabel& l = marks.labels[i];
         const double a = AngleOf(l.v);
-        const bool end = i == 0 || i + 1 == spec.labels.size();
+        const bool end = i == 0 || i + 1 == marks.labels.size();
         if (end) {
             // Under the end of the scale, flush with the outer end of its tick.
             const double x = PictureAngleX(cx, outer, a), y = PictureAngleY(cy, outer, a);

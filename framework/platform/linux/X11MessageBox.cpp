@@ -115,17 +115,12 @@ bool X11MessageBox::Open(const char* text, const char* caption, int type) {
     x = std::clamp(x, 0, std::max(0, screenW - w * s));
     y = std::clamp(y, 0, std::max(0, screenH - h * s));
 
-    X11RasterWindow::Spec spec;
-    spec.topLevel = true;
-    spec.x = x;
-    spec.y = y;
-    spec.w = w;
-    spec.h = h;
-    spec.scale = s;
-    spec.eventMask = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_BUTTON_PRESS |
-                     XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_STRUCTURE_NOTIFY |
-                     XCB_EVENT_MASK_FOCUS_CHANGE;
-    if (!mWindow.Create(conn, spec)) return false;
+    const uint32_t events = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_BUTTON_PRESS |
+                            XCB_EVENT_MASK_BUTTON_RELEASE | XCB_EVENT_MASK_STRUCTURE_NOTIFY |
+                            XCB_EVENT_MASK_FOCUS_CHANGE;
+    const X11RasterWindow::Options opts{
+        .x = x, .y = y, .w = w, .h = h, .scale = s, .eventMask = events, .topLevel = true};
+    if (!mWindow.Create(conn, opts)) return false;
     SetProperties(caption);
     mWindow.Map();
     Paint();

@@ -83,16 +83,9 @@ bool X11PopupMenu::OpenLevel(IPopupMenu* pMenu, int x, int y, int anchorTop, boo
         PlacePopupSubmenu(w * s, h * s, anchorTop, x, y, mScreenW, mScreenH, &px, &py);
     else
         PlacePopupMenu(w * s, h * s, x, y, anchorTop, mScreenW, mScreenH, &px, &py);
-    X11RasterWindow::Spec spec;
-    spec.topLevel = true;
-    spec.overrideRedirect = true;
-    spec.x = px;
-    spec.y = py;
-    spec.w = w;
-    spec.h = h;
-    spec.scale = s;
-    spec.eventMask = kEventMask;
-    if (!level->window.Create(mContext.conn, spec)) return false;
+    const X11RasterWindow::Options opts{.x = px, .y = py, .w = w, .h = h, .scale = s, .overrideRedirect = true,
+                                        .eventMask = kEventMask, .topLevel = true};
+    if (!level->window.Create(mContext.conn, opts)) return false;
     level->x = px;
     level->y = py;
     level->w = w * s;

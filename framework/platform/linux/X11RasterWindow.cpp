@@ -5,19 +5,19 @@ std::recursive_mutex& X11FontLock() {
     return m;
 }
 
-bool X11RasterWindow::Create(X11Connection* pConn, const Spec& spec, const X11PixelFormat* childFormat) {
+bool X11RasterWindow::Create(X11Connection* pConn, const Options& opts, const X11PixelFormat* childFormat) {
     Destroy();
-    if (!pConn || spec.w <= 0 || spec.h <= 0) return false;
+    if (!pConn || opts.w <= 0 || opts.h <= 0) return false;
     xcb_connection_t* c = pConn->Get();
     xcb_screen_t* screen = pConn->Screen();
     X11PixelFormat format;
-    if (spec.topLevel) {
+    if (opts.topLevel) {
         if (!pConn->PixelFormatOf(screen->root_visual, &format)) return false;
     } else {
         if (!childFormat) return false;
         format = *childFormat;
     }
-    const int s = spec.scale > 0 ? spec.scale : 1;
+    const int s = opts.scale > 0 ? opts.scale : 1;
     xcb_window_t w = xcb_generate_id(c);
     // Value list in the order of the mask bits: background pixmap, override-redirect, save-under,
     // event mask.
@@ -25,25 +25,25 @@ bool X11RasterWindow::Create(X11Connection* pConn, const Spec& spec, const X11Pi
     uint32_t values[4];
     int n = 0;
     values[n++] = XCB_BACK_PIXMAP_NONE;
-    if (spec.overrideRedirect) {
+    if (opts.overrideRedirect) {
         mask |= XCB_CW_OVERRIDE_REDIRECT | XCB_CW_SAVE_UNDER;
         values[n++] = 1;
         values[n++] = 1;
     }
-    values[n++] = spec.eventMask;
-    const xcb_window_t parent = spec.topLevel ? screen->root : spec.parent;
-    const uint8_t depth = spec.topLevel ? screen->root_depth : XCB_COPY_FROM_PARENT;
-    const xcb_visualid_t visual = spec.topLevel ? screen->root_visual : XCB_COPY_FROM_PARENT;
+    values[n++] = opts.eventMask;
+    const xcb_window_t parent = opts.topLevel ? screen->root : opts.parent;
+    const uint8_t depth = opts.topLevel ? screen->root_depth : XCB_COPY_FROM_PARENT;
+    const xcb_visualid_t visual = opts.topLevel ? screen->root_visual : XCB_COPY_FROM_PARENT;
     if (!pConn->Check(xcb_create_window_checked(
-            c, depth, w, parent, static_cast<int16_t>(spec.x), static_cast<int16_t>(spec.y),
-            static_cast<uint16_t>(spec.w * s), static_cast<uint16_t>(spec.h * s), 0,
+            c, depth, w, parent, static_cast<int16_t>(opts.x), static_cast<int16_t>(opts.y),
+            static_cast<uint16_t>(opts.w * s), static_cast<uint16_t>(opts.h * s), 0,
             XCB_WINDOW_CLASS_INPUT_OUTPUT, visual, mask, values)))
         return false;
     mConn = pConn;
     mWindow = w;
     mFormat = format;
-    mW = spec.w;
-    mH = spec.h;
+    mW = opts.w;
+    mH = opts.h;
     mScale = s;
     mBitmap.resize(mW, mH);
     if (!mCopy.Init(pConn, w, format, mW, mH, s, false)) {

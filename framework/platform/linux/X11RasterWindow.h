@@ -21,7 +21,7 @@ std::recursive_mutex& X11FontLock();
 
 class X11RasterWindow {
 public:
-    struct Spec {
+    struct Options {
         xcb_window_t parent = 0;
         int x = 0, y = 0, w = 1, h = 1; // in screen pixels for x, y; editor pixels for w, h
         int scale = 1;
@@ -37,7 +37,7 @@ public:
     X11RasterWindow& operator=(const X11RasterWindow&) = delete;
 
     // childFormat: the parent's pixel format (children only). False (and no window) on failure.
-    bool Create(X11Connection* pConn, const Spec& spec, const X11PixelFormat* childFormat = nullptr);
+    bool Create(X11Connection* pConn, const Options& opts, const X11PixelFormat* childFormat = nullptr);
     void Destroy();
     void Map();
     // New place (screen pixels) and size (editor pixels); the bitmap follows the size.

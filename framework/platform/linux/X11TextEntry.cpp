@@ -37,17 +37,17 @@ bool X11TextEntry::Open(X11Connection* pConn, xcb_window_t editorWindow, const X
     Close();
     mRect = IRECT(rect.L, rect.T, rect.R + 1, rect.B + 1);
     if (mRect.W() <= 0 || mRect.H() <= 0) return false;
-    X11RasterWindow::Spec spec;
-    spec.parent = editorWindow;
-    spec.x = mRect.L * scale;
-    spec.y = mRect.T * scale;
-    spec.w = mRect.W();
-    spec.h = mRect.H();
-    spec.scale = scale;
-    spec.eventMask = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE |
-                     XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
-                     XCB_EVENT_MASK_BUTTON_MOTION | XCB_EVENT_MASK_FOCUS_CHANGE;
-    if (!mWindow.Create(pConn, spec, &format)) return false;
+    const uint32_t events = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE |
+                            XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
+                            XCB_EVENT_MASK_BUTTON_MOTION | XCB_EVENT_MASK_FOCUS_CHANGE;
+    const X11RasterWindow::Options opts{.parent = editorWindow,
+                                        .x = mRect.L * scale,
+                                        .y = mRect.T * scale,
+                                        .w = mRect.W(),
+                                        .h = mRect.H(),
+                                        .scale = scale,
+                                        .eventMask = events};
+    if (!mWindow.Create(pConn, opts, &format)) return false;
     mConn = pConn;
     mGraphics = pGraphics;
     mControl = pControl;
