@@ -94,16 +94,13 @@ Tidebloom::Tidebloom(const IEffectInstanceInfo& info) : IEffectBinding(info, kTi
 #endif
     const int sr = SampleRateInt();
     mEnvelope.SetDecayTime(0.0, sr);
-    mEnvelope.SetNoteOffTime(0.003, sr);
     mEnvelope.SetReleaseTime(0.0, sr);
     mEnvelope.SetSustainLevel(1.0);
     mEnvelope.SetReleaseThreshold(0.0);
     mEnvelope.SetAttackSpeed(1.0);
-    mNoteDetector.SetSampleRate(sr);
-    for (History<double>& h : mHistory) h.SetLength(kHistoryLength);
+    ApplyRate(sr);
     mDelaySamples = mHistory[0].GetLength();
     mEnvelope.SetWaitTime(mDelaySamples);
-    mRate = sr;
     Resize(GetBlockSize());
 }
 
@@ -128,15 +125,19 @@ void Tidebloom::Reset() {
     Util_MutexLock lock(mMutex);
     const int rate = SampleRateInt();
     if (rate == mRate) return;
-    mRate = rate;
-    mNoteDetector.SetSampleRate(rate);
-    mEnvelope.SetNoteOffTime(0.003, rate);
-    for (History<double>& h : mHistory) h.SetLength(SamplesAtRate(kHistoryLength, rate));
+    ApplyRate(rate);
     // Attack, delay, wait and latency at the new rate (the wait follows the fade set above).
     OnParamChange(kTime);
     OnParamChange(kDepth);
     // What the detector and the delay lines hold was taken at the old rate.
     Restart();
+}
+
+void Tidebloom::ApplyRate(int rate) {
+    mRate = rate;
+    mNoteDetector.SetSampleRate(rate);
+    mEnvelope.SetNoteOffTime(0.003, rate);
+    for (History<double>& h : mHistory) h.SetLength(SamplesAtRate(kHistoryLength, rate));
 }
 
 void Tidebloom::OnActivate(bool active) {

@@ -74,6 +74,9 @@ private:
     int SampleRateInt() const;
     // Detector, envelope and delay lines as constructed (settings kept).
     void Restart();
+    // The detector, the 3 ms fade and the delay lines' room at this rate (the look-ahead keeps its
+    // length in seconds).
+    void ApplyRate(int rate);
 
     double mVolume = 1.0;
     double mDepth = 1.0;

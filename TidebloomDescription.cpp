@@ -87,7 +87,7 @@ constexpr IEffectDescription kTidebloomDescription = {
     .mDoesMidi = false,
     .mDoesStateChunks = false,
     .mIsInstrument = false,
-    // Every rate the command-line host accepts and audio hardware offers.
+    // Every rate audio hardware offers, from telephone rates to 768 kHz.
     .mMinSampleRate = 8000.0,
     .mMaxSampleRate = 768000.0,
     .mParams = kParams,

@@ -94,28 +94,25 @@ int HostPlot::ColumnOf(int64_t frame) const {
     return static_cast<int>(std::clamp<int64_t>(frame * w / mTotalFrames, 0, w - 1));
 }
 
-void HostPlot::Accumulate(std::vector<Column>& cols, int column, const double* const* channels,
-                          int numChannels, int frame) {
+double HostPlot::Accumulate(std::vector<Column>& cols, int column, const double* const* channels,
+                            int numChannels, int frame) {
     Column& c = cols[static_cast<size_t>(column)];
+    double energy = 0.0;
     for (int ch = 0; ch < numChannels; ++ch) {
         const double v = channels[ch][frame];
         if (!std::isfinite(v)) continue;
         if (c.samples == 0 || v < c.min) c.min = v;
         if (c.samples == 0 || v > c.max) c.max = v;
         c.sumSq += v * v;
+        energy += v * v;
         ++c.samples;
     }
+    return energy;
 }
 
 void HostPlot::AddDry(const double* const* channels, int numChannels, int frames) {
     for (int j = 0; j < frames; ++j) {
-        Accumulate(mDry, ColumnOf(mDryFrames + j), channels, numChannels, j);
-        double e = 0.0;
-        for (int ch = 0; ch < numChannels; ++ch) {
-            const double v = channels[ch][j];
-            if (std::isfinite(v)) e += v * v;
-        }
-        mPending.push_back(e);
+        mPending.push_back(Accumulate(mDry, ColumnOf(mDryFrames + j), channels, numChannels, j));
     }
     mDryFrames += frames;
     if (mPending.size() > kMaxPending) {
@@ -129,14 +126,9 @@ void HostPlot::AddProcessed(const double* const* channels, int numChannels, int 
     for (int j = 0; j < frames; ++j) {
         const int64_t k = mProcessedFrames + j;
         const int col = ColumnOf(k);
-        Accumulate(mProcessed, col, channels, numChannels, j);
+        const double e = Accumulate(mProcessed, col, channels, numChannels, j);
         const int64_t d = k - mDryOffset - mPendingStart;
         if (d < 0 || d >= static_cast<int64_t>(mPending.size())) continue;
-        double e = 0.0;
-        for (int ch = 0; ch < numChannels; ++ch) {
-            const double v = channels[ch][j];
-            if (std::isfinite(v)) e += v * v;
-        }
         GainColumn& g = mGain[static_cast<size_t>(col)];
         g.processed += e;
         g.dry += mPending[static_cast<size_t>(d)];

@@ -71,8 +71,8 @@ private:
         int64_t frames = 0;
     };
     int ColumnOf(int64_t frame) const;
-    static void Accumulate(std::vector<Column>& cols, int column, const double* const* channels,
-                           int numChannels, int frame);
+    static double Accumulate(std::vector<Column>& cols, int column, const double* const* channels,
+                             int numChannels, int frame);
 
     int mSampleRate;
     int64_t mTotalFrames;

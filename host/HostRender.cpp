@@ -219,7 +219,6 @@ bool HostRender(HostPlugin& plugin, HostAudioSource& input, HostAudioSink& sink,
     const bool accumulating =
         !options.doublePrecision && !((e->flags & effFlagsCanReplacing) && e->processReplacing);
     std::vector<const double*> sinkPtr(plan.outputSource.size());
-    std::vector<const double*> tapPtr(fileD.size());
 
     HostTransport transport;
     transport.tempo = options.tempo;
@@ -276,10 +275,7 @@ bool HostRender(HostPlugin& plugin, HostAudioSource& input, HostAudioSink& sink,
             }
             std::fill(dst + avail, dst + n, 0.0);
         }
-        if (options.inputTap && avail > 0) {
-            for (size_t c = 0; c < tapPtr.size(); ++c) tapPtr[c] = fileD[c].data();
-            options.inputTap(tapPtr.data(), fileChannels, avail);
-        }
+        if (options.inputTap && avail > 0) options.inputTap(filePtr.data(), fileChannels, avail);
         transport.samplePos = static_cast<double>(pos);
         plugin.SetTransport(transport);
         const auto begin = std::chrono::steady_clock::now();

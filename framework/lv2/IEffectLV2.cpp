@@ -72,7 +72,7 @@ LV2_State_Status CallState(LV2_Handle instance, Call call) {
 
 IEffectLV2::IEffectLV2(const IEffectInstanceInfo& info, const IEffectDescription& desc)
     : IEffectBase(desc, kAPILV2), mLayout(LV2PortLayout::Of(desc)) {
-    Trace(__func__, __LINE__, "%s %f", desc.mEffectName ? desc.mEffectName : "", info.mSampleRate);
+    Trace(__func__, __LINE__, "%s", desc.mEffectName ? desc.mEffectName : "");
     const LV2_URID_Map* map = static_cast<const LV2_URID_Map*>(FindFeature(info.mFeatures, LV2_URID__map));
     const LV2_Options_Option* options =
         static_cast<const LV2_Options_Option*>(FindFeature(info.mFeatures, LV2_OPTIONS__options));
@@ -112,7 +112,6 @@ LV2_Handle LV2CreateInstance(const IEffectDescription& desc,
     try {
         Util_MutexLock lock(sMutex);
         IEffectInstanceInfo info;
-        info.mSampleRate = sampleRate;
         info.mBundlePath = bundlePath;
         info.mFeatures = features;
         IEffectLV2* plug = factory(info);
@@ -125,6 +124,7 @@ LV2_Handle LV2CreateInstance(const IEffectDescription& desc,
             // own per-block buffers follow).
             plug->EnsureDefaultPreset();
             plug->OnParamReset();
+            Trace(__func__, __LINE__, "rate %f", sampleRate);
             plug->SetSampleRate(sampleRate);
             plug->Reset();
             plug->SetBlockSize(plug->GetBlockSize());

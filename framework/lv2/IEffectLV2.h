@@ -31,7 +31,6 @@
 
 // What instantiate hands the plug-in constructor.
 struct IEffectInstanceInfo {
-    double mSampleRate = 44100.0;
     const char* mBundlePath = nullptr;
     const LV2_Feature* const* mFeatures = nullptr; // null-terminated; may be null
 };

@@ -54,10 +54,6 @@ constexpr int32_t kFrameworkChunkMagic = 0x70666674;
 constexpr int32_t kFrameworkVersion = 0x10000;
 constexpr int kFrameworkHeaderSize = 8;
 
-// The sample rates a plug-in serves, in Hz; SetSampleRate refuses any other.
-constexpr double kMinSampleRate = 8000.0;
-constexpr double kMaxSampleRate = 768000.0;
-
 class IEffectBase {
 public:
     // Takes identity and flags from the description, creates one parameter per described row
@@ -193,10 +189,10 @@ public:
     void PassThroughBuffers(float sampleType, int nFrames);
     // Fills every scratch buffer with zeros.
     void ZeroScratchBuffers();
-    // Stores a rate from kMinSampleRate to kMaxSampleRate and returns true; any other rate (NaN and
-    // infinities too) is refused with false, and the previous rate stays.
+    // Stores a rate the description serves (its minimum to its maximum) and returns true; any other rate
+    // (NaN and infinities too) is refused with false, and the previous rate stays.
     bool SetSampleRate(double sampleRate) {
-        if (!(sampleRate >= kMinSampleRate && sampleRate <= kMaxSampleRate)) return false;
+        if (!(sampleRate >= mMinSampleRate && sampleRate <= mMaxSampleRate)) return false;
         mSampleRate = sampleRate;
         return true;
     }
@@ -333,6 +329,7 @@ protected:
     double mSampleRate = 44100.0;
     int32_t mBlockSize = 0;
     int32_t mLatency;
+    const double mMinSampleRate, mMaxSampleRate; // the rates the description serves
     int32_t mTailSize = 0;
     IGraphics* mGraphics = nullptr;
     Util_PtrList<IParam> mParams;

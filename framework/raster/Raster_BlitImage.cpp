@@ -90,7 +90,7 @@ void Raster_Copy(Raster_IBitmap* dest, Raster_IBitmap* src) {
 void Raster_ScaledBlit(Raster_IBitmap* dest, Raster_IBitmap* src, int dstx, int dsty, int dstw, int dsth,
                        float srcx, float srcy, float srcw, float srch, float alpha, int mode) {
     if (alpha == 0.0f || !dest || !src || dstw == 0 || dsth == 0) return;
-    if (!std::isfinite(srcx) || !std::isfinite(srcy) || !std::isfinite(srcw) || !std::isfinite(srch)) return;
+    if (!Raster_FiniteAll({srcx, srcy, srcw, srch})) return;
 
     // Unscaled: a straight blit from the rounded source origin (with the bilinear filter only
     // when the origin lies on a pixel; otherwise the sub-pixel offset is interpolated below).

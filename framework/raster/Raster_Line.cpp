@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "framework/raster/Raster_Blit.h"
+#include "framework/raster/Raster_BlitArea.h"
 #include "framework/raster/Raster_ShapeCommon.h"
 
 namespace {
@@ -316,10 +317,6 @@ void DrawClippedLine(const Raster_ShapeSurface& s, int x1, int y1, int x2, int y
         Raster_Dispatch<Raster_CombineSet::Solid, RASTER_COPY_CLOBBER | RASTER_COPY_HALFMIX>(mode, w, run);
 }
 
-bool FiniteAll(float a, float b, float c, float d) {
-    return std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d);
-}
-
 } // namespace
 
 // -------------------------------------------------------------------------------------------------
@@ -339,7 +336,7 @@ bool Raster_ClipLine(int* x1, int* y1, int* x2, int* y2, int left, int top, int 
 bool Raster_ClipFLine(float* x1, float* y1, float* x2, float* y2, float left, float top, float right,
                       float bottom) {
     if (!x1 || !y1 || !x2 || !y2) return false;
-    if (!FiniteAll(*x1, *y1, *x2, *y2) || !FiniteAll(left, top, right, bottom)) return false;
+    if (!Raster_FiniteAll({*x1, *y1, *x2, *y2, left, top, right, bottom})) return false;
     double ax = (double)*x1 - left, ay = (double)*y1 - top;
     double bx = (double)*x2 - left, by = (double)*y2 - top;
     if (!ClipSegment<double>(ax, ay, bx, by, (double)right - left, (double)bottom - top)) return false;
@@ -366,7 +363,7 @@ void Raster_Line(Raster_IBitmap* dest, int x1, int y1, int x2, int y2, uint32_t 
 void Raster_FLine(Raster_IBitmap* dest, float x1, float y1, float x2, float y2, uint32_t colour, float alpha,
                   int mode, bool antialias) {
     const Raster_ShapeSurface s(dest);
-    if (!s.ok || !FiniteAll(x1, y1, x2, y2)) return;
+    if (!s.ok || !Raster_FiniteAll({x1, y1, x2, y2})) return;
     if (!antialias) {
         // Far-away ends are first brought in along the line so that truncation stays in range.
         double ax = x1, ay = y1, bx = x2, by = y2;

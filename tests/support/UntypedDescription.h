@@ -18,8 +18,8 @@ IEffectDescription UntypedDescription(const char* effectName, int32_t uniqueID, 
     d.mUniqueID = uniqueID;
     d.mMfrID = 0x56647278; // 'Vdrx'
     d.mChannelIO = "1-1 2-2";
-    d.mMinSampleRate = kMinSampleRate;
-    d.mMaxSampleRate = kMaxSampleRate;
+    d.mMinSampleRate = 8000.0;
+    d.mMaxSampleRate = 768000.0;
     d.mParams = kRows;
     d.mNumPresets = nPresets;
     return d;

@@ -83,8 +83,14 @@ bool X11PopupMenu::OpenLevel(IPopupMenu* pMenu, int x, int y, int anchorTop, boo
         PlacePopupSubmenu(w * s, h * s, anchorTop, x, y, mScreenW, mScreenH, &px, &py);
     else
         PlacePopupMenu(w * s, h * s, x, y, anchorTop, mScreenW, mScreenH, &px, &py);
-    const X11RasterWindow::Options opts{.x = px, .y = py, .w = w, .h = h, .scale = s, .overrideRedirect = true,
-                                        .eventMask = kEventMask, .topLevel = true};
+    const X11RasterWindow::Options opts{.x = px,
+                                        .y = py,
+                                        .w = w,
+                                        .h = h,
+                                        .scale = s,
+                                        .overrideRedirect = true,
+                                        .eventMask = kEventMask,
+                                        .topLevel = true};
     if (!level->window.Create(mContext.conn, opts)) return false;
     level->x = px;
     level->y = py;
