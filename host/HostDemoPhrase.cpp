@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <numbers>
 
 namespace {
 
 // How long a note rings before it fades out, and the fade.
 constexpr double kRingSeconds = 2.5;
 constexpr double kFadeSeconds = 0.05;
-constexpr double kPi = 3.14159265358979323846;
 
 // xorshift32: a tiny generator whose sequence is the same on every machine.
 struct Noise {
@@ -40,7 +40,7 @@ void AddNote(const HostDemoNote& note, unsigned index, int sampleRate,
     }
     // Lower strings ring longer.
     const double loss = 0.996 + 0.003 * std::min(1.0, 110.0 / freq);
-    const double angle = (note.pan + 1.0) * kPi / 4.0;
+    const double angle = (note.pan + 1.0) * std::numbers::pi / 4.0;
     const double gainL = note.amplitude * std::cos(angle);
     const double gainR = note.amplitude * std::sin(angle);
     const size_t ring = static_cast<size_t>(kRingSeconds * sampleRate);

@@ -58,9 +58,7 @@ bool IKnobLineControl::Draw(IGraphics* pGraphics) {
     const float angle = mMinAngle + (mMaxAngle - mMinAngle) * static_cast<float>(mValue);
     const float cx = static_cast<float>(mRECT.L + mRECT.R) * 0.5f;
     const float cy = static_cast<float>(mRECT.T + mRECT.B) * 0.5f;
-    const float s = std::sin(angle), c = std::cos(angle);
-    return pGraphics->DrawLine(&mColor, cx + mInnerRadius * s, cy - mInnerRadius * c, cx + mOuterRadius * s,
-                               cy - mOuterRadius * c, &mBlend, true);
+    return pGraphics->DrawRadialLine(&mColor, cx, cy, angle, mInnerRadius, mOuterRadius, &mBlend, true);
 }
 
 // ---- IKnobRotaterControl ----

@@ -3,12 +3,13 @@
 // sweep takes (rectangle height x gearing) pixels, ten times that with shift or control held; the wheel
 // moves 0.01 per step (0.001 with shift or control). Each is an IControl (see its header for threads and
 // ownership); pictures stay owned by the picture store.
+#include <numbers>
+
 #include "framework/editor/IColor.h"
 #include "framework/editor/IControl.h"
 #include "framework/editor/IEditorEnums.h"
 
 inline constexpr double DEFAULT_GEARING = 4.0;
-inline constexpr double kKnobPi = 3.14159265358979323846;
 
 // The dragging and wheel behaviour of every knob; drawing is the subclass's.
 class IKnobControl : public IControl {
@@ -30,9 +31,9 @@ protected:
 class IKnobLineControl : public IKnobControl {
 public:
     IKnobLineControl(IEffectBase* pPlug, const IRECT* pR, int paramIdx, const IColor* pColor,
-                     double innerRadius = 0.0, double outerRadius = 0.0, double minAngle = -0.75 * kKnobPi,
-                     double maxAngle = 0.75 * kKnobPi, EDirection direction = kVertical,
-                     double gearing = DEFAULT_GEARING);
+                     double innerRadius = 0.0, double outerRadius = 0.0,
+                     double minAngle = -0.75 * std::numbers::pi, double maxAngle = 0.75 * std::numbers::pi,
+                     EDirection direction = kVertical, double gearing = DEFAULT_GEARING);
     bool Draw(IGraphics* pGraphics) override;
 
 protected:
@@ -44,7 +45,7 @@ protected:
 class IKnobRotaterControl : public IKnobControl {
 public:
     IKnobRotaterControl(IEffectBase* pPlug, int x, int y, int paramIdx, const IBitmap* pBitmap,
-                        double minAngle = -0.75 * kKnobPi, double maxAngle = 0.75 * kKnobPi,
+                        double minAngle = -0.75 * std::numbers::pi, double maxAngle = 0.75 * std::numbers::pi,
                         int yOffsetZeroDeg = 0, EDirection direction = kVertical,
                         double gearing = DEFAULT_GEARING);
     bool Draw(IGraphics* pGraphics) override;

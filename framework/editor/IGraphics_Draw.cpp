@@ -2,6 +2,7 @@
 // routines, with the editor's blend mapping and clipping of blits to the rectangle being redrawn.
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "framework/editor/EditorStores.h"
 #include "framework/editor/FontStorage.h"
@@ -9,8 +10,6 @@
 #include "framework/raster/raster.h"
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 // Raster mode of blits and fills: every method but copy weights by the source alpha.
 int BlitMode(const IChannelBlend* pBlend) {
@@ -110,7 +109,7 @@ bool IGraphics::DrawRotatedMask(IBitmap* pBase, IBitmap* pMask, IBitmap* pTop, i
     if (!pBase || !pMask || !pTop) return false;
     if (!pBase->mData || !pMask->mData || !pTop->mData) return true;
     if (!mScratchBitmap) mScratchBitmap = new Raster_MemBitmap(0, 0, 4);
-    const float radians = static_cast<float>(angle * kPi / 180.0);
+    const float radians = static_cast<float>(angle * std::numbers::pi / 180.0);
     const int w = pBase->W, h = pBase->H;
     const float fw = static_cast<float>(w), fh = static_cast<float>(h);
     const float centreX = (w % 2) ? -0.5f : 0.0f;

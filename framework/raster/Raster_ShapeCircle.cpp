@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <type_traits>
 
 #include "framework/raster/Raster_FontGlyph.h"
@@ -13,7 +14,6 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr double kMaxRadius = 1048576.0;
 
 // Coverage stencils of the small outline circles, one row after another.
@@ -360,26 +360,26 @@ void Raster_Arc(Raster_IBitmap* dest, float fcx, float fcy, float fr, float minA
     if (s.flipped) cy = s.height - 1 - cy;
     if (!CircleReachesSurface(s, cx, cy, r)) return;
     double lo = minAngle, hi = maxAngle;
-    if (hi - lo >= 2 * kPi) {
+    if (hi - lo >= 2 * std::numbers::pi) {
         Raster_Circle(dest, fcx, fcy, fr, colour, alpha, mode, antialias);
         return;
     }
     if (s.flipped) {
         // Mirroring top to bottom turns angle a into pi - a and reverses the direction.
         const double t = lo;
-        lo = kPi - hi;
-        hi = kPi - t;
+        lo = std::numbers::pi - hi;
+        hi = std::numbers::pi - t;
     }
-    lo = std::fmod(lo, 2 * kPi);
-    if (lo < 0) lo += 2 * kPi;
-    hi = std::fmod(hi, 2 * kPi);
-    if (hi < 0) hi += 2 * kPi;
-    if (hi < lo) hi += 2 * kPi;
+    lo = std::fmod(lo, 2 * std::numbers::pi);
+    if (lo < 0) lo += 2 * std::numbers::pi;
+    hi = std::fmod(hi, 2 * std::numbers::pi);
+    if (hi < 0) hi += 2 * std::numbers::pi;
+    if (hi < lo) hi += 2 * std::numbers::pi;
     if (!(hi > lo)) return;
 
     const int icx = (int)(cx + 0.5), icy = (int)(cy + 0.5);
     const Raster_ShapeColour c(colour);
-    const double quarter = kPi / 2;
+    const double quarter = std::numbers::pi / 2;
     // Pieces of at most a quarter turn, cut at multiples of pi/2; slivers left by rounding of the
     // angles are skipped.
     for (int k = (int)std::floor(lo / quarter), n = 0; n < 12; ++k, ++n) {
@@ -412,9 +412,9 @@ void Raster_RoundRect(Raster_IBitmap* dest, float x, float y, float w, float h, 
     Raster_Line(dest, ti(x + r - 1), ti(y + h), ti(x + w - r), ti(y + h), colour, alpha, mode, antialias);
     Raster_Line(dest, ti(x + w), ti(y + r), ti(x + w), ti(y + h - r), colour, alpha, mode, antialias);
     Raster_Line(dest, ti(x), ti(y + r - 1), ti(x), ti(y + h - r), colour, alpha, mode, antialias);
-    const float hp = (float)(kPi / 2);
+    const float hp = (float)(std::numbers::pi / 2);
     Raster_Arc(dest, x + r, y + r, r, -hp, 0, colour, alpha, mode, antialias);
     Raster_Arc(dest, x + w - r, y + r, r, 0, hp, colour, alpha, mode, antialias);
-    Raster_Arc(dest, x + w - r, y + h - r, r, hp, (float)kPi, colour, alpha, mode, antialias);
-    Raster_Arc(dest, x + r, y + h - r, r, (float)kPi, 3 * hp, colour, alpha, mode, antialias);
+    Raster_Arc(dest, x + w - r, y + h - r, r, hp, (float)std::numbers::pi, colour, alpha, mode, antialias);
+    Raster_Arc(dest, x + r, y + h - r, r, (float)std::numbers::pi, 3 * hp, colour, alpha, mode, antialias);
 }

@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 std::vector<float> BoxPass(const std::vector<float>& in, int w, int h, int radius, bool horizontal) {
     std::vector<float> out(in.size(), 0.0f);
@@ -48,10 +47,10 @@ PictureShader PictureLinear(double x0, double y0, PictureColour c0, double x1, d
 }
 
 double PictureAngleX(double cx, double r, double degrees) {
-    return cx + r * std::sin(degrees * kPi / 180.0);
+    return cx + r * std::sin(degrees * std::numbers::pi / 180.0);
 }
 double PictureAngleY(double cy, double r, double degrees) {
-    return cy - r * std::cos(degrees * kPi / 180.0);
+    return cy - r * std::cos(degrees * std::numbers::pi / 180.0);
 }
 
 // ---- coverage ----

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 
 #include "framework/editor/IControls_Knob.h"
 #include "tests/framework/editor/controls/ControlScene.h"
@@ -151,7 +152,7 @@ TEST(KnobLine, AngleFromValue) {
         const IColor white = COLOR_WHITE;
         IRECT r(0, 0, 41, 41);
         auto* knob = s.Add(
-            new IKnobLineControl(&s.plug, &r, RecordingPlug::kGain, &white, 5.0, 0.0, 0.0, kKnobPi / 2));
+            new IKnobLineControl(&s.plug, &r, RecordingPlug::kGain, &white, 5.0, 0.0, 0.0, std::numbers::pi / 2));
         s.Open();
         s.gui->SetControlFromPlug(0, c.value);
         s.DrawAll(kMarker);
