@@ -164,7 +164,38 @@ intptr_t TestHost::Callback(AEffect* effect, int32_t opcode, int32_t index, intp
                             float opt) {
     TestHost* host = effect && effect->user ? static_cast<TestHost*>(effect->user) : tLoading;
     if (!host) return 0;
-    return host->Answer(opcode, index, value, ptr, opt);
+    const intptr_t answer = host->Answer(opcode, index, value, ptr, opt);
+    if (IsNotification(opcode) && std::this_thread::get_id() != host->mAudioThread.load()) {
+        host->mUiNotifications.fetch_add(1);
+        if (const long long us = host->mUiDelayUs.load(); us > 0)
+            std::this_thread::sleep_for(std::chrono::microseconds(us));
+    }
+    return answer;
+}
+
+bool TestHost::IsNotification(int32_t opcode) {
+    switch (opcode) {
+    case audioMasterAutomate:
+    case audioMasterIdle:
+    case audioMasterWantMidi:
+    case audioMasterProcessEvents:
+    case audioMasterIOChanged:
+    case audioMasterNeedIdle:
+    case audioMasterSizeWindow:
+    case audioMasterVendorSpecific:
+    case audioMasterSetIcon:
+    case audioMasterOpenWindow:
+    case audioMasterCloseWindow:
+    case audioMasterUpdateDisplay:
+    case audioMasterBeginEdit:
+    case audioMasterEndEdit:
+    case audioMasterOpenFileSelector:
+    case audioMasterCloseFileSelector:
+    case audioMasterEditFile:
+        return true;
+    default:
+        return false;
+    }
 }
 
 intptr_t TestHost::Answer(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {

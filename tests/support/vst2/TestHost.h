@@ -5,13 +5,21 @@
 // events, time queries), answers time queries from a fake clock (SetTime / AdvanceClock) and answers
 // product string, vendor version, process level and event delivery with configurable values.
 //
+// It can also play a host whose user-interface thread is busy (SetUiDelay): its notifications then take
+// a while to return on every thread but the audio thread, as a host's do while it draws or waits for its
+// own locks. The real-time tests and the benchmark use that to see whether the audio thread ever waits
+// for a call the plug-in makes to the host from another thread.
+//
 // Threads: the plug-in may call back from any thread; the record of calls and the configured answers are
 // guarded by one mutex. The VstTimeInfo answer is handed out by pointer, as hosts do: change the clock
 // only while no audio callback runs. The host object must outlive the plug-in instance (Close() or the
 // destructor sends effClose).
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "framework/vst2/VstAbi.h"
@@ -76,6 +84,19 @@ public:
     // Moves samplePos (and ppqPos at the current tempo) on by nFrames.
     void AdvanceClock(int nFrames);
 
+    // ---- A host with a busy user interface ----
+    // From now on every notification (see IsNotification) arriving on any thread but the audio thread
+    // returns only after delay. The wait is spent outside the host's lock, so the audio thread's own
+    // calls (time queries) never wait for it. Zero, the default, answers at once.
+    void SetUiDelay(std::chrono::microseconds delay) { mUiDelayUs = delay.count(); }
+    // The audio thread: its calls are never delayed. None (every thread is delayed) until set.
+    void SetAudioThread(std::thread::id id) { mAudioThread = id; }
+    // Notifications answered so far on other threads than the audio thread, delayed or not.
+    long UiNotifications() const { return mUiNotifications.load(); }
+    // The opcodes that tell the host something rather than ask it: automation, edit gestures,
+    // audioMasterIOChanged, audioMasterUpdateDisplay, window size, idle requests, events and the like.
+    static bool IsNotification(int32_t opcode);
+
     // ---- What the plug-in did ----
     std::vector<Call> Calls();
     // Only the calls with this opcode.
@@ -98,4 +119,7 @@ private:
     intptr_t mProcessEventsAnswer = 1;
     VstTimeInfo mTime;
     bool mTimeAvailable = true;
+    std::atomic<long long> mUiDelayUs{0};
+    std::atomic<std::thread::id> mAudioThread{};
+    std::atomic<long> mUiNotifications{0};
 };
