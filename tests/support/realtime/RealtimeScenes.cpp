@@ -1,5 +1,6 @@
 #include "tests/support/realtime/RealtimeScenes.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <thread>
