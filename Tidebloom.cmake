@@ -6,9 +6,10 @@ add_library(tidebloom_description STATIC ${PROJECT_SOURCE_DIR}/TidebloomDescript
 target_include_directories(tidebloom_description PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(tidebloom_description PUBLIC plugin)
 
-add_library(tidebloom_effect STATIC ${PROJECT_SOURCE_DIR}/Tidebloom.cpp)
+add_library(tidebloom_effect STATIC ${PROJECT_SOURCE_DIR}/Tidebloom.cpp ${PROJECT_SOURCE_DIR}/TidebloomWithEditor.cpp)
 target_include_directories(tidebloom_effect PUBLIC ${PROJECT_SOURCE_DIR})
-# The VST 2 effect has an editor: its controls (Graphics/) on the X11 window host.
+# The VST 2 effect comes with an editor: its controls (Graphics/) on the X11 window host, attached by
+# TidebloomWithEditor.cpp (the effect class itself knows no editor).
 target_link_libraries(tidebloom_effect PUBLIC vst2 plugin util sound tidebloom_description tidebloom_graphics
                                               platform_linux)
 target_compile_options(tidebloom_effect PRIVATE -ffp-contract=off)

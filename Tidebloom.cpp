@@ -12,12 +12,6 @@
 
 #include "framework/util/Util_Cpu.h"
 
-#ifndef TIDEBLOOM_LV2
-#include "Graphics/TidebloomEditor.h"
-#include "Graphics/TidebloomLayout.h"
-#include "framework/platform/linux/IGraphicsLinux.h"
-#endif
-
 namespace {
 
 // The gain stage for frames k .. n - 1: outC[k] = (volume x xC[k]) x (depth x env[k] + (1 - depth))
@@ -89,9 +83,6 @@ bool Overlaps(const double* a, const double* b, int n) {
 } // namespace
 
 Tidebloom::Tidebloom(const IEffectInstanceInfo& info) : IEffectBinding(info, kTidebloomDescription) {
-#ifndef TIDEBLOOM_LV2
-    CreateGraphics();
-#endif
     const int sr = SampleRateInt();
     mEnvelope.SetDecayTime(0.0, sr);
     mEnvelope.SetReleaseTime(0.0, sr);
@@ -101,31 +92,36 @@ Tidebloom::Tidebloom(const IEffectInstanceInfo& info) : IEffectBinding(info, kTi
     ApplyRate(sr);
     mDelaySamples = mHistory[0].GetLength();
     mEnvelope.SetWaitTime(mDelaySamples);
-    Resize(GetBlockSize());
+    mBlock.Resize(GetBlockSize());
 }
 
 Tidebloom::~Tidebloom() = default;
 
-#ifndef TIDEBLOOM_LV2
-void Tidebloom::CreateGraphics() {
-    IGraphics* pGraphics = new IGraphicsLinux(this, kTidebloomEditorWidth, kTidebloomEditorHeight, 0);
-    TidebloomAttachControls(pGraphics, this);
-    AttachGraphics(pGraphics);
-}
-#endif
-
 int Tidebloom::SampleRateInt() const {
-    const double sr = mSampleRate;
+    const double sr = GetSampleRate();
     if (!(sr > 0.0)) return 0;
     if (sr >= 2147483647.0) return INT_MAX;
     return static_cast<int>(sr);
 }
 
 void Tidebloom::Reset() {
+    int rate;
+    {
+        Util_MutexLock lock(mMutex);
+        rate = SampleRateInt();
+        if (rate == mRate) return;
+    }
+    // The delay lines for the new rate are made before the mutex is taken again and swapped in under
+    // it; the old ones go after it is let go (fresh is destroyed after lock).
+    History<double> fresh[2];
+    for (History<double>& h : fresh) h.SetLength(SamplesAtRate(kHistoryLength, rate));
     Util_MutexLock lock(mMutex);
-    const int rate = SampleRateInt();
-    if (rate == mRate) return;
-    ApplyRate(rate);
+    // Another thread may have changed the rate meanwhile: the lines are then sized here after all.
+    const int now = SampleRateInt();
+    if (now == mRate) return;
+    if (now == rate)
+        for (int c = 0; c < 2; ++c) std::swap(mHistory[c], fresh[c]);
+    ApplyRate(now);
     // Attack, delay, wait and latency at the new rate (the wait follows the fade set above).
     OnParamChange(kTime);
     OnParamChange(kDepth);
@@ -153,9 +149,17 @@ void Tidebloom::Restart() {
 }
 
 void Tidebloom::SetBlockSize(int blockSize) {
-    Util_MutexLock lock(mMutex);
     IEffectBinding::SetBlockSize(blockSize);
-    Resize(GetBlockSize());
+    const int n = GetBlockSize();
+    {
+        Util_MutexLock lock(mMutex);
+        if (mBlock.mEnvelope.GetSize() == n) return;
+    }
+    // Made before the mutex is taken again; the old buffers go after it is let go.
+    BlockBuffers fresh;
+    fresh.Resize(n);
+    Util_MutexLock lock(mMutex);
+    mBlock.Swap(fresh);
 }
 
 void Tidebloom::OnParamChange(int paramIdx) {
@@ -195,10 +199,16 @@ void Tidebloom::OnParamChange(int paramIdx) {
     }
 }
 
-void Tidebloom::Resize(int nFrames) {
-    mEnvelopeBuffer.Resize(nFrames);
-    mOnsetBuffer.Resize(nFrames);
+void Tidebloom::BlockBuffers::Resize(int nFrames) {
+    mEnvelope.Resize(nFrames);
+    mOnsets.Resize(nFrames);
     for (Util_TypedBuf<double>& copy : mInputCopy) copy.Resize(nFrames);
+}
+
+void Tidebloom::BlockBuffers::Swap(BlockBuffers& other) noexcept {
+    mEnvelope.Swap(other.mEnvelope);
+    mOnsets.Swap(other.mOnsets);
+    for (int c = 0; c < 2; ++c) mInputCopy[c].Swap(other.mInputCopy[c]);
 }
 
 void Tidebloom::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) {
@@ -209,9 +219,9 @@ void Tidebloom::ProcessDoubleReplacing(double** inputs, double** outputs, int nF
     // those values to zero keeps the cost of silence flat and changes no normal-range result.
     const FlushDenormals flush;
     // Sized by SetBlockSize; the binding never passes more frames than the block size.
-    if (nFrames > mEnvelopeBuffer.GetSize()) [[unlikely]]
-        Resize(nFrames);
-    double* env = mEnvelopeBuffer.Get();
+    if (nFrames > mBlock.mEnvelope.GetSize()) [[unlikely]]
+        mBlock.Resize(nFrames);
+    double* env = mBlock.mEnvelope.Get();
 
     // An input sharing memory with an output is read from a copy, so in-place hosts get the same
     // result as hosts with separate buffers.
@@ -220,7 +230,7 @@ void Tidebloom::ProcessDoubleReplacing(double** inputs, double** outputs, int nF
         in[c] = inputs[c];
         for (int o = 0; o < 2; ++o) {
             if (Overlaps(inputs[c], outputs[o], nFrames)) {
-                double* copy = mInputCopy[c].Get();
+                double* copy = mBlock.mInputCopy[c].Get();
                 std::memcpy(copy, inputs[c], sizeof(double) * static_cast<size_t>(nFrames));
                 in[c] = copy;
                 break;
@@ -230,7 +240,7 @@ void Tidebloom::ProcessDoubleReplacing(double** inputs, double** outputs, int nF
 
     // Gain curve from the undelayed mono mix; it runs whether processing is on or off. The
     // detector never looks at the envelope, so each runs over the whole block in turn.
-    uint8_t* onsets = mOnsetBuffer.Get();
+    uint8_t* onsets = mBlock.mOnsets.Get();
     mNoteDetector.Detect(in[0], in[1], onsets, nFrames);
     mEnvelope.NextSteps(onsets, 0.0, env, nFrames);
 

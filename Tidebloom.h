@@ -5,17 +5,18 @@
 //
 // The class derives from the binding its build target chooses: the LV2 binding when TIDEBLOOM_LV2
 // is defined, otherwise the VST 2 binding; the signal path is the same code either way. Identity,
-// parameters and presets come from kTidebloomDescription. The VST 2 build has an editor (555 x 306,
-// Graphics/): it is built and attached in the constructor, which opens no window and touches no X
-// display; the window opens only at the host's effEditOpen. The LV2 build has none.
+// parameters and presets come from kTidebloomDescription. The effect knows no editor: the VST 2
+// build's entry attaches one (TidebloomWithEditor.h); the LV2 build has none.
 //
 // Created by the binding's entry function (one per instance) and deleted when the host closes it.
-// Every override runs under the plug-in mutex: the binding holds it around its host calls, and
-// Reset and OnParamChange take it again, so a parameter mapping never changes inside a block. The
-// detector, envelope and delay lines are owned by value and touched only by ProcessDoubleReplacing,
-// OnParamChange, Reset and OnActivate. Every time constant follows the host's sample rate; at
-// 44.1 kHz the effect is exactly what it always was. SetBlockSize sizes the block buffers, so the
-// audio path allocates nothing (only a direct call with more frames than the block size grows them).
+// ProcessDoubleReplacing runs on the audio thread under the plug-in mutex (the binding holds it for
+// the block); OnParamChange, Reset, OnActivate and SetBlockSize take it themselves (again), from any
+// thread, so a parameter mapping never changes inside a block, and hold it only for moments: what
+// they allocate (delay lines for a new rate, block buffers) is made before and swapped in under it.
+// The detector, envelope and delay lines are owned by value and touched only under the mutex. Every
+// time constant follows the host's sample rate; at 44.1 kHz the effect is exactly what it always was.
+// SetBlockSize sizes the block buffers, so the audio path allocates nothing (only a direct call with
+// more frames than the block size grows them).
 #include "Sound/ADSREnvelope.h"
 #include "Sound/History.h"
 #include "Sound/NoteDetector.h"
@@ -64,12 +65,16 @@ public:
     const History<double>& GetHistory(int channel) const { return mHistory[channel]; }
 
 private:
-#ifndef TIDEBLOOM_LV2
-    // Builds the editor on the X11 window host and attaches it (the plug-in then owns it).
-    void CreateGraphics();
-#endif
-    // The block buffers hold nFrames frames.
-    void Resize(int nFrames);
+    // What one block needs besides the host's buffers, sized for the block size.
+    struct BlockBuffers {
+        Util_TypedBuf<double> mEnvelope;
+        Util_TypedBuf<uint8_t> mOnsets; // the detector's decision for each frame of the block
+        // Copies of inputs that share memory with an output, so in-place processing reads the block
+        // as it came in.
+        Util_TypedBuf<double> mInputCopy[2];
+        void Resize(int nFrames);
+        void Swap(BlockBuffers& other) noexcept;
+    };
     // The current sample rate as the whole number the detector and envelope work with.
     int SampleRateInt() const;
     // Detector, envelope and delay lines as constructed (settings kept).
@@ -82,13 +87,9 @@ private:
     double mDepth = 1.0;
     bool mOnOff = true;
     int mDelaySamples = kHistoryLength;
-    Util_TypedBuf<double> mEnvelopeBuffer;
-    Util_TypedBuf<uint8_t> mOnsetBuffer; // the detector's decision for each frame of the block
+    BlockBuffers mBlock;
     History<double> mHistory[2];
     NoteDetector mNoteDetector;
     ADSREnvelope mEnvelope;
     int mRate = 0; // the sample rate every time constant is set for
-    // Copies of inputs that share memory with an output, so in-place processing reads the block as
-    // it came in.
-    Util_TypedBuf<double> mInputCopy[2];
 };

@@ -1,12 +1,13 @@
 // The plug-in's exported entry functions: the host finds VSTPluginMain (or main) by name and calls it
 // once per instance with its audioMaster callback. Both return the new instance's effect record, or
-// null when it could not be created. Nothing else is exported from the shared object.
-#include "Tidebloom.h"
+// null when it could not be created. Every instance comes with its editor on the X11 window host.
+// Nothing else is exported from the shared object.
+#include "TidebloomWithEditor.h"
 
 namespace {
 
 IEffectVST* CreateTidebloom(const IEffectInstanceInfo& info) {
-    return new Tidebloom(info);
+    return TidebloomCreateWithEditor(info);
 }
 
 } // namespace

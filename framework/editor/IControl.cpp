@@ -18,7 +18,8 @@ IParam* IControl::GetParam() const {
 }
 
 IGraphics* IControl::GetGUI() const {
-    return mPlug ? mPlug->GetGUI() : nullptr;
+    // Controls live in an IGraphics, and that is the editor their plug-in has attached.
+    return mPlug ? static_cast<IGraphics*>(mPlug->GetGUI()) : nullptr;
 }
 
 void IControl::SetTextIfChanged(Util_String* pStr, const char* text) {

@@ -5,9 +5,10 @@
 // host, and routes mouse and keyboard events to the control under the pointer or holding the capture.
 //
 // It is platform-neutral: everything that needs a window, an event loop or the screen is a virtual
-// operation a window host supplies (the X11 host, or the headless platform of tests and snapshots). The
-// VST binding opens and closes the window (OpenWindow / CloseWindow on effEditOpen / effEditClose) and
-// passes the host's idle calls and forwarded keys on (HostIdle, HostKeyDown, HostKeyUp).
+// operation a window host supplies (the X11 host, or the headless platform of tests and snapshots). It
+// is the plug-in core's IEffectEditor: the VST binding opens and closes the window (OpenWindow /
+// CloseWindow on effEditOpen / effEditClose) and passes the host's idle calls and forwarded keys on
+// (HostIdle, HostKeyDown, HostKeyUp) through that interface.
 //
 // Threads. Every operation runs on the editor's (user-interface) thread, except SetParameterFromPlug,
 // which any thread may call while the editor draws (hosts set parameters on the audio thread; presets,
@@ -16,8 +17,9 @@
 // the plug-in's parameter count) and raises a pending flag; the latest value of each parameter wins. The
 // editor's thread applies pending values to the controls (SetValueFromPlug / SetAuxParamValueFromPlug) at
 // the start of every entry point (IsDirty, Draw, the mouse and key handlers, prompts, HostIdle...) and in
-// PrepDraw. Drawing never takes the plug-in mutex; controls change parameters only through
-// IEffectBase::SetParameterFromGUI, which takes it briefly.
+// PrepDraw. Drawing never takes a plug-in lock; controls change parameters only through
+// IEffectBase::SetParameterFromGUI, which never waits, and the gestures around it
+// (Begin/EndInformHostOfParamChange), which reach the host with no plug-in lock held.
 //
 // Ownership: the plug-in base owns the editor from AttachGraphics on and deletes it first when it is
 // deleted. The editor owns its controls, its key catcher and its two bitmaps. Pictures and fonts live in
@@ -36,6 +38,7 @@
 #include "framework/editor/IPopupMenu.h"
 #include "framework/editor/IRECT.h"
 #include "framework/editor/IText.h"
+#include "framework/plugin/IEffectEditor.h"
 #include "framework/util/Util_PtrList.h"
 #include "framework/util/Util_String.h"
 
@@ -46,7 +49,7 @@ class Raster_IBitmap;
 class Raster_MemBitmap;
 class Raster_SysBitmap;
 
-class IGraphics {
+class IGraphics : public IEffectEditor {
 public:
     // fps 0 or below means 25. Sizes the parameter hand-over slots from pPlug's parameter count (none
     // without a plug-in).
@@ -91,20 +94,20 @@ public:
                          const char* confirmMsg = nullptr, const char* errMsgOnFailure = nullptr) = 0;
     // Opens the editor's window inside the host's parent window (null: a window of its own); returns the
     // window, null on failure.
-    virtual void* OpenWindow(void* pParentWnd) = 0;
+    void* OpenWindow(void* pParentWnd) override = 0;
     // Embedding into a window and control of the host: not offered, returns null.
     virtual void* OpenWindow(void* pParentWnd, void* pParentControl, short leftOffset = 0,
                              short topOffset = 0);
     virtual void AttachSubWindow(void* hostWindowRef);
     virtual void RemoveSubWindow();
-    virtual void CloseWindow() = 0;
+    void CloseWindow() override = 0;
     // The open window, null when closed.
     virtual void* GetWindow() = 0;
     // Plain text on the clipboard; false (and an empty string) when there is none.
     virtual bool GetTextFromClipboard(Util_String* pStr) = 0;
     // Deletes the key catcher, the controls from the last to the first, then the two bitmaps; the last
     // editor of the process empties the picture and font stores.
-    virtual ~IGraphics();
+    ~IGraphics() override;
     virtual void HideMouseCursor();
     virtual void ShowMouseCursor();
     virtual void UpdateTooltips() = 0;
@@ -112,15 +115,15 @@ public:
     virtual Raster_IBitmap* OSLoadBitmap(int ID, const char* name) = 0;
     // effEditIdle: the host's periodic idle call on its user-interface thread. Nothing here; a window
     // host runs its redraw cycle and drains its events.
-    virtual void HostIdle();
+    void HostIdle() override;
     // effEditKeyDown / effEditKeyUp: a key the host forwards (character, VST virtual key code, modifier
     // bits). True when the editor took it; false here.
-    virtual bool HostKeyDown(int character, int virtualKey, int modifiers);
-    virtual bool HostKeyUp(int character, int virtualKey, int modifiers);
+    bool HostKeyDown(int character, int virtualKey, int modifiers) override;
+    bool HostKeyUp(int character, int virtualKey, int modifiers) override;
     // The size of the editor's window on the screen, in screen pixels: the editor's size here; a window
     // host that shows the doubled picture on a dense screen reports twice that. Any thread; the VST
     // binding answers effEditGetRect with it.
-    virtual void WindowSize(int* pW, int* pH) {
+    void WindowSize(int* pW, int* pH) override {
         *pW = mWidth;
         *pH = mHeight;
     }
@@ -139,7 +142,7 @@ public:
     // ---- Parameter binding ----
     // Any thread, no lock, no allocation: hands the value of parameter paramIdx (converted with the
     // parameter's GetNormalized unless normalized) to the editor's thread. Ignored for an invalid index.
-    void SetParameterFromPlug(int paramIdx, double value, bool normalized);
+    void SetParameterFromPlug(int paramIdx, double value, bool normalized) override;
     // The editor's thread: moves the controls to every value handed over since the last call, in
     // parameter order; for each, main-parameter controls get SetValueFromPlug and controls with it as an
     // auxiliary parameter SetAuxParamValueFromPlug. Every entry point below calls it first.
@@ -210,7 +213,7 @@ public:
     // ---- Drawing (into the off-screen bitmap, during Draw) ----
     // Creates the off-screen bitmap (w x h) and the scratch bitmap, then applies pending values (which
     // fixes every control's default value when called from AttachGraphics).
-    void PrepDraw();
+    void PrepDraw() override;
     // Pixels of the off-screen bitmap (null before PrepDraw).
     uint32_t* GetBits();
     // The source from (srcX, srcY) into *pR, clipped to the rectangle being redrawn.
@@ -267,8 +270,8 @@ public:
 
     // ---- State ----
     IEffectBase* GetPlug() const { return mPlug; }
-    int Width() const { return mWidth; }
-    int Height() const { return mHeight; }
+    int Width() const override { return mWidth; }
+    int Height() const override { return mHeight; }
     int FPS() const { return mFPS; }
     Raster_SysBitmap* GetDrawBitmap() const { return mDrawBitmap; }
     // The rectangle being redrawn (controls read it while drawing).

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <lv2/atom/atom.h>
 #include <lv2/buf-size/buf-size.h>
@@ -117,7 +118,7 @@ LV2_Handle LV2CreateInstance(const IEffectDescription& desc,
         IEffectLV2* plug = factory(info);
         if (!plug) return nullptr;
         try {
-            Util_MutexLock plugLock(plug->GetMutex());
+            Util_MutexLock plugLock(plug->GetStateMutex());
             // What a VST 2 host does after creating an instance, in its order, so the effect sees the
             // same sequence from either binding: free slots filled, open (every parameter mapped),
             // sample rate, block size (once more now that the object is complete, so the effect's
@@ -205,10 +206,11 @@ void IEffectLV2::Run(LV2_Handle instance, uint32_t nFrames) {
 
 void IEffectLV2::RunBlock(int nFrames) {
     Util_MutexLock lock(mMutex);
+    ApplyQueuedParamChanges();
     MapChangedControls();
     float** in = mPieceIn.Get();
     float** out = mPieceOut.Get();
-    const int blockSize = std::max(mBlockSize, 1);
+    const int blockSize = std::max(GetBlockSize(), 1);
     for (int done = 0; done < nFrames;) {
         const int n = std::min(blockSize, nFrames - done);
         for (int c = 0; c < NInChannels(); ++c) {
@@ -271,7 +273,8 @@ LV2_State_Status IEffectLV2::Save(LV2_State_Store_Function store, LV2_State_Hand
     if (!mStateKey || !mChunkType) return LV2_STATE_ERR_NO_FEATURE;
     ByteChunk chunk;
     InitChunkWithFrameworkVer(&chunk);
-    // The values are copied under the plug-in mutex; the host's store runs without it.
+    // The values are read from the parameters' atomics: run never waits for a save, and the host's store
+    // runs with no lock held.
     if (!SerializeParams(&chunk)) return LV2_STATE_ERR_UNKNOWN;
     return store(handle, mStateKey, chunk.GetBytes(), static_cast<size_t>(chunk.Size()), mChunkType,
                  LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
@@ -295,17 +298,22 @@ LV2_State_Status IEffectLV2::Restore(LV2_State_Retrieve_Function retrieve, LV2_S
     int pos = 0;
     if (GetFrameworkVerFromChunk(&chunk, &pos) != kFrameworkVersion || pos != kFrameworkHeaderSize)
         return LV2_STATE_ERR_UNKNOWN;
+    std::vector<double> values(static_cast<size_t>(NParams()));
     for (int i = 0; i < NParams(); ++i) {
-        double v = 0.0;
+        double& v = values[static_cast<size_t>(i)];
         if (chunk.Get(&v, pos + 8 * i) < 0) return LV2_STATE_ERR_UNKNOWN;
         const IParam* param = GetParam(i);
         if (!(v >= param->GetMin() && v <= param->GetMax())) return LV2_STATE_ERR_UNKNOWN;
     }
-    Util_MutexLock lock(mMutex);
-    if (UnserializeParams(&chunk, pos) < 0) return LV2_STATE_ERR_UNKNOWN;
-    // Control values equal to the restored ones (in single precision) are no change, so the state's
-    // exact values stay until the host moves a control.
-    RememberParamsAsControls();
+    {
+        // Parsed and checked: handed over in one short hold of the plug-in mutex.
+        Util_MutexLock lock(mMutex);
+        for (int i = 0; i < NParams(); ++i) GetParam(i)->Set(values[static_cast<size_t>(i)]);
+        OnParamReset();
+        // Control values equal to the restored ones (in single precision) are no change, so the state's
+        // exact values stay until the host moves a control.
+        RememberParamsAsControls();
+    }
     RedrawParamControls();
     return LV2_STATE_SUCCESS;
 }

@@ -7,10 +7,13 @@
 //
 // Threads and locks (LV2's threading classes): instantiate, activate, deactivate, cleanup and state
 // restore never overlap anything else on the instance; connect_port and run come from the audio
-// thread; state save may overlap run. run holds the plug-in mutex (mMutex, recursive) for the block;
-// everything else that takes it holds it only to copy a few values, so run never waits long. run
-// allocates nothing, prints nothing and calls no host function. No C++ exception leaves a descriptor
-// function.
+// thread; state save may overlap run. run holds the plug-in mutex (mMutex, recursive) for the block and
+// maps the control values that changed first; everything else that takes it holds it only for a
+// moment of mapping or swapping prepared buffers, so run never waits long. State save reads the
+// parameters' atomics and takes no lock; state restore parses and checks the chunk before it hands the
+// values over in one short hold of the mutex. The latency reaches the host through the latency port,
+// written by run. run allocates nothing, prints nothing and calls no host function. No C++ exception
+// leaves a descriptor function.
 //
 // Ownership: the host owns the port buffers; the instance only keeps their addresses. The instance is
 // created by LV2CreateInstance and deleted by cleanup.

@@ -1,6 +1,5 @@
 #include "framework/plugin/IEffectBase.h"
 
-#include "framework/editor/IGraphics.h"
 #include "framework/plugin/Log.h"
 #include "framework/plugin/SampleConvert.h"
 #include "framework/util/Util_Cpu.h"
@@ -9,6 +8,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -39,12 +39,15 @@ void CopyOrSilence(T** inputs, int nIn, T** outputs, int nOut, int nFrames) {
 } // namespace
 
 IEffectBase::IEffectBase(const IEffectDescription& desc, EAPI api)
-    : mUniqueID(desc.mUniqueID), mMfrID(desc.mMfrID), mVersion(desc.mVersion), mAPI(api),
+    : mQueuedChanges(desc.NParams()), mUniqueID(desc.mUniqueID), mMfrID(desc.mMfrID), mVersion(desc.mVersion), mAPI(api),
       mDoesStateChunks(desc.mDoesStateChunks), mIsInstrument(desc.mIsInstrument), mDoesMidi(desc.mDoesMidi),
       mLatency(desc.mLatency), mMinSampleRate(desc.mMinSampleRate), mMaxSampleRate(desc.mMaxSampleRate) {
     Trace(__func__, __LINE__, "params %d presets %d io %s", desc.NParams(), desc.mNumPresets,
           desc.mChannelIO ? desc.mChannelIO : "");
     for (const IParamDescription& row : desc.mParams) InitParamFromDescription(mParams.Add(new IParam), row);
+    // Whoever lets go of the plug-in mutex maps the changes queued while it held it.
+    mMutex.SetDrain([](void* self) { static_cast<IEffectBase*>(self)->ApplyQueuedParamChanges(); }, this,
+                    &mQueuedChanges);
     for (int i = 0; i < desc.mNumPresets; ++i) mPresets.Add(new IPreset);
     // The processor's abilities are read once per process, here rather than in the first audio
     // block, so the audio thread never waits for it.
@@ -76,7 +79,7 @@ IEffectBase::IEffectBase(const IEffectDescription& desc, EAPI api)
 IEffectBase::~IEffectBase() {
     // The editor goes first, while everything its controls refer to still exists; it is no longer
     // reachable through GetGUI() while it is destroyed.
-    IGraphics* graphics = mGraphics;
+    IEffectEditor* graphics = mGraphics;
     mGraphics = nullptr;
     delete graphics;
     mParams.DeleteAll();
@@ -137,7 +140,6 @@ void IEffectBase::PopupHostContextMenuForParam(int paramIdx, int x, int y) {
 }
 
 void IEffectBase::SetParameterFromGUI(int paramIdx, double normalizedValue) {
-    Util_MutexLock lock(mMutex);
     Trace(__func__, __LINE__, "%d %f", paramIdx, normalizedValue);
     IParam* param = GetParam(paramIdx);
     if (!param) return;
@@ -145,8 +147,11 @@ void IEffectBase::SetParameterFromGUI(int paramIdx, double normalizedValue) {
     // A host value still on its way to the controls is older than this one: this one supersedes it, so
     // the controls end up showing what the parameter holds (and other controls of the parameter follow).
     if (mGraphics) mGraphics->SetParameterFromPlug(paramIdx, normalizedValue, true);
+    // The host hears of the change first, with no lock held (however long it takes to listen, the audio
+    // thread goes on); then the effect maps it, and the host hears what that made pending.
     InformHostOfParamChange(paramIdx, normalizedValue);
-    OnParamChange(paramIdx);
+    QueueParamChange(paramIdx);
+    FlushHostNotifications();
 }
 
 void IEffectBase::BeginInformHostOfParamChange(int paramIdx) {
@@ -172,16 +177,16 @@ void IEffectBase::ResizeGraphics(int w, int h) {
     (void)h;
 }
 
-void IEffectBase::AttachGraphics(IGraphics* pGraphics) {
+void IEffectBase::AttachGraphics(IEffectEditor* pGraphics) {
     if (!pGraphics) return;
-    Util_MutexLock lock(mMutex);
+    Util_MutexLock lock(mStateMutex);
     if (pGraphics == mGraphics) return;
     for (int i = 0; i < NParams(); ++i)
         pGraphics->SetParameterFromPlug(i, mParams.Get(i)->GetNormalized(), true);
     // PrepDraw moves the controls to these values, which fixes their default values.
     pGraphics->PrepDraw();
     // An editor attached earlier is replaced, not leaked.
-    IGraphics* previous = mGraphics;
+    IEffectEditor* previous = mGraphics;
     mGraphics = pGraphics;
     delete previous;
 }
@@ -203,23 +208,27 @@ void IEffectBase::RedrawParamControls() {
 
 void IEffectBase::SetBlockSize(int blockSize) {
     if (blockSize < 0) blockSize = 0;
-    if (blockSize == mBlockSize) return;
-    for (int i = 0; i < NInChannels(); ++i) {
+    if (blockSize == GetBlockSize()) return;
+    // The new buffers are made (zeroed) before the plug-in mutex is taken and swapped in under it; the
+    // old ones are freed after it is released.
+    const int nIn = NInChannels(), nOut = NOutChannels();
+    std::vector<Util_TypedBuf<double>> fresh(static_cast<size_t>(nIn + nOut));
+    for (Util_TypedBuf<double>& buf : fresh) buf.Resize(blockSize);
+    Util_MutexLock lock(mMutex);
+    for (int i = 0; i < nIn; ++i) {
         InChannel* ch = mInChannels.Get(i);
         double* old = ch->mScratchBuf.Get();
-        ch->mScratchBuf.Resize(blockSize);
-        ch->mScratchBuf.Clear();
+        ch->mScratchBuf.Swap(fresh[static_cast<size_t>(i)]);
         // A slot that pointed at the old scratch buffer follows it.
         if (*ch->mSrc == old) *ch->mSrc = ch->mScratchBuf.Get();
     }
-    for (int i = 0; i < NOutChannels(); ++i) {
+    for (int i = 0; i < nOut; ++i) {
         OutChannel* ch = mOutChannels.Get(i);
         double* old = ch->mScratchBuf.Get();
-        ch->mScratchBuf.Resize(blockSize);
-        ch->mScratchBuf.Clear();
+        ch->mScratchBuf.Swap(fresh[static_cast<size_t>(nIn + i)]);
         if (*ch->mDest == old) *ch->mDest = ch->mScratchBuf.Get();
     }
-    mBlockSize = blockSize;
+    mBlockSize.store(blockSize, std::memory_order_relaxed);
 }
 
 // ---- Channel configuration ----
@@ -246,6 +255,7 @@ void IEffectBase::LimitToStereoIO() {
 }
 
 void IEffectBase::SetInputChannelConnections(int idx, int n, bool connect) {
+    Util_MutexLock lock(mMutex);
     int end =
         static_cast<int>(std::min(static_cast<long long>(idx) + n, static_cast<long long>(NInChannels())));
     for (int i = std::max(idx, 0); i < end; ++i) {
@@ -256,6 +266,7 @@ void IEffectBase::SetInputChannelConnections(int idx, int n, bool connect) {
 }
 
 void IEffectBase::SetOutputChannelConnections(int idx, int n, bool connect) {
+    Util_MutexLock lock(mMutex);
     int end =
         static_cast<int>(std::min(static_cast<long long>(idx) + n, static_cast<long long>(NOutChannels())));
     for (int i = std::max(idx, 0); i < end; ++i) {
@@ -318,7 +329,7 @@ const char* IEffectBase::GetOutputBusLabel(int idx) const {
 // ---- Buffers and processing ----
 
 int IEffectBase::ClampFrames(int nFrames) const {
-    return std::clamp(nFrames, 0, mBlockSize);
+    return std::clamp(nFrames, 0, GetBlockSize());
 }
 
 void IEffectBase::AttachInputBuffers(int idx, int n, double** ppData, int nFrames) {
@@ -445,11 +456,28 @@ void IEffectBase::ZeroScratchBuffers() {
 // ---- Parameters and editor ----
 
 void IEffectBase::OnParamReset() {
+    Util_MutexLock lock(mMutex);
     for (int i = 0; i < NParams(); ++i) OnParamChange(i);
 }
 
+void IEffectBase::QueueParamChange(int paramIdx) {
+    if (!GetParam(paramIdx)) return;
+    mQueuedChanges.Mark(paramIdx);
+    // The mark comes before the attempt (see IEffectMutex): a holder that keeps us out sees it.
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    if (!mMutex.TryLock()) return;
+    struct Release {
+        IEffectMutex& mutex;
+        ~Release() { mutex.Unlock(); }
+    } release{mMutex};
+    ApplyQueuedParamChanges();
+}
+
+void IEffectBase::ApplyQueuedParamChanges() {
+    mQueuedChanges.Take([this](int paramIdx) { OnParamChange(paramIdx); });
+}
+
 void IEffectBase::DirtyParameters() {
-    Util_MutexLock lock(mMutex);
     for (int i = 0; i < NParams(); ++i) InformHostOfParamChange(i, mParams.Get(i)->GetNormalized());
 }
 
@@ -462,7 +490,7 @@ bool IEffectBase::SendMidiMsgs(Util_TypedBuf<IMidiMsg>* pMsgs) {
 
 double IEffectBase::GetSamplesPerBeat() {
     double tempo = GetTempo();
-    return tempo > 0.0 ? mSampleRate * 60.0 / tempo : 0.0;
+    return tempo > 0.0 ? GetSampleRate() * 60.0 / tempo : 0.0;
 }
 
 // ---- Identity, versions and host ----
@@ -477,18 +505,20 @@ void IEffectBase::GetEffectVersionStr(char* buf) const {
 
 int IEffectBase::GetHostVersion(bool decimal) {
     GetHost();
-    return decimal ? GetDecimalVersion(mHostVersion) : mHostVersion;
+    const int32_t version = mHostVersion.load();
+    return decimal ? GetDecimalVersion(version) : version;
 }
 
 void IEffectBase::GetHostVersionStr(char* buf) {
     GetHost();
-    GetVersionStr(mHostVersion, buf);
+    GetVersionStr(mHostVersion.load(), buf);
 }
 
 void IEffectBase::SetHost(const char* hostName, int version) {
-    mHost = LookUpHost(hostName);
+    // The version first: a thread that sees the host identified reads its version too.
     mHostVersion = version;
-    Trace(__func__, __LINE__, "host %d version %d", static_cast<int>(mHost), version);
+    mHost = LookUpHost(hostName);
+    Trace(__func__, __LINE__, "host %d version %d", static_cast<int>(mHost.load()), version);
 }
 
 const char* IEffectBase::GetAPIString() {

@@ -5,34 +5,48 @@
 // parameters, the preset slots, block size and sample rate, version and host information, and the
 // attached editor.
 //
-// Threads and locks: every host call arrives through the binding, which holds mMutex (recursive) for the
-// whole call: dispatcher, parameter callbacks and audio callbacks. SetParameterFromGUI (editor thread),
-// AttachGraphics, DirtyParameters and parameter serialization take it themselves; the base Reset,
-// OnParamChange and OnActivate take it again, so they may be called from any thread. The preset
-// operations take no lock of their own: callers hold the mutex (dispatcher calls, construction).
+// Threads and locks. The audio thread never waits for the editor, the host's user interface, a chunk
+// or a file. Two recursive locks, taken in this order when a thread needs both:
+// - mStateMutex serialises what happens off the audio thread: the binding's non-audio host calls
+//   (programs, chunks, names, sample rate and block size, activation), the preset slots, program and
+//   bank files, host identification, attaching the editor. The audio thread never takes it.
+// - mMutex, the plug-in mutex (IEffectMutex), is held by every audio block and guards what a block
+//   reads: the effect's parameter mappings (OnParamChange), Reset, OnActivate, the block size and the
+//   channel connections. Other threads hold it only for moments of such work: never while they call
+//   the host, allocate (new buffers are prepared first and swapped in), open files, draw or wait for
+//   X11. The base Reset, OnParamChange and OnActivate take it again, so they may be called from any
+//   thread.
+// Host notifications (automate, begin/end edit, latency changed, display updated) are made with
+// neither lock held. Parameter values are atomics, set from any thread without a lock; a change made
+// off the audio thread reaches the effect through QueueParamChange, which never waits: the effect maps
+// it before the next block starts (IEffectMutex, IParamChanges). The preset operations take no lock of
+// their own: callers hold mStateMutex (dispatcher calls, construction).
 //
 // Ownership: the object owns its parameters, preset slots, channel records, channel configurations, bus
-// labels and the attached editor. The audio path never allocates: scratch buffers are sized only by
-// SetBlockSize, and every audio callback passes at most mBlockSize frames (more are cut to mBlockSize).
+// labels and the attached editor, which it knows only as an IEffectEditor (the core links no editor).
+// The audio path never allocates: scratch buffers are sized only by SetBlockSize, and every audio
+// callback passes at most mBlockSize frames (more are cut to mBlockSize).
 //
 // The operations the binding supplies (host notifications, time queries, MIDI out, editor size) answer
 // in the base as if no host were listening: they do nothing and return 0, false or null.
+#include <atomic>
 #include <cstdint>
 
 #include "framework/plugin/ByteChunk.h"
 #include "framework/plugin/ChannelIO.h"
 #include "framework/plugin/Hosts.h"
 #include "framework/plugin/IEffectDescription.h"
+#include "framework/plugin/IEffectEditor.h"
+#include "framework/plugin/IEffectMutex.h"
 #include "framework/plugin/IMidiMsg.h"
 #include "framework/plugin/IParam.h"
+#include "framework/plugin/IParamChanges.h"
 #include "framework/plugin/IPreset.h"
 #include "framework/plugin/ITimeInfo.h"
 #include "framework/util/Util_Mutex.h"
 #include "framework/util/Util_PtrList.h"
 #include "framework/util/Util_String.h"
 #include "framework/util/Util_TypedBuf.h"
-
-class IGraphics;
 
 // The binding that created a plug-in object. Any int may arrive; GetAPIString names only these.
 enum EAPI : int {
@@ -96,9 +110,12 @@ public:
     virtual bool HostRequestingAboutBox() { return false; }
     virtual void OnHostIdentified() {}
     virtual void PopupHostContextMenuForParam(int paramIdx, int x, int y);
-    // Editor thread, under the plug-in mutex: the parameter takes SetNormalized(normalizedValue), the value
+    // Editor thread, no lock held on entry: the parameter takes SetNormalized(normalizedValue), the value
     // is handed to the editor's controls like a host value (replacing an older one not yet applied), the
-    // host is told exactly normalizedValue, then OnParamChange(paramIdx). Ignored for an invalid index.
+    // host is told exactly normalizedValue (no lock held), the change is queued for the effect
+    // (QueueParamChange: mapped now when the plug-in mutex is free, else before the next block), and
+    // the host is told what the change made pending (FlushHostNotifications). Ignored for an invalid
+    // index.
     virtual void SetParameterFromGUI(int paramIdx, double normalizedValue);
     // Supplied by the binding (host notifications and queries); the base does nothing / answers 0.
     virtual void BeginInformHostOfParamChange(int paramIdx);
@@ -116,13 +133,14 @@ public:
     virtual EAPI GetAPI() { return mAPI; }
     virtual void ResizeGraphics(int w, int h);
     virtual void HostSpecificInit() {}
-    // Nothing for a null editor. Otherwise, under the plug-in mutex: every parameter's normalised value
-    // is handed to the editor (SetParameterFromPlug), the editor prepares its bitmaps (PrepDraw, which also
-    // fixes every control's default value) and the plug-in takes ownership (an editor attached before is
-    // deleted).
-    virtual void AttachGraphics(IGraphics* pGraphics);
-    // Stores mLatency.
-    virtual void SetLatency(int samples) { mLatency = samples; }
+    // Nothing for a null editor. Otherwise, under the state mutex (never the plug-in mutex: preparing
+    // allocates): every parameter's normalised value is handed to the editor (SetParameterFromPlug), the
+    // editor prepares its bitmaps (PrepDraw, which also fixes every control's default value) and the
+    // plug-in takes ownership (an editor attached before is deleted).
+    virtual void AttachGraphics(IEffectEditor* pGraphics);
+    // Stores mLatency. Called where the effect maps a parameter (under the plug-in mutex, possibly on the
+    // audio thread): a binding records what the host must hear and tells it later, with no lock held.
+    virtual void SetLatency(int samples) { mLatency.store(samples, std::memory_order_relaxed); }
     // Supplied by the binding; the base sends nothing and returns false.
     virtual bool SendMidiMsg(IMidiMsg* pMsg);
     virtual bool SendSysEx(ISysEx* pSysEx);
@@ -131,8 +149,13 @@ public:
     virtual void RedrawParamControls();
     virtual void DirtyPTCompareState() {}
     virtual void PresetsChangedByHost() {}
-    // Resizes every scratch buffer to n zeroed frames, unless n is the current block size.
+    // Resizes every scratch buffer to n zeroed frames, unless n is the current block size. Any thread but
+    // the audio thread: the buffers are made first and swapped in under the plug-in mutex.
     virtual void SetBlockSize(int blockSize);
+    // Called with no lock held, off the audio thread, after anything that may have made a host
+    // notification pending (a parameter change from the editor, a host call): the binding tells the
+    // host now. Nothing in the base.
+    virtual void FlushHostNotifications() {}
 
     // ---- Channel configuration ----
     // True when some configuration matches; a negative argument matches any count.
@@ -143,7 +166,8 @@ public:
     // Inputs from index 2 on are disconnected; outputs from index 2 on are marked connected.
     void LimitToStereoIO();
     // Channels idx .. idx+n-1 (clipped to the channel count) become connected or disconnected; a
-    // disconnected channel's slot points at its scratch buffer (null while that is empty).
+    // disconnected channel's slot points at its scratch buffer (null while that is empty). Under the
+    // plug-in mutex (taken here).
     void SetInputChannelConnections(int idx, int n, bool connect);
     void SetOutputChannelConnections(int idx, int n, bool connect);
     bool IsInChannelConnected(int chIdx) const;
@@ -193,22 +217,29 @@ public:
     // (NaN and infinities too) is refused with false, and the previous rate stays.
     bool SetSampleRate(double sampleRate) {
         if (!(sampleRate >= mMinSampleRate && sampleRate <= mMaxSampleRate)) return false;
-        mSampleRate = sampleRate;
+        mSampleRate.store(sampleRate, std::memory_order_relaxed);
         return true;
     }
-    double GetSampleRate() const { return mSampleRate; }
-    int GetBlockSize() const { return mBlockSize; }
-    int GetLatency() const { return mLatency; }
+    double GetSampleRate() const { return mSampleRate.load(std::memory_order_relaxed); }
+    int GetBlockSize() const { return mBlockSize.load(std::memory_order_relaxed); }
+    int GetLatency() const { return mLatency.load(std::memory_order_relaxed); }
     int GetTailSize() const { return mTailSize; }
 
     // ---- Parameters and editor ----
     // null for an invalid index.
     IParam* GetParam(int paramIdx) const { return mParams.Get(paramIdx); }
     int NParams() const { return mParams.GetSize(); }
-    IGraphics* GetGUI() const { return mGraphics; }
-    // OnParamChange for every parameter in ascending order.
+    IEffectEditor* GetGUI() const { return mGraphics; }
+    // OnParamChange for every parameter in ascending order, all under one hold of the plug-in mutex.
     void OnParamReset();
-    // Under the plug-in mutex: tells the host every parameter's normalised value.
+    // Any thread, never waits: parameter paramIdx holds a new value; OnParamChange(paramIdx) runs before
+    // the next block starts: here and now when the plug-in mutex is free (or held by this thread),
+    // otherwise by the thread holding it, before it lets go. Ignored for an invalid index.
+    void QueueParamChange(int paramIdx);
+    // Under the plug-in mutex: OnParamChange for every queued change, in index order. The audio
+    // callbacks call it at the start of every block.
+    void ApplyQueuedParamChanges();
+    // No lock: tells the host every parameter's normalised value.
     void DirtyParameters();
     // SendMidiMsg for every message in order (all attempted); true when every call returned true.
     bool SendMidiMsgs(Util_TypedBuf<IMidiMsg>* pMsgs);
@@ -238,9 +269,11 @@ public:
     const char* GetArchString() const { return "x64"; }
 
     // The plug-in mutex; Util_MutexLock(GetMutex()) holds it for a scope.
-    Util_Mutex& GetMutex() { return mMutex; }
+    IEffectMutex& GetMutex() { return mMutex; }
+    // The state mutex, for callers of the preset operations.
+    Util_Mutex& GetStateMutex() { return mStateMutex; }
 
-    // ---- Presets (callers hold the plug-in mutex) ----
+    // ---- Presets (callers hold the state mutex) ----
     int NPresets() const { return mPresets.GetSize(); }
     int GetCurrentPresetIdx() const { return mCurrentPresetIdx; }
     // The slot's name, or "" for an invalid index.
@@ -257,12 +290,13 @@ public:
     // Removes and deletes every free slot, keeping the order of the rest.
     void PruneUninitializedPresets();
 
-    // ---- State (SerializeParams, UnserializeParams and DirtyParameters take the mutex) ----
-    // Appends each parameter's plain value as a little-endian double.
+    // ---- State ----
+    // Appends each parameter's plain value as a little-endian double (read from the atomics, no lock).
     bool SerializeParams(ByteChunk* pChunk);
-    // Reads one double per parameter from startPos, clamps it to the range and stores it; then
-    // OnParamChange for every parameter. A NaN, or a value the chunk does not hold, leaves the parameter
-    // as it was. Returns the position after the last value, or -1 when the chunk ended early.
+    // Reads one double per parameter from startPos (first, without the plug-in mutex), then under one
+    // short hold of it clamps each to the range and stores it and calls OnParamChange for every
+    // parameter. A NaN, or a value the chunk does not hold, leaves the parameter as it was. Returns the
+    // position after the last value, or -1 when the chunk ended early.
     int UnserializeParams(ByteChunk* pChunk, int startPos);
     // The preset list: per slot, the name (PutStr), the initialized byte and, when initialized, the state.
     bool SerializePresets(ByteChunk* pChunk);
@@ -276,8 +310,9 @@ public:
 
     // ---- Program and bank files, preset source dumps ----
     // Each file operation returns false for a null or empty path or a file that cannot be used. Saves
-    // and dumps take the mutex only while they build their bytes and write the file after releasing
-    // it, all or nothing (a failed save leaves an existing file as it was).
+    // and dumps take the state mutex only while they build their bytes and write the file after
+    // releasing it, all or nothing (a failed save leaves an existing file as it was); loads read the
+    // file before taking it and tell the host of the new program after releasing it.
     bool SaveProgramAsFXP(const Util_String* pFileName);
     bool SaveBankAsFXB(const Util_String* pFileName);
     bool LoadProgramFromFXP(const Util_String* pFileName);
@@ -312,7 +347,9 @@ public:
 protected:
     // ---- Fields, in declaration order ----
     Util_PtrList<ChannelIOPair> mChannelIO;
-    Util_Mutex mMutex;
+    IParamChanges mQueuedChanges; // changes made off the audio thread, not mapped yet
+    IEffectMutex mMutex;
+    Util_Mutex mStateMutex;
     char mEffectName[kMaxEffectNameLen];
     char mProductName[kMaxEffectNameLen];
     char mMfrName[kMaxEffectNameLen];
@@ -320,18 +357,18 @@ protected:
     int32_t mMfrID;
     int32_t mVersion;
     EAPI mAPI;
-    EHost mHost = kHostUninit;
-    int32_t mHostVersion = 0;
+    std::atomic<EHost> mHost{kHostUninit};
+    std::atomic<int32_t> mHostVersion{0};
     bool mDoesStateChunks;
     bool mIsInstrument;
     bool mDoesMidi;
     int32_t mCurrentPresetIdx = 0;
-    double mSampleRate = 44100.0;
-    int32_t mBlockSize = 0;
-    int32_t mLatency;
+    std::atomic<double> mSampleRate{44100.0};
+    std::atomic<int32_t> mBlockSize{0};
+    std::atomic<int32_t> mLatency;
     const double mMinSampleRate, mMaxSampleRate; // the rates the description serves
     int32_t mTailSize = 0;
-    IGraphics* mGraphics = nullptr;
+    IEffectEditor* mGraphics = nullptr;
     Util_PtrList<IParam> mParams;
     Util_PtrList<IPreset> mPresets;
     Util_TypedBuf<double*> mInData;
@@ -342,6 +379,9 @@ protected:
     Util_PtrList<Util_String> mOutputBusLabels;
 
 private:
+    // The parsing and applying steps of LoadProgramFromFXP / LoadBankFromFXB, under the state mutex.
+    bool LoadProgram(ByteChunk& file);
+    bool LoadBank(ByteChunk& file);
     void FillPresetSlot(IPreset* pPreset, const char* name, const double* values);
     int ClampFrames(int nFrames) const;
     void ConvertOutputsToFloat(int nFrames, int nHostFrames, bool accumulate);

@@ -220,7 +220,7 @@ bool IEffectBase::SaveProgramAsFXP(const Util_String* pFileName) {
     if (!IsUsablePath(pFileName)) return false;
     ByteChunk file;
     {
-        Util_MutexLock lock(mMutex);
+        Util_MutexLock lock(mStateMutex);
         const int32_t fxVersion = GetEffectVersion(true);
         const int32_t nParams = NParams();
         const char* name = GetPresetName(mCurrentPresetIdx);
@@ -244,7 +244,7 @@ bool IEffectBase::SaveProgramAsFXP(const Util_String* pFileName) {
             }
         }
     }
-    // Written after the lock is released: a slow file never holds up the audio thread.
+    // Written after the lock is released: a slow file holds up nobody.
     return WriteWholeFile(pFileName->Get(), file);
 }
 
@@ -253,7 +253,7 @@ bool IEffectBase::SaveBankAsFXB(const Util_String* pFileName) {
     if (!IsUsablePath(pFileName)) return false;
     ByteChunk file;
     {
-        Util_MutexLock lock(mMutex);
+        Util_MutexLock lock(mStateMutex);
         const int32_t fxVersion = GetEffectVersion(true);
         const int32_t nParams = NParams();
         const int32_t nPresets = NPresets();
@@ -288,7 +288,7 @@ bool IEffectBase::SaveBankAsFXB(const Util_String* pFileName) {
             }
         }
     }
-    // Written after the lock is released: a slow file never holds up the audio thread.
+    // Written after the lock is released: a slow file holds up nobody.
     return WriteWholeFile(pFileName->Get(), file);
 }
 
@@ -297,8 +297,16 @@ bool IEffectBase::LoadProgramFromFXP(const Util_String* pFileName) {
     if (!IsUsablePath(pFileName)) return false;
     ByteChunk file;
     if (!ReadWholeFile(pFileName->Get(), &file)) return false;
-    Util_MutexLock lock(mMutex);
+    // The host hears of the new program after the lock is released.
+    const bool loaded = [&] {
+        Util_MutexLock lock(mStateMutex);
+        return LoadProgram(file);
+    }();
+    if (loaded) InformHostOfProgramChange();
+    return loaded;
+}
 
+bool IEffectBase::LoadProgram(ByteChunk& file) {
     FileHeader header;
     std::string name;
     int pos = GetFileHeader(file, 0, &header);
@@ -329,7 +337,6 @@ bool IEffectBase::LoadProgramFromFXP(const Util_String* pFileName) {
 
     ModifyCurrentPreset(name.c_str());
     RestorePreset(mCurrentPresetIdx);
-    InformHostOfProgramChange();
     return true;
 }
 
@@ -338,8 +345,15 @@ bool IEffectBase::LoadBankFromFXB(const Util_String* pFileName) {
     if (!IsUsablePath(pFileName)) return false;
     ByteChunk file;
     if (!ReadWholeFile(pFileName->Get(), &file)) return false;
-    Util_MutexLock lock(mMutex);
+    const bool loaded = [&] {
+        Util_MutexLock lock(mStateMutex);
+        return LoadBank(file);
+    }();
+    if (loaded) InformHostOfProgramChange();
+    return loaded;
+}
 
+bool IEffectBase::LoadBank(ByteChunk& file) {
     FileHeader header;
     int32_t currentProgram = 0;
     int pos = GetFileHeader(file, 0, &header);
@@ -382,7 +396,6 @@ bool IEffectBase::LoadBankFromFXB(const Util_String* pFileName) {
             UnserializeState(&state, 0);
             return false;
         }
-        InformHostOfProgramChange();
         return true;
     }
 
@@ -417,7 +430,6 @@ bool IEffectBase::LoadBankFromFXB(const Util_String* pFileName) {
         ModifyCurrentPreset(program.mName.c_str());
     }
     RestorePreset(currentProgram);
-    InformHostOfProgramChange();
     return true;
 }
 
@@ -426,7 +438,7 @@ void IEffectBase::DumpPresetSrcCode(const char* fileName, const char* paramEnumN
     if (!fileName || !*fileName || !paramEnumNames) return;
     std::string text;
     {
-        Util_MutexLock lock(mMutex);
+        Util_MutexLock lock(mStateMutex);
         const int nParams = NParams();
         for (int i = 0; i < nParams; ++i) {
             if (!paramEnumNames[i]) return;
@@ -449,7 +461,7 @@ void IEffectBase::DumpPresetBlob(const char* fileName) {
     if (!fileName || !*fileName) return;
     std::string text;
     {
-        Util_MutexLock lock(mMutex);
+        Util_MutexLock lock(mStateMutex);
         const IPreset* pPreset = mPresets.Get(mCurrentPresetIdx);
         if (!pPreset) return;
         // The encoded text takes whatever length the chunk needs.

@@ -203,7 +203,6 @@ void IEffectBase::ModifyCurrentPreset(const char* name) {
 
 bool IEffectBase::SerializeParams(ByteChunk* pChunk) {
     if (!pChunk) return false;
-    Util_MutexLock lock(mMutex);
     Trace(__func__, __LINE__, "%d params", NParams());
     bool ok = true;
     for (int i = 0; i < NParams(); ++i) {
@@ -214,15 +213,19 @@ bool IEffectBase::SerializeParams(ByteChunk* pChunk) {
 }
 
 int IEffectBase::UnserializeParams(ByteChunk* pChunk, int startPos) {
-    Util_MutexLock lock(mMutex);
     Trace(__func__, __LINE__, "from %d", startPos);
+    // Read first, without the plug-in mutex; then stored and mapped under one short hold of it.
+    std::vector<double> values;
+    values.reserve(static_cast<size_t>(NParams()));
     int pos = pChunk ? startPos : -1;
     for (int i = 0; i < NParams() && pos >= 0; ++i) {
         double value = 0.0;
         pos = pChunk->Get(&value, pos);
-        // A value the chunk does not hold leaves the parameter alone; Set ignores NaN and clamps the rest.
-        if (pos >= 0) mParams.Get(i)->Set(value);
+        if (pos >= 0) values.push_back(value);
     }
+    Util_MutexLock lock(mMutex);
+    // A value the chunk does not hold leaves the parameter alone; Set ignores NaN and clamps the rest.
+    for (size_t i = 0; i < values.size(); ++i) mParams.Get(static_cast<int>(i))->Set(values[i]);
     OnParamReset();
     return pos;
 }

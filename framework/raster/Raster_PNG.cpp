@@ -3,10 +3,8 @@
 
 #include "framework/raster/Raster_PNGDeferred.h"
 
-#include <dlfcn.h>
 #include <png.h>
 #include <strings.h>
-#include <unistd.h>
 
 #include <climits>
 #include <csetjmp>
@@ -149,28 +147,6 @@ Raster_IBitmap* Load(PngSource* source, Raster_IBitmap* target) {
     return nullptr;
 }
 
-// The folder of the module that holds this code, and the module's file name without its extension.
-bool ModuleResourceFolder(std::string* folder) {
-    Dl_info info;
-    std::string path;
-    if (dladdr(reinterpret_cast<void*>(&ModuleResourceFolder), &info) && info.dli_fname &&
-        std::strchr(info.dli_fname, '/'))
-        path = info.dli_fname;
-    if (path.empty()) {
-        // Linked into the executable itself.
-        char exe[4096];
-        const ssize_t n = readlink("/proc/self/exe", exe, sizeof(exe) - 1);
-        if (n <= 0) return false;
-        path.assign(exe, static_cast<size_t>(n));
-    }
-    const size_t slash = path.rfind('/');
-    std::string stem = path.substr(slash + 1);
-    const size_t dot = stem.rfind('.');
-    if (dot != std::string::npos && dot > 0) stem.resize(dot);
-    *folder = path.substr(0, slash + 1) + stem + ".resources/";
-    return true;
-}
-
 // The registry of compiled-in resources. constinit: usable from other modules' static initialisers.
 constinit std::mutex s_resourceMutex;
 constinit Raster_NamedResource* s_resources = nullptr;
@@ -229,20 +205,18 @@ Raster_IBitmap* Raster_LoadPNGFromMemory(const void* data, int length, Raster_IB
     return Load(&source, target);
 }
 
-Raster_IBitmap* Raster_LoadPNGFromNamedResource(const char* name, Raster_IBitmap* target) {
+Raster_IBitmap* Raster_LoadPNGFromNamedResource(const char* name, Raster_IBitmap* target, const char* folder) {
     if (!name || std::strlen(name) > 400) return nullptr;
     if (const Raster_NamedResource* res = Raster_FindNamedResource(name))
         return Raster_LoadPNGFromMemory(res->data, res->length, target);
-    std::string folder;
-    if (!*name || !ModuleResourceFolder(&folder)) return nullptr;
-    return Raster_LoadPNG((folder + name).c_str(), target);
+    if (!*name || !folder || !*folder) return nullptr;
+    return Raster_LoadPNG((std::string(folder) + name).c_str(), target);
 }
 
-Raster_IBitmap* Raster_LoadNamedPicture(const char* name) {
+Raster_IBitmap* Raster_LoadNamedPicture(const char* folder, const char* name) {
     if (!name || !*name || std::strlen(name) > 400 || std::strchr(name, '/')) return nullptr;
-    std::string folder;
-    if (ModuleResourceFolder(&folder))
-        if (Raster_IBitmap* replacement = Raster_LoadPNG((folder + name).c_str(), nullptr))
+    if (folder && *folder)
+        if (Raster_IBitmap* replacement = Raster_LoadPNG((std::string(folder) + name).c_str(), nullptr))
             return replacement;
     const Raster_NamedResource* res = Raster_FindNamedResource(name);
     return res ? Raster_DeferredPNGBitmap::Create(res->data, res->length) : nullptr;

@@ -17,10 +17,9 @@
 //     static const bool sBack2Added = (Raster_AddNamedResource(&sBack2), true);
 // That source belongs to the final shared object's own sources (an object file in a static library that
 // nothing references would not be linked in). Raster_LoadPNGFromNamedResource looks the name up there
-// first; when it is not compiled in, it loads the file of that name from the resource folder next to the
-// module that contains this code: "<module folder>/<module file name without extension>.resources/<name>"
-// (for ~/.vst/Tidebloom.so: ~/.vst/Tidebloom.resources/<name>; the module's path as the host loaded
-// it, so a link in the host's plug-in folder has its resource folder beside it).
+// first; when it is not compiled in, it loads the file of that name from the resource folder the caller
+// names. Which folder that is (beside the plug-in) is the platform layer's to say: the raster library
+// knows no modules and no paths of its own.
 #include <vector>
 
 #include "framework/raster/Raster_Bitmap.h"
@@ -29,14 +28,17 @@
 Raster_IBitmap* Raster_LoadPNG(const char* filename, Raster_IBitmap* target);
 // Decodes PNG data in memory (length bytes); null at once for fewer than 8 bytes or no PNG signature.
 Raster_IBitmap* Raster_LoadPNGFromMemory(const void* data, int length, Raster_IBitmap* target);
-// Decodes a named resource (compiled-in, else from the resource folder); null for names over 400 bytes.
-Raster_IBitmap* Raster_LoadPNGFromNamedResource(const char* name, Raster_IBitmap* target);
+// Decodes a named resource: compiled-in, else the file folder + name when a folder (ending in '/') is
+// given; null for names over 400 bytes.
+Raster_IBitmap* Raster_LoadPNGFromNamedResource(const char* name, Raster_IBitmap* target,
+                                                const char* folder = nullptr);
 // A picture by name the way a plug-in's editor loads it, replacements first: the file of that name in
-// the resource folder when there is one and it decodes (decoded now), else the compiled-in resource as a
-// Raster_DeferredPNGBitmap (only its size is read now; it decodes at first use), else null. So a user
-// may drop replacement pictures into the resource folder, and a replacement that is not a PNG or is
-// damaged is passed over for the compiled-in picture. Names containing '/' or over 400 bytes: null.
-Raster_IBitmap* Raster_LoadNamedPicture(const char* name);
+// folder (a resource folder ending in '/'; null or "" for none) when it decodes (decoded now), else the
+// compiled-in resource as a Raster_DeferredPNGBitmap (only its size is read now; it decodes at first
+// use), else null. So a user may drop replacement pictures into the resource folder, and a replacement
+// that is not a PNG or is damaged is passed over for the compiled-in picture. Names containing '/' or
+// over 400 bytes: null.
+Raster_IBitmap* Raster_LoadNamedPicture(const char* folder, const char* name);
 // The size in a PNG header (the signature, then the IHDR chunk) when it is a size the loaders accept;
 // false otherwise. Reads the first 24 bytes only.
 bool Raster_ReadPNGSize(const void* data, int length, int* w, int* h);

@@ -40,6 +40,8 @@ public:
         mData.resize(n > 0 ? static_cast<size_t>(n) : 0u, T{});
         return Get();
     }
+    // Exchanges the contents with other's (no allocation: buffers prepared elsewhere are swapped in).
+    void Swap(Util_TypedBuf& other) noexcept { mData.swap(other.mData); }
     // Appends one element.
     void Add(const T& value) { mData.push_back(value); }
     // Sets every element to zero bytes.

@@ -7,7 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "framework/editor/IGraphics.h"
+#include <pthread.h>
+
 #include "framework/plugin/Log.h"
 
 namespace {
@@ -15,6 +16,16 @@ namespace {
 constexpr intptr_t kVendorSpecificAnswer = 0xBEEF;
 constexpr int32_t kIdentifyAnswer = VstFourCC('N', 'v', 'E', 'f');
 constexpr int kHostProductStrLen = 264;
+// How long a latency change waits for a host call off the audio thread before the audio thread
+// announces it itself.
+constexpr double kLatencyAnnounceWait = 0.05; // seconds of audio
+
+static_assert(sizeof(pthread_t) == sizeof(unsigned long), "thread ids are kept as unsigned long");
+
+// The record's latency field, which the host reads while the effect may change it.
+std::atomic_ref<int32_t> InitialDelay(AEffect& effect) {
+    return std::atomic_ref<int32_t>(effect.initialDelay);
+}
 
 // The record is the first thing the host holds; its object field leads back to the plug-in.
 IEffectVST* FromRecord(AEffect* pEffect) {
@@ -152,17 +163,19 @@ intptr_t IEffectVST::VSTDispatcher(AEffect* pEffect, int32_t opcode, int32_t ind
             plug->Close();
             return 0;
         }
-        if (IsEditorOpcode(opcode)) return plug->DispatchEditor(opcode, index, value, ptr, opt);
-        return plug->Dispatch(opcode, index, value, ptr, opt);
+        const intptr_t answer = IsEditorOpcode(opcode) ? plug->DispatchEditor(opcode, index, value, ptr, opt)
+                                                       : plug->Dispatch(opcode, index, value, ptr, opt);
+        plug->FlushHostNotifications();
+        return answer;
     } catch (...) {
         return 0;
     }
 }
 
 void IEffectVST::Close() {
-    mMutex.Lock();
+    mStateMutex.Lock();
     Trace(__func__, __LINE__, "%s", VSTOpcodeStr(effClose));
-    mMutex.Unlock();
+    mStateMutex.Unlock();
     delete this;
 }
 
@@ -181,12 +194,12 @@ bool IEffectVST::IsEditorOpcode(int32_t opcode) {
 }
 
 intptr_t IEffectVST::DispatchEditor(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
-    // The host's user-interface thread: no plug-in mutex, so the audio thread never waits for the
-    // editor's window, its drawing or a modal menu. The editor reaches the parameters through
-    // SetParameterFromGUI, which takes the mutex briefly.
+    // The host's user-interface thread: no plug-in lock, so nothing waits for the editor's window, its
+    // drawing or a modal menu. The editor reaches the parameters through SetParameterFromGUI, which
+    // never waits either.
     Trace(__func__, __LINE__, "%d:%s idx %d val %lld", opcode, VSTOpcodeStr(opcode), index,
           static_cast<long long>(value));
-    IGraphics* gui = GetGUI();
+    IEffectEditor* gui = GetGUI();
     switch (opcode) {
     case effEditGetRect:
         if (ptr && gui) {
@@ -228,7 +241,36 @@ intptr_t IEffectVST::DispatchEditor(int32_t opcode, int32_t index, intptr_t valu
 }
 
 intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
-    Util_MutexLock lock(mMutex);
+    switch (opcode) {
+    case effProcessEvents:
+        // On the audio thread, before its block.
+        {
+            Util_MutexLock lock(mMutex);
+            return DispatchOpcode(opcode, index, value, ptr, opt);
+        }
+    case effOpen:
+    case effSetProgram:
+    case effGetProgram:
+    case effSetProgramName:
+    case effGetProgramName:
+    case effGetProgramNameIndexed:
+    case effSetSampleRate:
+    case effSetBlockSize:
+    case effMainsChanged:
+    case effGetChunk:
+    case effSetChunk:
+    case effString2Parameter:
+    case effSetSpeakerArrangement: {
+        Util_MutexLock lock(mStateMutex);
+        return DispatchOpcode(opcode, index, value, ptr, opt);
+    }
+    default:
+        // Answers from what does not change, and opcodes we do not handle.
+        return DispatchOpcode(opcode, index, value, ptr, opt);
+    }
+}
+
+intptr_t IEffectVST::DispatchOpcode(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
     Trace(__func__, __LINE__, "%d:%s idx %d val %lld", opcode, VSTOpcodeStr(opcode), index,
           static_cast<long long>(value));
 
@@ -288,7 +330,9 @@ intptr_t IEffectVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, voi
             OnActivate(true);
             mProcessing = true;
         } else {
+            // Suspended: the host reads the record when it resumes, so nothing is left to announce.
             mProcessing = false;
+            mLatencyPending = false;
             OnActivate(false);
             Reset();
         }
@@ -451,9 +495,9 @@ intptr_t IEffectVST::String2Parameter(int32_t index, const char* text) {
     }
     // "nan" is no value: it changes nothing and is refused. Infinities clamp like any other value.
     if (std::isnan(value)) return 0;
-    if (IGraphics* gui = GetGUI()) gui->SetParameterFromPlug(index, value, false);
+    if (IEffectEditor* gui = GetGUI()) gui->SetParameterFromPlug(index, value, false);
     param->Set(value);
-    OnParamChange(index);
+    QueueParamChange(index);
     return 1;
 }
 
@@ -472,6 +516,8 @@ intptr_t IEffectVST::GetPinProperties(VstPinProperties* pProps, int32_t index, b
 
 intptr_t IEffectVST::SetSpeakerArrangement(const VstSpeakerArrangement* pIn,
                                            const VstSpeakerArrangement* pOut) {
+    // Pointer moves and silencing only: the plug-in mutex is held for all of it, so no block sees half.
+    Util_MutexLock lock(mMutex);
     if (pIn) {
         int k = std::max(pIn->numChannels, 0);
         SetInputChannelConnections(0, k, true);
@@ -516,8 +562,10 @@ intptr_t IEffectVST::CanDo(const char* text) {
 // ---- Host identification ----
 
 EHost IEffectVST::GetHost() {
-    Util_MutexLock lock(mMutex);
-    if (mHost != kHostUninit) return mHost;
+    if (const EHost known = mHost.load(); known != kHostUninit) return known;
+    // The audio thread never takes the state mutex, so asking the host under it holds up nobody there.
+    Util_MutexLock lock(mStateMutex);
+    if (const EHost known = mHost.load(); known != kHostUninit) return known;
     char name[kHostProductStrLen];
     name[0] = '\0';
     HostCall(audioMasterGetProductString, 0, 0, name);
@@ -537,8 +585,10 @@ void IEffectVST::HostSpecificInit() {
     if (mHostInitDone) return;
     mHostInitDone = true;
     EHost host = GetHost();
-    if (host == kHostForte || host == kHostAudition || host == kHostOrion || host == kHostSAWStudio)
+    if (host == kHostForte || host == kHostAudition || host == kHostOrion || host == kHostSAWStudio) {
+        Util_MutexLock lock(mMutex);
         LimitToStereoIO();
+    }
     mInputSpeakerArr.numChannels = NInChannels();
     mOutputSpeakerArr.numChannels = NOutChannels();
     mAEffect.numInputs = NInChannels();
@@ -559,7 +609,6 @@ float IEffectVST::VSTGetParameter(AEffect* pEffect, int32_t index) {
 }
 
 float IEffectVST::GetParameter(int32_t index) {
-    Util_MutexLock lock(mMutex);
     IParam* param = GetParam(index);
     return param ? static_cast<float>(param->GetNormalized()) : 0.0f;
 }
@@ -569,20 +618,20 @@ void IEffectVST::VSTSetParameter(AEffect* pEffect, int32_t index, float value) {
     if (!plug) return;
     try {
         plug->SetParameter(index, value);
+        plug->FlushHostNotifications();
     } catch (...) {}
 }
 
 void IEffectVST::SetParameter(int32_t index, float value) {
-    Util_MutexLock lock(mMutex);
     IParam* param = GetParam(index);
     if (!param) return;
     // NaN is no value and changes nothing; anything else is held to the normalised range.
     double normalized = ClampNormalized(static_cast<double>(value));
     if (std::isnan(normalized)) return;
     // Lock-free: the controls move on the editor's thread.
-    if (IGraphics* gui = GetGUI()) gui->SetParameterFromPlug(index, normalized, true);
+    if (IEffectEditor* gui = GetGUI()) gui->SetParameterFromPlug(index, normalized, true);
     param->SetNormalized(normalized);
-    OnParamChange(index);
+    QueueParamChange(index);
 }
 
 // ---- Audio ----
@@ -637,14 +686,49 @@ T** ShiftBuffers(T** host, Util_TypedBuf<T*>& piece, int n, int offset) {
 
 } // namespace
 
+void IEffectVST::BeginAudio() {
+    mAudioThread.store(static_cast<unsigned long>(pthread_self()), std::memory_order_relaxed);
+    ApplyQueuedParamChanges();
+}
+
+void IEffectVST::EndAudio(int nFrames) {
+    if (!mLatencyPending.load() || nFrames <= 0) return;
+    // The host has had no call off the audio thread to hear of the change in: after a while, it is
+    // told from here (no lock is held).
+    const int waited = mLatencyWaitFrames.fetch_add(nFrames) + nFrames;
+    if (waited < static_cast<int>(GetSampleRate() * kLatencyAnnounceWait)) return;
+    if (mLatencyPending.exchange(false)) HostCall(audioMasterIOChanged);
+}
+
+bool IEffectVST::OnAudioThread() const {
+    return mAudioThread.load(std::memory_order_relaxed) == static_cast<unsigned long>(pthread_self());
+}
+
 void IEffectVST::ProcessFloat(float** inputs, float** outputs, int nFrames, EProcessMode mode) {
-    Util_MutexLock lock(mMutex);
+    {
+        Util_MutexLock lock(mMutex);
+        BeginAudio();
+        ProcessFloatLocked(inputs, outputs, nFrames, mode);
+    }
+    EndAudio(nFrames);
+}
+
+void IEffectVST::ProcessDouble(double** inputs, double** outputs, int nFrames) {
+    {
+        Util_MutexLock lock(mMutex);
+        BeginAudio();
+        ProcessDoubleLocked(inputs, outputs, nFrames);
+    }
+    EndAudio(nFrames);
+}
+
+void IEffectVST::ProcessFloatLocked(float** inputs, float** outputs, int nFrames, EProcessMode mode) {
     if (DoesMidi()) HostCall(audioMasterWantMidi);
     int nOut = CountConnected(NOutChannels(), [this](int i) { return IsOutChannelConnected(i); });
     // Without the host's output array there is nowhere to deliver a block.
     if (nFrames <= 0 || (nOut > 0 && !outputs)) return;
     int nIn = CountConnected(NInChannels(), [this](int i) { return IsInChannelConnected(i); });
-    int blockSize = std::max(mBlockSize, 1);
+    int blockSize = std::max(GetBlockSize(), 1);
     for (int done = 0; done < nFrames;) {
         int n = std::min(blockSize, nFrames - done);
         float** in = inputs;
@@ -663,8 +747,7 @@ void IEffectVST::ProcessFloat(float** inputs, float** outputs, int nFrames, EPro
     }
 }
 
-void IEffectVST::ProcessDouble(double** inputs, double** outputs, int nFrames) {
-    Util_MutexLock lock(mMutex);
+void IEffectVST::ProcessDoubleLocked(double** inputs, double** outputs, int nFrames) {
     if (DoesMidi()) HostCall(audioMasterWantMidi);
     int nOut = CountConnected(NOutChannels(), [this](int i) { return IsOutChannelConnected(i); });
     if (nFrames <= 0 || (nOut > 0 && !outputs)) return;
@@ -676,7 +759,7 @@ void IEffectVST::ProcessDouble(double** inputs, double** outputs, int nFrames) {
         if (!inputs || !inputs[k]) mInChannels.Get(i)->mScratchBuf.Clear();
         ++k;
     }
-    int blockSize = std::max(mBlockSize, 1);
+    int blockSize = std::max(GetBlockSize(), 1);
     for (int done = 0; done < nFrames;) {
         int n = std::min(blockSize, nFrames - done);
         double** in = inputs;
@@ -767,9 +850,9 @@ void IEffectVST::GetTime(ITimeInfo* pTimeInfo) {
 
 // ---- Editor ----
 
-void IEffectVST::AttachGraphics(IGraphics* pGraphics) {
+void IEffectVST::AttachGraphics(IEffectEditor* pGraphics) {
     if (!pGraphics) return;
-    Util_MutexLock lock(mMutex);
+    Util_MutexLock lock(mStateMutex);
     IEffectBase::AttachGraphics(pGraphics);
     if (!GetGUI()) return;
     mAEffect.flags |= effFlagsHasEditor;
@@ -779,7 +862,7 @@ void IEffectVST::AttachGraphics(IGraphics* pGraphics) {
 void IEffectVST::ResizeGraphics(int w, int h) {
     (void)w;
     (void)h;
-    if (IGraphics* gui = GetGUI()) {
+    if (IEffectEditor* gui = GetGUI()) {
         int windowW = 0, windowH = 0;
         gui->WindowSize(&windowW, &windowH);
         SetEditRect(windowW, windowH);
@@ -799,10 +882,18 @@ void IEffectVST::SetEditRect(int w, int h) {
 // ---- Latency and events ----
 
 void IEffectVST::SetLatency(int samples) {
-    const bool changed = samples != mAEffect.initialDelay;
-    mAEffect.initialDelay = samples;
+    const bool changed = samples != InitialDelay(mAEffect).load(std::memory_order_relaxed);
+    InitialDelay(mAEffect).store(samples, std::memory_order_relaxed);
     IEffectBase::SetLatency(samples);
-    if (changed && mProcessing) HostCall(audioMasterIOChanged);
+    if (changed && mProcessing.load()) {
+        mLatencyWaitFrames = 0;
+        mLatencyPending = true;
+    }
+}
+
+void IEffectVST::FlushHostNotifications() {
+    if (!mLatencyPending.load() || OnAudioThread()) return;
+    if (mLatencyPending.exchange(false)) HostCall(audioMasterIOChanged);
 }
 
 bool IEffectVST::SendVSTEvent(VstEvent* pEvent) {

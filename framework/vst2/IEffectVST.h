@@ -5,14 +5,28 @@
 // also supplies the base's host-facing operations (automation and gestures, time queries, offline
 // detection, MIDI and SysEx out, latency, host identification) through the host's audioMaster callback.
 //
-// Threads and locks: the host may call any callback from any of its threads. Every dispatcher call with a
-// live object, both parameter callbacks and the three audio callbacks hold the plug-in mutex (mMutex,
-// recursive) from entry to return; effClose releases it before the object deletes itself. The editor's
-// opcodes (effEditGetRect, effEditOpen, effEditClose, effEditIdle, effEditKeyDown, effEditKeyUp) are the
-// exception: they come on the host's user-interface thread and run without the mutex, so the audio
-// thread never waits while the editor opens its window, draws or shows a modal menu. Parameter values
-// reach the editor lock-free (IGraphics::SetParameterFromPlug). Calls back to
-// the host take no lock of their own and run on the calling thread. No C++ exception leaves a callback:
+// Threads and locks: the host may call any callback from any of its threads, and the audio thread never
+// waits for another thread's host call, drawing, allocation or file (the base's two locks, IEffectBase):
+// - The three audio callbacks hold the plug-in mutex for the block and map the parameter changes
+//   queued since the last one first; effProcessEvents, which comes on the audio thread, holds it too.
+// - The dispatcher calls that change or read the state (programs, chunks, names of programs, sample
+//   rate, block size, suspend and resume, open, speaker arrangement, text values) hold the state mutex,
+//   which the audio thread never takes, and the plug-in mutex only for the effect's short sections.
+//   Answers that depend on nothing that changes (names, capabilities, parameter texts, pins,
+//   versions) and opcodes we do not handle take no lock.
+// - setParameter and getParameter take no lock: the value is an atomic, and a change is mapped at once
+//   when the plug-in mutex is free, otherwise before the next block (QueueParamChange).
+// - The editor's opcodes (effEditGetRect, effEditOpen, effEditClose, effEditIdle, effEditKeyDown,
+//   effEditKeyUp) come on the host's user-interface thread and take no plug-in lock, so nothing waits
+//   while the editor opens its window, draws or shows a modal menu. Parameter values reach the editor
+//   lock-free (IEffectEditor::SetParameterFromPlug).
+// Calls back to the host are made with no plug-in lock held, except the host queries of identification
+// (under the state mutex) and what the audio thread itself asks or sends while it processes. Latency:
+// a change while the host processes (resumed) is announced with audioMasterIOChanged at the end of the
+// next host call on a thread other than the audio thread (any dispatcher call, effEditIdle included,
+// setParameter, a change from the editor), with every lock released; only when no such call comes for
+// 50 ms of audio does the audio thread announce it itself, after its block, with no lock held. The
+// audio thread is the thread that ran the latest audio callback. No C++ exception leaves a callback:
 // each one answers 0 (or does nothing) when something throws.
 //
 // Ownership: the host owns nothing of the plug-in. The object is created by VSTCreateInstance and
@@ -23,6 +37,7 @@
 // clamp; sample rates outside 8 kHz to 768 kHz (or not numbers), block sizes below 1 and out-of-range
 // sizes and indices are ignored; blocks longer than the block size are processed in block-size pieces. An
 // input without a host buffer, and an input a speaker arrangement disconnects, reads silence.
+#include <atomic>
 #include <cstdint>
 
 #include "framework/plugin/IEffectBase.h"
@@ -57,17 +72,19 @@ public:
     void GetTimeSig(int* pNumerator, int* pDenominator) override;
     // Fills the fields the host reports valid; nothing when it reports none of the five position flags.
     void GetTime(ITimeInfo* pTimeInfo) override;
-    // Identifies the host from its product string on first use (asked only once).
+    // Identifies the host from its product string on first use (asked only once, under the state mutex).
     EHost GetHost() override;
     void ResizeGraphics(int w, int h) override;
     // Once per instance (effOpen): host identification, stereo limit for the hosts that need it, channel
     // counts into the record, OnHostIdentified.
     void HostSpecificInit() override;
-    void AttachGraphics(IGraphics* pGraphics) override;
-    // The record's initialDelay follows the latency. A host reads it when it resumes the plug-in; a
-    // change while it is processing (resumed) is also announced with audioMasterIOChanged, from the
-    // thread that made the change.
+    void AttachGraphics(IEffectEditor* pGraphics) override;
+    // The record's initialDelay follows the latency at once (so it always equals the delay applied). A
+    // host reads it when it resumes the plug-in; a change while it is processing (resumed) is announced
+    // as the threads note above says. Any thread, under the plug-in mutex; calls nothing.
     void SetLatency(int samples) override;
+    // Off the audio thread, no lock held: announces a pending latency change (audioMasterIOChanged).
+    void FlushHostNotifications() override;
     // One audioMasterProcessEvents call each; true when the host answers exactly 1.
     bool SendMidiMsg(IMidiMsg* pMsg) override;
     bool SendSysEx(ISysEx* pSysEx) override;
@@ -103,7 +120,9 @@ protected:
 private:
     enum EProcessMode { kAccumulate, kReplace };
 
+    // Takes the lock the opcode needs (see the threads note), then DispatchOpcode.
     intptr_t Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
+    intptr_t DispatchOpcode(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
     // The editor's opcodes, dispatched without the plug-in mutex (see the threads note above).
     static bool IsEditorOpcode(int32_t opcode);
     intptr_t DispatchEditor(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
@@ -121,16 +140,28 @@ private:
     intptr_t CanDo(const char* text);
     void SetParameter(int32_t index, float value);
     float GetParameter(int32_t index);
-    // Runs one audio callback, in pieces of at most mBlockSize frames.
+    // Runs one audio callback under the plug-in mutex, in pieces of at most mBlockSize frames, and
+    // afterwards, without the lock, announces a latency change the host has waited too long for.
     void ProcessFloat(float** inputs, float** outputs, int nFrames, EProcessMode mode);
     void ProcessDouble(double** inputs, double** outputs, int nFrames);
+    void ProcessFloatLocked(float** inputs, float** outputs, int nFrames, EProcessMode mode);
+    void ProcessDoubleLocked(double** inputs, double** outputs, int nFrames);
+    // The audio callback's thread becomes the audio thread; queued parameter changes are mapped.
+    void BeginAudio();
+    void EndAudio(int nFrames);
+    bool OnAudioThread() const;
 
     // Host pointer arrays shifted to the current piece of a long block (sized at construction, so the
     // audio path never allocates).
     Util_TypedBuf<float*> mPieceInF, mPieceOutF;
     Util_TypedBuf<double*> mPieceInD, mPieceOutD;
     // Resumed (effMainsChanged on) and not suspended since: the host is processing.
-    bool mProcessing = false;
+    std::atomic<bool> mProcessing{false};
+    // A latency change the host has not been told of, and the frames the audio thread ran since.
+    std::atomic<bool> mLatencyPending{false};
+    std::atomic<int> mLatencyWaitFrames{0};
+    // The thread of the latest audio callback (pthread_self), 0 before the first.
+    std::atomic<unsigned long> mAudioThread{0};
 };
 
 // The entry steps of the exported entry function, for a plug-in the framework cannot name.

@@ -6,13 +6,14 @@
 #include <memory>
 
 #include "Graphics/TidebloomLayout.h"
-#include "Tidebloom.h"
+#include "TidebloomWithEditor.h"
 #include "framework/raster/raster.h"
-#include "tests/support/vst2/EffectEntry.h"
 
-// An entry function for the in-process test host: a new Tidebloom behind an effect record.
+// An entry function for the in-process test host: a new Tidebloom with its editor behind an effect
+// record, as the plug-in's entry makes it.
 inline AEffect* TidebloomTestEntry(audioMasterCallback host) {
-    return EffectEntry<Tidebloom>(host);
+    return VSTCreateInstance(host,
+                             [](const IEffectInstanceInfo& info) -> IEffectVST* { return TidebloomCreateWithEditor(info); });
 }
 
 struct LayoutRect {

@@ -126,7 +126,7 @@ TEST(Layout, TheEditorAsConstructed) {
     TestHost host;
     AEffect* fx = host.Load(TidebloomTestEntry);
     ASSERT_NE(fx, nullptr);
-    IGraphics* gui = static_cast<IEffectVST*>(fx->object)->GetGUI();
+    IGraphics* gui = static_cast<IGraphics*>(static_cast<IEffectVST*>(fx->object)->GetGUI());
     ASSERT_NE(gui, nullptr);
     EXPECT_EQ(gui->Width(), kTidebloomEditorWidth);
     EXPECT_EQ(gui->Height(), kTidebloomEditorHeight);

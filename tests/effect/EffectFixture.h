@@ -1,13 +1,12 @@
 #pragma once
-// Creates a Tidebloom instance through the plug-in's entry steps and drives it through its effect
-// record, as a host does; also the synthesized test music.
+// Creates a Tidebloom instance through the plug-in's entry steps (with its editor, as the plug-in makes
+// it) and drives it through its effect record, as a host does; also the synthesized test music.
 #include <cmath>
 #include <cstdint>
 #include <numbers>
 #include <vector>
 
-#include "Tidebloom.h"
-#include "tests/support/vst2/EffectEntry.h"
+#include "TidebloomWithEditor.h"
 
 inline intptr_t SilentHost(AEffect*, int32_t, int32_t, intptr_t, void*, float) {
     return 0;
@@ -17,7 +16,9 @@ class EffectInstance {
 public:
     // A host that announces its sample rate before opening passes it here.
     explicit EffectInstance(float rateBeforeOpen = 0.0f) {
-        mFx = EffectEntry<Tidebloom>(SilentHost);
+        mFx = VSTCreateInstance(SilentHost, [](const IEffectInstanceInfo& info) -> IEffectVST* {
+            return TidebloomCreateWithEditor(info);
+        });
         if (!mFx) return;
         if (rateBeforeOpen != 0.0f) Dispatch(effSetSampleRate, 0, 0, nullptr, rateBeforeOpen);
         Dispatch(effOpen);

@@ -107,8 +107,8 @@ public:
     void ShowMouseCursor() override;
     // No tooltips on this platform (they are never enabled by this system's editor).
     void UpdateTooltips() override {}
-    // "x.png" names only: a replacement "<plug-in>.resources/x.png" beside the plug-in when it decodes,
-    // else the compiled-in resource, decoded when first drawn (Raster_LoadNamedPicture).
+    // "x.png" names only: a replacement "<plug-in>.resources/x.png" beside the plug-in (LinuxResourceFolder)
+    // when it decodes, else the compiled-in resource, decoded when first drawn (Raster_LoadNamedPicture).
     Raster_IBitmap* OSLoadBitmap(int ID, const char* name) override;
     void HostIdle() override;
     bool HostKeyDown(int character, int virtualKey, int modifiers) override;

@@ -37,7 +37,7 @@ private:
     bool mDone = false, mAborted = false;
 };
 
-// Anchor for PluginPath: any function of this module.
+// Anchor for PluginPath and the resource folder: any function of this module.
 void ModuleAnchor() {}
 
 bool EndsWithPNG(const char* name) {
@@ -216,5 +216,6 @@ Raster_IBitmap* IGraphicsLinux::OSLoadBitmap(int ID, const char* name) {
     const char* slash = std::strrchr(name, '/');
     // A replacement the user dropped into the resource folder beside the plug-in, else the compiled-in
     // picture, decoded when it is first drawn (so instantiating the plug-in decodes nothing).
-    return Raster_LoadNamedPicture(slash ? slash + 1 : name);
+    const std::string folder = LinuxResourceFolder(reinterpret_cast<const void*>(&ModuleAnchor));
+    return Raster_LoadNamedPicture(folder.c_str(), slash ? slash + 1 : name);
 }

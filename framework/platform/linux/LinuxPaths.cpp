@@ -33,20 +33,28 @@ std::string LinuxExecutablePath() {
     return std::string(buf, static_cast<size_t>(n));
 }
 
-std::string LinuxModuleFolder(const void* address) {
+std::string LinuxModuleFile(const void* address) {
     Dl_info info{};
-    if (!dladdr(address, &info) || !info.dli_fname || !info.dli_fname[0]) return std::string();
+    if (!address || !dladdr(address, &info) || !info.dli_fname || !info.dli_fname[0]) return std::string();
     std::string file = info.dli_fname;
     // The main executable may be reported by its bare name.
     if (file.find('/') == std::string::npos) file = LinuxExecutablePath();
-    char* real = realpath(file.c_str(), nullptr);
-    if (real) {
-        file = real;
-        std::free(real);
-    }
-    size_t slash = file.rfind('/');
-    if (slash == std::string::npos) return std::string();
-    return file.substr(0, slash + 1);
+    return file.find('/') == std::string::npos ? std::string() : file;
+}
+
+std::string LinuxModuleFolder(const void* address) {
+    const std::string file = LinuxModuleFile(address);
+    return file.empty() ? file : file.substr(0, file.rfind('/') + 1);
+}
+
+std::string LinuxResourceFolder(const void* address) {
+    const std::string file = LinuxModuleFile(address);
+    if (file.empty()) return file;
+    const size_t slash = file.rfind('/');
+    std::string stem = file.substr(slash + 1);
+    const size_t dot = stem.rfind('.');
+    if (dot != std::string::npos && dot > 0) stem.resize(dot);
+    return file.substr(0, slash + 1) + stem + ".resources/";
 }
 
 std::string LinuxHomeFolder() {

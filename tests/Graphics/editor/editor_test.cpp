@@ -29,7 +29,7 @@ struct Session {
         fx = host.Load(TidebloomTestEntry);
         if (!fx) return;
         host.Open();
-        gui = static_cast<IEffectVST*>(fx->object)->GetGUI();
+        gui = static_cast<IGraphics*>(static_cast<IEffectVST*>(fx->object)->GetGUI());
     }
     void DrawAll() {
         IRECT all(0, 0, kTidebloomEditorWidth, kTidebloomEditorHeight);

@@ -4,14 +4,24 @@
 
 namespace testfx {
 
-bool TestEffect::LockHeldElsewhere() {
+bool TestEffect::LockHeldElsewhere(bool state) {
     bool taken = false;
     std::thread probe([&] {
-        taken = GetMutex().TryLock();
-        if (taken) GetMutex().Unlock();
+        if (state) {
+            taken = GetStateMutex().TryLock();
+            if (taken) GetStateMutex().Unlock();
+        } else {
+            taken = GetMutex().TryLock();
+            if (taken) GetMutex().Unlock();
+        }
     });
     probe.join();
     return !taken;
+}
+
+std::string TestEffect::LocksHeld() {
+    if (!mCheckLockHeld) return "";
+    return std::string(LockHeldElsewhere() ? " [mutex]" : "") + (LockHeldElsewhere(true) ? " [state]" : "");
 }
 
 std::vector<double> Values(const IEffectBase& fx) {

@@ -25,13 +25,11 @@ public:
 
     void OnParamChange(int paramIdx) override {
         IEffectBase::OnParamChange(paramIdx);
-        mEvents.push_back("change " + std::to_string(paramIdx));
-        if (mCheckLockHeld) mLockHeldEachTime = mLockHeldEachTime && LockHeldElsewhere();
+        mEvents.push_back("change " + std::to_string(paramIdx) + LocksHeld());
     }
     void InformHostOfParamChange(int paramIdx, double normalizedValue) override {
         mInformed.emplace_back(paramIdx, normalizedValue);
-        mEvents.push_back("inform " + std::to_string(paramIdx));
-        if (mCheckLockHeld) mLockHeldEachTime = mLockHeldEachTime && LockHeldElsewhere();
+        mEvents.push_back("inform " + std::to_string(paramIdx) + LocksHeld());
     }
     bool SendMidiMsg(IMidiMsg* pMsg) override {
         mSent.push_back(*pMsg);
@@ -44,8 +42,11 @@ public:
     }
     void PresetsChangedByHost() override { ++mPresetsChanged; }
 
-    // True when another thread cannot take the plug-in mutex right now (this thread holds it).
-    bool LockHeldElsewhere();
+    // True when another thread cannot take the plug-in mutex (or, with state, the state mutex) right
+    // now: this thread holds it.
+    bool LockHeldElsewhere(bool state = false);
+    // With mCheckLockHeld: " [mutex]", " [state]" or both for the locks this thread holds; else "".
+    std::string LocksHeld();
 
     using IEffectBase::mBlockSize;
     using IEffectBase::mChannelIO;
@@ -79,7 +80,6 @@ public:
     int mGetHostCalls = 0;
     int mPresetsChanged = 0;
     bool mCheckLockHeld = false;
-    bool mLockHeldEachTime = true;
 };
 
 // Parameter values in index order.

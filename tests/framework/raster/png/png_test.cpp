@@ -14,6 +14,7 @@
 
 #include "PngFixture.h"
 #include "framework/raster/raster.h"
+#include "tests/support/TestDir.h"
 
 namespace {
 
@@ -465,18 +466,19 @@ TEST(RasterPNG, NamedResourcesCompiledInAndFromTheFolder) {
     bmp.reset(Raster_LoadPNGFromNamedResource(name400.c_str(), nullptr));
     EXPECT_TRUE(SameAsFixture(bmp.get(), f));
 
-    // Not compiled in: the resource folder next to the module (here the test executable).
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe");
-    const std::filesystem::path folder = exe.parent_path() / (exe.stem().string() + ".resources");
-    std::filesystem::create_directories(folder / "img");
+    // Not compiled in: the file of that name in the folder the caller names, if any.
+    TestDir dir;
+    const std::string folder = dir.Path() + "/";
+    std::filesystem::create_directories(dir / "img");
     PngFixture g;
     g.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
     g.Fill(43);
-    ASSERT_TRUE(WriteFile((folder / "img" / "scale.png").string(), g.Encode()));
-    bmp.reset(Raster_LoadPNGFromNamedResource("img/scale.png", nullptr));
+    ASSERT_TRUE(WriteFile(dir / "img/scale.png", g.Encode()));
+    bmp.reset(Raster_LoadPNGFromNamedResource("img/scale.png", nullptr, folder.c_str()));
     EXPECT_TRUE(SameAsFixture(bmp.get(), g));
-    std::filesystem::remove_all(folder);
     EXPECT_EQ(Raster_LoadPNGFromNamedResource("img/scale.png", nullptr), nullptr);
+    std::filesystem::remove_all(dir / "img");
+    EXPECT_EQ(Raster_LoadPNGFromNamedResource("img/scale.png", nullptr, folder.c_str()), nullptr);
 }
 
 TEST(RasterPNG, WriterRoundTrips) {
@@ -634,9 +636,9 @@ TEST(RasterPNG, NamedPicturesPreferReplacements) {
     res.length = int(bytes.size());
     Raster_AddNamedResource(&res);
 
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe");
-    const std::filesystem::path folder = exe.parent_path() / (exe.stem().string() + ".resources");
-    std::filesystem::create_directories(folder);
+    TestDir dir;
+    const std::filesystem::path folder = dir.Path();
+    const std::string named = dir.Path() + "/";
     const std::vector<unsigned char> good = replacement.Encode();
     const std::vector<unsigned char> text = {'n', 'o', 't', ' ', 'a', ' ', 'p', 'n', 'g'};
     const std::vector<unsigned char> half(good.begin(), good.begin() + long(good.size() / 2));
@@ -655,7 +657,7 @@ TEST(RasterPNG, NamedPicturesPreferReplacements) {
         if (c.file) {
             ASSERT_TRUE(WriteFile((folder / "named_pic.png").string(), *c.file));
         }
-        std::unique_ptr<Raster_IBitmap> bmp(Raster_LoadNamedPicture("named_pic.png"));
+        std::unique_ptr<Raster_IBitmap> bmp(Raster_LoadNamedPicture(named.c_str(), "named_pic.png"));
         ASSERT_NE(bmp, nullptr);
         auto* deferred = dynamic_cast<Raster_DeferredPNGBitmap*>(bmp.get());
         EXPECT_EQ(deferred != nullptr, !c.replaced);
@@ -666,18 +668,21 @@ TEST(RasterPNG, NamedPicturesPreferReplacements) {
     }
     // Not compiled in: only a replacement that decodes gives a picture.
     ASSERT_TRUE(WriteFile((folder / "only_here.png").string(), good));
-    std::unique_ptr<Raster_IBitmap> bmp(Raster_LoadNamedPicture("only_here.png"));
+    std::unique_ptr<Raster_IBitmap> bmp(Raster_LoadNamedPicture(named.c_str(), "only_here.png"));
     EXPECT_TRUE(SameAsFixture(bmp.get(), replacement));
+    // Without a folder only the compiled-in picture counts.
+    EXPECT_EQ(Raster_LoadNamedPicture(nullptr, "only_here.png"), nullptr);
+    EXPECT_EQ(Raster_LoadNamedPicture("", "only_here.png"), nullptr);
     ASSERT_TRUE(WriteFile((folder / "only_here.png").string(), text));
-    EXPECT_EQ(Raster_LoadNamedPicture("only_here.png"), nullptr);
-    std::filesystem::remove_all(folder);
-    EXPECT_EQ(Raster_LoadNamedPicture("only_here.png"), nullptr);
+    EXPECT_EQ(Raster_LoadNamedPicture(named.c_str(), "only_here.png"), nullptr);
+    std::filesystem::remove(folder / "only_here.png");
+    EXPECT_EQ(Raster_LoadNamedPicture(named.c_str(), "only_here.png"), nullptr);
     // Names are file names in that folder, nothing else.
-    EXPECT_EQ(Raster_LoadNamedPicture("img/named_pic.png"), nullptr);
-    EXPECT_EQ(Raster_LoadNamedPicture("../named_pic.png"), nullptr);
-    EXPECT_EQ(Raster_LoadNamedPicture(""), nullptr);
-    EXPECT_EQ(Raster_LoadNamedPicture(nullptr), nullptr);
-    EXPECT_EQ(Raster_LoadNamedPicture(std::string(401, 'n').c_str()), nullptr);
+    EXPECT_EQ(Raster_LoadNamedPicture(named.c_str(), "img/named_pic.png"), nullptr);
+    EXPECT_EQ(Raster_LoadNamedPicture(named.c_str(), "../named_pic.png"), nullptr);
+    EXPECT_EQ(Raster_LoadNamedPicture(named.c_str(), ""), nullptr);
+    EXPECT_EQ(Raster_LoadNamedPicture(named.c_str(), nullptr), nullptr);
+    EXPECT_EQ(Raster_LoadNamedPicture(named.c_str(), std::string(401, 'n').c_str()), nullptr);
 }
 
 } // namespace

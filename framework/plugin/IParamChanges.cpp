@@ -1,0 +1,18 @@
+#include "framework/plugin/IParamChanges.h"
+
+IParamChanges::IParamChanges(int nParams) : mN(nParams > 0 ? nParams : 0) {
+    if (mN == 0) return;
+    mFlags.reset(new std::atomic<bool>[static_cast<size_t>(mN)]);
+    for (int i = 0; i < mN; ++i) mFlags[i].store(false, std::memory_order_relaxed);
+}
+
+void IParamChanges::Mark(int idx) {
+    if (idx < 0 || idx >= mN) return;
+    mFlags[idx].store(true, std::memory_order_seq_cst);
+    mAny.store(true, std::memory_order_seq_cst);
+}
+
+void IParamChanges::MarkAll() {
+    for (int i = 0; i < mN; ++i) mFlags[i].store(true, std::memory_order_seq_cst);
+    if (mN > 0) mAny.store(true, std::memory_order_seq_cst);
+}
