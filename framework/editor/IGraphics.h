@@ -19,6 +19,13 @@
 // PrepDraw. Drawing never takes the plug-in mutex; controls change parameters only through
 // IEffectBase::SetParameterFromGUI, which takes it briefly.
 //
+// The fonts are shared by every editor of the process, and two editors may draw on two threads (hosts
+// idle editors from threads of their own). The editor therefore holds the process-wide font lock
+// (EditorStores::FontLock, recursive) while its controls draw in Draw, and in DrawIText (and so
+// MeasureIText) and CacheFont; it lets go before DrawScreen. A window host calls Draw under its own lock
+// if it has one, never the other way round: the font lock is always the inner one (see EditorStores.h
+// for the whole order).
+//
 // Ownership: the plug-in base owns the editor from AttachGraphics on and deletes it first when it is
 // deleted. The editor owns its controls, its key catcher and its two bitmaps. Pictures and fonts live in
 // two process-wide stores shared by every editor of the process; they are emptied when the last editor
@@ -260,9 +267,10 @@ public:
     bool DrawRadialLine(const IColor* pColor, float cx, float cy, float angle, float rMin, float rMax,
                         const IChannelBlend* pBlend = nullptr, bool antiAlias = false);
     // Draws str in *pR, or with measure changes *pR to the text's extent (see MeasureIText). False when no
-    // font can be made for the style.
+    // font can be made for the style. Holds the font lock.
     bool DrawIText(IText* pTxt, const char* str, IRECT* pR, bool measure = false);
-    // The style's font from the font store (made on first use); null when none can be made.
+    // The style's font from the font store (made on first use, under the font lock); null when none can
+    // be made. Whoever draws or measures with the font itself holds EditorStores::FontLock() meanwhile.
     Raster_CachedFont* CacheFont(IText* pTxt);
 
     // ---- State ----

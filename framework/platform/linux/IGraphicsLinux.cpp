@@ -165,8 +165,7 @@ IRECT IGraphicsLinux::EditorArea(int x, int y, int w, int h) const {
 void IGraphicsLinux::DrawArea(IRECT area) {
     area = area.ClipTo(FullArea());
     if (area.Empty() || !Open()) return;
-    std::lock_guard<std::recursive_mutex> fonts(X11FontLock());
-    Draw(&area);
+    Draw(&area); // takes the editor's font lock inside ours
 }
 
 void IGraphicsLinux::RepaintExposed() {
