@@ -109,6 +109,14 @@ void IGraphicsLinux::CloseWindow() {
 }
 
 void IGraphicsLinux::CloseWindowLocked() {
+    if (mConn) {
+        // A press whose release never reached us (the host closes us mid-drag, or destroyed the parent)
+        // ends its gesture with the window. The host may call us back from the end-of-edit: it finds
+        // us busy, as during any dispatch.
+        ++mDispatchDepth;
+        ReleaseMouseCapture();
+        --mDispatchDepth;
+    }
     mCloseDeferred = false;
     if (!mConn) return;
     mTextEntry.reset();

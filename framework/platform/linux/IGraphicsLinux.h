@@ -28,7 +28,8 @@
 // wheel steps of +1 and -1; button 2 and sideways wheels are not used. Keys from X and from
 // effEditKeyDown map to the editor's key codes (X11Keys); keys the editor does not take, and every key
 // release it did not take the press of, go on to the host's window. Clicking never takes the keyboard
-// focus; only an open text field does (and gives it back).
+// focus; only an open text field does (and gives it back). Closing the window releases the editor's
+// mouse capture, which ends an edit gesture whose button release never reached us.
 //
 // Threads and the lock. Hosts call effEditOpen, effEditClose, effEditIdle and the key opcodes on their
 // user-interface thread, some idle from a thread of their own (Ardour). Everything here runs under
