@@ -47,19 +47,25 @@ TEST(Gestures, EveryEndFollowsItsBegin) {
         Log expected;
     };
     const Case cases[] = {
-        {"drag the knob", {{'d', 15, 15}, {'m', 15, 17}, {'u', 15, 17}},
+        {"drag the knob",
+         {{'d', 15, 15}, {'m', 15, 17}, {'u', 15, 17}},
          {"begin 0", "automate 0 0.700000", "change 0", "end 0"}},
         {"release over a control never pressed", {{'u', 15, 15}, {'u', 50, 20}}, {}},
         {"press the background, release over the knob", {{'d', 150, 50}, {'u', 15, 15}}, {}},
-        {"double click resets the knob", {{'d', 15, 15}, {'u', 15, 15}, {'c', 15, 15}, {'u', 15, 15}},
+        {"double click resets the knob",
+         {{'d', 15, 15}, {'u', 15, 15}, {'c', 15, 15}, {'u', 15, 15}},
          {"begin 0", "end 0", "begin 0", "automate 0 0.500000", "change 0", "end 0"}},
-        {"double click as a press", {{'c', 75, 15}, {'u', 75, 15}},
+        {"double click as a press",
+         {{'c', 75, 15}, {'u', 75, 15}},
          {"begin 2", "automate 2 0.000000", "change 2", "end 2"}},
-        {"press A, then B without a release", {{'d', 15, 15}, {'d', 50, 20}, {'u', 50, 20}},
+        {"press A, then B without a release",
+         {{'d', 15, 15}, {'d', 50, 20}, {'u', 50, 20}},
          {"begin 0", "end 0", "begin 3", "end 3"}},
-        {"window closed mid-drag", {{'d', 15, 15}, {'m', 15, 17}, {'x', 0, 0}},
+        {"window closed mid-drag",
+         {{'d', 15, 15}, {'m', 15, 17}, {'x', 0, 0}},
          {"begin 0", "automate 0 0.700000", "change 0", "end 0"}},
-        {"a press that opens a menu (which takes the release)", {{'D', 110, 20}},
+        {"a press that opens a menu (which takes the release)",
+         {{'D', 110, 20}},
          {"begin 1", "automate 1 1.000000", "change 1", "end 1"}},
     };
     for (const Case& c : cases) {
