@@ -73,24 +73,16 @@ TEST(Gestures, EveryEndFollowsItsBegin) {
         GestureScene s;
         for (const Step& step : c.steps) {
             IMouseMod mod(step.what != 'D', step.what == 'D');
-            switch (step.what) {
-            case 'd':
-            case 'D':
+            if (step.what == 'd' || step.what == 'D')
                 s.gui->OnMouseDown(step.x, step.y, &mod);
-                break;
-            case 'm':
+            else if (step.what == 'm')
                 s.gui->OnMouseDrag(step.x, step.y, &mod);
-                break;
-            case 'u':
+            else if (step.what == 'u')
                 s.gui->OnMouseUp(step.x, step.y, &mod);
-                break;
-            case 'c':
+            else if (step.what == 'c')
                 s.gui->OnMouseDblClick(step.x, step.y, &mod);
-                break;
-            case 'x':
+            else
                 s.gui->CloseWindow();
-                break;
-            }
         }
         EXPECT_EQ(s.plug.mEvents, c.expected);
     }
