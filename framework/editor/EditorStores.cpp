@@ -8,9 +8,10 @@ namespace {
 
 // Everything process-wide of the editor, made on first use. Members are destroyed in reverse order: the
 // fonts (and with the last one the cached-font scratch bitmaps) before the pictures, both before the
-// lifetime mutex. See the header for the order relative to the shim.
+// font lock and the lifetime mutex. See the header for the order relative to the shim.
 struct Stores {
     Util_Mutex mLifetimeMutex;
+    Util_Mutex mFontLock;
     int mEditors = 0;
     BitmapStorage s_bitmapCache;
     FontStorage s_fontCache;
@@ -31,6 +32,10 @@ FontStorage* EditorStores::Fonts() {
     return &TheStores().s_fontCache;
 }
 
+Util_Mutex& EditorStores::FontLock() {
+    return TheStores().mFontLock;
+}
+
 void EditorStores::EditorCreated() {
     Stores& s = TheStores();
     Util_MutexLock lock(s.mLifetimeMutex);
@@ -41,7 +46,10 @@ void EditorStores::EditorDestroyed() {
     Stores& s = TheStores();
     Util_MutexLock lock(s.mLifetimeMutex);
     if (s.mEditors > 0 && --s.mEditors == 0) {
-        s.s_fontCache.Clear();
+        {
+            Util_MutexLock fonts(s.mFontLock);
+            s.s_fontCache.Clear();
+        }
         s.s_bitmapCache.Clear();
     }
 }

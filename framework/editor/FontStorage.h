@@ -6,8 +6,9 @@
 // Each Clear starts a new generation; a text style remembers the generation of its cached font, so a
 // pointer from before a Clear is never used (IGraphics::CacheFont looks the font up again).
 //
-// Threads: every operation takes the store's own mutex. The fonts themselves are drawn with on the
-// editor's thread only. The one instance lives in EditorStores.
+// Threads: every operation takes the store's own mutex. The fonts themselves are made, drawn and
+// measured with, and deleted only under EditorStores::FontLock() (taken before the store's mutex). The
+// one instance lives in EditorStores.
 #include <atomic>
 #include <vector>
 

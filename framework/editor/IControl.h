@@ -56,7 +56,8 @@ public:
     virtual void OnMouseUp(int x, int y, IMouseMod* pMod);
     // dX, dY: movement since the previous drag event.
     virtual void OnMouseDrag(int x, int y, int dX, int dY, IMouseMod* pMod);
-    // With a known default value: the value returns to it and is sent to the plug-in.
+    // With a known default value: the value returns to it and is sent to the plug-in (inside the edit
+    // gesture the editor opens around a double click).
     virtual void OnMouseDblClick(int x, int y, IMouseMod* pMod);
     virtual void OnMouseWheel(int x, int y, IMouseMod* pMod, int d);
     // Key codes: 0 space, 1 up, 2 down, 3 left, 4 right, 5-14 digits, 15-40 letters. False: not taken.
@@ -122,7 +123,7 @@ public:
     bool IsRedrawPending() const { return mRedrawPending; }
     bool IsPromptDisabled() const { return mPromptDisabled; }
     void SetPromptDisabled(bool disabled) { mPromptDisabled = disabled; }
-    // The editor treats a double click as a press.
+    // The editor treats a double click as a press (capture and edit gesture included).
     bool DblClickAsDown() const { return mDblClickAsDown; }
     void SetDblClickAsDown(bool asDown) { mDblClickAsDown = asDown; }
     // A greyed control still takes part in mouse-over routing.

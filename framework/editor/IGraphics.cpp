@@ -7,6 +7,7 @@
 #include "framework/editor/IControls_Bitmap.h"
 #include "framework/plugin/IEffectBase.h"
 #include "framework/raster/Raster_Bitmap.h"
+#include "framework/util/Util_Mutex.h"
 
 IGraphics::IGraphics(IEffectBase* pPlug, int w, int h, int fps)
     : mPlug(pPlug), mWidth(w), mHeight(h), mFPS(fps > 0 ? fps : 25) {
@@ -225,33 +226,37 @@ bool IGraphics::Draw(IRECT* pR) {
     const int n = mControls.GetSize();
     if (n == 0) return true;
 
-    if (mStrictDrawing) {
-        mDrawRECT = *pR;
-        for (int c = 0; c < n; ++c) {
-            IControl* control = mControls.Get(c);
-            if (!control->IsHidden()) control->Draw(this);
-            control->SetClean();
-        }
-    } else if (mControls.Get(0)->IsDirty()) {
-        mDrawRECT = *mControls.Get(0)->GetRECT();
-        for (int c = 0; c < n; ++c) {
-            IControl* control = mControls.Get(c);
-            if (c == 0 || !control->IsHidden()) {
-                control->Draw(this);
+    {
+        // Controls draw text with the shared fonts; the screen copy needs none.
+        Util_MutexLock fonts(EditorStores::FontLock());
+        if (mStrictDrawing) {
+            mDrawRECT = *pR;
+            for (int c = 0; c < n; ++c) {
+                IControl* control = mControls.Get(c);
+                if (!control->IsHidden()) control->Draw(this);
                 control->SetClean();
             }
-        }
-    } else {
-        for (int i = 1; i < n; ++i) {
-            IControl* dirty = mControls.Get(i);
-            if (!dirty->IsDirty()) continue;
-            mDrawRECT = *dirty->GetRECT();
-            for (int j = 0; j < n; ++j) {
-                IControl* control = mControls.Get(j);
-                if (control->IsHidden()) continue;
-                if (j == i || control->GetRECT()->Overlaps(mDrawRECT)) control->Draw(this);
+        } else if (mControls.Get(0)->IsDirty()) {
+            mDrawRECT = *mControls.Get(0)->GetRECT();
+            for (int c = 0; c < n; ++c) {
+                IControl* control = mControls.Get(c);
+                if (c == 0 || !control->IsHidden()) {
+                    control->Draw(this);
+                    control->SetClean();
+                }
             }
-            dirty->SetClean();
+        } else {
+            for (int i = 1; i < n; ++i) {
+                IControl* dirty = mControls.Get(i);
+                if (!dirty->IsDirty()) continue;
+                mDrawRECT = *dirty->GetRECT();
+                for (int j = 0; j < n; ++j) {
+                    IControl* control = mControls.Get(j);
+                    if (control->IsHidden()) continue;
+                    if (j == i || control->GetRECT()->Overlaps(mDrawRECT)) control->Draw(this);
+                }
+                dirty->SetClean();
+            }
         }
     }
     return DrawScreen(pR);

@@ -21,6 +21,23 @@
 // IEffectBase::SetParameterFromGUI, which never waits, and the gestures around it
 // (Begin/EndInformHostOfParamChange), which reach the host with no plug-in lock held.
 //
+// The fonts are shared by every editor of the process, and two editors may draw on two threads (hosts
+// idle editors from threads of their own). The editor therefore holds the process-wide font lock
+// (EditorStores::FontLock, recursive) while its controls draw in Draw, and in DrawIText (and so
+// MeasureIText) and CacheFont; it lets go before DrawScreen. A window host calls Draw under its own lock
+// if it has one, never the other way round: the font lock is always the inner one (see EditorStores.h
+// for the whole order).
+//
+// Gestures. Hosts record automation by edit gestures, so the editor brackets every edit made with the
+// mouse: a press on a bound control begins a gesture for its parameter (BeginInformHostOfParamChange),
+// and the editor remembers it until it sends the matching end (EndInformHostOfParamChange): at the
+// button's release (after the control's own OnMouseUp), at the next press if that release never came,
+// when the press opened a menu (which takes the release), or when the capture is released from outside
+// (the window host closing the window). A double click on a bound control is a gesture of its own
+// (begin, the control's reset, end), or a press when the control treats double clicks so. An end is
+// sent only for a gesture begun, at most one gesture is open, and a release with none open sends
+// nothing. The wheel sends values without a gesture.
+//
 // Ownership: the plug-in base owns the editor from AttachGraphics on and deletes it first when it is
 // deleted. The editor owns its controls, its key catcher and its two bitmaps. Pictures and fonts live in
 // two process-wide stores shared by every editor of the process; they are emptied when the last editor
@@ -178,10 +195,15 @@ public:
     void OnGUIIdle();
 
     // ---- Mouse and keyboard (editor pixels, origin top left) ----
+    // Ends an open gesture, then captures the topmost control hit, begins a gesture for its parameter
+    // and hands it the press.
     void OnMouseDown(int x, int y, IMouseMod* pMod);
+    // The captured control, else the one under the pointer, gets the release; then the open gesture (if
+    // any) ends.
     void OnMouseUp(int x, int y, IMouseMod* pMod);
     void OnMouseDrag(int x, int y, IMouseMod* pMod);
-    // True when the control treated the double click as a press.
+    // True when the control treated the double click as a press (captured, gesture begun). Otherwise the
+    // control's OnMouseDblClick runs inside a gesture of its own, ended before this returns.
     bool OnMouseDblClick(int x, int y, IMouseMod* pMod);
     void OnMouseWheel(int x, int y, IMouseMod* pMod, int d);
     // False when mouse-over routing is off.
@@ -189,6 +211,9 @@ public:
     void OnMouseOut();
     // False when nobody took the key (the window host passes it on to the host).
     bool OnKeyDown(int x, int y, int key);
+    // No control holds the capture any more. Called from outside the editor's button handling (a window
+    // host closing its window), it also ends the open gesture; called while a press is handed to a
+    // control (a menu opened by the press), the press ends the gesture when the control returns.
     void ReleaseMouseCapture();
     // The captured control, else the topmost visible, not greyed control hit (with mouseOver, greyed
     // controls that allow mouse-over count too), else -1.
@@ -263,9 +288,10 @@ public:
     bool DrawRadialLine(const IColor* pColor, float cx, float cy, float angle, float rMin, float rMax,
                         const IChannelBlend* pBlend = nullptr, bool antiAlias = false);
     // Draws str in *pR, or with measure changes *pR to the text's extent (see MeasureIText). False when no
-    // font can be made for the style.
+    // font can be made for the style. Holds the font lock.
     bool DrawIText(IText* pTxt, const char* str, IRECT* pR, bool measure = false);
-    // The style's font from the font store (made on first use); null when none can be made.
+    // The style's font from the font store (made on first use, under the font lock); null when none can
+    // be made. Whoever draws or measures with the font itself holds EditorStores::FontLock() meanwhile.
     Raster_CachedFont* CacheFont(IText* pTxt);
 
     // ---- State ----
@@ -293,6 +319,12 @@ protected:
     int HitControl(int x, int y, bool mouseOver);
     // The capture index if it names a control, else the scan winner (ignoring the capture).
     int CapturedOrHit(int x, int y, bool mouseOver);
+    // Ends the open gesture, then begins one for paramIdx (nothing for -1).
+    void BeginGesture(int paramIdx);
+    // Sends the end of the open gesture, if one is open.
+    void EndGesture();
+    // Captures control c, begins its gesture and hands it the press.
+    void PressControl(int c, int x, int y, IMouseMod* pMod);
 
     Util_PtrList<IControl> mControls{4096};
     IEffectBase* mPlug;
@@ -311,6 +343,10 @@ protected:
     bool mStrictDrawing = true;
     bool mTooltipsEnabled = false;
     IControl* mKeyCatcher = nullptr;
+    // The parameter of the gesture begun and not yet ended; -1 when none is open.
+    int mGestureParamIdx = -1;
+    // > 0 while a press, release or double click is handed to a control.
+    int mButtonDepth = 0;
 
 private:
     // The hand-over of values set on other threads (see the threads note above).

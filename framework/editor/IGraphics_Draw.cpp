@@ -8,6 +8,7 @@
 #include "framework/editor/FontStorage.h"
 #include "framework/editor/IGraphics.h"
 #include "framework/raster/raster.h"
+#include "framework/util/Util_Mutex.h"
 
 namespace {
 
@@ -277,6 +278,8 @@ bool IGraphics::DrawRadialLine(const IColor* pColor, float cx, float cy, float a
 bool IGraphics::DrawIText(IText* pTxt, const char* str, IRECT* pR, bool measure) {
     if (!str || !str[0]) return true;
     if (!pTxt || !pR) return false;
+    // The font is shared with every editor of the process: its colour is ours only while we hold it.
+    Util_MutexLock fonts(EditorStores::FontLock());
     Raster_CachedFont* font = CacheFont(pTxt);
     if (!font) return false;
     font->SetTextColor(pTxt->mColor.ToPixel());
@@ -315,6 +318,8 @@ bool IGraphics::DrawIText(IText* pTxt, const char* str, IRECT* pR, bool measure)
 
 Raster_CachedFont* IGraphics::CacheFont(IText* pTxt) {
     if (!pTxt) return nullptr;
+    // Making a font renders into the scratch bitmaps all fonts share.
+    Util_MutexLock fonts(EditorStores::FontLock());
     FontStorage* store = EditorStores::Fonts();
     const unsigned generation = store->Generation();
     if (pTxt->mCached && pTxt->mCachedGeneration == generation) return pTxt->mCached;

@@ -31,6 +31,41 @@ int IGraphics::GetMouseControlIdx(int x, int y, bool mouseOver) {
 void IGraphics::ReleaseMouseCapture() {
     mCaptureIdx = -1;
     mMouseX = mMouseY = -1;
+    // Released from outside our own button handling (the window closes, a new press comes after a
+    // release we never saw): the captured control will not see its release, so its gesture ends here.
+    // Inside it (a menu opened by the press), the handler ends the gesture once the control returns.
+    if (mButtonDepth == 0) EndGesture();
+}
+
+// ---- Gestures ----
+
+void IGraphics::BeginGesture(int paramIdx) {
+    EndGesture();
+    if (paramIdx < 0 || !mPlug) return;
+    mGestureParamIdx = paramIdx;
+    mPlug->BeginInformHostOfParamChange(paramIdx);
+}
+
+void IGraphics::EndGesture() {
+    const int paramIdx = mGestureParamIdx;
+    if (paramIdx < 0) return;
+    // Forgotten first: a host calling back into us from the end-of-edit finds no gesture open.
+    mGestureParamIdx = -1;
+    if (mPlug) mPlug->EndInformHostOfParamChange(paramIdx);
+}
+
+void IGraphics::PressControl(int c, int x, int y, IMouseMod* pMod) {
+    IControl* control = mControls.Get(c);
+    mCaptureIdx = c;
+    mMouseX = x;
+    mMouseY = y;
+    BeginGesture(control->GetParamIdx());
+    ++mButtonDepth;
+    control->OnMouseDown(x, y, pMod);
+    --mButtonDepth;
+    // The press opened a menu (which took the capture and the button's release with it): no release
+    // will reach the control, so the gesture ends with the press, the menu's choice inside it.
+    if (mCaptureIdx != c) EndGesture();
 }
 
 // ---- Mouse ----
@@ -39,25 +74,22 @@ void IGraphics::OnMouseDown(int x, int y, IMouseMod* pMod) {
     ApplyParamValuesFromPlug();
     ReleaseMouseCapture();
     const int c = HitControl(x, y, false);
-    if (c < 0) return;
-    IControl* control = mControls.Get(c);
-    mCaptureIdx = c;
-    mMouseX = x;
-    mMouseY = y;
-    const int paramIdx = control->GetParamIdx();
-    if (paramIdx >= 0 && mPlug) mPlug->BeginInformHostOfParamChange(paramIdx);
-    control->OnMouseDown(x, y, pMod);
+    if (c >= 0) PressControl(c, x, y, pMod);
 }
 
 void IGraphics::OnMouseUp(int x, int y, IMouseMod* pMod) {
     ApplyParamValuesFromPlug();
     const int c = CapturedOrHit(x, y, false);
-    ReleaseMouseCapture();
-    if (c < 0) return;
-    IControl* control = mControls.Get(c);
-    control->OnMouseUp(x, y, pMod);
-    const int paramIdx = control->GetParamIdx();
-    if (paramIdx >= 0 && mPlug) mPlug->EndInformHostOfParamChange(paramIdx);
+    // The capture goes now, the gesture only after the control's own release (a contact control sends
+    // its last value there).
+    mCaptureIdx = -1;
+    mMouseX = mMouseY = -1;
+    if (IControl* control = mControls.Get(c)) {
+        ++mButtonDepth;
+        control->OnMouseUp(x, y, pMod);
+        --mButtonDepth;
+    }
+    EndGesture();
 }
 
 void IGraphics::OnMouseDrag(int x, int y, IMouseMod* pMod) {
@@ -78,13 +110,16 @@ bool IGraphics::OnMouseDblClick(int x, int y, IMouseMod* pMod) {
     if (c < 0) return false;
     IControl* control = mControls.Get(c);
     if (control->DblClickAsDown()) {
-        mCaptureIdx = c;
-        mMouseX = x;
-        mMouseY = y;
-        control->OnMouseDown(x, y, pMod);
+        PressControl(c, x, y, pMod);
         return true;
     }
+    // The double click is an edit of its own (a knob returns to its default): one gesture around it, and
+    // the release that follows finds none open.
+    BeginGesture(control->GetParamIdx());
+    ++mButtonDepth;
     control->OnMouseDblClick(x, y, pMod);
+    --mButtonDepth;
+    EndGesture();
     return false;
 }
 

@@ -2,8 +2,9 @@
 // The font interface of the raster library and the flag words of text drawing.
 //
 // A Raster_IFont draws UTF-8 text into a Raster_IBitmap in its text colour, optionally over an
-// opaque box in its background colour, with a blend mode and overall alpha. It is used from the
-// editor's drawing thread only. Raster_CachedFont (Raster_FontCached.h) is the implementation.
+// opaque box in its background colour, with a blend mode and overall alpha. It is used by one thread
+// at a time (the editor's font lock serialises the editors of a process). Raster_CachedFont
+// (Raster_FontCached.h) is the implementation.
 
 #include <cstdint>
 

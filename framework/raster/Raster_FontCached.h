@@ -9,8 +9,9 @@
 //
 // Ownership: the font owns its cache; it owns the shim font handle only with
 // RASTER_FONT_OWNS_HANDLE. The scratch bitmaps are shared by every font in the process, created on
-// first use and deleted with the last font. Threads: fonts and the shared scratch bitmaps are used
-// from the editor's drawing thread only; nothing is locked.
+// first use and deleted with the last font. Threads: nothing here is locked; callers serialise every
+// use of every font, creation and deletion included, since the scratch bitmaps are shared (the editor
+// holds its font lock, framework/editor/EditorStores.h).
 
 #include <cstdint>
 

@@ -30,9 +30,7 @@ IGraphicsHeadless::IGraphicsHeadless(IEffectBase* pPlug, int w, int h, int fps, 
     while (mFolder.size() > 1 && mFolder.back() == '/') mFolder.pop_back();
 }
 
-IGraphicsHeadless::~IGraphicsHeadless() {
-    CloseWindow();
-}
+IGraphicsHeadless::~IGraphicsHeadless() = default;
 
 // ---- Window and screen ----
 
@@ -46,6 +44,8 @@ void* IGraphicsHeadless::OpenWindow(void* pParentWnd) {
 
 void IGraphicsHeadless::CloseWindow() {
     if (!mOpen) return;
+    // A drag still captured never sees its release: its gesture ends with the window.
+    ReleaseMouseCapture();
     ForceEndUserEdit();
     mOpen = false;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // IGraphicsHeadless: a window host that opens no window, for tests, benchmarks and snapshots.
 //
-// - OpenWindow returns a token (not a real window) and CloseWindow forgets it; HostIdle, while "open",
+// - OpenWindow returns a token (not a real window) and CloseWindow forgets it (releasing the mouse
+//   capture, which ends an open gesture, and closing a text field); HostIdle, while "open",
 //   runs the redraw cycle a real host runs on its timer: IsDirty, then Draw of the dirty union.
 // - DrawScreen: the screen is the off-screen bitmap itself (GetDrawBitmap); it counts frames and keeps
 //   the last rectangle.

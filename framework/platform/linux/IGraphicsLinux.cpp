@@ -109,6 +109,14 @@ void IGraphicsLinux::CloseWindow() {
 }
 
 void IGraphicsLinux::CloseWindowLocked() {
+    if (mConn) {
+        // A press whose release never reached us (the host closes us mid-drag, or destroyed the parent)
+        // ends its gesture with the window. The host may call us back from the end-of-edit: it finds
+        // us busy, as during any dispatch.
+        ++mDispatchDepth;
+        ReleaseMouseCapture();
+        --mDispatchDepth;
+    }
     mCloseDeferred = false;
     if (!mConn) return;
     mTextEntry.reset();
@@ -165,8 +173,7 @@ IRECT IGraphicsLinux::EditorArea(int x, int y, int w, int h) const {
 void IGraphicsLinux::DrawArea(IRECT area) {
     area = area.ClipTo(FullArea());
     if (area.Empty() || !Open()) return;
-    std::lock_guard<std::recursive_mutex> fonts(X11FontLock());
-    Draw(&area);
+    Draw(&area); // takes the editor's font lock inside ours
 }
 
 void IGraphicsLinux::RepaintExposed() {

@@ -28,7 +28,8 @@
 // wheel steps of +1 and -1; button 2 and sideways wheels are not used. Keys from X and from
 // effEditKeyDown map to the editor's key codes (X11Keys); keys the editor does not take, and every key
 // release it did not take the press of, go on to the host's window. Clicking never takes the keyboard
-// focus; only an open text field does (and gives it back).
+// focus; only an open text field does (and gives it back). Closing the window releases the editor's
+// mouse capture, which ends an edit gesture whose button release never reached us.
 //
 // Threads and the lock. Hosts call effEditOpen, effEditClose, effEditIdle and the key opcodes on their
 // user-interface thread, some idle from a thread of their own (Ardour). Everything here runs under
@@ -39,7 +40,10 @@
 // (the menu answers null, a dialog tool is ended) and lets them in. A host calling back into us while we
 // dispatch an event on the same thread (effEditIdle from inside audioMasterAutomate, say) finds
 // nothing to do; a close asked that way happens when our dispatch returns. Drawing into bitmaps with
-// the shared fonts is serialised across the editors of the process by X11FontLock.
+// the shared fonts is serialised across the editors of the process by the editor's font lock
+// (EditorStores::FontLock): IGraphics::Draw takes it inside our mLock, and our text field, menus and
+// message box take it, also inside mLock, around their own text. The order is always mLock, then the
+// font lock; nothing holding the font lock takes mLock.
 //
 // Modal pieces (popup menus, our message box, waiting for a dialog tool) run a nested event loop on our
 // own connection (RunModal) that keeps the editor repainting at its frame rate; menus end after a

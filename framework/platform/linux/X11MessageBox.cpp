@@ -4,10 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "framework/editor/EditorStores.h"
 #include "framework/editor/IGraphics.h"
 #include "framework/raster/Raster_Blit.h"
 #include "framework/raster/Raster_FontCached.h"
 #include "framework/raster/Raster_Line.h"
+#include "framework/util/Util_Mutex.h"
 
 namespace {
 
@@ -52,44 +54,46 @@ bool X11MessageBox::Open(const char* text, const char* caption, int type) {
     mPressed = -1;
     X11Connection* conn = mContext.conn;
     if (!conn || !mContext.graphics) return false;
-    std::unique_lock<std::recursive_mutex> fonts(X11FontLock());
-    Raster_CachedFont* font = mContext.graphics->CacheFont(&mStyle);
-    auto width = [font](const std::string& s) {
-        if (!font || s.empty()) return static_cast<int>(s.size()) * 7;
-        RECT r = {0, 0, 0, 0};
-        font->DrawText(nullptr, s.c_str(), -1, &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-        return static_cast<int>(r.right - r.left);
-    };
-    mLineHeight = font ? font->GetLineHeight() : 16;
-
-    // Lines: the text's own, wrapped at word boundaries to the widest line we allow.
-    mLines.clear();
-    const std::string all = text ? text : "";
-    size_t start = 0;
-    while (start <= all.size()) {
-        size_t end = all.find('\n', start);
-        if (end == std::string::npos) end = all.size();
-        std::string rest = all.substr(start, end - start), line;
-        size_t p = 0;
-        while (p <= rest.size()) {
-            size_t q = rest.find(' ', p);
-            if (q == std::string::npos) q = rest.size();
-            const std::string word = rest.substr(p, q - p);
-            const std::string joined = line.empty() ? word : line + " " + word;
-            if (!line.empty() && width(joined) > kMaxTextW) {
-                mLines.push_back(line);
-                line = word;
-            } else {
-                line = joined;
-            }
-            p = q + 1;
-        }
-        mLines.push_back(line);
-        start = end + 1;
-    }
+    // Measuring uses the shared fonts; the window is made without them.
     int textW = 0;
-    for (const std::string& l : mLines) textW = std::max(textW, width(l));
-    fonts.unlock();
+    {
+        Util_MutexLock fonts(EditorStores::FontLock());
+        Raster_CachedFont* font = mContext.graphics->CacheFont(&mStyle);
+        auto width = [font](const std::string& s) {
+            if (!font || s.empty()) return static_cast<int>(s.size()) * 7;
+            RECT r = {0, 0, 0, 0};
+            font->DrawText(nullptr, s.c_str(), -1, &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+            return static_cast<int>(r.right - r.left);
+        };
+        mLineHeight = font ? font->GetLineHeight() : 16;
+
+        // Lines: the text's own, wrapped at word boundaries to the widest line we allow.
+        mLines.clear();
+        const std::string all = text ? text : "";
+        size_t start = 0;
+        while (start <= all.size()) {
+            size_t end = all.find('\n', start);
+            if (end == std::string::npos) end = all.size();
+            std::string rest = all.substr(start, end - start), line;
+            size_t p = 0;
+            while (p <= rest.size()) {
+                size_t q = rest.find(' ', p);
+                if (q == std::string::npos) q = rest.size();
+                const std::string word = rest.substr(p, q - p);
+                const std::string joined = line.empty() ? word : line + " " + word;
+                if (!line.empty() && width(joined) > kMaxTextW) {
+                    mLines.push_back(line);
+                    line = word;
+                } else {
+                    line = joined;
+                }
+                p = q + 1;
+            }
+            mLines.push_back(line);
+            start = end + 1;
+        }
+        for (const std::string& l : mLines) textW = std::max(textW, width(l));
+    }
     const int nButtons = static_cast<int>(mButtons.size());
     const int buttonsW = nButtons * kButtonW + (nButtons - 1) * kGap;
     const int w = std::max({kMinW, textW + 2 * kMargin, buttonsW + 2 * kMargin});
@@ -206,7 +210,7 @@ int X11MessageBox::ButtonAt(int x, int y) const {
 }
 
 void X11MessageBox::Paint() {
-    std::lock_guard<std::recursive_mutex> fonts(X11FontLock());
+    Util_MutexLock fonts(EditorStores::FontLock());
     Raster_MemBitmap* bm = mWindow.Bitmap();
     const int w = mWindow.Width(), h = mWindow.Height(), s = mWindow.Scale();
     Raster_FillRect(bm, 0, 0, w, h, kBackground.ToPixel(), 1.0f, 0);

@@ -10,7 +10,8 @@
 // Right move the focus. It takes the keyboard focus while open and gives it back.
 //
 // Use: Open, then the editor's nested loop runs with this as the client until Done; Result answers.
-// Who calls it: IGraphicsLinux under the editor's lock; it owns its window.
+// Who calls it: IGraphicsLinux under the editor's lock; it owns its window. It measures and paints its
+// text holding the font lock of the process's editors (EditorStores::FontLock), inside the editor's lock.
 #include <string>
 #include <vector>
 

@@ -6,11 +6,13 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "framework/editor/EditorStores.h"
 #include "framework/editor/IGraphics.h"
 #include "framework/raster/Raster_Blit.h"
 #include "framework/raster/Raster_FontCached.h"
 #include "framework/raster/Raster_Line.h"
 #include "framework/raster/Raster_ShapeFill.h"
+#include "framework/util/Util_Mutex.h"
 
 namespace {
 
@@ -63,7 +65,7 @@ bool X11PopupMenu::Open(IPopupMenu* pMenu, int x, int y, int anchorTop) {
 
 bool X11PopupMenu::OpenLevel(IPopupMenu* pMenu, int x, int y, int anchorTop, bool submenu) {
     if (NLevels() >= kMaxLevels || !pMenu || pMenu->NItems() <= 0) return false;
-    std::lock_guard<std::recursive_mutex> fonts(X11FontLock());
+    Util_MutexLock fonts(EditorStores::FontLock());
     Raster_CachedFont* font = mContext.graphics->CacheFont(&mStyle);
     const int lineHeight = font ? font->GetLineHeight() : 14;
     auto measure = [font](const std::string& s) {
@@ -157,7 +159,7 @@ void X11PopupMenu::CloseLevelsAfter(int level) {
 }
 
 void X11PopupMenu::Paint(int level) {
-    std::lock_guard<std::recursive_mutex> fonts(X11FontLock());
+    Util_MutexLock fonts(EditorStores::FontLock());
     Level& lv = *mLevels[level];
     Raster_MemBitmap* bm = lv.window.Bitmap();
     const int w = lv.window.Width(), h = lv.window.Height();

@@ -19,7 +19,8 @@
 // released in Close, which the destructor calls: no grab outlives the menu.
 //
 // Who calls it: IGraphicsLinux under the editor's lock, on its thread; it owns its windows. The model
-// menus belong to the caller and must outlive the menu.
+// menus belong to the caller and must outlive the menu. It measures and paints its text holding the
+// font lock of the process's editors (EditorStores::FontLock), inside the editor's lock.
 #include <chrono>
 #include <memory>
 #include <vector>

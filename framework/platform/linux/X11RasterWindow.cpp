@@ -1,10 +1,5 @@
 #include "framework/platform/linux/X11RasterWindow.h"
 
-std::recursive_mutex& X11FontLock() {
-    static std::recursive_mutex m;
-    return m;
-}
-
 bool X11RasterWindow::Create(X11Connection* pConn, const Options& opts, const X11PixelFormat* childFormat) {
     Destroy();
     if (!pConn || opts.w <= 0 || opts.h <= 0) return false;

@@ -6,18 +6,10 @@
 // Who calls it: IGraphicsLinux and its text field, menus and message box, under the editor's lock. It
 // owns the window, the bitmap and the copy's GC; Destroy (or the destructor) removes the window. The
 // connection belongs to the caller and must outlive it.
-#include <mutex>
-
 #include "framework/editor/IRECT.h"
 #include "framework/platform/linux/X11Connection.h"
 #include "framework/platform/linux/X11ScreenCopy.h"
 #include "framework/raster/Raster_Bitmap.h"
-
-// Held while drawing or measuring with the process-wide fonts (their glyph caches and shared scratch
-// bitmaps serve every editor of the process, and hosts may idle two editors from two threads): the
-// editor's redraw, and the painting of our text fields, menus and message boxes. Recursive, so a paint
-// may measure.
-std::recursive_mutex& X11FontLock();
 
 class X11RasterWindow {
 public:

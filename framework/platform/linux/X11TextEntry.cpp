@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "framework/editor/EditorStores.h"
 #include "framework/editor/IControl.h"
 #include "framework/editor/IGraphics.h"
 #include "framework/plugin/IParam.h"
 #include "framework/raster/Raster_Blit.h"
 #include "framework/raster/Raster_FontCached.h"
 #include "framework/raster/Raster_Line.h"
+#include "framework/util/Util_Mutex.h"
 
 namespace {
 
@@ -99,7 +101,7 @@ void X11TextEntry::GiveFocusBack() {
 
 int X11TextEntry::TextWidth(const std::string& s) {
     if (s.empty()) return 0;
-    std::lock_guard<std::recursive_mutex> fonts(X11FontLock());
+    Util_MutexLock fonts(EditorStores::FontLock());
     Raster_CachedFont* font = mGraphics ? mGraphics->CacheFont(&mStyle) : nullptr;
     if (!font) return 0;
     RECT r = {0, 0, 0, 0};
@@ -136,7 +138,7 @@ int X11TextEntry::PositionAt(int x) {
 
 void X11TextEntry::Paint() {
     if (!mWindow.Id()) return;
-    std::lock_guard<std::recursive_mutex> fonts(X11FontLock());
+    Util_MutexLock fonts(EditorStores::FontLock());
     Raster_MemBitmap* bm = mWindow.Bitmap();
     const int fw = mRect.W(), fh = mRect.H();
     Raster_FillRect(bm, 0, 0, fw, fh, mStyle.mTextEntryBGColor.ToPixel() | 0xFF, 1.0f, 0);

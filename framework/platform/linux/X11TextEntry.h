@@ -16,7 +16,8 @@
 // text; this class only edits and paints.
 //
 // Who calls it: IGraphicsLinux under the editor's lock; it owns its window. The control, parameter and
-// style belong to the editor and outlive it.
+// style belong to the editor and outlive it. It measures and paints its text holding the font lock of the
+// process's editors (EditorStores::FontLock), inside the editor's lock.
 #include <string>
 
 #include "framework/editor/IRECT.h"

@@ -140,6 +140,17 @@ TEST_F(InputTest, DragReleasedOutsideTheWindow) {
     EXPECT_EQ(Gestures(s.host, E::kGain), kGesture);
 }
 
+TEST_F(InputTest, ClosedMidDragEndsTheGesture) {
+    const int x = Cx(E::kGainRect), y = Cy(E::kGainRect);
+    TestDisplay().MoveTo(s.RootX(x), s.RootY(y));
+    TestDisplay().Button(1, true);
+    TestDisplay().MoveTo(s.RootX(x), s.RootY(y - 20));
+    ASSERT_GE(s.IdleUntil([&] { return !s.host.Calls(audioMasterAutomate).empty(); }), 0);
+    s.Close(); // the release never reaches the editor
+    TestDisplay().Button(1, false);
+    EXPECT_EQ(Gestures(s.host, E::kGain), kGesture);
+}
+
 TEST_F(InputTest, DoubleClickReturnsToTheDefault) {
     s.host.SetParameter(E::kGain, 0.8f);
     s.Idle(1);
