@@ -1,5 +1,7 @@
-# cmake -DMODULE=<path> -DEXPECTED=<a,b,...> -P check_exports.cmake: fails unless the module's defined
-# dynamic symbols are exactly EXPECTED (sorted, comma-separated). Registered by tb_exports_test.
+# cmake -DMODULE=<path> -DEXPECTED=<a,b,...> [-DNOT_NEEDED=<x,y,...>] -P check_exports.cmake: fails unless
+# the module's defined dynamic symbols are exactly EXPECTED (sorted, comma-separated) and none of the
+# libraries it needs (its NEEDED entries) has a name containing one of NOT_NEEDED. Registered by
+# tb_exports_test.
 string(REPLACE "," ";" expected "${EXPECTED}")
 execute_process(COMMAND nm -D --defined-only ${MODULE} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
@@ -16,3 +18,21 @@ if(NOT names STREQUAL "${expected}")
     message(FATAL_ERROR "exported: ${names}")
 endif()
 message(STATUS "exported: ${names}")
+
+if(NOT_NEEDED)
+    execute_process(COMMAND objdump -p ${MODULE} OUTPUT_VARIABLE headers RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "objdump failed on ${MODULE}")
+    endif()
+    string(REGEX MATCHALL "NEEDED +[^\n]+" needed "${headers}")
+    string(REPLACE "," ";" forbidden "${NOT_NEEDED}")
+    foreach(entry ${needed})
+        foreach(name ${forbidden})
+            string(FIND "${entry}" "${name}" at)
+            if(NOT at EQUAL -1)
+                message(FATAL_ERROR "the module needs what it must not: ${entry}")
+            endif()
+        endforeach()
+    endforeach()
+    message(STATUS "needed: ${needed}")
+endif()

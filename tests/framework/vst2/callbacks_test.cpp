@@ -1,8 +1,12 @@
 // Audio, time, gesture and event callbacks between the host and the binding.
 #include <climits>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <limits>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -328,6 +332,108 @@ TEST(Vst2Latency, AChangeWhileProcessingIsAnnouncedOtherwiseTheRecordIsEnough) {
         EXPECT_EQ(e->initialDelay, s.latency) << s.opcode << " " << s.depth;
         EXPECT_EQ(announced(), s.announcements) << s.opcode << " " << s.depth;
     }
+}
+
+// One thread that runs what it is given, in order, and waits for each: the host's audio thread.
+class AudioThread {
+public:
+    AudioThread() : mThread([this] { Loop(); }) {}
+    ~AudioThread() {
+        Run(nullptr);
+        mThread.join();
+    }
+    // Runs job on the thread (null ends it) and returns when it is done.
+    void Run(std::function<void()> job) {
+        std::unique_lock<std::mutex> lock(mMutex);
+        mJob = std::move(job);
+        mPending = true;
+        mChanged.notify_all();
+        mChanged.wait(lock, [this] { return !mPending; });
+    }
+
+private:
+    void Loop() {
+        for (;;) {
+            std::unique_lock<std::mutex> lock(mMutex);
+            mChanged.wait(lock, [this] { return mPending; });
+            std::function<void()> job = std::move(mJob);
+            const bool end = !job;
+            if (job) job();
+            mPending = false;
+            mChanged.notify_all();
+            if (end) return;
+        }
+    }
+    std::mutex mMutex;
+    std::condition_variable mChanged;
+    std::function<void()> mJob;
+    bool mPending = false;
+    std::thread mThread;
+};
+
+// A latency change made on the audio thread (where hosts automate) is announced from the host's next
+// call on another thread, effEditIdle or setParameter included, never from inside the change; when no
+// such call comes, the audio thread announces it itself once 50 ms of audio (2205 frames) have passed,
+// after its block. Whatever is pending at a suspend is dropped: the host reads the record at resume.
+TEST(Vst2Latency, AChangeOnTheAudioThreadIsAnnouncedOffItUnlessTheHostStaysSilent) {
+    TestEffect::sNextConfig = TestEffectConfig();
+    TestHost host;
+    AEffect* e = host.Load(TestEffect::Entry);
+    ASSERT_NE(e, nullptr);
+    host.Open(44100.0f, 512);
+    AudioThread audio;
+    std::vector<float> buf(512, 0.25f);
+    float* io[2] = {buf.data(), buf.data()};
+    enum Where { kAudio, kOther };
+    enum What { kBlocks, kDepth, kEditIdle, kVol, kSuspend, kResume };
+    struct Step {
+        Where where;
+        What what;
+        float value;          // blocks of 512 frames, or the parameter's value
+        int32_t latency;      // the record afterwards
+        size_t announcements; // so far
+    };
+    const Step steps[] = {
+        {kAudio, kBlocks, 1, 1362, 0},   {kAudio, kDepth, 0.5f, 1190, 0}, // no announcement from inside
+        {kAudio, kBlocks, 4, 1190, 0},   {kOther, kEditIdle, 0, 1190, 1}, // the UI thread's idle call
+        {kOther, kEditIdle, 0, 1190, 1}, {kAudio, kDepth, 1.0f, 1500, 1}, //
+        {kOther, kVol, 0.5f, 1500, 2},   {kAudio, kDepth, 0.75f, 1362, 2}, // setParameter off the audio thread
+        {kAudio, kBlocks, 4, 1362, 2},   {kAudio, kBlocks, 1, 1362, 3},   // 2560 frames: the audio thread
+        {kAudio, kBlocks, 8, 1362, 3},   {kAudio, kDepth, 0.5f, 1190, 3}, //
+        {kOther, kSuspend, 0, 1190, 3},  {kOther, kResume, 0, 1190, 3},  // dropped at the suspend
+        {kAudio, kBlocks, 8, 1190, 3},   {kOther, kEditIdle, 0, 1190, 3},
+    };
+    int k = 0;
+    for (const Step& s : steps) {
+        SCOPED_TRACE(k++);
+        auto act = [&] {
+            switch (s.what) {
+            case kBlocks:
+                for (int b = 0; b < static_cast<int>(s.value); ++b) host.ProcessReplacing(io, io, 512);
+                break;
+            case kDepth:
+                host.SetParameter(TestEffect::kDepth, s.value);
+                break;
+            case kVol:
+                host.SetParameter(TestEffect::kVol, s.value);
+                break;
+            case kEditIdle:
+                host.Dispatch(effEditIdle);
+                break;
+            case kSuspend:
+            case kResume:
+                host.Dispatch(effMainsChanged, 0, s.what == kResume ? 1 : 0);
+                break;
+            }
+        };
+        if (s.where == kAudio)
+            audio.Run(act);
+        else
+            act();
+        EXPECT_EQ(e->initialDelay, s.latency);
+        EXPECT_EQ(host.Calls(audioMasterIOChanged).size(), s.announcements);
+    }
+    host.Close();
 }
 
 TEST_F(CallbacksTest, DirtyParametersAutomatesEveryParameterAndProgramChangeRefreshesTheDisplay) {
