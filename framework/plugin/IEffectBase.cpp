@@ -462,9 +462,8 @@ void IEffectBase::OnParamReset() {
 
 void IEffectBase::QueueParamChange(int paramIdx) {
     if (!GetParam(paramIdx)) return;
-    mQueuedChanges.Mark(paramIdx);
     // The mark comes before the attempt (see IEffectMutex): a holder that keeps us out sees it.
-    std::atomic_thread_fence(std::memory_order_seq_cst);
+    mQueuedChanges.Mark(paramIdx);
     if (!mMutex.TryLock()) return;
     struct Release {
         IEffectMutex& mutex;

@@ -1,10 +1,8 @@
 #include "framework/plugin/IEffectMutex.h"
 
-#include <atomic>
-
 #include "framework/plugin/IParamChanges.h"
 
-void IEffectMutex::SetDrain(Drain drain, void* context, const IParamChanges* changes) {
+void IEffectMutex::SetDrain(Drain drain, void* context, IParamChanges* changes) {
     mDrain = drain;
     mContext = context;
     mChanges = changes;
@@ -42,10 +40,9 @@ void IEffectMutex::Unlock() {
     if (!mChanges) return;
     // A thread that marked a change after the drain above found the mutex held and left the change to
     // us; its mark comes before its attempt, our release before this look, so one of the two sees the
-    // other. When someone else holds the mutex by now, it is theirs to drain.
+    // other (PendingAfterRelease). When someone else holds the mutex by now, it is theirs to drain.
     for (;;) {
-        std::atomic_thread_fence(std::memory_order_seq_cst);
-        if (!mChanges->Pending() || !mMutex.try_lock()) return;
+        if (!mChanges->PendingAfterRelease() || !mMutex.try_lock()) return;
         mDepth = 1;
         RunDrain();
         mDepth = 0;

@@ -28,7 +28,7 @@ public:
     IEffectMutex& operator=(const IEffectMutex&) = delete;
 
     // Construction only: drain(context) maps the marks of changes; it runs under the mutex.
-    void SetDrain(Drain drain, void* context, const IParamChanges* changes);
+    void SetDrain(Drain drain, void* context, IParamChanges* changes);
 
     // Any thread; waits while another thread holds the mutex.
     void Lock();
@@ -45,5 +45,5 @@ private:
     int mDepth = 0; // the owner's nesting, touched only by the thread holding the mutex
     Drain mDrain = nullptr;
     void* mContext = nullptr;
-    const IParamChanges* mChanges = nullptr;
+    IParamChanges* mChanges = nullptr;
 };

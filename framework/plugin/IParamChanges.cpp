@@ -8,11 +8,11 @@ IParamChanges::IParamChanges(int nParams) : mN(nParams > 0 ? nParams : 0) {
 
 void IParamChanges::Mark(int idx) {
     if (idx < 0 || idx >= mN) return;
-    mFlags[idx].store(true, std::memory_order_seq_cst);
-    mAny.store(true, std::memory_order_seq_cst);
+    mFlags[idx].store(true, std::memory_order_release);
+    mAny.exchange(1, std::memory_order_acq_rel);
 }
 
 void IParamChanges::MarkAll() {
-    for (int i = 0; i < mN; ++i) mFlags[i].store(true, std::memory_order_seq_cst);
-    if (mN > 0) mAny.store(true, std::memory_order_seq_cst);
+    for (int i = 0; i < mN; ++i) mFlags[i].store(true, std::memory_order_release);
+    if (mN > 0) mAny.exchange(1, std::memory_order_acq_rel);
 }

@@ -23,18 +23,22 @@ public:
     // Any thread: every parameter changed.
     void MarkAll();
     // Any thread: whether any mark waits to be taken.
-    bool Pending() const { return mAny.load(std::memory_order_seq_cst); }
+    bool Pending() const { return mAny.load(std::memory_order_acquire) != 0; }
+    // The same look as a read-modify-write of the word every Mark writes: a thread that has just let
+    // go of the plug-in mutex either sees a mark made meanwhile, or its release happened before that
+    // Mark and so before the marking thread's attempt to take the mutex (see IEffectMutex).
+    bool PendingAfterRelease() { return mAny.fetch_add(0, std::memory_order_acq_rel) != 0; }
     // Under the plug-in mutex: calls map(idx) for every marked parameter in index order, each mark
     // cleared before its call. When map throws, the marks not reached yet stay for the next take.
     template <class F>
     void Take(F&& map) {
-        if (!mAny.exchange(false, std::memory_order_acq_rel)) return;
+        if (!mAny.exchange(0, std::memory_order_acq_rel)) return;
         for (int i = 0; i < mN; ++i) {
             if (!mFlags[i].exchange(false, std::memory_order_acq_rel)) continue;
             try {
                 map(i);
             } catch (...) {
-                mAny.store(true, std::memory_order_seq_cst);
+                mAny.store(1, std::memory_order_release);
                 throw;
             }
         }
@@ -43,5 +47,5 @@ public:
 private:
     const int mN;
     std::unique_ptr<std::atomic<bool>[]> mFlags;
-    std::atomic<bool> mAny{false};
+    std::atomic<int> mAny{0}; // 1 while some mark waits; written only by read-modify-writes and takes
 };

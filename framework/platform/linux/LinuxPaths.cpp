@@ -39,7 +39,14 @@ std::string LinuxModuleFile(const void* address) {
     std::string file = info.dli_fname;
     // The main executable may be reported by its bare name.
     if (file.find('/') == std::string::npos) file = LinuxExecutablePath();
-    return file.find('/') == std::string::npos ? std::string() : file;
+    if (file.find('/') == std::string::npos) return std::string();
+    // A path relative to where the host started; links in it are kept.
+    if (file[0] != '/') {
+        char cwd[PATH_MAX + 1];
+        if (!getcwd(cwd, sizeof(cwd))) return std::string();
+        file = std::string(cwd) + "/" + file;
+    }
+    return file;
 }
 
 std::string LinuxModuleFolder(const void* address) {

@@ -7,6 +7,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -121,8 +122,9 @@ TEST(EditorSnapshot, EqualsTheHeadlessEditorPixelForPixel) {
     EXPECT_EQ(FirstDifference(shot.get(), expected.get()), "");
 }
 
-// A picture in "<folder of the .so>/Tidebloom.resources/" replaces the compiled-in one of that name; one
-// that does not decode (not a PNG, or cut short) is passed over, and the editor looks as shipped.
+// A picture in "<folder of the .so>/Tidebloom.resources/" replaces the compiled-in one of that name (the
+// folder of the path the host loaded, a link's own folder for a link); one that does not decode (not a
+// PNG, or cut short) is passed over, and the editor looks as shipped.
 TEST(EditorSnapshot, ReplacementPicturesBesideThePlugin) {
     if (!HaveDisplay()) GTEST_SKIP() << "no X display";
     PluginCopy copy;
@@ -132,28 +134,50 @@ TEST(EditorSnapshot, ReplacementPicturesBesideThePlugin) {
         for (int x = 0; x < solid.getWidth(); ++x) solid.getBits()[y * solid.getRowSpan() + x] = green;
     std::vector<unsigned char> png;
     ASSERT_TRUE(Raster_WritePNGToMemory(&solid, &png));
-    copy.Write("back2.png", png.data(), png.size());
-
-    std::string said;
-    auto shot = Snapshot(copy.so, copy.dir, &said);
-    ASSERT_NE(shot, nullptr) << said;
-    // Wherever no control draws, the replacement shows.
+    // Wherever no control draws, the replacement shows: the pixels there that are not green.
     std::vector<LayoutRect> drawn = {SwitchRect()};
     for (const TidebloomKnobLayout& k : kTidebloomKnobs) {
         drawn.push_back(Centred(k.anchorX, k.anchorY, k.knob));
         drawn.push_back(Centred(k.anchorX, k.anchorY, k.caption));
     }
-    int free = 0, wrong = 0;
-    for (int y = 0; y < kTidebloomEditorHeight; ++y)
-        for (int x = 0; x < kTidebloomEditorWidth; ++x) {
-            bool covered = false;
-            for (const LayoutRect& r : drawn) covered = covered || r.Contains(x, y);
-            if (covered) continue;
-            ++free;
-            wrong += (PixelAt(shot.get(), x, y) & ~0xFFu) != (green & ~0xFFu);
-        }
-    EXPECT_GT(free, kTidebloomEditorWidth * kTidebloomEditorHeight / 2);
-    EXPECT_EQ(wrong, 0);
+    auto notGreen = [&](Raster_IBitmap* shot) {
+        int free = 0, wrong = 0;
+        for (int y = 0; y < kTidebloomEditorHeight; ++y)
+            for (int x = 0; x < kTidebloomEditorWidth; ++x) {
+                bool covered = false;
+                for (const LayoutRect& r : drawn) covered = covered || r.Contains(x, y);
+                if (covered) continue;
+                ++free;
+                wrong += (PixelAt(shot, x, y) & ~0xFFu) != (green & ~0xFFu);
+            }
+        EXPECT_GT(free, kTidebloomEditorWidth * kTidebloomEditorHeight / 2);
+        return wrong;
+    };
+    std::string said;
+    auto expected = HeadlessEditor();
+    ASSERT_NE(expected, nullptr);
+
+    // A link in another folder, as in a host's plug-in folder, has its pictures beside the link: the
+    // folder beside the file it points to does not count for it, nor its folder for that file.
+    TestDir linked;
+    const std::string link = linked / "Tidebloom.so", linkResources = linked / "Tidebloom.resources";
+    ASSERT_EQ(::symlink(copy.so.c_str(), link.c_str()), 0);
+    ASSERT_EQ(::mkdir(linkResources.c_str(), 0755), 0);
+    {
+        std::ofstream out(linkResources + "/back2.png", std::ios::binary);
+        out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    }
+    auto shot = Snapshot(link, copy.dir, &said);
+    ASSERT_NE(shot, nullptr) << said;
+    EXPECT_EQ(notGreen(shot.get()), 0);
+    shot = Snapshot(copy.so, copy.dir, &said);
+    ASSERT_NE(shot, nullptr) << said;
+    EXPECT_EQ(FirstDifference(shot.get(), expected.get()), "");
+
+    copy.Write("back2.png", png.data(), png.size());
+    shot = Snapshot(copy.so, copy.dir, &said);
+    ASSERT_NE(shot, nullptr) << said;
+    EXPECT_EQ(notGreen(shot.get()), 0);
 
     // Damaged replacements: text named like a picture, and a real PNG cut in half.
     const char text[] = "not a picture";
@@ -163,8 +187,6 @@ TEST(EditorSnapshot, ReplacementPicturesBesideThePlugin) {
     copy.Write("time_knob.png", strip->data, static_cast<size_t>(strip->length / 2));
     shot = Snapshot(copy.so, copy.dir, &said);
     ASSERT_NE(shot, nullptr) << said;
-    auto expected = HeadlessEditor();
-    ASSERT_NE(expected, nullptr);
     EXPECT_EQ(FirstDifference(shot.get(), expected.get()), "");
 }
 

@@ -1,6 +1,9 @@
 // Several host threads on one instance, and several threads creating instances at once. Meant to run
 // under ThreadSanitizer: any race in the binding shows up as a report; a deadlock hangs the test.
+#include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <cstdio>
 #include <thread>
 #include <vector>
 
@@ -44,6 +47,54 @@ TEST(Vst2Threads, EditorGesturesWhileTheHostProcessesAndAutomates) {
     EXPECT_EQ(host.Calls(audioMasterBeginEdit).size(), static_cast<size_t>(kRounds));
     EXPECT_EQ(host.Calls(audioMasterEndEdit).size(), static_cast<size_t>(kRounds));
     EXPECT_EQ(host.Calls(audioMasterAutomate).size(), static_cast<size_t>(kRounds));
+}
+
+// Parameters set from several threads at once (the host's automation, the editor, typed values) while
+// blocks run: when they are done the effect has mapped every parameter's last value (no change is lost,
+// whichever thread held the plug-in mutex when it came), and the record's latency is the delay those
+// values give.
+TEST(Vst2Threads, TheLastValueOfEveryParameterIsMapped) {
+    TestEffect::sNextConfig = TestEffectConfig();
+    TestHost host;
+    AEffect* e = host.Load(TestEffect::Entry);
+    ASSERT_NE(e, nullptr);
+    host.Open(44100.0f, 64);
+    TestEffect* plug = TestEffect::From(e);
+    std::atomic<bool> stop{false};
+    std::thread audio([&] {
+        std::vector<float> buf(64, 0.5f);
+        float* io[2] = {buf.data(), buf.data()};
+        while (!stop) host.ProcessReplacing(io, io, 64);
+    });
+    const int kParams[] = {TestEffect::kDepth, TestEffect::kVol, TestEffect::kOnOff};
+    std::vector<std::thread> writers;
+    for (int w = 0; w < 3; ++w) {
+        writers.emplace_back([&, w] {
+            char text[16];
+            for (int k = 0; k < kRounds / 4; ++k) {
+                const int p = kParams[(k + w) % 3];
+                const float v = static_cast<float>((k * 7 + w * 3) % 11) / 10.0f;
+                if (w == 0) host.SetParameter(p, v);
+                if (w == 1) plug->SimulateEdit(p, v);
+                if (w == 2) {
+                    std::snprintf(text, sizeof(text), "%.1f", p == TestEffect::kVol ? 2.0 * v : v);
+                    host.Dispatch(effString2Parameter, p, 0, text);
+                }
+            }
+        });
+    }
+    for (std::thread& t : writers) t.join();
+    stop = true;
+    audio.join();
+    // No block has run since: whoever let go of the mutex last mapped what was queued.
+    const double depth = plug->GetParam(TestEffect::kDepth)->Value();
+    const bool on = plug->GetParam(TestEffect::kOnOff)->Value() != 0.0;
+    EXPECT_EQ(plug->mMapping.mVolume, plug->GetParam(TestEffect::kVol)->Value());
+    EXPECT_EQ(plug->mMapping.mOnOff, on);
+    EXPECT_EQ(plug->mMapping.mDelaySamples,
+              std::min(static_cast<int>(1500.0 * std::exp(std::log(depth) / 3.0)), 1500));
+    EXPECT_EQ(e->initialDelay, on ? plug->mMapping.mDelaySamples : 0);
+    host.Close();
 }
 
 TEST(Vst2Threads, InstancesAreCreatedAndClosedConcurrently) {
