@@ -379,7 +379,9 @@ protected:
     Util_PtrList<Util_String> mOutputBusLabels;
 
 private:
-    // The parsing and applying steps of LoadProgramFromFXP / LoadBankFromFXB, under the state mutex.
+    // Reads the whole file, applies it under the state mutex (LoadProgram or LoadBank: parse, check,
+    // apply) and, when it loaded, tells the host after letting go.
+    bool LoadFile(const Util_String* pFileName, bool (IEffectBase::*apply)(ByteChunk& file));
     bool LoadProgram(ByteChunk& file);
     bool LoadBank(ByteChunk& file);
     void FillPresetSlot(IPreset* pPreset, const char* name, const double* values);

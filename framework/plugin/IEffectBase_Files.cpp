@@ -292,18 +292,23 @@ bool IEffectBase::SaveBankAsFXB(const Util_String* pFileName) {
     return WriteWholeFile(pFileName->Get(), file);
 }
 
-bool IEffectBase::LoadProgramFromFXP(const Util_String* pFileName) {
-    Trace(__FUNCTION__, __LINE__, "%s", pFileName ? pFileName->Get() : "");
+bool IEffectBase::LoadFile(const Util_String* pFileName, bool (IEffectBase::*apply)(ByteChunk& file)) {
     if (!IsUsablePath(pFileName)) return false;
     ByteChunk file;
     if (!ReadWholeFile(pFileName->Get(), &file)) return false;
-    // The host hears of the new program after the lock is released.
-    const bool loaded = [&] {
+    bool loaded;
+    {
         Util_MutexLock lock(mStateMutex);
-        return LoadProgram(file);
-    }();
+        loaded = (this->*apply)(file);
+    }
+    // The host hears of the new program after the lock is released.
     if (loaded) InformHostOfProgramChange();
     return loaded;
+}
+
+bool IEffectBase::LoadProgramFromFXP(const Util_String* pFileName) {
+    Trace(__FUNCTION__, __LINE__, "%s", pFileName ? pFileName->Get() : "");
+    return LoadFile(pFileName, &IEffectBase::LoadProgram);
 }
 
 bool IEffectBase::LoadProgram(ByteChunk& file) {
@@ -342,15 +347,7 @@ bool IEffectBase::LoadProgram(ByteChunk& file) {
 
 bool IEffectBase::LoadBankFromFXB(const Util_String* pFileName) {
     Trace(__FUNCTION__, __LINE__, "%s", pFileName ? pFileName->Get() : "");
-    if (!IsUsablePath(pFileName)) return false;
-    ByteChunk file;
-    if (!ReadWholeFile(pFileName->Get(), &file)) return false;
-    const bool loaded = [&] {
-        Util_MutexLock lock(mStateMutex);
-        return LoadBank(file);
-    }();
-    if (loaded) InformHostOfProgramChange();
-    return loaded;
+    return LoadFile(pFileName, &IEffectBase::LoadBank);
 }
 
 bool IEffectBase::LoadBank(ByteChunk& file) {
