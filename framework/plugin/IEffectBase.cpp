@@ -39,9 +39,10 @@ void CopyOrSilence(T** inputs, int nIn, T** outputs, int nOut, int nFrames) {
 } // namespace
 
 IEffectBase::IEffectBase(const IEffectDescription& desc, EAPI api)
-    : mQueuedChanges(desc.NParams()), mUniqueID(desc.mUniqueID), mMfrID(desc.mMfrID), mVersion(desc.mVersion), mAPI(api),
-      mDoesStateChunks(desc.mDoesStateChunks), mIsInstrument(desc.mIsInstrument), mDoesMidi(desc.mDoesMidi),
-      mLatency(desc.mLatency), mMinSampleRate(desc.mMinSampleRate), mMaxSampleRate(desc.mMaxSampleRate) {
+    : mQueuedChanges(desc.NParams()), mUniqueID(desc.mUniqueID), mMfrID(desc.mMfrID), mVersion(desc.mVersion),
+      mAPI(api), mDoesStateChunks(desc.mDoesStateChunks), mIsInstrument(desc.mIsInstrument),
+      mDoesMidi(desc.mDoesMidi), mLatency(desc.mLatency), mMinSampleRate(desc.mMinSampleRate),
+      mMaxSampleRate(desc.mMaxSampleRate) {
     Trace(__func__, __LINE__, "params %d presets %d io %s", desc.NParams(), desc.mNumPresets,
           desc.mChannelIO ? desc.mChannelIO : "");
     for (const IParamDescription& row : desc.mParams) InitParamFromDescription(mParams.Add(new IParam), row);

@@ -205,7 +205,8 @@ Raster_IBitmap* Raster_LoadPNGFromMemory(const void* data, int length, Raster_IB
     return Load(&source, target);
 }
 
-Raster_IBitmap* Raster_LoadPNGFromNamedResource(const char* name, Raster_IBitmap* target, const char* folder) {
+Raster_IBitmap* Raster_LoadPNGFromNamedResource(const char* name, Raster_IBitmap* target,
+                                                const char* folder) {
     if (!name || std::strlen(name) > 400) return nullptr;
     if (const Raster_NamedResource* res = Raster_FindNamedResource(name))
         return Raster_LoadPNGFromMemory(res->data, res->length, target);

@@ -12,8 +12,8 @@
 // An entry function for the in-process test host: a new Tidebloom with its editor behind an effect
 // record, as the plug-in's entry makes it.
 inline AEffect* TidebloomTestEntry(audioMasterCallback host) {
-    return VSTCreateInstance(host,
-                             [](const IEffectInstanceInfo& info) -> IEffectVST* { return TidebloomCreateWithEditor(info); });
+    return VSTCreateInstance(
+        host, [](const IEffectInstanceInfo& info) -> IEffectVST* { return TidebloomCreateWithEditor(info); });
 }
 
 struct LayoutRect {

@@ -20,8 +20,8 @@
 #include "Graphics/TidebloomEditor.h"
 #include "framework/platform/linux/IGraphicsHeadless.h"
 #include "tests/Graphics/TidebloomTestSupport.h"
-#include "tests/support/vst2/TestHost.h"
 #include "tests/support/TestDir.h"
+#include "tests/support/vst2/TestHost.h"
 
 namespace {
 

@@ -469,11 +469,11 @@ TEST(EffectBase, TheEffectMapsUnderTheMutexAndTheHostIsToldWithoutLocks) {
         std::thread([&fx] { fx.SetParameterFromGUI(3, 1.0); }).join();
         fx.mEvents.push_back("holder lets go");
     }
-    EXPECT_EQ(fx.mEvents, (std::vector<std::string>{"inform 0", "change 0 [mutex]", "inform 0", "inform 1",
-                                                    "inform 2", "inform 3", "inform 4", "change 0 [mutex]",
-                                                    "change 1 [mutex]", "change 2 [mutex]", "change 3 [mutex]",
-                                                    "change 4 [mutex]", "inform 3", "holder lets go",
-                                                    "change 3"}));
+    EXPECT_EQ(fx.mEvents,
+              (std::vector<std::string>{"inform 0", "change 0 [mutex]", "inform 0", "inform 1", "inform 2",
+                                        "inform 3", "inform 4", "change 0 [mutex]", "change 1 [mutex]",
+                                        "change 2 [mutex]", "change 3 [mutex]", "change 4 [mutex]",
+                                        "inform 3", "holder lets go", "change 3"}));
     // And it is released afterwards, also after recursive locking.
     EXPECT_FALSE(fx.LockHeldElsewhere());
     {
