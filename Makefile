@@ -15,7 +15,7 @@ FUZZ_SECONDS ?= 20
 # The project's own checks treat every compiler warning as an error; other builds are not forced to.
 WERROR := -DTIDEBLOOM_WERROR=ON
 
-.PHONY: all setup configure build demo test test-plain test-san test-tsan test-fuzz test-package package bench \
+.PHONY: all setup configure build shipped demo test test-plain test-san test-tsan test-fuzz test-package package bench \
 	install format clean
 
 all: build
@@ -29,11 +29,16 @@ configure: setup
 build: configure
 	cmake --build $(BUILD)
 
+# Only what the project ships (the VST 2 plug-in, the LV2 bundle and tidebloom-host), in the same folder
+# as everything else: `make test` builds the rest there and reuses these.
+shipped: configure
+	cmake --build $(BUILD) --target shipped
+
 # The demo: a built-in phrase of plucked notes, rendered through the built plug-in with two programs, and
 # a picture of the plug-in's editor (on the current display, or on a private one under xvfb-run).
 # $(BUILD)/tidebloom-paths.txt names the built tidebloom-host (line 1) and Tidebloom.so (line 2).
 DEMO_OUT ?= out
-demo: build
+demo: shipped
 	@host=$$(sed -n 1p $(BUILD)/tidebloom-paths.txt); plugin=$$(sed -n 2p $(BUILD)/tidebloom-paths.txt); \
 	mkdir -p $(DEMO_OUT) && \
 	"$$host" phrase -o $(DEMO_OUT)/demo-dry.wav && \

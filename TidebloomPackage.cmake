@@ -5,6 +5,11 @@
 #   /usr/lib/lv2/Tidebloom.lv2/   the LV2 bundle (install rules in Tidebloom.cmake)
 # scripts/test-package checks the package's contents and, as root, installs and removes it.
 
+# The target `shipped` builds everything the install rules install, and nothing else: no test, no
+# benchmark (`make demo` builds it).
+add_custom_target(shipped)
+add_dependencies(shipped Tidebloom TidebloomLV2 tidebloom-host)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tidebloom)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
