@@ -3,14 +3,29 @@
 #   /usr/lib/vst/Tidebloom.so     the VST 2.4 plug-in (install rule in Tidebloom.cmake)
 #   /usr/bin/tidebloom-host       the command-line host (install rule in host/CMakeLists.txt)
 #   /usr/lib/lv2/Tidebloom.lv2/   the LV2 bundle (install rules in Tidebloom.cmake)
-#   /usr/share/doc/tidebloom/copyright  the licence, in the package only (below)
+#   /usr/share/man/man1/tidebloom-host.1.gz   the host's manual page, when the build writes one (below)
+#   /usr/share/doc/tidebloom/copyright        the licence, in the package only (below)
 # scripts/test-package checks the package's contents and, as root, installs and removes it.
 include(GNUInstallDirs)
 
 # The target `shipped` builds everything the install rules install, and nothing else: no test, no
-# benchmark (`make demo` builds it).
+# benchmark (`make demo` and `make install` build it).
 add_custom_target(shipped)
 add_dependencies(shipped Tidebloom TidebloomLV2 tidebloom-host)
+
+# tidebloom-host's manual page: a build that has a target named tidebloom-host-man writing
+# TIDEBLOOM_HOST_MAN_PAGE (set in CMakeLists.txt) installs it, compressed as Debian does it, into
+# share/man/man1 and puts it into the package.
+if(TARGET tidebloom-host-man)
+    set(man_gz ${TIDEBLOOM_HOST_MAN_PAGE}.gz)
+    add_custom_command(OUTPUT ${man_gz}
+                       COMMAND gzip -9 -n -k -f ${TIDEBLOOM_HOST_MAN_PAGE}
+                       DEPENDS ${TIDEBLOOM_HOST_MAN_PAGE} tidebloom-host-man
+                       COMMENT "Compressing the manual page of tidebloom-host" VERBATIM)
+    add_custom_target(tidebloom-host-man-gz ALL DEPENDS ${man_gz})
+    add_dependencies(shipped tidebloom-host-man-gz)
+    install(FILES ${man_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 
 # Who answers for the package, in its Maintainer field and its copyright file.
 set(TIDEBLOOM_CONTACT "Tidebloom developers <tidebloom@users.noreply.invalid>")
