@@ -1,8 +1,10 @@
 # What the project ships, and the Debian package made of it by CPack (`make package`), with the
 # dependencies dpkg-shlibdeps finds in the shared objects:
-#   /usr/lib/vst/Tidebloom.so     the VST 2.4 plug-in (install rule in Tidebloom.cmake)
+#   /usr/lib/vst/Tidebloom.so, /usr/lib/vst/TidebloomPrecise.so
+#                                 the VST 2.4 plug-ins (install rules in Tidebloom.cmake)
 #   /usr/bin/tidebloom-host       the command-line host (install rule in host/CMakeLists.txt)
-#   /usr/lib/lv2/Tidebloom.lv2/   the LV2 bundle (install rules in Tidebloom.cmake)
+#   /usr/lib/lv2/Tidebloom.lv2/, /usr/lib/lv2/TidebloomPrecise.lv2/
+#                                 the LV2 bundles (install rules in Tidebloom.cmake)
 #   /usr/share/man/man1/tidebloom-host.1.gz   the host's manual page, when the build writes one (below)
 #   /usr/share/doc/tidebloom/copyright        the licence, in the package only (below)
 # scripts/test-package checks the package's contents and, as root, installs and removes it.
@@ -11,7 +13,7 @@ include(GNUInstallDirs)
 # The target `shipped` builds everything the install rules install, and nothing else: no test, no
 # benchmark (`make demo` and `make install` build it).
 add_custom_target(shipped)
-add_dependencies(shipped Tidebloom TidebloomLV2 tidebloom-host)
+add_dependencies(shipped Tidebloom TidebloomPrecise TidebloomLV2 TidebloomPreciseLV2 tidebloom-host)
 
 # tidebloom-host's manual page: a build that has a target named tidebloom-host-man writing
 # TIDEBLOOM_HOST_MAN_PAGE (set in CMakeLists.txt) installs it, compressed as Debian does it, into

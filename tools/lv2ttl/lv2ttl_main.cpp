@@ -1,7 +1,8 @@
-// tidebloom-lv2ttl OUTDIR BINARY: writes manifest.ttl, <BINARY without extension>.ttl and presets.ttl
-// of the Tidebloom LV2 bundle into OUTDIR (which must exist) from the effect's description. Each file
-// is written next to its place and renamed into it, so a failed run leaves no half-written file.
-// Exits 0 on success, 1 with one line on stderr otherwise (an unusable description fails the build).
+// tidebloom-lv2ttl OUTDIR BINARY [URI]: writes manifest.ttl, <BINARY without extension>.ttl and
+// presets.ttl of an LV2 bundle into OUTDIR (which must exist) from the description of the effect with
+// that URI: Tidebloom's (the default) or Tidebloom Precise's. Each file is written next to its place
+// and renamed into it, so a failed run leaves no half-written file. Exits 0 on success, 1 with one line
+// on stderr otherwise (an unknown URI or an unusable description fails the build).
 #include <cstdio>
 #include <string>
 
@@ -26,18 +27,25 @@ bool WriteFile(const std::string& path, const std::string& text) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: tidebloom-lv2ttl OUTDIR BINARY\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: tidebloom-lv2ttl OUTDIR BINARY [URI]\n");
         return 1;
     }
     const std::string dir = argv[1], binary = argv[2];
-    const std::string problem = LV2CheckDescription(kTidebloomDescription);
+    const IEffectDescription* desc = nullptr;
+    for (const IEffectDescription* d : {&kTidebloomDescription, &kTidebloomPreciseDescription})
+        if (argc == 3 ? d == &kTidebloomDescription : std::string(argv[3]) == d->mURI) desc = d;
+    if (!desc) {
+        std::fprintf(stderr, "tidebloom-lv2ttl: no effect has the URI '%s'\n", argv[3]);
+        return 1;
+    }
+    const std::string problem = LV2CheckDescription(*desc);
     if (!problem.empty()) {
         std::fprintf(stderr, "tidebloom-lv2ttl: %s\n", problem.c_str());
         return 1;
     }
     const std::string stem = binary.substr(0, binary.rfind('.'));
-    const LV2TurtleFiles files = LV2WriteTurtle(kTidebloomDescription, binary, stem + ".ttl");
+    const LV2TurtleFiles files = LV2WriteTurtle(*desc, binary, stem + ".ttl");
     const std::pair<std::string, const std::string*> outputs[] = {{"manifest.ttl", &files.mManifest},
                                                                   {stem + ".ttl", &files.mPlugin},
                                                                   {"presets.ttl", &files.mPresets}};
