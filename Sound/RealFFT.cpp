@@ -3,6 +3,10 @@
 #include <cmath>
 #include <numbers>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 void RealFFT::SetSize(int n) {
     int size = 8;
     while (size * 2 <= n && size * 2 <= kMaxSize) size *= 2;
@@ -50,6 +54,29 @@ void RealFFT::Power(const float* in, float* power) {
     for (int h = 2; h < m; h *= 2) {
         const float* wr = mTwRe.data() + (h - 1);
         const float* wi = mTwIm.data() + (h - 1);
+#if defined(__SSE2__)
+        if (h >= 4) {
+            // Four butterflies at a time; the same operations in the same order as below.
+            for (int i = 0; i < m; i += 2 * h) {
+                float* ar = re + i;
+                float* ai = im + i;
+                float* br = re + i + h;
+                float* bi = im + i + h;
+                for (int j = 0; j < h; j += 4) {
+                    const __m128 xr = _mm_loadu_ps(br + j), xi = _mm_loadu_ps(bi + j);
+                    const __m128 cr = _mm_loadu_ps(wr + j), ci = _mm_loadu_ps(wi + j);
+                    const __m128 tr = _mm_sub_ps(_mm_mul_ps(xr, cr), _mm_mul_ps(xi, ci));
+                    const __m128 ti = _mm_add_ps(_mm_mul_ps(xr, ci), _mm_mul_ps(xi, cr));
+                    const __m128 yr = _mm_loadu_ps(ar + j), yi = _mm_loadu_ps(ai + j);
+                    _mm_storeu_ps(br + j, _mm_sub_ps(yr, tr));
+                    _mm_storeu_ps(bi + j, _mm_sub_ps(yi, ti));
+                    _mm_storeu_ps(ar + j, _mm_add_ps(yr, tr));
+                    _mm_storeu_ps(ai + j, _mm_add_ps(yi, ti));
+                }
+            }
+            continue;
+        }
+#endif
         for (int i = 0; i < m; i += 2 * h) {
             float* ar = re + i;
             float* ai = im + i;
