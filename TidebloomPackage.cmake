@@ -76,10 +76,12 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "audio effect that makes new notes swell i
 set(CPACK_PACKAGE_DESCRIPTION
     "Tidebloom detects note onsets in its input, delays the audio by up to 1500
 samples (reported as latency) and lets each note it detects fade in over 0.01
-to 10 seconds. The package holds the Linux VST 2.4 plug-in for hosts such as
-Ardour, REAPER, Bitwig and Qtractor, the same effect as an LV2 plug-in, and
-tidebloom-host, a command-line host that renders audio files through VST 2
-plug-ins. Tidebloom is free software under the MIT licence.")
+to 10 seconds. Tidebloom Precise, beside it, detects notes from the spectrum,
+so it also catches a soft note struck under a louder one. The package holds
+both as Linux VST 2.4 plug-ins for hosts such as Ardour, REAPER, Bitwig and
+Qtractor and as LV2 plug-ins, and tidebloom-host, a command-line host that
+renders audio files through VST 2 plug-ins. Tidebloom is free software under
+the MIT licence.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
 set(CPACK_STRIP_FILES ON)
