@@ -36,7 +36,7 @@ SpectralOnsetDetector::SpectralOnsetDetector() {
 }
 
 double SpectralOnsetDetector::ThresholdForSensitivity(double v) {
-    return kThresholdAtDefault * std::exp2((0.7 - v) * 5.0);
+    return kThresholdAtDefault * std::exp2((0.7 - v) * 10.0);
 }
 
 void SpectralOnsetDetector::SetSampleRate(int sampleRate) {

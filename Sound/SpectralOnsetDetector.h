@@ -40,7 +40,7 @@ public:
     void SetThreshold(double threshold) { mThreshold = static_cast<float>(threshold); }
     double GetThreshold() const { return mThreshold; }
     // That part for a Sensitivity v in 0..1: kThresholdAtDefault at the default 0.7, half as much for
-    // every 0.2 more, twice as much for every 0.2 less.
+    // every 0.1 more, twice as much for every 0.1 less (a range of 1024 : 1, as Tidebloom's 60 dB).
     static double ThresholdForSensitivity(double v);
     static constexpr double kThresholdAtDefault = 3.5;
 
