@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "Sound/NoteDetector.h"
-#include "Sound/SpectralOnsetDetector.h"
 #include "tests/support/OnsetSet.h"
+#include "tests/support/SpectralOnsets.h"
 
 namespace {
 
@@ -37,17 +37,7 @@ std::vector<int64_t> Tidebloom(const OnsetClip& clip) {
 }
 
 std::vector<int64_t> Precise(const OnsetClip& clip) {
-    SpectralOnsetDetector d;
-    d.SetSampleRate(kRate);
-    d.SetThreshold(SpectralOnsetDetector::ThresholdForSensitivity(0.7));
-    const int n = static_cast<int>(clip.left.size());
-    std::vector<uint8_t> onsets(clip.left.size());
-    for (int k = 0; k < n; k += 512)
-        d.Detect(clip.left.data() + k, clip.right.data() + k, onsets.data() + k, std::min(512, n - k));
-    std::vector<int64_t> at;
-    for (int k = 0; k < n; ++k)
-        if (onsets[static_cast<size_t>(k)]) at.push_back(k - d.LatencySamples());
-    return at;
+    return SpectralOnsets(clip, kRate);
 }
 
 std::vector<int64_t> Aubio(const OnsetClip& clip) {

@@ -9,24 +9,7 @@
 #include "Sound/RealFFT.h"
 #include "Sound/SpectralOnsetDetector.h"
 #include "tests/support/OnsetSet.h"
-
-namespace {
-
-// The onsets the detector places in a clip, at rate, in blocks of 512 frames.
-std::vector<int64_t> Detections(const OnsetClip& clip, int rate) {
-    SpectralOnsetDetector d;
-    d.SetSampleRate(rate);
-    const int n = static_cast<int>(clip.left.size());
-    std::vector<uint8_t> onsets(clip.left.size());
-    for (int k = 0; k < n; k += 512)
-        d.Detect(clip.left.data() + k, clip.right.data() + k, onsets.data() + k, std::min(512, n - k));
-    std::vector<int64_t> placed;
-    for (int k = 0; k < n; ++k)
-        if (onsets[static_cast<size_t>(k)]) placed.push_back(k - d.LatencySamples());
-    return placed;
-}
-
-} // namespace
+#include "tests/support/SpectralOnsets.h"
 
 TEST(RealFFT, PowerMatchesAPlainDft) {
     for (const int n : {8, 64, 512, 1024}) {
@@ -61,7 +44,7 @@ TEST(SpectralOnsetDetector, MeetsItsTargetsOnTheLabelledSet) {
     for (int c = 0; c < kNumOnsetClasses; ++c) {
         const OnsetClip clip = MakeOnsetClip(static_cast<EOnsetClass>(c), 44100);
         SCOPED_TRACE(clip.name);
-        const OnsetScore s = ScoreOnsets(clip, Detections(clip, 44100), 44100);
+        const OnsetScore s = ScoreOnsets(clip, SpectralOnsets(clip, 44100), 44100);
         if (clip.negative) {
             falseTriggers += s.falseTriggers;
             minutes += s.seconds / 60.0;
@@ -91,14 +74,7 @@ TEST(SpectralOnsetDetector, SensitivitySetsTheThreshold) {
     std::vector<int> found;
     std::vector<size_t> detections;
     for (const double v : {0.0, 0.7, 1.0}) {
-        SpectralOnsetDetector d;
-        d.SetThreshold(SpectralOnsetDetector::ThresholdForSensitivity(v));
-        const int n = static_cast<int>(clip.left.size());
-        std::vector<uint8_t> onsets(clip.left.size());
-        d.Detect(clip.left.data(), clip.right.data(), onsets.data(), n);
-        std::vector<int64_t> placed;
-        for (int k = 0; k < n; ++k)
-            if (onsets[static_cast<size_t>(k)]) placed.push_back(k - d.LatencySamples());
+        const std::vector<int64_t> placed = SpectralOnsets(clip, 44100, v);
         found.push_back(ScoreOnsets(clip, placed, 44100).found);
         detections.push_back(placed.size());
     }

@@ -285,13 +285,12 @@ void Repeated(Builder& b) {
     while (t < b.mix.Frames() / static_cast<double>(b.mix.rate) - 2.0) {
         const double rate = b.rng.Range(6.0, 16.0);
         const int count = b.rng.Int(6, 12);
-        const double notes[2] = {static_cast<double>(b.rng.Int(45, 80)), 0.0};
+        const double first = b.rng.Int(45, 80);
         const bool alternate = b.rng.Chance(0.3);
-        const double other = notes[0] + b.rng.Int(2, 7);
+        const double other = first + b.rng.Int(2, 7);
         const double amp = DbToGain(b.rng.Range(-20.0, 0.0)) * 0.5;
         const double pan = b.rng.Bipolar() * 0.5;
         // Each string stops when it is plucked again.
-        int64_t starts[2] = {-1, -1};
         std::vector<int64_t> onsets;
         for (int i = 0; i < count; ++i) onsets.push_back(b.mix.At(t + i / rate));
         for (int i = 0; i < count; ++i) {
@@ -302,8 +301,7 @@ void Repeated(Builder& b) {
                     stop = onsets[static_cast<size_t>(j)];
                     break;
                 }
-            (void)starts;
-            const double note = string == 0 ? notes[0] : other;
+            const double note = string == 0 ? first : other;
             Pluck(b.mix, b.rng, onsets[static_cast<size_t>(i)], stop, MidiHz(note),
                   amp * DbToGain(b.rng.Range(-3.0, 3.0)), pan, b.rng.Range(0.4, 1.0), 1.5);
             b.Label(onsets[static_cast<size_t>(i)]);

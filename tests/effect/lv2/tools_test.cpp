@@ -161,12 +161,26 @@ TEST(TidebloomLV2Tools, ThePresetsHoldTheTablesValues) {
 }
 
 TEST(TidebloomLV2Tools, TheTurtlePassesSordValidate) {
-    const std::string bundle = Quote(std::string(TIDEBLOOM_LV2_DIR) + "/Tidebloom.lv2");
-    const ShellRun v = Shell("lv2_validate " + bundle + "/manifest.ttl " + bundle + "/Tidebloom.ttl " +
-                             bundle + "/presets.ttl");
-    EXPECT_EQ(v.status, 0) << v.out;
-    EXPECT_NE(v.out.find("Found 0 errors"), std::string::npos) << v.out;
-    EXPECT_EQ(v.out.find("warning"), std::string::npos) << v.out;
+    for (const std::string name : {"Tidebloom", "TidebloomPrecise"}) {
+        const std::string bundle = Quote(std::string(TIDEBLOOM_LV2_DIR) + "/" + name + ".lv2");
+        const ShellRun v = Shell("lv2_validate " + bundle + "/manifest.ttl " + bundle + "/" + name + ".ttl " +
+                                 bundle + "/presets.ttl");
+        EXPECT_EQ(v.status, 0) << v.out;
+        EXPECT_NE(v.out.find("Found 0 errors"), std::string::npos) << v.out;
+        EXPECT_EQ(v.out.find("warning"), std::string::npos) << v.out;
+    }
+}
+
+TEST(TidebloomLV2Tools, TidebloomPreciseIsItsOwnPluginWithTheSameControls) {
+    const ShellRun info = Shell("lv2info urn:vendrilax:tidebloom-precise");
+    ASSERT_EQ(info.status, 0) << info.out;
+    EXPECT_EQ(Field(info.out, "Name"), "Tidebloom Precise");
+    const ShellRun tidebloom = Shell("lv2info urn:vendrilax:tidebloom");
+    // Everything from the ports on is the same text.
+    const size_t a = info.out.find("\tPort 0:"), b = tidebloom.out.find("\tPort 0:");
+    ASSERT_NE(a, std::string::npos);
+    ASSERT_NE(b, std::string::npos);
+    EXPECT_EQ(info.out.substr(a), tidebloom.out.substr(b));
 }
 
 #ifndef TIDEBLOOM_SANITIZED
