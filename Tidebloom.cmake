@@ -1,7 +1,8 @@
 # The effect: its description (plain data), a static library with the effect class (linked by the
 # tests and benchmarks) and the plug-in itself, Tidebloom.so, a module that exports only VSTPluginMain
 # and main. Beside it the LV2 bundle Tidebloom.lv2/: the same effect class built against the LV2
-# binding, a module exporting only lv2_descriptor, and its Turtle files written from the description.
+# binding, a module exporting only lv2_descriptor, the editor as an LV2 UI in a module of its own, and
+# the Turtle files written from the description.
 add_library(tidebloom_description STATIC ${PROJECT_SOURCE_DIR}/TidebloomDescription.cpp)
 target_include_directories(tidebloom_description PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(tidebloom_description PUBLIC plugin)
@@ -50,15 +51,31 @@ if(NOT TIDEBLOOM_SANITIZE AND NOT TIDEBLOOM_TSAN AND NOT TIDEBLOOM_FUZZ)
     target_link_options(TidebloomLV2 PRIVATE -Wl,--no-undefined -Wl,-z,defs)
 endif()
 
+# The editor as an LV2 UI: its own module in the bundle, TidebloomUI.so, exporting only lv2ui_descriptor:
+# the UI binding with Tidebloom's controls on the X11 window host and the compiled-in pictures, as in
+# Tidebloom.so. The DSP module above links none of it.
+add_library(TidebloomLV2UI MODULE ${PROJECT_SOURCE_DIR}/TidebloomEntryLV2UI.cpp)
+target_include_directories(TidebloomLV2UI PRIVATE ${PROJECT_SOURCE_DIR})
+target_link_libraries(TidebloomLV2UI PRIVATE lv2 plugin util tidebloom_description tidebloom_graphics
+                                             platform_linux tidebloom_resources)
+set_target_properties(TidebloomLV2UI PROPERTIES PREFIX "" OUTPUT_NAME TidebloomUI
+                      LIBRARY_OUTPUT_DIRECTORY ${TIDEBLOOM_LV2_BUNDLE}
+                      LINK_DEPENDS ${PROJECT_SOURCE_DIR}/TidebloomLV2UI.version)
+target_link_options(TidebloomLV2UI PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/TidebloomLV2UI.version)
+if(NOT TIDEBLOOM_SANITIZE AND NOT TIDEBLOOM_TSAN AND NOT TIDEBLOOM_FUZZ)
+    target_link_options(TidebloomLV2UI PRIVATE -Wl,--no-undefined -Wl,-z,defs)
+endif()
+
 set(TIDEBLOOM_LV2_TURTLE ${TIDEBLOOM_LV2_BUNDLE}/manifest.ttl ${TIDEBLOOM_LV2_BUNDLE}/Tidebloom.ttl
                          ${TIDEBLOOM_LV2_BUNDLE}/presets.ttl)
 add_custom_command(OUTPUT ${TIDEBLOOM_LV2_TURTLE}
                    COMMAND ${CMAKE_COMMAND} -E make_directory ${TIDEBLOOM_LV2_BUNDLE}
-                   COMMAND tidebloom-lv2ttl ${TIDEBLOOM_LV2_BUNDLE} Tidebloom.so
+                   COMMAND tidebloom-lv2ttl ${TIDEBLOOM_LV2_BUNDLE} Tidebloom.so TidebloomUI.so
                    DEPENDS tidebloom-lv2ttl
                    COMMENT "Writing the Turtle files of Tidebloom.lv2")
 add_custom_target(TidebloomLV2Turtle ALL DEPENDS ${TIDEBLOOM_LV2_TURTLE})
 add_dependencies(TidebloomLV2 TidebloomLV2Turtle)
+add_dependencies(TidebloomLV2UI TidebloomLV2Turtle)
 
-install(TARGETS TidebloomLV2 LIBRARY DESTINATION lib/lv2/Tidebloom.lv2)
+install(TARGETS TidebloomLV2 TidebloomLV2UI LIBRARY DESTINATION lib/lv2/Tidebloom.lv2)
 install(FILES ${TIDEBLOOM_LV2_TURTLE} DESTINATION lib/lv2/Tidebloom.lv2)

@@ -1,5 +1,6 @@
-// tidebloom-lv2ttl OUTDIR BINARY: writes manifest.ttl, <BINARY without extension>.ttl and presets.ttl
-// of the Tidebloom LV2 bundle into OUTDIR (which must exist) from the effect's description. Each file
+// tidebloom-lv2ttl OUTDIR BINARY [UI_BINARY]: writes manifest.ttl, <BINARY without extension>.ttl and
+// presets.ttl of the Tidebloom LV2 bundle into OUTDIR (which must exist) from the effect's description;
+// with UI_BINARY the bundle's editor UI lives in that shared object. Each file
 // is written next to its place and renamed into it, so a failed run leaves no half-written file.
 // Exits 0 on success, 1 with one line on stderr otherwise (an unusable description fails the build).
 #include <cstdio>
@@ -26,18 +27,18 @@ bool WriteFile(const std::string& path, const std::string& text) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: tidebloom-lv2ttl OUTDIR BINARY\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: tidebloom-lv2ttl OUTDIR BINARY [UI_BINARY]\n");
         return 1;
     }
-    const std::string dir = argv[1], binary = argv[2];
+    const std::string dir = argv[1], binary = argv[2], uiBinary = argc == 4 ? argv[3] : "";
     const std::string problem = LV2CheckDescription(kTidebloomDescription);
     if (!problem.empty()) {
         std::fprintf(stderr, "tidebloom-lv2ttl: %s\n", problem.c_str());
         return 1;
     }
     const std::string stem = binary.substr(0, binary.rfind('.'));
-    const LV2TurtleFiles files = LV2WriteTurtle(kTidebloomDescription, binary, stem + ".ttl");
+    const LV2TurtleFiles files = LV2WriteTurtle(kTidebloomDescription, binary, stem + ".ttl", uiBinary);
     const std::pair<std::string, const std::string*> outputs[] = {{"manifest.ttl", &files.mManifest},
                                                                   {stem + ".ttl", &files.mPlugin},
                                                                   {"presets.ttl", &files.mPresets}};

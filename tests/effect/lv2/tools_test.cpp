@@ -117,6 +117,20 @@ TEST(TidebloomLV2Tools, Lv2lsAndLv2infoReportTheEffectsTables) {
     EXPECT_EQ(Field(ports[9], "Symbol"), "latency");
     EXPECT_EQ(Field(ports[9], "Designation"), "http://lv2plug.in/ns/lv2core#latency");
     EXPECT_NE(ports[9].find("lv2core#OutputPort"), std::string::npos);
+    // A range up to the longest delay at the highest rate served, and no slider on generic UIs.
+    EXPECT_EQ(Field(ports[9], "Minimum"), Fixed(0.0));
+    EXPECT_EQ(Field(ports[9], "Maximum"), Fixed(d.MaxLatencyAt(d.mMaxSampleRate)));
+    for (size_t i = 0; i < ports.size(); ++i)
+        EXPECT_EQ(ports[i].find("port-props#notOnGUI") != std::string::npos, i == 9) << i;
+
+    // The editor as an X11 UI in its own module of the bundle.
+    const size_t uis = info.out.find("\tUIs:\n");
+    ASSERT_NE(uis, std::string::npos) << info.out;
+    const std::string ui = info.out.substr(uis, info.out.find("\tData URIs:") - uis);
+    EXPECT_NE(ui.find("\t\turn:vendrilax:tidebloom#ui\n"), std::string::npos) << ui;
+    EXPECT_EQ(Field(ui, "Class"), "http://lv2plug.in/ns/extensions/ui#X11UI");
+    EXPECT_EQ(Field(ui, "Binary"),
+              "file://" + std::string(TIDEBLOOM_LV2_DIR) + "/Tidebloom.lv2/TidebloomUI.so");
 }
 
 TEST(TidebloomLV2Tools, ThePresetsHoldTheTablesValues) {
@@ -154,6 +168,33 @@ TEST(TidebloomLV2Tools, ThePresetsHoldTheTablesValues) {
                       preset.mValues[static_cast<size_t>(i)])
                 << preset.mName << " " << i;
     }
+}
+
+// What the UI needs and offers, as the plug-in's file says it (N-Triples of Tidebloom.ttl).
+TEST(TidebloomLV2Tools, TheUIsFeaturesAndInterfaces) {
+    const ShellRun nt =
+        Shell("sordi " + Quote(std::string(TIDEBLOOM_LV2_DIR) + "/Tidebloom.lv2/Tidebloom.ttl"));
+    ASSERT_EQ(nt.status, 0) << nt.out;
+    const std::string ui = "<urn:vendrilax:tidebloom#ui> ";
+    const std::string lv2 = "<http://lv2plug.in/ns/lv2core#", uiNs = "<http://lv2plug.in/ns/extensions/ui#";
+    const std::string triples[] = {
+        "<urn:vendrilax:tidebloom> <http://lv2plug.in/ns/extensions/ui#ui> <urn:vendrilax:tidebloom#ui> .",
+        ui + "<http://www.w3.org/1999/02/22-rdf-syntax-ns#type> " + uiNs + "X11UI> .",
+        ui + lv2 + "requiredFeature> " + uiNs + "idleInterface> .",
+        ui + lv2 + "optionalFeature> " + uiNs + "parent> .",
+        ui + lv2 + "optionalFeature> " + uiNs + "resize> .",
+        ui + lv2 + "optionalFeature> " + uiNs + "touch> .",
+        ui + lv2 + "optionalFeature> <http://lv2plug.in/ns/ext/options#options> .",
+        ui + lv2 + "optionalFeature> <http://lv2plug.in/ns/ext/urid#map> .",
+        ui + lv2 + "extensionData> " + uiNs + "idleInterface> .",
+        ui + lv2 + "extensionData> " + uiNs + "showInterface> .",
+        ui + "<http://lv2plug.in/ns/ext/options#supportedOption> " + uiNs + "scaleFactor> .",
+        ui + "<http://lv2plug.in/ns/ext/options#supportedOption> " + uiNs + "updateRate> .",
+    };
+    for (const std::string& t : triples) EXPECT_NE(nt.out.find(t + "\n"), std::string::npos) << t;
+    // The plug-in and its UI share no instance: nothing asks for instance or data access.
+    EXPECT_EQ(nt.out.find("instance-access"), std::string::npos);
+    EXPECT_EQ(nt.out.find("data-access"), std::string::npos);
 }
 
 TEST(TidebloomLV2Tools, TheTurtlePassesSordValidate) {
