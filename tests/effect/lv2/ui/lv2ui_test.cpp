@@ -11,7 +11,6 @@
 
 #include <array>
 #include <cmath>
-#include <memory>
 #include <string>
 
 #include "Graphics/TidebloomEditor.h"
