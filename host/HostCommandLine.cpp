@@ -3,6 +3,7 @@
 #include "host/HostAudioFile.h"
 #include "host/HostDemoPhrase.h"
 #include "host/HostInfo.h"
+#include "host/HostOutputs.h"
 #include "host/HostPlot.h"
 #include "host/HostPlugin.h"
 #include "host/HostPresets.h"
@@ -108,21 +109,36 @@ int RunInfo(const HostCommand& cmd, std::FILE* out, std::FILE* errOut) {
     return 0;
 }
 
-int RunPhrase(const HostCommand& cmd, std::FILE* out, std::FILE* errOut) {
+// The audio output's container, checked before anything is opened; 0 with err set when it tells none.
+int AudioContainer(const std::string& path, std::string& err) {
+    const int container = HostOutputContainer(path);
+    if (container == 0)
+        err = HostFormat("-o: cannot tell the audio format of '%s' (use .wav, .flac, .ogg or .aiff)",
+                         path.c_str());
+    return container;
+}
+
+int RunPhrase(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
+              const volatile std::sig_atomic_t* cancel) {
     std::string err;
+    auto fail = [&](const std::string& message) {
+        PrintError(errOut, message);
+        return 1;
+    };
+    const int container = AudioContainer(cmd.output, err);
+    if (container == 0) return fail(err);
+    HostOutputs outputs;
+    Util_AtomicFile& file = outputs.Add("-o", cmd.output, HostPipeRefusal(container));
+    if (!outputs.Open(err)) return fail(err);
     std::vector<std::vector<double>> phrase = HostSynthesizeDemoPhrase(cmd.phraseRate, cmd.phraseSeconds);
     HostAudioWriter writer;
     // 24-bit samples unless asked otherwise, or the container's own format when it has no 24-bit one.
     int format = cmd.sampleFormat.empty() ? 0 : HostSampleFormatFromName(cmd.sampleFormat);
-    if (!writer.Open(cmd.output, cmd.phraseRate, 2, format, SF_FORMAT_PCM_24, err)) {
-        PrintError(errOut, err);
-        return 1;
-    }
+    if (!writer.Open(file, cmd.phraseRate, 2, format, SF_FORMAT_PCM_24, err)) return fail(err);
     const double* ptrs[2] = {phrase[0].data(), phrase[1].data()};
-    if (!writer.Write(ptrs, static_cast<int>(phrase[0].size()), err) || !writer.Commit(err)) {
-        PrintError(errOut, err);
-        return 1;
-    }
+    if (!writer.Write(ptrs, static_cast<int>(phrase[0].size()), err) || !writer.Finish(err) ||
+        !outputs.Commit(cancel, err))
+        return fail(err);
     if (!cmd.quiet)
         std::fprintf(out, "%s: wrote the demo phrase to '%s': %.2f s, %d Hz, stereo, %zu notes\n", kProgram,
                      cmd.output.c_str(), static_cast<double>(phrase[0].size()) / cmd.phraseRate,
@@ -138,11 +154,22 @@ int RunRender(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
         PrintError(errOut, message);
         return 1;
     };
+    // Every file this run writes, checked and opened before anything is read, rendered or written.
+    const int container = AudioContainer(cmd.output, err);
+    if (container == 0) return fail(err);
+    HostOutputs outputs;
+    outputs.Protect("the input file given to -i", cmd.input);
+    outputs.Protect("the plug-in", cmd.plugin);
+    outputs.Protect("the program file given to --load-fxp", cmd.loadFxp);
+    outputs.Protect("the bank file given to --load-fxb", cmd.loadFxb);
+    Util_AtomicFile& outputFile = outputs.Add("-o", cmd.output, HostPipeRefusal(container));
+    Util_AtomicFile* fxpFile = cmd.saveFxp.empty() ? nullptr : &outputs.Add("--save-fxp", cmd.saveFxp);
+    Util_AtomicFile* fxbFile = cmd.saveFxb.empty() ? nullptr : &outputs.Add("--save-fxb", cmd.saveFxb);
+    Util_AtomicFile* plotFile = cmd.plot.empty() ? nullptr : &outputs.Add("--plot", cmd.plot);
+    if (!outputs.Open(err)) return fail(err);
+
     HostAudioReader input;
     if (!input.Open(cmd.input, err)) return fail(err);
-    // Replacing the input with its own rendering would lose the recording.
-    if (HostSameFile(cmd.input, cmd.output))
-        return fail(HostFormat("the output '%s' is the input file", cmd.output.c_str()));
     std::unique_ptr<HostPlugin> plugin = HostPlugin::Load(cmd.plugin, err);
     if (!plugin) return fail(err);
     AEffect* e = plugin->Effect();
@@ -176,22 +203,21 @@ int RunRender(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
     if (!cmd.loadFxp.empty() && !HostLoadProgramFile(*plugin, cmd.loadFxp, err)) return fail(err);
     for (const std::string& a : cmd.assignments)
         if (!HostApplyAssignment(*plugin, a, err)) return fail(err);
-    if (!cmd.saveFxp.empty() && !HostSaveProgramFile(*plugin, cmd.saveFxp, err)) return fail(err);
-    if (!cmd.saveFxb.empty() && !HostSaveBankFile(*plugin, cmd.saveFxb, err)) return fail(err);
+    if (fxpFile && !HostSaveProgramFile(*plugin, *fxpFile, err)) return fail(err);
+    if (fxbFile && !HostSaveBankFile(*plugin, *fxbFile, err)) return fail(err);
 
     HostAudioWriter writer;
     int format = cmd.sampleFormat.empty() ? 0 : HostSampleFormatFromName(cmd.sampleFormat);
-    if (!writer.Open(cmd.output, input.SampleRate(), static_cast<int>(plan.outputSource.size()), format,
+    if (!writer.Open(outputFile, input.SampleRate(), static_cast<int>(plan.outputSource.size()), format,
                      input.Subtype(), err))
         return fail(err);
     HostFileSink sink(writer);
     HostFileSource source(input);
     HostPlotRecorder plot(sink);
-    if (!cmd.plot.empty() &&
-        !plot.Begin(cmd.plot, input.SampleRate(), options.expectedInputFrames + options.tailFrames,
-                    static_cast<int>(plan.outputSource.size()), HostPlotTitle(*plugin, cmd.input),
-                    cmd.compensateLatency ? 0 : e->initialDelay, options, err))
-        return fail(err);
+    if (plotFile)
+        plot.Begin(*plotFile, input.SampleRate(), options.expectedInputFrames + options.tailFrames,
+                   static_cast<int>(plan.outputSource.size()), HostPlotTitle(*plugin, cmd.input),
+                   cmd.compensateLatency ? 0 : e->initialDelay, options);
     HostProgress progress(errOut, cmd.progress && !cmd.quiet && isatty(fileno(errOut)));
     options.progress = [&progress](int64_t done, int64_t total) { progress.Update(done, total); };
 
@@ -200,7 +226,8 @@ int RunRender(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
     bool ok = HostRender(*plugin, source, plot, options, plan, result, err);
     progress.Finish();
     if (!ok) return fail(err);
-    if (!writer.Commit(err) || !plot.Finish(err)) return fail(err);
+    // Every output moves into place together, once all of them are complete.
+    if (!writer.Finish(err) || !plot.Finish(err) || !outputs.Commit(cancel, err)) return fail(err);
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - runBegin).count();
     if (input.AnnouncedFrames() > result.inputFrames)
         std::fprintf(errOut, "%s: warning: '%s' ends after %lld frames, its header announces %lld\n",
@@ -228,11 +255,15 @@ int RunRender(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
     return 0;
 }
 
-int RunSnapshot(const HostCommand& cmd, std::FILE* out, std::FILE* errOut) {
-    const HostSnapshotRequest request{cmd.plugin, cmd.output, cmd.program, cmd.assignments,
-                                      cmd.snapshotTimeout};
+int RunSnapshot(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
+                const volatile std::sig_atomic_t* cancel) {
     std::string summary, err;
-    if (!HostWriteEditorSnapshot(request, errOut, summary, err)) {
+    HostOutputs outputs;
+    outputs.Protect("the plug-in", cmd.plugin);
+    Util_AtomicFile& file = outputs.Add("-o", cmd.output);
+    const HostSnapshotRequest request{cmd.plugin, cmd.program, cmd.assignments, cmd.snapshotTimeout};
+    if (!outputs.Open(err) || !HostWriteEditorSnapshot(request, file, errOut, summary, err) ||
+        !outputs.Commit(cancel, err)) {
         PrintError(errOut, err);
         return 1;
     }
@@ -259,10 +290,10 @@ int RunCommand(const HostCommand& cmd, std::FILE* out, std::FILE* err,
         status = RunRender(cmd, out, err, cancel);
         break;
     case HostCommand::kPhrase:
-        status = RunPhrase(cmd, out, err);
+        status = RunPhrase(cmd, out, err, cancel);
         break;
     case HostCommand::kSnapshot:
-        status = RunSnapshot(cmd, out, err);
+        status = RunSnapshot(cmd, out, err, cancel);
         break;
     }
     return status;

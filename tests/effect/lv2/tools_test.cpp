@@ -175,10 +175,12 @@ TEST(TidebloomLV2Tools, Lv2applyRendersAsTidebloomHostDoes) {
     std::string err;
     ASSERT_TRUE(HostReadAudio(dry, phrase, err)) << err;
     {
+        Util_AtomicFile file;
         HostAudioWriter w;
         const double* left[1] = {phrase.channels[0].data()};
-        ASSERT_TRUE(w.Open(mono, phrase.sampleRate, 1, phrase.subtype, 0, err) &&
-                    w.Write(left, static_cast<int>(phrase.NumFrames()), err) && w.Commit(err))
+        ASSERT_TRUE(file.Create(mono, err) && w.Open(file, phrase.sampleRate, 1, phrase.subtype, 0, err) &&
+                    w.Write(left, static_cast<int>(phrase.NumFrames()), err) && w.Finish(err) &&
+                    file.Commit(err))
             << err;
     }
     struct Case {

@@ -72,7 +72,7 @@ TEST_F(HostPaths, OutputsThatAreNotRegularFiles) {
         {Render(mDir / "fifo.ogg"), mDir / "fifo.ogg", nullptr, mDir / "ref.ogg"},
         {Render("/dev/null", {"--save-fxp", mDir / "fifo.fxp"}), mDir / "fifo.fxp", nullptr,
          mDir / "ref.fxp"},
-        {Render(mDir / "fifo.wav"), mDir / "fifo.wav", "does not support pipe write", ""},
+        {Render(mDir / "fifo.wav"), mDir / "fifo.wav", "fifo.wav': WAV cannot be written to a pipe", ""},
         {Render(mDir / "sock.wav"), mDir / "sock.wav", "sock.wav': it is not a regular file", ""},
     };
     for (const Case& c : cases) {

@@ -51,13 +51,15 @@ inline std::vector<std::vector<double>> FloatSignal(int channels, int frames) {
 
 inline void WriteSignal(const std::string& path, const std::vector<std::vector<double>>& ch, int rate = 44100,
                         int format = SF_FORMAT_FLOAT) {
+    Util_AtomicFile file;
     HostAudioWriter w;
     std::string err;
-    ASSERT_TRUE(w.Open(path, rate, static_cast<int>(ch.size()), format, 0, err)) << err;
+    ASSERT_TRUE(file.Create(path, err)) << err;
+    ASSERT_TRUE(w.Open(file, rate, static_cast<int>(ch.size()), format, 0, err)) << err;
     std::vector<const double*> ptrs;
     for (const auto& c : ch) ptrs.push_back(c.data());
     ASSERT_TRUE(w.Write(ptrs.data(), static_cast<int>(ch[0].size()), err)) << err;
-    ASSERT_TRUE(w.Commit(err)) << err;
+    ASSERT_TRUE(w.Finish(err) && file.Commit(err)) << err;
 }
 
 inline HostAudio ReadSignal(const std::string& path) {
