@@ -12,6 +12,7 @@
 #include "host/HostSnapshot.h"
 #include "host/HostText.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -332,7 +333,10 @@ const char* HostUsageText() {
            "  --tempo BPM               tempo reported to the plug-in (default 120)\n"
            "  --time-signature N/D      time signature reported to the plug-in (default 4/4)\n"
            "  --no-progress             no progress bar\n"
-           "  -q, --quiet               no progress bar and no summary\n";
+           "  -q, --quiet               no progress bar and no summary\n"
+           "\n"
+           "Each option is given once, except --set. No output may be the input, a loaded program or\n"
+           "bank file, the plug-in or another output of the same run.\n";
 }
 
 bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, std::string& err) {
@@ -367,6 +371,9 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
         return false;
     }
 
+    // Options that take one value may be given once: a second one would silently win over the first
+    // (two outputs, two inputs). --set is the one that repeats.
+    std::vector<std::string> given;
     while (!args.Done()) {
         std::string arg = args.Next();
         std::string name = arg, inlineText;
@@ -380,7 +387,17 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
             }
         }
         std::string v;
-        auto value = [&]() { return args.Value(name, inlineValue, v, err); };
+        auto value = [&]() {
+            const std::string option = name == "-i" ? "--input" : name == "-o" ? "--output" : name;
+            if (option != "--set") {
+                if (std::find(given.begin(), given.end(), option) != given.end()) {
+                    err = HostFormat("option %s is given more than once (it takes one value)", name.c_str());
+                    return false;
+                }
+                given.push_back(option);
+            }
+            return args.Value(name, inlineValue, v, err);
+        };
         auto flag = [&]() {
             if (inlineValue) err = HostFormat("option %s takes no value", name.c_str());
             return inlineValue == nullptr;

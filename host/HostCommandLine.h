@@ -8,8 +8,10 @@
 //   tidebloom-host snapshot PLUGIN.so -o EDITOR.png [--set NAME=VALUE] [--program P] [--timeout S]
 //
 // Every failure is reported as one line "tidebloom-host: error: ..." on err with a non-zero exit
-// status: 2 for a malformed command line, 1 for anything that went wrong while running it.
-// Called from main on the main thread (tests call it in-process too).
+// status: 2 for a malformed command line (an option that takes one value given twice included), 1
+// for anything that went wrong while running it. Every file a command writes goes through
+// HostOutputs, before anything is rendered or written. Called from main on the main thread (tests
+// call it in-process too); cancel (HostInterruptSignal) stops a run before its outputs are committed.
 #include <csignal>
 #include <cstdio>
 #include <string>

@@ -1,6 +1,7 @@
 // No option of tidebloom-host destroys a file: every output is refused, before anything is written,
-// when it is a file the run reads or another output of the run; an interrupted render leaves every
-// output as it was.
+// when it is a file the run reads or another output of the run; an option that takes one value is
+// given once; an interrupted render leaves every output as it was.
+#include "host/HostText.h"
 #include "tests/support/host/HostTestSupport.h"
 
 #include <chrono>
@@ -96,6 +97,39 @@ TEST_F(HostOutputsTest, OutputsThatWouldDestroyAFileAreRefusedBeforeAnythingIsWr
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_EQ(Contents(), before); // every file as it was, nothing new, no temporary
     }
+}
+
+TEST_F(HostOutputsTest, AnOptionThatTakesOneValueIsGivenOnce) {
+    const std::string o = mDir / "o.wav";
+    const std::vector<std::string> base = {"render", mPlugin, "-i", mDir / "in.wav", "-o", o};
+    auto with = [&](std::vector<std::string> extra) {
+        std::vector<std::string> a = base;
+        a.insert(a.end(), extra.begin(), extra.end());
+        return a;
+    };
+    struct Case {
+        std::vector<std::string> args;
+        const char* option;
+    } cases[] = {
+        {with({"-i", mDir / "in.wav"}), "-i"},
+        {with({"--output", mDir / "p.wav"}), "--output"},
+        {with({"--program", "0", "--program=1"}), "--program"},
+        {with({"--block", "64", "--block", "64"}), "--block"},
+        {with({"--max-block", "64", "--max-block", "128"}), "--max-block"},
+        {with({"--save-fxp", mDir / "a.fxp", "--save-fxp", mDir / "b.fxp"}), "--save-fxp"},
+        {with({"--plot", mDir / "a.png", "--plot", mDir / "b.png"}), "--plot"},
+        {with({"--tail", "1", "--tail", "2"}), "--tail"},
+        {{"snapshot", mPlugin, "-o", mDir / "a.png", "-o", mDir / "b.png"}, "-o"},
+        {{"phrase", "-o", o, "--seconds", "1", "--seconds", "2"}, "--seconds"},
+    };
+    for (const Case& c : cases) {
+        RunResult r = RunHost(mDir, c.args);
+        EXPECT_EQ(r.status, 2) << r.err;
+        EXPECT_EQ(r.err, HostFormat("tidebloom-host: error: option %s is given more than once (it takes one "
+                                    "value)\n",
+                                    c.option));
+    }
+    EXPECT_FALSE(TestDir::Exists(o));
 }
 
 // A long render stopped by a signal: the status tells which, the earlier file is untouched and no
