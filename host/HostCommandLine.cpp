@@ -103,6 +103,10 @@ int RunInfo(const HostCommand& cmd, std::FILE* out, std::FILE* errOut) {
     // Like a host about to play: a sample rate and a block size right after opening.
     plugin->SetSampleRate(44100.0);
     plugin->SetBlockSize(512);
+    if (!HostApplyProgramAndValues(*plugin, cmd.program, cmd.assignments, err)) {
+        PrintError(errOut, err);
+        return 1;
+    }
     HostInfo info;
     HostCollectInfo(*plugin, info);
     std::string text = cmd.json ? HostFormatInfoJson(info) : HostFormatInfoText(info);
@@ -304,7 +308,7 @@ int RunCommand(const HostCommand& cmd, std::FILE* out, std::FILE* err,
 
 const char* HostUsageText() {
     return "usage:\n"
-           "  tidebloom-host info PLUGIN.so [--json]\n"
+           "  tidebloom-host info PLUGIN.so [--json] [--program P] [--set NAME=VALUE]\n"
            "  tidebloom-host render PLUGIN.so -i IN -o OUT [options]\n"
            "  tidebloom-host phrase -o OUT [--seconds S] [--rate HZ]\n"
            "  tidebloom-host snapshot PLUGIN.so -o EDITOR.png [--set NAME=VALUE] [--program P]\n"
@@ -405,6 +409,7 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
         const bool isRender = c.kind == HostCommand::kRender;
         const bool isPhrase = c.kind == HostCommand::kPhrase;
         const bool isSnapshot = c.kind == HostCommand::kSnapshot;
+        const bool isInfo = c.kind == HostCommand::kInfo;
         if (arg.empty() || arg[0] != '-' || arg == "-") {
             if (c.kind == HostCommand::kPhrase || !c.plugin.empty()) {
                 err = HostFormat("unexpected argument '%s'", arg.c_str());
@@ -415,7 +420,7 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
             c.kind = HostCommand::kHelp;
             cmd = c;
             return true;
-        } else if (name == "--json" && c.kind == HostCommand::kInfo) {
+        } else if (name == "--json" && isInfo) {
             if (!flag()) return false;
             c.json = true;
         } else if ((name == "-o" || name == "--output") && (isRender || isPhrase || isSnapshot)) {
@@ -440,7 +445,7 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
             if (!value() || !IntValue(name, v, 8000, 192000, c.phraseRate, err)) return false;
         } else if (name == "--timeout" && isSnapshot) {
             if (!value() || !DoubleValue(name, v, 0.1, 600.0, c.snapshotTimeout, err)) return false;
-        } else if (!isRender && !(isSnapshot && (name == "--set" || name == "--program"))) {
+        } else if (!isRender && !((isSnapshot || isInfo) && (name == "--set" || name == "--program"))) {
             err = HostFormat("unknown option '%s' for %s", name.c_str(), command.c_str());
             return false;
         } else if (name == "-i" || name == "--input") {

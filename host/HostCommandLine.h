@@ -2,7 +2,7 @@
 // The command line of tidebloom-host: parsing it into a HostCommand (HostParseCommandLine, pure)
 // and running that command (HostRunCommandLine), which prints results to out and messages to err.
 //
-//   tidebloom-host info PLUGIN.so [--json]
+//   tidebloom-host info PLUGIN.so [--json] [--program P] [--set NAME=VALUE]
 //   tidebloom-host render PLUGIN.so -i IN -o OUT [options]
 //   tidebloom-host phrase -o OUT [--seconds S] [--rate HZ]
 //   tidebloom-host snapshot PLUGIN.so -o EDITOR.png [--set NAME=VALUE] [--program P] [--timeout S]

@@ -1,6 +1,6 @@
 // No option of tidebloom-host destroys a file: every output is refused, before anything is written,
 // when it is a file the run reads or another output of the run; an option that takes one value is
-// given once; an interrupted render leaves every output as it was.
+// given once; an interrupted render leaves every output as it was; info shows a chosen state.
 #include "host/HostText.h"
 #include "tests/support/host/HostTestSupport.h"
 
@@ -69,7 +69,8 @@ TEST_F(HostOutputsTest, OutputsThatWouldDestroyAFileAreRefusedBeforeAnythingIsWr
     } cases[] = {
         {Render({"-o", d + "x.wav", "--save-fxp", d + "in.wav"}),
          "--save-fxp: cannot write '" + d + "in.wav': it is the input file given to -i" + in},
-        {Render({"-o", d + "x.wav", "--save-fxb", d + "in-link.wav"}), "it is the input file given to -i" + in},
+        {Render({"-o", d + "x.wav", "--save-fxb", d + "in-link.wav"}),
+         "it is the input file given to -i" + in},
         {Render({"-o", d + "x.wav", "--plot", d + "./in.wav"}), "--plot: cannot write '" + d + "./in.wav'"},
         {Render({"-o", d + "x.wav", "--save-fxp", mPlugin}), "it is the plug-in ('" + mPlugin + "')"},
         {Render({"-o", d + "gain-hard.wav"}), "-o: cannot write '" + d + "gain-hard.wav': it is the plug-in"},
@@ -90,7 +91,8 @@ TEST_F(HostOutputsTest, OutputsThatWouldDestroyAFileAreRefusedBeforeAnythingIsWr
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
         const auto before = Contents();
-        RunResult r = RunHost(mDir, c.args, "", "timeout 60 "); // a host waiting for a reader fails, not hangs
+        RunResult r =
+            RunHost(mDir, c.args, "", "timeout 60 "); // a host waiting for a reader fails, not hangs
         EXPECT_EQ(r.status, 1) << r.err;
         EXPECT_EQ(r.ErrLines(), 1) << r.err;
         EXPECT_EQ(r.err.rfind("tidebloom-host: error: ", 0), 0u) << r.err;
@@ -119,6 +121,7 @@ TEST_F(HostOutputsTest, AnOptionThatTakesOneValueIsGivenOnce) {
         {with({"--save-fxp", mDir / "a.fxp", "--save-fxp", mDir / "b.fxp"}), "--save-fxp"},
         {with({"--plot", mDir / "a.png", "--plot", mDir / "b.png"}), "--plot"},
         {with({"--tail", "1", "--tail", "2"}), "--tail"},
+        {{"info", mPlugin, "--program", "0", "--program", "1"}, "--program"},
         {{"snapshot", mPlugin, "-o", mDir / "a.png", "-o", mDir / "b.png"}, "-o"},
         {{"phrase", "-o", o, "--seconds", "1", "--seconds", "2"}, "--seconds"},
     };
@@ -141,9 +144,9 @@ TEST_F(HostOutputsTest, ASignalStopsARenderAndLeavesEveryOutputAsItWas) {
         std::ofstream(o) << "an earlier render";
         const auto before = Contents();
         // 600 s of tail in one-frame blocks: minutes of work, unless stopped.
-        std::vector<std::string> args = {HOST_EXE, "render", mPlugin, "-i", mDir / "in.wav", "-o", o, "--tail",
-                                         "600", "--block", "1", "--channels", "1", "--sample-format", "pcm16",
-                                         "-q"};
+        std::vector<std::string> args = {
+            HOST_EXE,  "render", mPlugin,      "-i", mDir / "in.wav",   "-o",    o,   "--tail", "600",
+            "--block", "1",      "--channels", "1",  "--sample-format", "pcm16", "-q"};
         std::vector<char*> argv;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -179,6 +182,30 @@ TEST_F(HostOutputsTest, ASignalStopsARenderAndLeavesEveryOutputAsItWas) {
         EXPECT_EQ(ReadText(mDir / ".stderr"), "tidebloom-host: error: interrupted\n");
         fs::remove(mDir / ".stderr");
         EXPECT_EQ(Contents(), before);
+    }
+}
+
+TEST_F(HostOutputsTest, InfoShowsTheChosenProgramAndValues) {
+    struct Case {
+        std::vector<std::string> extra;
+        std::vector<std::string> shown;
+        int status;
+    } cases[] = {
+        {{"--program", "Loud Clip"},
+         {"Programs      3 (current 2)\n", "Gain     2.00 x            1.000000\n", "Mode     Hard"},
+         0},
+        {{"--program=1", "--set", "Gain=0.25", "--set", "Mode=Hard"},
+         {"(current 1)\n", "Gain     0.50 x            0.250000\n", "Mode     Hard"},
+         0},
+        {{"--set", "Depth=1"}, {"tidebloom-host: error: unknown parameter 'Depth'"}, 1},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"info", mPlugin};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        RunResult r = RunHost(mDir, args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        for (const std::string& s : c.shown)
+            EXPECT_NE((r.out + r.err).find(s), std::string::npos) << r.out << r.err;
     }
 }
 
