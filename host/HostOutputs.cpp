@@ -65,7 +65,8 @@ void HostOutputs::Protect(const std::string& what, const std::string& path) {
     if (!path.empty()) mProtected.push_back({what, path});
 }
 
-Util_AtomicFile& HostOutputs::Add(const std::string& option, const std::string& path, const char* notForPipes) {
+Util_AtomicFile& HostOutputs::Add(const std::string& option, const std::string& path,
+                                  const char* notForPipes) {
     auto o = std::make_unique<Output>();
     o->option = option;
     o->path = path;

@@ -39,7 +39,8 @@ public:
     // A file the run writes, as option gives it. notForPipes names a format that cannot be written
     // to a pipe ("WAV"), or is null for one written front to back in one go. The file stays valid for
     // the object's life and is open once Open succeeded.
-    Util_AtomicFile& Add(const std::string& option, const std::string& path, const char* notForPipes = nullptr);
+    Util_AtomicFile& Add(const std::string& option, const std::string& path,
+                         const char* notForPipes = nullptr);
     // Applies the rule above and opens every output. False with err set (nothing left behind).
     bool Open(std::string& err);
     // Moves every output into place; false with err "interrupted" once cancel is non-zero (may be null).

@@ -276,8 +276,8 @@ HostWatchdog::~HostWatchdog() {
     mThread.join();
 }
 
-bool HostWriteEditorSnapshot(const HostSnapshotRequest& request, Util_AtomicFile& output, std::FILE* watchdogErr,
-                             std::string& summary, std::string& err) {
+bool HostWriteEditorSnapshot(const HostSnapshotRequest& request, Util_AtomicFile& output,
+                             std::FILE* watchdogErr, std::string& summary, std::string& err) {
     std::unique_ptr<HostPlugin> plugin = HostPlugin::Load(request.plugin, err);
     if (!plugin) return false;
     plugin->SetSampleRate(44100.0);

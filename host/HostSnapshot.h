@@ -51,8 +51,8 @@ struct HostSnapshotRequest {
     std::vector<std::string> assignments;
     double timeoutSeconds = 10.0;
 };
-bool HostWriteEditorSnapshot(const HostSnapshotRequest& request, Util_AtomicFile& output, std::FILE* watchdogErr,
-                             std::string& summary, std::string& err);
+bool HostWriteEditorSnapshot(const HostSnapshotRequest& request, Util_AtomicFile& output,
+                             std::FILE* watchdogErr, std::string& summary, std::string& err);
 
 // Ends the process with the line "tidebloom-host: error: MESSAGE" on err and exit status 1 unless it
 // is destroyed within `seconds`: for calls into a plug-in that may never return. The run's registered

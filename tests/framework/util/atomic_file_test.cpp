@@ -176,8 +176,9 @@ TEST(UtilAtomicFile, WhatEachKindOfPathBecomes) {
         const std::string path = c.make(d);
         if (path.empty()) continue;
         // A FIFO's reader is there before the write (the text fits in the pipe's buffer).
-        const int reader =
-            TypeOf(path) == S_IFIFO && !path.ends_with("unread") ? ::open(path.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+        const int reader = TypeOf(path) == S_IFIFO && !path.ends_with("unread")
+                               ? ::open(path.c_str(), O_RDONLY | O_NONBLOCK)
+                               : -1;
         std::string err;
         const bool ok = Util_WriteWholeFile(path, kText.data(), kText.size(), err);
         if (reader >= 0) {

@@ -17,8 +17,8 @@ std::unique_ptr<HostPlugin> LoadFake(const char* name = "fake_gain") {
 }
 
 // A program or bank saved into a file of its own, as the command line's outputs are.
-bool Save(bool (*save)(HostPlugin&, Util_AtomicFile&, std::string&), HostPlugin& plugin, const std::string& path,
-          std::string& err) {
+bool Save(bool (*save)(HostPlugin&, Util_AtomicFile&, std::string&), HostPlugin& plugin,
+          const std::string& path, std::string& err) {
     Util_AtomicFile file;
     return file.Create(path, err) && save(plugin, file, err) && file.Commit(err);
 }
