@@ -11,6 +11,7 @@
 #include "host/HostRender.h"
 #include "host/HostSnapshot.h"
 #include "host/HostText.h"
+#include "host/HostUsage.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -281,7 +282,7 @@ int RunCommand(const HostCommand& cmd, std::FILE* out, std::FILE* err,
     int status = 2;
     switch (cmd.kind) {
     case HostCommand::kHelp:
-        std::fputs(HostUsageText(), out);
+        std::fputs(HostUsageText().c_str(), out);
         status = 0;
         break;
     case HostCommand::kVersion:
@@ -305,43 +306,6 @@ int RunCommand(const HostCommand& cmd, std::FILE* out, std::FILE* err,
 }
 
 } // namespace
-
-const char* HostUsageText() {
-    return "usage:\n"
-           "  tidebloom-host info PLUGIN.so [--json] [--program P] [--set NAME=VALUE]\n"
-           "  tidebloom-host render PLUGIN.so -i IN -o OUT [options]\n"
-           "  tidebloom-host phrase -o OUT [--seconds S] [--rate HZ]\n"
-           "  tidebloom-host snapshot PLUGIN.so -o EDITOR.png [--set NAME=VALUE] [--program P]\n"
-           "                                   [--timeout SECONDS]   (needs an X display)\n"
-           "\n"
-           "render options:\n"
-           "  -i, --input FILE          audio file to process (WAV, FLAC, OGG, AIFF, ...)\n"
-           "  -o, --output FILE         result; the format follows the extension (.wav .flac .ogg .aiff)\n"
-           "  --set NAME=VALUE          set a parameter by name or index to a normalised value 0..1\n"
-           "                            or to a text it displays (repeatable)\n"
-           "  --program N|NAME          select a program by index or name\n"
-           "  --block N                 frames per audio callback (default 512)\n"
-           "  --max-block N             largest block announced to the plug-in (default: --block)\n"
-           "  --double, --float         double or single precision processing (default single)\n"
-           "  --no-latency-compensation keep the plug-in's latency at the start of the output\n"
-           "  --tail SECONDS            render this much more after the end of the input\n"
-           "  --mono-input              narrow the plug-in to one input (mono files)\n"
-           "  --channels N              channels of the output file (default: the plug-in's outputs)\n"
-           "  --sample-format F         pcm16, pcm24, pcm32, float, double or vorbis\n"
-           "                            (default: the input's, if the output format takes it)\n"
-           "  --load-fxb FILE           load a bank file before the program is chosen\n"
-           "  --load-fxp FILE           load a program file into the current program\n"
-           "  --save-fxp FILE           save the current program once everything is set\n"
-           "  --save-fxb FILE           save all programs once everything is set\n"
-           "  --plot FILE.png           draw the dry and processed waveforms and the gain applied\n"
-           "  --tempo BPM               tempo reported to the plug-in (default 120)\n"
-           "  --time-signature N/D      time signature reported to the plug-in (default 4/4)\n"
-           "  --no-progress             no progress bar\n"
-           "  -q, --quiet               no progress bar and no summary\n"
-           "\n"
-           "Each option is given once, except --set. No output may be the input, a loaded program or\n"
-           "bank file, the plug-in or another output of the same run.\n";
-}
 
 bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, std::string& err) {
     HostCommand c;

@@ -51,5 +51,3 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
 int HostRunCommandLine(int argc, const char* const* argv, std::FILE* out, std::FILE* err,
                        const volatile std::sig_atomic_t* cancel);
 
-// The usage text printed by --help.
-const char* HostUsageText();

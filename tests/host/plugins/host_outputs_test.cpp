@@ -103,11 +103,9 @@ TEST_F(HostOutputsTest, OutputsThatWouldDestroyAFileAreRefusedBeforeAnythingIsWr
 
 TEST_F(HostOutputsTest, AnOptionThatTakesOneValueIsGivenOnce) {
     const std::string o = mDir / "o.wav";
-    const std::vector<std::string> base = {"render", mPlugin, "-i", mDir / "in.wav", "-o", o};
     auto with = [&](std::vector<std::string> extra) {
-        std::vector<std::string> a = base;
-        a.insert(a.end(), extra.begin(), extra.end());
-        return a;
+        extra.insert(extra.begin(), {"-o", o});
+        return Render(extra);
     };
     struct Case {
         std::vector<std::string> args;
