@@ -73,8 +73,9 @@ void AppendLatencyPort(std::string& t, uint32_t index) {
     t += "\t[\n\t\ta lv2:ControlPort , lv2:OutputPort ;\n";
     t += "\t\tlv2:index " + std::to_string(index) + " ;\n";
     t += "\t\tlv2:symbol \"latency\" ;\n\t\tlv2:name \"Latency\" ;\n";
-    // The delay the effect reports; the designation tells hosts to compensate it.
-    t += "\t\tlv2:designation lv2:latency ;\n\t\tlv2:portProperty lv2:integer ;\n";
+    // The delay the effect reports; the designation tells hosts to compensate it, and the older
+    // reportsLatency property tells the same to hosts that look for that instead.
+    t += "\t\tlv2:designation lv2:latency ;\n\t\tlv2:portProperty lv2:integer , lv2:reportsLatency ;\n";
     t += "\t\tunits:unit units:frame\n\t]";
 }
 

@@ -117,6 +117,10 @@ TEST(TidebloomLV2Tools, Lv2lsAndLv2infoReportTheEffectsTables) {
     EXPECT_EQ(Field(ports[9], "Symbol"), "latency");
     EXPECT_EQ(Field(ports[9], "Designation"), "http://lv2plug.in/ns/lv2core#latency");
     EXPECT_NE(ports[9].find("lv2core#OutputPort"), std::string::npos);
+    // Hosts that know only the older port property find the latency through it.
+    EXPECT_NE(ports[9].find("lv2core#reportsLatency"), std::string::npos) << ports[9];
+    EXPECT_NE(ports[9].find("lv2core#integer"), std::string::npos) << ports[9];
+    for (size_t i = 0; i < 9; ++i) EXPECT_EQ(ports[i].find("reportsLatency"), std::string::npos) << i;
 }
 
 TEST(TidebloomLV2Tools, ThePresetsHoldTheTablesValues) {
