@@ -66,8 +66,9 @@ constexpr std::array kSections = {
     Section{"other options", kOtherOptions},
 };
 
-constexpr const char* kRule = "Each option is given once, except --set. No output may be the input, a loaded program or\n"
-                              "bank file, the plug-in or another output of the same run.";
+constexpr const char* kRule =
+    "Each option is given once, except --set. No output may be the input, a loaded program or\n"
+    "bank file, the plug-in or another output of the same run.";
 
 constexpr size_t kUsageColumn = 26;
 
@@ -121,8 +122,7 @@ std::string RoffUsage(const std::string& usage) {
 
 std::string HostUsageText() {
     std::string out = "usage:\n";
-    for (const char* line : kSynopsis)
-        out += "  " + Joined(line, "\n  ") + "\n";
+    for (const char* line : kSynopsis) out += "  " + Joined(line, "\n  ") + "\n";
     for (const Section& section : kSections) {
         out += std::string("\n") + section.title + ":\n";
         for (const Option& o : section.options) {
@@ -139,18 +139,18 @@ std::string HostManPage() {
                       ".SH NAME\n"
                       "tidebloom\\-host \\- run a VST 2.4 plug-in over audio files, from the command line\n"
                       ".SH SYNOPSIS\n.nf\n";
-    for (const char* line : kSynopsis)
-        out += Roff(line) + "\n";
-    out += ".fi\n"
-           ".SH DESCRIPTION\n"
-           "\\fBinfo\\fR prints what a plug-in says about itself: its name, parameters, programs and latency.\n"
-           "\\fBrender\\fR runs an audio file through a plug-in into another file, latency compensated.\n"
-           "\\fBphrase\\fR synthesises the demo phrase of plucked notes.\n"
-           "\\fBsnapshot\\fR opens the plug-in's editor and saves its first picture as a PNG file.\n"
-           ".PP\n" +
-           Roff(Joined(kRule, " ")) +
-           " Each output is written to a temporary file beside it and moved into place only when the run "
-           "succeeds; an error leaves every file as it was.\n";
+    for (const char* line : kSynopsis) out += Roff(line) + "\n";
+    out +=
+        ".fi\n"
+        ".SH DESCRIPTION\n"
+        "\\fBinfo\\fR prints what a plug-in says about itself: its name, parameters, programs and latency.\n"
+        "\\fBrender\\fR runs an audio file through a plug-in into another file, latency compensated.\n"
+        "\\fBphrase\\fR synthesises the demo phrase of plucked notes.\n"
+        "\\fBsnapshot\\fR opens the plug-in's editor and saves its picture as a PNG file.\n"
+        ".PP\n" +
+        Roff(Joined(kRule, " ")) +
+        " Each output that is a regular file is written to a temporary file beside it and moved into place "
+        "only when the run succeeds; an error leaves every file as it was.\n";
     for (const Section& section : kSections) {
         std::string title = section.title;
         for (char& c : title)
