@@ -15,8 +15,8 @@ FUZZ_SECONDS ?= 20
 # The project's own checks treat every compiler warning as an error; other builds are not forced to.
 WERROR := -DTIDEBLOOM_WERROR=ON
 
-.PHONY: all setup configure build demo test test-plain test-san test-tsan test-fuzz test-package package bench \
-	install format clean
+.PHONY: all setup configure build shipped demo test test-plain test-san test-tsan test-fuzz test-package \
+	test-install package bench install uninstall format clean
 
 all: build
 
@@ -29,11 +29,17 @@ configure: setup
 build: configure
 	cmake --build $(BUILD)
 
+# Only what the project ships (the VST 2 plug-in, the LV2 bundle, tidebloom-host and its manual page
+# where the build writes one), in the same folder as everything else: `make test` builds the rest there
+# and reuses these.
+shipped: configure
+	cmake --build $(BUILD) --target shipped
+
 # The demo: a built-in phrase of plucked notes, rendered through the built plug-in with two programs, and
 # a picture of the plug-in's editor (on the current display, or on a private one under xvfb-run).
 # $(BUILD)/tidebloom-paths.txt names the built tidebloom-host (line 1) and Tidebloom.so (line 2).
 DEMO_OUT ?= out
-demo: build
+demo: shipped
 	@host=$$(sed -n 1p $(BUILD)/tidebloom-paths.txt); plugin=$$(sed -n 2p $(BUILD)/tidebloom-paths.txt); \
 	mkdir -p $(DEMO_OUT) && \
 	"$$host" phrase -o $(DEMO_OUT)/demo-dry.wav && \
@@ -44,7 +50,7 @@ demo: build
 	else xvfb-run -a -s "-screen 0 1024x768x24" "$$host" snapshot "$$plugin" -o $(DEMO_OUT)/editor.png; fi && \
 	echo "demo: listen to $(DEMO_OUT)/demo-dry.wav (dry), $(DEMO_OUT)/demo-init.wav (Init) and $(DEMO_OUT)/demo-arpeggio.wav (Arpeggio); see $(DEMO_OUT)/demo-arpeggio.png and the editor, $(DEMO_OUT)/editor.png"
 
-test: test-plain test-san test-tsan test-fuzz test-package
+test: test-plain test-install test-san test-tsan test-fuzz test-package
 
 test-plain: setup
 	cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR)
@@ -90,26 +96,60 @@ test-package:
 	$(MAKE) package PACKAGE_FLAGS=$(WERROR)
 	scripts/test-package $(PACKAGE_BUILD)
 
+# `make install` and `make uninstall` into a temporary home and a temporary DESTDIR, from $(BUILD) as
+# test-plain left it.
+test-install:
+	scripts/test-install $(BUILD)
+
 bench: build
 	@for b in $$(find $(BUILD)/bench -type f -executable -name 'bench_*' | sort); do echo "== $$b"; $$b; done
 
 # `make install` puts Tidebloom.so into ~/.vst, the LV2 bundle Tidebloom.lv2 into ~/.lv2 and
-# tidebloom-host into ~/.local/bin for the current user; `make install PREFIX=/usr/local` installs into
-# PREFIX/lib/vst, PREFIX/lib/lv2 and PREFIX/bin (DESTDIR works).
+# tidebloom-host into ~/.local/bin (its manual page, when the build made one, into
+# ~/.local/share/man/man1) for the current user; `make install PREFIX=/usr/local` installs into
+# PREFIX/lib/vst, PREFIX/lib/lv2, PREFIX/bin and PREFIX/share/man/man1 (DESTDIR works). The plug-ins and
+# the host are installed stripped. `make uninstall` with the same PREFIX and DESTDIR removes what
+# `make install` installs there, and leaves the folders they were in.
 PREFIX ?=
 LV2_BUNDLE := $(BUILD)/lv2/Tidebloom.lv2
-install: build
+ifeq ($(strip $(PREFIX)),)
+VST_DIR := $(HOME)/.vst
+LV2_DIR := $(HOME)/.lv2
+BIN_DIR := $(HOME)/.local/bin
+MAN_DIR := $(HOME)/.local/share/man/man1
+else
+VST_DIR := $(PREFIX)/lib/vst
+LV2_DIR := $(PREFIX)/lib/lv2
+BIN_DIR := $(PREFIX)/bin
+MAN_DIR := $(PREFIX)/share/man/man1
+endif
+install: shipped
 ifeq ($(strip $(PREFIX)),)
 	@host=$$(sed -n 1p $(BUILD)/tidebloom-paths.txt); plugin=$$(sed -n 2p $(BUILD)/tidebloom-paths.txt); \
-	lv2="$(DESTDIR)$(HOME)/.lv2/Tidebloom.lv2"; \
-	install -D -m 755 "$$plugin" "$(DESTDIR)$(HOME)/.vst/Tidebloom.so" && \
+	man=$$(sed -n 3p $(BUILD)/tidebloom-paths.txt); lv2="$(DESTDIR)$(LV2_DIR)/Tidebloom.lv2"; \
+	install -D -s -m 755 "$$plugin" "$(DESTDIR)$(VST_DIR)/Tidebloom.so" && \
 	rm -rf "$$lv2" && install -d "$$lv2" && \
-	install -m 644 $(LV2_BUNDLE)/*.ttl "$$lv2/" && install -m 755 $(LV2_BUNDLE)/Tidebloom.so "$$lv2/" && \
-	install -D -m 755 "$$host" "$(DESTDIR)$(HOME)/.local/bin/tidebloom-host" && \
-	echo "install: $(DESTDIR)$(HOME)/.vst/Tidebloom.so, $$lv2 and $(DESTDIR)$(HOME)/.local/bin/tidebloom-host"
+	install -m 644 $(LV2_BUNDLE)/*.ttl "$$lv2/" && install -s -m 755 $(LV2_BUNDLE)/Tidebloom.so "$$lv2/" && \
+	install -D -s -m 755 "$$host" "$(DESTDIR)$(BIN_DIR)/tidebloom-host" && \
+	if [ -n "$$man" ]; then install -D -m 644 "$$man" "$(DESTDIR)$(MAN_DIR)/tidebloom-host.1.gz"; fi && \
+	echo "install: $(DESTDIR)$(VST_DIR)/Tidebloom.so, $$lv2 and $(DESTDIR)$(BIN_DIR)/tidebloom-host"
 else
-	cmake --install $(BUILD) --prefix $(PREFIX)
+	cmake --install $(BUILD) --prefix $(PREFIX) --strip
 endif
+	@case ":$$PATH:" in *":$(BIN_DIR):"* | *":$(BIN_DIR)/:"*) ;; \
+	*) echo "install: $(BIN_DIR) is not on PATH: add it there, or run $(BIN_DIR)/tidebloom-host";; esac
+
+uninstall:
+	@lv2="$(DESTDIR)$(LV2_DIR)/Tidebloom.lv2"; removed=""; \
+	for f in "$(DESTDIR)$(VST_DIR)/Tidebloom.so" "$$lv2/Tidebloom.so" "$$lv2"/*.ttl \
+	         "$(DESTDIR)$(BIN_DIR)/tidebloom-host" "$(DESTDIR)$(MAN_DIR)/tidebloom-host.1.gz"; do \
+	    if [ -f "$$f" ] || [ -L "$$f" ]; then rm -f "$$f" || exit 1; removed="$$removed $$f"; fi; \
+	done; \
+	if [ -d "$$lv2" ]; then \
+	    if rmdir "$$lv2" 2>/dev/null; then removed="$$removed $$lv2"; \
+	    else echo "uninstall: $$lv2 holds files Tidebloom does not install; it stays"; fi; \
+	fi; \
+	echo "uninstall: removed$${removed:- nothing: Tidebloom is not installed there}"
 
 format:
 	find . \( -path ./build\* -o -path ./.git \) -prune -o \( -name '*.cpp' -o -name '*.h' \) -print \

@@ -28,10 +28,12 @@ if(NOT TIDEBLOOM_SANITIZE AND NOT TIDEBLOOM_TSAN AND NOT TIDEBLOOM_FUZZ)
     target_link_options(Tidebloom PRIVATE -Wl,--no-undefined -Wl,-z,defs)
 endif()
 install(TARGETS Tidebloom LIBRARY DESTINATION lib/vst)
-# The file naming both built programs, read by `make demo` and `make install`: tidebloom-host (line 1,
-# host/) and Tidebloom.so (line 2).
+# The file naming the built programs, read by `make demo`, `make install` and the install checks:
+# tidebloom-host (line 1, host/), Tidebloom.so (line 2) and the host's compressed manual page (line 3,
+# empty when the build writes none; see TidebloomPackage.cmake).
 file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/tidebloom-paths.txt
-     CONTENT "$<TARGET_FILE:tidebloom-host>\n$<TARGET_FILE:Tidebloom>\n")
+     CONTENT "$<TARGET_FILE:tidebloom-host>\n$<TARGET_FILE:Tidebloom>\n\
+$<$<TARGET_EXISTS:tidebloom-host-man>:${TIDEBLOOM_HOST_MAN_PAGE}.gz>\n")
 
 # ---- The LV2 bundle, build/lv2/Tidebloom.lv2 (a folder of bundles only, for LV2_PATH) ----
 set(TIDEBLOOM_LV2_BUNDLE ${CMAKE_BINARY_DIR}/lv2/Tidebloom.lv2)

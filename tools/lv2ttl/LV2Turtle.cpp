@@ -77,10 +77,11 @@ void AppendLatencyPort(std::string& t, uint32_t index, int maxLatency) {
     t += "\t\tlv2:index " + std::to_string(index) + " ;\n";
     // Its range (up to the longest delay at the highest rate served) and no slider on generic UIs.
     t += "\t\tlv2:minimum 0 ;\n\t\tlv2:maximum " + std::to_string(maxLatency) + " ;\n";
-    t += "\t\tlv2:portProperty pprops:notOnGUI ;\n";
     t += "\t\tlv2:symbol \"latency\" ;\n\t\tlv2:name \"Latency\" ;\n";
-    // The delay the effect reports; the designation tells hosts to compensate it.
-    t += "\t\tlv2:designation lv2:latency ;\n\t\tlv2:portProperty lv2:integer ;\n";
+    // The delay the effect reports; the designation tells hosts to compensate it, and the older
+    // reportsLatency property tells the same to hosts that look for that instead.
+    t += "\t\tlv2:designation lv2:latency ;\n";
+    t += "\t\tlv2:portProperty lv2:integer , lv2:reportsLatency , pprops:notOnGUI ;\n";
     t += "\t\tunits:unit units:frame\n\t]";
 }
 

@@ -117,6 +117,10 @@ TEST(TidebloomLV2Tools, Lv2lsAndLv2infoReportTheEffectsTables) {
     EXPECT_EQ(Field(ports[9], "Symbol"), "latency");
     EXPECT_EQ(Field(ports[9], "Designation"), "http://lv2plug.in/ns/lv2core#latency");
     EXPECT_NE(ports[9].find("lv2core#OutputPort"), std::string::npos);
+    // Hosts that know only the older port property find the latency through it.
+    EXPECT_NE(ports[9].find("lv2core#reportsLatency"), std::string::npos) << ports[9];
+    EXPECT_NE(ports[9].find("lv2core#integer"), std::string::npos) << ports[9];
+    for (size_t i = 0; i < 9; ++i) EXPECT_EQ(ports[i].find("reportsLatency"), std::string::npos) << i;
     // A range up to the longest delay at the highest rate served, and no slider on generic UIs.
     EXPECT_EQ(Field(ports[9], "Minimum"), Fixed(0.0));
     EXPECT_EQ(Field(ports[9], "Maximum"), Fixed(d.MaxLatencyAt(d.mMaxSampleRate)));
@@ -216,10 +220,12 @@ TEST(TidebloomLV2Tools, Lv2applyRendersAsTidebloomHostDoes) {
     std::string err;
     ASSERT_TRUE(HostReadAudio(dry, phrase, err)) << err;
     {
+        Util_AtomicFile file;
         HostAudioWriter w;
         const double* left[1] = {phrase.channels[0].data()};
-        ASSERT_TRUE(w.Open(mono, phrase.sampleRate, 1, phrase.subtype, 0, err) &&
-                    w.Write(left, static_cast<int>(phrase.NumFrames()), err) && w.Commit(err))
+        ASSERT_TRUE(file.Create(mono, err) && w.Open(file, phrase.sampleRate, 1, phrase.subtype, 0, err) &&
+                    w.Write(left, static_cast<int>(phrase.NumFrames()), err) && w.Finish(err) &&
+                    file.Commit(err))
             << err;
     }
     struct Case {
