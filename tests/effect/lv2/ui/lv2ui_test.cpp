@@ -19,6 +19,7 @@
 #include "framework/lv2/LV2PortLayout.h"
 #include "framework/platform/linux/IGraphicsHeadless.h"
 #include "tests/Graphics/TidebloomTestSupport.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/lv2/LV2UITestHost.h"
 #include "tests/support/vst2/TestHost.h"
 #include "tests/support/x11/X11Session.h"
@@ -49,27 +50,6 @@ const LV2UILibrary& Library() {
 const LV2UI_Descriptor* UI() {
     return Library().Descriptor(0);
 }
-
-// Sets an environment variable for a scope.
-struct ScopedEnv {
-    std::string name, saved;
-    bool wasSet;
-    ScopedEnv(const char* n, const char* value) : name(n) {
-        const char* v = getenv(n);
-        wasSet = v != nullptr;
-        saved = v ? v : "";
-        if (value)
-            setenv(n, value, 1);
-        else
-            unsetenv(n);
-    }
-    ~ScopedEnv() {
-        if (wasSet)
-            setenv(name.c_str(), saved.c_str(), 1);
-        else
-            unsetenv(name.c_str());
-    }
-};
 
 // The VST 2 plug-in's editor on the headless platform: what the UI must show at the same values.
 class Vst2Editor {
