@@ -129,7 +129,7 @@ ifeq ($(strip $(PREFIX)),)
 	man=$$(sed -n 3p $(BUILD)/tidebloom-paths.txt); lv2="$(DESTDIR)$(LV2_DIR)/Tidebloom.lv2"; \
 	install -D -s -m 755 "$$plugin" "$(DESTDIR)$(VST_DIR)/Tidebloom.so" && \
 	rm -rf "$$lv2" && install -d "$$lv2" && \
-	install -m 644 $(LV2_BUNDLE)/*.ttl "$$lv2/" && install -s -m 755 $(LV2_BUNDLE)/Tidebloom.so "$$lv2/" && \
+	install -m 644 $(LV2_BUNDLE)/*.ttl "$$lv2/" && install -s -m 755 $(LV2_BUNDLE)/*.so "$$lv2/" && \
 	install -D -s -m 755 "$$host" "$(DESTDIR)$(BIN_DIR)/tidebloom-host" && \
 	if [ -n "$$man" ]; then install -D -m 644 "$$man" "$(DESTDIR)$(MAN_DIR)/tidebloom-host.1.gz"; fi && \
 	echo "install: $(DESTDIR)$(VST_DIR)/Tidebloom.so, $$lv2 and $(DESTDIR)$(BIN_DIR)/tidebloom-host"
@@ -141,7 +141,7 @@ endif
 
 uninstall:
 	@lv2="$(DESTDIR)$(LV2_DIR)/Tidebloom.lv2"; removed=""; \
-	for f in "$(DESTDIR)$(VST_DIR)/Tidebloom.so" "$$lv2/Tidebloom.so" "$$lv2"/*.ttl \
+	for f in "$(DESTDIR)$(VST_DIR)/Tidebloom.so" "$$lv2/Tidebloom.so" "$$lv2/TidebloomUI.so" "$$lv2"/*.ttl \
 	         "$(DESTDIR)$(BIN_DIR)/tidebloom-host" "$(DESTDIR)$(MAN_DIR)/tidebloom-host.1.gz"; do \
 	    if [ -f "$$f" ] || [ -L "$$f" ]; then rm -f "$$f" || exit 1; removed="$$removed $$f"; fi; \
 	done; \
