@@ -108,9 +108,9 @@ test-install:
 bench: build
 	@for b in $$(find $(BUILD)/bench -type f -executable -name 'bench_*' | sort); do echo "== $$b"; $$b; done
 
-# `make install` puts Tidebloom.so and TidebloomPrecise.so into ~/.vst, the LV2 bundles Tidebloom.lv2 and
-# TidebloomPrecise.lv2 into ~/.lv2 and tidebloom-host into ~/.local/bin (its manual page, when the build made one, into
-# ~/.local/share/man/man1) for the current user; `make install PREFIX=/usr/local` installs into
+# `make install` puts Tidebloom.so and TidebloomPrecise.so into ~/.vst, the LV2 bundles Tidebloom.lv2
+# and TidebloomPrecise.lv2 into ~/.lv2 and tidebloom-host into ~/.local/bin (its manual page, when the
+# build made one, into ~/.local/share/man/man1) for the current user; `make install PREFIX=/usr/local` installs into
 # PREFIX/lib/vst, PREFIX/lib/lv2, PREFIX/bin and PREFIX/share/man/man1 (DESTDIR works). The plug-ins and
 # the host are installed stripped. `make uninstall` with the same PREFIX and DESTDIR removes what
 # `make install` installs there, and leaves the folders they were in.
@@ -135,7 +135,7 @@ ifeq ($(strip $(PREFIX)),)
 	    lv2="$(DESTDIR)$(LV2_DIR)/$$p.lv2"; \
 	    install -D -s -m 755 "$(BUILD)/$$p.so" "$(DESTDIR)$(VST_DIR)/$$p.so" && \
 	    rm -rf "$$lv2" && install -d "$$lv2" && \
-	    install -m 644 $(BUILD)/lv2/$$p.lv2/*.ttl "$$lv2/" && install -s -m 755 $(BUILD)/lv2/$$p.lv2/$$p.so "$$lv2/" || exit 1; \
+	    install -m 644 $(BUILD)/lv2/$$p.lv2/*.ttl "$$lv2/" && install -s -m 755 $(BUILD)/lv2/$$p.lv2/*.so "$$lv2/" || exit 1; \
 	done && \
 	install -D -s -m 755 "$$host" "$(DESTDIR)$(BIN_DIR)/tidebloom-host" && \
 	if [ -n "$$man" ]; then install -D -m 644 "$$man" "$(DESTDIR)$(MAN_DIR)/tidebloom-host.1.gz"; fi && \
@@ -149,7 +149,7 @@ endif
 uninstall:
 	@removed=""; \
 	for f in $(foreach p,$(PLUGINS),"$(DESTDIR)$(VST_DIR)/$(p).so" "$(DESTDIR)$(LV2_DIR)/$(p).lv2/$(p).so" \
-	             "$(DESTDIR)$(LV2_DIR)/$(p).lv2"/*.ttl) \
+	             "$(DESTDIR)$(LV2_DIR)/$(p).lv2/$(p)UI.so" "$(DESTDIR)$(LV2_DIR)/$(p).lv2"/*.ttl) \
 	         "$(DESTDIR)$(BIN_DIR)/tidebloom-host" "$(DESTDIR)$(MAN_DIR)/tidebloom-host.1.gz"; do \
 	    if [ -f "$$f" ] || [ -L "$$f" ]; then rm -f "$$f" || exit 1; removed="$$removed $$f"; fi; \
 	done; \

@@ -2,8 +2,9 @@
 # tests and benchmarks) and the plug-ins themselves, Tidebloom.so and TidebloomPrecise.so, modules that
 # export only VSTPluginMain and main. Beside each an LV2 bundle, Tidebloom.lv2/ and
 # TidebloomPrecise.lv2/: the same effect classes built against the LV2 binding, a module exporting only
-# lv2_descriptor, and its Turtle files written from the description. Both plug-ins are built from the
-# same entry sources; TIDEBLOOM_PRECISE selects Tidebloom Precise.
+# lv2_descriptor, the editor as an LV2 UI in a module of its own, and the Turtle files written from the
+# description. Both plug-ins are built from the same entry sources; TIDEBLOOM_PRECISE selects Tidebloom
+# Precise.
 add_library(tidebloom_description STATIC ${PROJECT_SOURCE_DIR}/TidebloomDescription.cpp)
 target_include_directories(tidebloom_description PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(tidebloom_description PUBLIC plugin)
@@ -52,7 +53,7 @@ target_link_libraries(tidebloom_effect_lv2 PUBLIC lv2 plugin util sound tidebloo
 target_compile_options(tidebloom_effect_lv2 PRIVATE -ffp-contract=off)
 
 # The bundle build/lv2/<name>.lv2 of the effect with this URI: <name>.so from the LV2 entry source,
-# compiled with the given definitions, and its Turtle files.
+# compiled with the given definitions, its editor <name>UI.so and its Turtle files.
 function(tidebloom_lv2_bundle target name uri)
     set(bundle ${CMAKE_BINARY_DIR}/lv2/${name}.lv2)
     add_library(${target} MODULE ${PROJECT_SOURCE_DIR}/TidebloomEntryLV2.cpp)
@@ -65,16 +66,32 @@ function(tidebloom_lv2_bundle target name uri)
         target_link_options(${target} PRIVATE -Wl,--no-undefined -Wl,-z,defs)
     endif()
 
+    # The editor as an LV2 UI: its own module in the bundle, <name>UI.so, exporting only
+    # lv2ui_descriptor: the UI binding with the effect's controls on the X11 window host and the
+    # compiled-in pictures, as in the VST 2 plug-in. The DSP module above links none of it.
+    add_library(${target}UI MODULE ${PROJECT_SOURCE_DIR}/TidebloomEntryLV2UI.cpp)
+    target_include_directories(${target}UI PRIVATE ${PROJECT_SOURCE_DIR})
+    target_compile_definitions(${target}UI PRIVATE ${ARGN})
+    target_link_libraries(${target}UI PRIVATE lv2 plugin util tidebloom_description tidebloom_graphics
+                                               platform_linux tidebloom_resources)
+    set_target_properties(${target}UI PROPERTIES PREFIX "" OUTPUT_NAME ${name}UI LIBRARY_OUTPUT_DIRECTORY ${bundle}
+                          LINK_DEPENDS ${PROJECT_SOURCE_DIR}/TidebloomLV2UI.version)
+    target_link_options(${target}UI PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/TidebloomLV2UI.version)
+    if(NOT TIDEBLOOM_SANITIZE AND NOT TIDEBLOOM_TSAN AND NOT TIDEBLOOM_FUZZ)
+        target_link_options(${target}UI PRIVATE -Wl,--no-undefined -Wl,-z,defs)
+    endif()
+
     set(turtle ${bundle}/manifest.ttl ${bundle}/${name}.ttl ${bundle}/presets.ttl)
     add_custom_command(OUTPUT ${turtle}
                        COMMAND ${CMAKE_COMMAND} -E make_directory ${bundle}
-                       COMMAND tidebloom-lv2ttl ${bundle} ${name}.so ${uri}
+                       COMMAND tidebloom-lv2ttl ${bundle} ${name}.so ${name}UI.so ${uri}
                        DEPENDS tidebloom-lv2ttl
                        COMMENT "Writing the Turtle files of ${name}.lv2")
     add_custom_target(${target}Turtle ALL DEPENDS ${turtle})
     add_dependencies(${target} ${target}Turtle)
+    add_dependencies(${target}UI ${target}Turtle)
 
-    install(TARGETS ${target} LIBRARY DESTINATION lib/lv2/${name}.lv2)
+    install(TARGETS ${target} ${target}UI LIBRARY DESTINATION lib/lv2/${name}.lv2)
     install(FILES ${turtle} DESTINATION lib/lv2/${name}.lv2)
 endfunction()
 tidebloom_lv2_bundle(TidebloomLV2 Tidebloom urn:vendrilax:tidebloom)

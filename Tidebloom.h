@@ -31,10 +31,6 @@ using IEffectBinding = IEffectLV2;
 using IEffectBinding = IEffectVST;
 #endif
 
-// Length of each channel's delay line at 44.1 kHz, and so the longest delay there; at other rates
-// the delay line keeps this length in seconds (34 ms).
-constexpr int kHistoryLength = 1500;
-
 class Tidebloom : public IEffectBinding {
 public:
     explicit Tidebloom(const IEffectInstanceInfo& info);

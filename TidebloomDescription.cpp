@@ -84,6 +84,9 @@ constexpr IEffectDescription kTidebloomDescription = {
     .mChannelIO = "1-1 2-2", // mono in to mono out, or stereo in to stereo out
     .mSideChainChannels = 0,
     .mLatency = 0, // set by the Depth and OnOff mapping
+    // Depth 1 delays by the whole delay line, which keeps its length in seconds.
+    .mMaxLatency = kHistoryLength,
+    .mMaxLatencyRate = 44100.0,
     .mDoesMidi = false,
     .mDoesStateChunks = false,
     .mIsInstrument = false,

@@ -7,5 +7,9 @@
 
 enum EParams { kSensitivity = 0, kTime = 1, kDepth = 2, kVol = 3, kOnOff = 4, kNumParams = 5 };
 
+// Length of each channel's delay line at 44.1 kHz, and so the longest delay there; at other rates
+// the delay line keeps this length in seconds (34 ms). The description's longest latency.
+constexpr int kHistoryLength = 1500;
+
 extern const IEffectDescription kTidebloomDescription;
 extern const IEffectDescription kTidebloomPreciseDescription;

@@ -13,7 +13,8 @@ include(GNUInstallDirs)
 # The target `shipped` builds everything the install rules install, and nothing else: no test, no
 # benchmark (`make demo` and `make install` build it).
 add_custom_target(shipped)
-add_dependencies(shipped Tidebloom TidebloomPrecise TidebloomLV2 TidebloomPreciseLV2 tidebloom-host)
+add_dependencies(shipped Tidebloom TidebloomPrecise TidebloomLV2 TidebloomLV2UI TidebloomPreciseLV2
+                 TidebloomPreciseLV2UI tidebloom-host)
 
 # tidebloom-host's manual page: a build that has a target named tidebloom-host-man writing
 # TIDEBLOOM_HOST_MAN_PAGE (set in CMakeLists.txt) installs it, compressed as Debian does it, into

@@ -129,6 +129,21 @@ int HostContainerFromPath(const std::string& path) {
     return 0;
 }
 
+int HostOutputContainer(const std::string& path) {
+    const int container = HostContainerFromPath(path);
+    struct stat st {};
+    if (container == 0 && ::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode)) return SF_FORMAT_WAV;
+    return container;
+}
+
+const char* HostPipeRefusal(int container) {
+    if (container == SF_FORMAT_WAV)
+        return "WAV cannot be written to a pipe, its header is completed at the end (FLAC and OGG can)";
+    if (container == SF_FORMAT_AIFF)
+        return "AIFF cannot be written to a pipe, its header is completed at the end (FLAC and OGG can)";
+    return nullptr;
+}
+
 static const char* SampleFormatName(int subtype) {
     switch (subtype) {
     case SF_FORMAT_PCM_16:
@@ -159,16 +174,18 @@ void HostAudioWriter::Close() {
     }
 }
 
-bool HostAudioWriter::Open(const std::string& path, int sampleRate, int numChannels, int sampleFormat,
+bool HostAudioWriter::Open(Util_AtomicFile& file, int sampleRate, int numChannels, int sampleFormat,
                            int preferredFormat, std::string& err) {
+    const std::string& path = file.Path();
     if (mSnd) {
         err = HostFormat("cannot write '%s': already writing '%s'", path.c_str(), mPath.c_str());
         return false;
     }
-    int container = HostContainerFromPath(path);
-    // A device such as /dev/null takes WAV when its name tells no format.
-    struct stat st {};
-    if (container == 0 && ::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode)) container = SF_FORMAT_WAV;
+    if (file.Descriptor() < 0) {
+        err = HostFormat("cannot write '%s': not open", path.c_str());
+        return false;
+    }
+    const int container = HostOutputContainer(path);
     if (container == 0) {
         err =
             HostFormat("cannot tell the audio format of '%s' (use .wav, .flac, .ogg or .aiff)", path.c_str());
@@ -204,8 +221,7 @@ bool HostAudioWriter::Open(const std::string& path, int sampleRate, int numChann
         err = HostFormat("'%s' cannot hold %d channels at %d Hz", path.c_str(), numChannels, sampleRate);
         return false;
     }
-    if (!mFile.Create(path, err)) return false;
-    SNDFILE* snd = sf_open_fd(mFile.Descriptor(), SFM_WRITE, &info, SF_FALSE);
+    SNDFILE* snd = sf_open_fd(file.Descriptor(), SFM_WRITE, &info, SF_FALSE);
     if (!snd) {
         err = HostFormat("cannot write '%s': %s", path.c_str(), sf_strerror(nullptr));
         return false;
@@ -239,7 +255,7 @@ bool HostAudioWriter::Write(const double* const* channels, int frames, std::stri
     return true;
 }
 
-bool HostAudioWriter::Commit(std::string& err) {
+bool HostAudioWriter::Finish(std::string& err) {
     if (!mSnd) {
         err = HostFormat("cannot write '%s': not open", mPath.c_str());
         return false;
@@ -258,5 +274,5 @@ bool HostAudioWriter::Commit(std::string& err) {
                          sf_error_number(e != SF_ERR_NO_ERROR ? e : closeResult));
         return false;
     }
-    return mFile.Commit(err);
+    return true;
 }

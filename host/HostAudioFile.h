@@ -3,11 +3,11 @@
 //
 // HostAudioReader reads a file (WAV, FLAC, OGG, AIFF and whatever else libsndfile reads) piece by
 // piece, so that memory stays the same whatever its length; HostReadAudio reads a whole file into
-// one double array per channel (for short files). HostAudioWriter writes a file whose container
-// comes from the destination's extension through a Util_AtomicFile: a temporary file next to the
-// destination renamed into place only in Commit(), so a failed render never leaves a half-written
-// output behind (a device or FIFO is written directly). Integer sample formats are written with
-// clipping, never with wrap-around. One thread.
+// one double array per channel (for short files). HostAudioWriter encodes audio into a
+// Util_AtomicFile its caller opened (through HostOutputs) and moves into place once the writer is
+// finished, so a failed render never leaves a half-written output behind; the container comes from
+// the destination's extension. Integer sample formats are written with clipping, never with
+// wrap-around. One thread.
 #include "host/HostFile.h"
 
 #include <cstdint>
@@ -66,6 +66,12 @@ bool HostReadAudio(const std::string& path, HostAudio& out, std::string& err);
 int HostSampleFormatFromName(const std::string& name);
 // Container from the path's extension (.wav, .flac, .ogg, .aif/.aiff; any case). 0 for unknown.
 int HostContainerFromPath(const std::string& path);
+// The container an output at path is written in: from its extension, or WAV for a character device
+// whose name tells none (/dev/null). 0 when neither tells.
+int HostOutputContainer(const std::string& path);
+// Why a container cannot be written to a pipe (WAV and AIFF go back to complete their header at the
+// end), or null when it can (FLAC and OGG are written front to back).
+const char* HostPipeRefusal(int container);
 
 class HostAudioWriter {
 public:
@@ -74,20 +80,20 @@ public:
     HostAudioWriter(const HostAudioWriter&) = delete;
     HostAudioWriter& operator=(const HostAudioWriter&) = delete;
 
-    // Opens the temporary output for path. sampleFormat is a libsndfile subtype or 0 for the
-    // default: preferredFormat when the container can hold it, else the container's usual one.
-    bool Open(const std::string& path, int sampleRate, int numChannels, int sampleFormat, int preferredFormat,
+    // Starts writing into file (created, not yet committed; it must outlive the writer), in the
+    // container HostOutputContainer gives for file.Path(). sampleFormat is a libsndfile subtype or 0
+    // for the default: preferredFormat when the container can hold it, else the container's usual one.
+    bool Open(Util_AtomicFile& file, int sampleRate, int numChannels, int sampleFormat, int preferredFormat,
               std::string& err);
     // Appends frames of every channel (channels[c][0 .. frames-1]).
     bool Write(const double* const* channels, int frames, std::string& err);
-    // Finishes the file and moves it to its destination.
-    bool Commit(std::string& err);
+    // Completes the file (header, last encoded data); the file's owner then commits it.
+    bool Finish(std::string& err);
     int SampleFormat() const { return mSubtype; }
 
 private:
     void Close();
 
-    Util_AtomicFile mFile;
     void* mSnd = nullptr; // SNDFILE*
     std::string mPath;
     int mChannels = 0;

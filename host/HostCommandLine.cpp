@@ -3,6 +3,7 @@
 #include "host/HostAudioFile.h"
 #include "host/HostDemoPhrase.h"
 #include "host/HostInfo.h"
+#include "host/HostOutputs.h"
 #include "host/HostPlot.h"
 #include "host/HostPlugin.h"
 #include "host/HostPresets.h"
@@ -10,7 +11,9 @@
 #include "host/HostRender.h"
 #include "host/HostSnapshot.h"
 #include "host/HostText.h"
+#include "host/HostUsage.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -101,6 +104,10 @@ int RunInfo(const HostCommand& cmd, std::FILE* out, std::FILE* errOut) {
     // Like a host about to play: a sample rate and a block size right after opening.
     plugin->SetSampleRate(44100.0);
     plugin->SetBlockSize(512);
+    if (!HostApplyProgramAndValues(*plugin, cmd.program, cmd.assignments, err)) {
+        PrintError(errOut, err);
+        return 1;
+    }
     HostInfo info;
     HostCollectInfo(*plugin, info);
     std::string text = cmd.json ? HostFormatInfoJson(info) : HostFormatInfoText(info);
@@ -108,21 +115,36 @@ int RunInfo(const HostCommand& cmd, std::FILE* out, std::FILE* errOut) {
     return 0;
 }
 
-int RunPhrase(const HostCommand& cmd, std::FILE* out, std::FILE* errOut) {
+// The audio output's container, checked before anything is opened; 0 with err set when it tells none.
+int AudioContainer(const std::string& path, std::string& err) {
+    const int container = HostOutputContainer(path);
+    if (container == 0)
+        err = HostFormat("-o: cannot tell the audio format of '%s' (use .wav, .flac, .ogg or .aiff)",
+                         path.c_str());
+    return container;
+}
+
+int RunPhrase(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
+              const volatile std::sig_atomic_t* cancel) {
     std::string err;
+    auto fail = [&](const std::string& message) {
+        PrintError(errOut, message);
+        return 1;
+    };
+    const int container = AudioContainer(cmd.output, err);
+    if (container == 0) return fail(err);
+    HostOutputs outputs;
+    Util_AtomicFile& file = outputs.Add("-o", cmd.output, HostPipeRefusal(container));
+    if (!outputs.Open(err)) return fail(err);
     std::vector<std::vector<double>> phrase = HostSynthesizeDemoPhrase(cmd.phraseRate, cmd.phraseSeconds);
     HostAudioWriter writer;
     // 24-bit samples unless asked otherwise, or the container's own format when it has no 24-bit one.
     int format = cmd.sampleFormat.empty() ? 0 : HostSampleFormatFromName(cmd.sampleFormat);
-    if (!writer.Open(cmd.output, cmd.phraseRate, 2, format, SF_FORMAT_PCM_24, err)) {
-        PrintError(errOut, err);
-        return 1;
-    }
+    if (!writer.Open(file, cmd.phraseRate, 2, format, SF_FORMAT_PCM_24, err)) return fail(err);
     const double* ptrs[2] = {phrase[0].data(), phrase[1].data()};
-    if (!writer.Write(ptrs, static_cast<int>(phrase[0].size()), err) || !writer.Commit(err)) {
-        PrintError(errOut, err);
-        return 1;
-    }
+    if (!writer.Write(ptrs, static_cast<int>(phrase[0].size()), err) || !writer.Finish(err) ||
+        !outputs.Commit(cancel, err))
+        return fail(err);
     if (!cmd.quiet)
         std::fprintf(out, "%s: wrote the demo phrase to '%s': %.2f s, %d Hz, stereo, %zu notes\n", kProgram,
                      cmd.output.c_str(), static_cast<double>(phrase[0].size()) / cmd.phraseRate,
@@ -138,11 +160,22 @@ int RunRender(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
         PrintError(errOut, message);
         return 1;
     };
+    // Every file this run writes, checked and opened before anything is read, rendered or written.
+    const int container = AudioContainer(cmd.output, err);
+    if (container == 0) return fail(err);
+    HostOutputs outputs;
+    outputs.Protect("the input file given to -i", cmd.input);
+    outputs.Protect("the plug-in", cmd.plugin);
+    outputs.Protect("the program file given to --load-fxp", cmd.loadFxp);
+    outputs.Protect("the bank file given to --load-fxb", cmd.loadFxb);
+    Util_AtomicFile& outputFile = outputs.Add("-o", cmd.output, HostPipeRefusal(container));
+    Util_AtomicFile* fxpFile = cmd.saveFxp.empty() ? nullptr : &outputs.Add("--save-fxp", cmd.saveFxp);
+    Util_AtomicFile* fxbFile = cmd.saveFxb.empty() ? nullptr : &outputs.Add("--save-fxb", cmd.saveFxb);
+    Util_AtomicFile* plotFile = cmd.plot.empty() ? nullptr : &outputs.Add("--plot", cmd.plot);
+    if (!outputs.Open(err)) return fail(err);
+
     HostAudioReader input;
     if (!input.Open(cmd.input, err)) return fail(err);
-    // Replacing the input with its own rendering would lose the recording.
-    if (HostSameFile(cmd.input, cmd.output))
-        return fail(HostFormat("the output '%s' is the input file", cmd.output.c_str()));
     std::unique_ptr<HostPlugin> plugin = HostPlugin::Load(cmd.plugin, err);
     if (!plugin) return fail(err);
     AEffect* e = plugin->Effect();
@@ -176,22 +209,21 @@ int RunRender(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
     if (!cmd.loadFxp.empty() && !HostLoadProgramFile(*plugin, cmd.loadFxp, err)) return fail(err);
     for (const std::string& a : cmd.assignments)
         if (!HostApplyAssignment(*plugin, a, err)) return fail(err);
-    if (!cmd.saveFxp.empty() && !HostSaveProgramFile(*plugin, cmd.saveFxp, err)) return fail(err);
-    if (!cmd.saveFxb.empty() && !HostSaveBankFile(*plugin, cmd.saveFxb, err)) return fail(err);
+    if (fxpFile && !HostSaveProgramFile(*plugin, *fxpFile, err)) return fail(err);
+    if (fxbFile && !HostSaveBankFile(*plugin, *fxbFile, err)) return fail(err);
 
     HostAudioWriter writer;
     int format = cmd.sampleFormat.empty() ? 0 : HostSampleFormatFromName(cmd.sampleFormat);
-    if (!writer.Open(cmd.output, input.SampleRate(), static_cast<int>(plan.outputSource.size()), format,
+    if (!writer.Open(outputFile, input.SampleRate(), static_cast<int>(plan.outputSource.size()), format,
                      input.Subtype(), err))
         return fail(err);
     HostFileSink sink(writer);
     HostFileSource source(input);
     HostPlotRecorder plot(sink);
-    if (!cmd.plot.empty() &&
-        !plot.Begin(cmd.plot, input.SampleRate(), options.expectedInputFrames + options.tailFrames,
-                    static_cast<int>(plan.outputSource.size()), HostPlotTitle(*plugin, cmd.input),
-                    cmd.compensateLatency ? 0 : e->initialDelay, options, err))
-        return fail(err);
+    if (plotFile)
+        plot.Begin(*plotFile, input.SampleRate(), options.expectedInputFrames + options.tailFrames,
+                   static_cast<int>(plan.outputSource.size()), HostPlotTitle(*plugin, cmd.input),
+                   cmd.compensateLatency ? 0 : e->initialDelay, options);
     HostProgress progress(errOut, cmd.progress && !cmd.quiet && isatty(fileno(errOut)));
     options.progress = [&progress](int64_t done, int64_t total) { progress.Update(done, total); };
 
@@ -200,7 +232,8 @@ int RunRender(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
     bool ok = HostRender(*plugin, source, plot, options, plan, result, err);
     progress.Finish();
     if (!ok) return fail(err);
-    if (!writer.Commit(err) || !plot.Finish(err)) return fail(err);
+    // Every output moves into place together, once all of them are complete.
+    if (!writer.Finish(err) || !plot.Finish(err) || !outputs.Commit(cancel, err)) return fail(err);
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - runBegin).count();
     if (input.AnnouncedFrames() > result.inputFrames)
         std::fprintf(errOut, "%s: warning: '%s' ends after %lld frames, its header announces %lld\n",
@@ -228,11 +261,15 @@ int RunRender(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
     return 0;
 }
 
-int RunSnapshot(const HostCommand& cmd, std::FILE* out, std::FILE* errOut) {
-    const HostSnapshotRequest request{cmd.plugin, cmd.output, cmd.program, cmd.assignments,
-                                      cmd.snapshotTimeout};
+int RunSnapshot(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
+                const volatile std::sig_atomic_t* cancel) {
     std::string summary, err;
-    if (!HostWriteEditorSnapshot(request, errOut, summary, err)) {
+    HostOutputs outputs;
+    outputs.Protect("the plug-in", cmd.plugin);
+    Util_AtomicFile& file = outputs.Add("-o", cmd.output);
+    const HostSnapshotRequest request{cmd.plugin, cmd.program, cmd.assignments, cmd.snapshotTimeout};
+    if (!outputs.Open(err) || !HostWriteEditorSnapshot(request, file, errOut, summary, err) ||
+        !outputs.Commit(cancel, err)) {
         PrintError(errOut, err);
         return 1;
     }
@@ -245,7 +282,7 @@ int RunCommand(const HostCommand& cmd, std::FILE* out, std::FILE* err,
     int status = 2;
     switch (cmd.kind) {
     case HostCommand::kHelp:
-        std::fputs(HostUsageText(), out);
+        std::fputs(HostUsageText().c_str(), out);
         status = 0;
         break;
     case HostCommand::kVersion:
@@ -259,50 +296,16 @@ int RunCommand(const HostCommand& cmd, std::FILE* out, std::FILE* err,
         status = RunRender(cmd, out, err, cancel);
         break;
     case HostCommand::kPhrase:
-        status = RunPhrase(cmd, out, err);
+        status = RunPhrase(cmd, out, err, cancel);
         break;
     case HostCommand::kSnapshot:
-        status = RunSnapshot(cmd, out, err);
+        status = RunSnapshot(cmd, out, err, cancel);
         break;
     }
     return status;
 }
 
 } // namespace
-
-const char* HostUsageText() {
-    return "usage:\n"
-           "  tidebloom-host info PLUGIN.so [--json]\n"
-           "  tidebloom-host render PLUGIN.so -i IN -o OUT [options]\n"
-           "  tidebloom-host phrase -o OUT [--seconds S] [--rate HZ]\n"
-           "  tidebloom-host snapshot PLUGIN.so -o EDITOR.png [--set NAME=VALUE] [--program P]\n"
-           "                                   [--timeout SECONDS]   (needs an X display)\n"
-           "\n"
-           "render options:\n"
-           "  -i, --input FILE          audio file to process (WAV, FLAC, OGG, AIFF, ...)\n"
-           "  -o, --output FILE         result; the format follows the extension (.wav .flac .ogg .aiff)\n"
-           "  --set NAME=VALUE          set a parameter by name or index to a normalised value 0..1\n"
-           "                            or to a text it displays (repeatable)\n"
-           "  --program N|NAME          select a program by index or name\n"
-           "  --block N                 frames per audio callback (default 512)\n"
-           "  --max-block N             largest block announced to the plug-in (default: --block)\n"
-           "  --double, --float         double or single precision processing (default single)\n"
-           "  --no-latency-compensation keep the plug-in's latency at the start of the output\n"
-           "  --tail SECONDS            render this much more after the end of the input\n"
-           "  --mono-input              narrow the plug-in to one input (mono files)\n"
-           "  --channels N              channels of the output file (default: the plug-in's outputs)\n"
-           "  --sample-format F         pcm16, pcm24, pcm32, float, double or vorbis\n"
-           "                            (default: the input's, if the output format takes it)\n"
-           "  --load-fxb FILE           load a bank file before the program is chosen\n"
-           "  --load-fxp FILE           load a program file into the current program\n"
-           "  --save-fxp FILE           save the current program once everything is set\n"
-           "  --save-fxb FILE           save all programs once everything is set\n"
-           "  --plot FILE.png           draw the dry and processed waveforms and the gain applied\n"
-           "  --tempo BPM               tempo reported to the plug-in (default 120)\n"
-           "  --time-signature N/D      time signature reported to the plug-in (default 4/4)\n"
-           "  --no-progress             no progress bar\n"
-           "  -q, --quiet               no progress bar and no summary\n";
-}
 
 bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, std::string& err) {
     HostCommand c;
@@ -336,6 +339,9 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
         return false;
     }
 
+    // Options that take one value may be given once: a second one would silently win over the first
+    // (two outputs, two inputs). --set is the one that repeats.
+    std::vector<std::string> given;
     while (!args.Done()) {
         std::string arg = args.Next();
         std::string name = arg, inlineText;
@@ -349,7 +355,17 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
             }
         }
         std::string v;
-        auto value = [&]() { return args.Value(name, inlineValue, v, err); };
+        auto value = [&]() {
+            const std::string option = name == "-i" ? "--input" : name == "-o" ? "--output" : name;
+            if (option != "--set") {
+                if (std::find(given.begin(), given.end(), option) != given.end()) {
+                    err = HostFormat("option %s is given more than once (it takes one value)", name.c_str());
+                    return false;
+                }
+                given.push_back(option);
+            }
+            return args.Value(name, inlineValue, v, err);
+        };
         auto flag = [&]() {
             if (inlineValue) err = HostFormat("option %s takes no value", name.c_str());
             return inlineValue == nullptr;
@@ -357,6 +373,7 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
         const bool isRender = c.kind == HostCommand::kRender;
         const bool isPhrase = c.kind == HostCommand::kPhrase;
         const bool isSnapshot = c.kind == HostCommand::kSnapshot;
+        const bool isInfo = c.kind == HostCommand::kInfo;
         if (arg.empty() || arg[0] != '-' || arg == "-") {
             if (c.kind == HostCommand::kPhrase || !c.plugin.empty()) {
                 err = HostFormat("unexpected argument '%s'", arg.c_str());
@@ -367,7 +384,7 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
             c.kind = HostCommand::kHelp;
             cmd = c;
             return true;
-        } else if (name == "--json" && c.kind == HostCommand::kInfo) {
+        } else if (name == "--json" && isInfo) {
             if (!flag()) return false;
             c.json = true;
         } else if ((name == "-o" || name == "--output") && (isRender || isPhrase || isSnapshot)) {
@@ -392,7 +409,7 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
             if (!value() || !IntValue(name, v, 8000, 192000, c.phraseRate, err)) return false;
         } else if (name == "--timeout" && isSnapshot) {
             if (!value() || !DoubleValue(name, v, 0.1, 600.0, c.snapshotTimeout, err)) return false;
-        } else if (!isRender && !(isSnapshot && (name == "--set" || name == "--program"))) {
+        } else if (!isRender && !((isSnapshot || isInfo) && (name == "--set" || name == "--program"))) {
             err = HostFormat("unknown option '%s' for %s", name.c_str(), command.c_str());
             return false;
         } else if (name == "-i" || name == "--input") {

@@ -2,14 +2,16 @@
 // The command line of tidebloom-host: parsing it into a HostCommand (HostParseCommandLine, pure)
 // and running that command (HostRunCommandLine), which prints results to out and messages to err.
 //
-//   tidebloom-host info PLUGIN.so [--json]
+//   tidebloom-host info PLUGIN.so [--json] [--program P] [--set NAME=VALUE]
 //   tidebloom-host render PLUGIN.so -i IN -o OUT [options]
 //   tidebloom-host phrase -o OUT [--seconds S] [--rate HZ]
 //   tidebloom-host snapshot PLUGIN.so -o EDITOR.png [--set NAME=VALUE] [--program P] [--timeout S]
 //
 // Every failure is reported as one line "tidebloom-host: error: ..." on err with a non-zero exit
-// status: 2 for a malformed command line, 1 for anything that went wrong while running it.
-// Called from main on the main thread (tests call it in-process too).
+// status: 2 for a malformed command line (an option that takes one value given twice included), 1
+// for anything that went wrong while running it. Every file a command writes goes through
+// HostOutputs, before anything is rendered or written. Called from main on the main thread (tests
+// call it in-process too); cancel (HostInterruptSignal) stops a run before its outputs are committed.
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -49,5 +51,3 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
 int HostRunCommandLine(int argc, const char* const* argv, std::FILE* out, std::FILE* err,
                        const volatile std::sig_atomic_t* cancel);
 
-// The usage text printed by --help.
-const char* HostUsageText();

@@ -52,10 +52,3 @@ bool HostReadWholeFile(const std::string& path, size_t maxBytes, std::vector<uin
     out.swap(data);
     return true;
 }
-
-bool HostSameFile(const std::string& a, const std::string& b) {
-    struct stat sa {
-    }, sb{};
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}

@@ -1,10 +1,10 @@
 #pragma once
-// Reading input files without surprises, and all-or-nothing writing for the command-line host.
+// Reading input files without surprises for the command-line host.
 //
 // Every file the host reads (audio inputs, program and bank files, plug-ins) must be a regular
 // file: HostOpenForReading opens it without waiting (a FIFO would otherwise block until someone
-// writes to it) and refuses anything else. Writing goes through Util_AtomicFile (temporary file
-// renamed into place; devices and FIFOs written directly, never replaced). One thread.
+// writes to it) and refuses anything else. Writing is HostOutputs' alone (the one rule for every
+// output), through Util_AtomicFile. One thread.
 #include "framework/util/Util_AtomicFile.h"
 
 #include <cstdint>
@@ -18,11 +18,3 @@ int HostOpenForReading(const std::string& path, std::string& err);
 // Reads the whole regular file at path (at most maxBytes) into out. On failure returns false and
 // sets err to a one-line reason that names the path.
 bool HostReadWholeFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>& out, std::string& err);
-
-// Writes bytes to path all-or-nothing.
-inline bool HostWriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& err) {
-    return Util_WriteWholeFile(path, bytes.data(), bytes.size(), err);
-}
-
-// True when the two paths name one existing file (the same device and inode, links followed).
-bool HostSameFile(const std::string& a, const std::string& b);

@@ -272,10 +272,9 @@ std::string HostPlotTitle(HostPlugin& plugin, const std::string& inputPath) {
            inputPath.substr(inputPath.find_last_of('/') + 1);
 }
 
-bool HostPlotRecorder::Begin(const std::string& path, int sampleRate, int64_t totalFrames, int outputChannels,
-                             const std::string& title, int64_t dryOffset, HostRenderOptions& options,
-                             std::string& err) {
-    if (!mFile.Create(path, err)) return false;
+void HostPlotRecorder::Begin(Util_AtomicFile& file, int sampleRate, int64_t totalFrames, int outputChannels,
+                             const std::string& title, int64_t dryOffset, HostRenderOptions& options) {
+    mFile = &file;
     mPlot = std::make_unique<HostPlot>(sampleRate, totalFrames);
     mPlot->SetTitle(title);
     mPlot->SetDryOffset(dryOffset);
@@ -284,7 +283,6 @@ bool HostPlotRecorder::Begin(const std::string& path, int sampleRate, int64_t to
     options.inputTap = [plot](const double* const* channels, int numChannels, int frames) {
         plot->AddDry(channels, numChannels, frames);
     };
-    return true;
 }
 
 bool HostPlotRecorder::Write(const double* const* channels, int frames, std::string& err) {
@@ -300,5 +298,5 @@ bool HostPlotRecorder::Finish(std::string& err) {
         err = "cannot encode the plot";
         return false;
     }
-    return mFile.WriteAll(png.data(), png.size(), err) && mFile.Commit(err);
+    return mFile->WriteAll(png.data(), png.size(), err);
 }

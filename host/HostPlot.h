@@ -14,7 +14,8 @@
 //
 // HostPlotRecorder hooks a plot into a render: it is the audio sink the render writes to (it passes
 // every block on to the real sink), takes the input through HostRenderOptions::inputTap, and writes
-// the picture all-or-nothing once the render is done.
+// the picture as PNG, in one piece, into an output its caller opened (HostOutputs) once the render
+// is done; the caller commits it.
 #include "framework/util/Util_AtomicFile.h"
 #include "host/HostRender.h"
 
@@ -95,17 +96,17 @@ std::string HostPlotTitle(HostPlugin& plugin, const std::string& inputPath);
 class HostPlotRecorder : public HostAudioSink {
 public:
     explicit HostPlotRecorder(HostAudioSink& inner) : mInner(inner) {}
-    // Creates the picture's file (so an unwritable path fails before the render) and hooks the
+    // Starts a plot to be written into file (opened; it must outlive the recorder) and hooks the
     // input into options. Without Begin the recorder only passes blocks on.
-    bool Begin(const std::string& path, int sampleRate, int64_t totalFrames, int outputChannels,
-               const std::string& title, int64_t dryOffset, HostRenderOptions& options, std::string& err);
+    void Begin(Util_AtomicFile& file, int sampleRate, int64_t totalFrames, int outputChannels,
+               const std::string& title, int64_t dryOffset, HostRenderOptions& options);
     bool Write(const double* const* channels, int frames, std::string& err) override;
-    // Draws the picture and moves it into place (nothing to do without Begin).
+    // Draws the picture and writes it into the file (nothing to do without Begin).
     bool Finish(std::string& err);
 
 private:
     HostAudioSink& mInner;
     std::unique_ptr<HostPlot> mPlot;
-    Util_AtomicFile mFile;
+    Util_AtomicFile* mFile = nullptr;
     int mChannels = 0;
 };

@@ -377,14 +377,15 @@ bool HostLoadProgramFile(HostPlugin& plugin, const std::string& path, std::strin
     return true;
 }
 
-bool HostSaveProgramFile(HostPlugin& plugin, const std::string& path, std::string& err) {
+bool HostSaveProgramFile(HostPlugin& plugin, Util_AtomicFile& file, std::string& err) {
     HostFxProgram program;
     std::string why;
     if (!HostCaptureProgram(plugin, program, why)) {
-        err = HostFormat("cannot save program '%s': %s", path.c_str(), why.c_str());
+        err = HostFormat("cannot save program '%s': %s", file.Path().c_str(), why.c_str());
         return false;
     }
-    return HostWriteWholeFile(path, HostEncodeFxp(program), err);
+    const std::vector<uint8_t> bytes = HostEncodeFxp(program);
+    return file.WriteAll(bytes.data(), bytes.size(), err);
 }
 
 bool HostLoadBankFile(HostPlugin& plugin, const std::string& path, std::string& err) {
@@ -399,12 +400,25 @@ bool HostLoadBankFile(HostPlugin& plugin, const std::string& path, std::string& 
     return true;
 }
 
-bool HostSaveBankFile(HostPlugin& plugin, const std::string& path, std::string& err) {
+bool HostSaveBankFile(HostPlugin& plugin, Util_AtomicFile& file, std::string& err) {
     HostFxBank bank;
     std::string why;
     if (!HostCaptureBank(plugin, bank, why)) {
-        err = HostFormat("cannot save bank '%s': %s", path.c_str(), why.c_str());
+        err = HostFormat("cannot save bank '%s': %s", file.Path().c_str(), why.c_str());
         return false;
     }
-    return HostWriteWholeFile(path, HostEncodeFxb(bank), err);
+    const std::vector<uint8_t> bytes = HostEncodeFxb(bank);
+    return file.WriteAll(bytes.data(), bytes.size(), err);
+}
+
+bool HostApplyProgramAndValues(HostPlugin& plugin, const std::string& program,
+                               const std::vector<std::string>& assignments, std::string& err) {
+    if (!program.empty()) {
+        int index = 0;
+        if (!HostFindProgram(plugin, program, index, err)) return false;
+        HostSelectProgram(plugin, index);
+    }
+    for (const std::string& a : assignments)
+        if (!HostApplyAssignment(plugin, a, err)) return false;
+    return true;
 }

@@ -9,10 +9,12 @@
 // their state as opaque chunks (effFlagsProgramChunks) get the chunk forms, others the parameter
 // forms. Capturing a parameter-form bank visits every program and then restores the live state.
 // Called on the host's thread with a loaded, opened plug-in; errors are one line.
+#include "framework/util/Util_AtomicFile.h"
 #include "host/HostFxFile.h"
 #include "host/HostPlugin.h"
 
 #include <string>
+#include <vector>
 
 // The index of the parameter called name (or numbered so); false with err listing what exists.
 bool HostFindParameter(HostPlugin& plugin, const std::string& name, int& index, std::string& err);
@@ -31,8 +33,14 @@ bool HostApplyProgram(HostPlugin& plugin, const HostFxProgram& program, std::str
 bool HostCaptureBank(HostPlugin& plugin, HostFxBank& out, std::string& err);
 bool HostApplyBank(HostPlugin& plugin, const HostFxBank& bank, std::string& err);
 
-// File forms of the above; errors name the file.
+// File forms of the above; errors name the file. The saves write the file's bytes into an output
+// opened by its owner (HostOutputs), who commits it.
 bool HostLoadProgramFile(HostPlugin& plugin, const std::string& path, std::string& err);
-bool HostSaveProgramFile(HostPlugin& plugin, const std::string& path, std::string& err);
+bool HostSaveProgramFile(HostPlugin& plugin, Util_AtomicFile& file, std::string& err);
 bool HostLoadBankFile(HostPlugin& plugin, const std::string& path, std::string& err);
-bool HostSaveBankFile(HostPlugin& plugin, const std::string& path, std::string& err);
+bool HostSaveBankFile(HostPlugin& plugin, Util_AtomicFile& file, std::string& err);
+
+// Selects program (by index or name, when not empty) and applies the NAME=VALUE assignments in order:
+// the state a render, a snapshot or info asks for on the command line.
+bool HostApplyProgramAndValues(HostPlugin& plugin, const std::string& program,
+                               const std::vector<std::string>& assignments, std::string& err);

@@ -2,6 +2,7 @@
 
 #include "framework/raster/raster.h"
 #include "host/HostFile.h"
+#include "host/HostInterrupt.h"
 #include "host/HostPresets.h"
 #include "host/HostText.h"
 
@@ -261,6 +262,7 @@ HostWatchdog::HostWatchdog(double seconds, std::FILE* err, std::string message) 
         if (mWake.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return mDone; })) return;
         std::fprintf(err, "tidebloom-host: error: %s\n", message.c_str());
         std::fflush(err);
+        HostRemoveTemporaries(); // destructors do not run past _Exit
         std::_Exit(1);
     });
 }
@@ -274,21 +276,13 @@ HostWatchdog::~HostWatchdog() {
     mThread.join();
 }
 
-bool HostWriteEditorSnapshot(const HostSnapshotRequest& request, std::FILE* watchdogErr, std::string& summary,
-                             std::string& err) {
-    Util_AtomicFile file;
-    if (!file.Create(request.output, err)) return false;
+bool HostWriteEditorSnapshot(const HostSnapshotRequest& request, Util_AtomicFile& output,
+                             std::FILE* watchdogErr, std::string& summary, std::string& err) {
     std::unique_ptr<HostPlugin> plugin = HostPlugin::Load(request.plugin, err);
     if (!plugin) return false;
     plugin->SetSampleRate(44100.0);
     plugin->SetBlockSize(512);
-    if (!request.program.empty()) {
-        int index = 0;
-        if (!HostFindProgram(*plugin, request.program, index, err)) return false;
-        HostSelectProgram(*plugin, index);
-    }
-    for (const std::string& a : request.assignments)
-        if (!HostApplyAssignment(*plugin, a, err)) return false;
+    if (!HostApplyProgramAndValues(*plugin, request.program, request.assignments, err)) return false;
 
     HostSnapshotOptions options;
     options.timeoutSeconds = request.timeoutSeconds;
@@ -303,11 +297,11 @@ bool HostWriteEditorSnapshot(const HostSnapshotRequest& request, std::FILE* watc
         err = "cannot encode the picture";
         return false;
     }
-    if (!file.WriteAll(png.data(), png.size(), err) || !file.Commit(err)) return false;
+    if (!output.WriteAll(png.data(), png.size(), err)) return false;
     const std::string name = plugin->EffectName();
     summary = HostFormat("wrote the editor of %s (%d x %d) to '%s'%s",
                          name.empty() ? "the plug-in" : ("'" + name + "'").c_str(), shot.picture->getWidth(),
-                         shot.picture->getHeight(), request.output.c_str(),
+                         shot.picture->getHeight(), output.Path().c_str(),
                          shot.stable ? "" : " (it kept changing; this is how it looked at the end)");
     return true;
 }

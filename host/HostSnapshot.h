@@ -14,6 +14,7 @@
 // Errors are one line: no editor, no display (DISPLAY unset or unreachable), no size, an X error, or
 // nothing drawn in time. A plug-in that never returns from a call cannot be interrupted from here:
 // HostWatchdog ends the process then. Host thread only; installs its own X error handler while it runs.
+#include "framework/util/Util_AtomicFile.h"
 #include "host/HostPlugin.h"
 
 #include <condition_variable>
@@ -41,20 +42,22 @@ struct HostSnapshotResult {
 bool HostSnapshotEditor(HostPlugin& plugin, const HostSnapshotOptions& options, HostSnapshotResult& result,
                         std::string& err);
 
-// The snapshot command: creates the output file first (an unwritable path fails at once), loads the
-// plug-in, announces 44.1 kHz and 512-frame blocks, selects the program and applies the NAME=VALUE
-// assignments as a render does, takes the picture (under a HostWatchdog reporting on watchdogErr)
-// and writes it as PNG all-or-nothing. summary describes what was written.
+// The snapshot command's work: loads the plug-in, announces 44.1 kHz and 512-frame blocks, selects
+// the program and applies the NAME=VALUE assignments as a render does, takes the picture (under a
+// HostWatchdog reporting on watchdogErr) and writes it as PNG into output, which its owner
+// (HostOutputs) opened before and commits after. summary describes what was written.
 struct HostSnapshotRequest {
-    std::string plugin, output, program;
+    std::string plugin, program;
     std::vector<std::string> assignments;
     double timeoutSeconds = 10.0;
 };
-bool HostWriteEditorSnapshot(const HostSnapshotRequest& request, std::FILE* watchdogErr, std::string& summary,
-                             std::string& err);
+bool HostWriteEditorSnapshot(const HostSnapshotRequest& request, Util_AtomicFile& output,
+                             std::FILE* watchdogErr, std::string& summary, std::string& err);
 
 // Ends the process with the line "tidebloom-host: error: MESSAGE" on err and exit status 1 unless it
-// is destroyed within `seconds`: for calls into a plug-in that may never return.
+// is destroyed within `seconds`: for calls into a plug-in that may never return. The run's registered
+// temporaries (HostInterrupt) are removed first.
+
 class HostWatchdog {
 public:
     HostWatchdog(double seconds, std::FILE* err, std::string message);

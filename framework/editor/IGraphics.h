@@ -84,7 +84,7 @@ public:
     // Stores the size, resizes both bitmaps and tells the plug-in (ResizeGraphics).
     virtual void Resize(int w, int h);
     // GetWindow() is not null.
-    virtual bool WindowIsOpen();
+    bool WindowIsOpen() override;
     // The name of the window system; "" here.
     virtual const char* GetGUIAPI();
     // Modal message box (EMessageBoxType); returns an EMessageBoxResult.

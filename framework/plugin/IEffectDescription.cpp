@@ -80,3 +80,9 @@ void InitParamFromDescription(IParam* param, const IParamDescription& row) {
         break;
     }
 }
+
+int IEffectDescription::MaxLatencyAt(double rate) const {
+    if (!(rate > 0.0) || !(mMaxLatencyRate > 0.0) || mMaxLatency <= 0) return 0;
+    const double samples = mMaxLatency * (rate / mMaxLatencyRate);
+    return samples < static_cast<double>(INT_MAX) ? static_cast<int>(samples) : INT_MAX;
+}

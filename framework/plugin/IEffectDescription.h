@@ -51,6 +51,10 @@ struct IEffectDescription {
     int mSideChainChannels = 0;
     // ---- Behaviour ----
     int mLatency = 0; // latency in samples before any parameter is mapped
+    // The longest delay the effect ever reports, in samples at the rate mMaxLatencyRate; the delay keeps
+    // its length in seconds, so at other rates it grows and shrinks with the rate (0: no delay).
+    int mMaxLatency = 0;
+    double mMaxLatencyRate = 44100.0;
     bool mDoesMidi = false;
     bool mDoesStateChunks = false;
     bool mIsInstrument = false;
@@ -67,6 +71,9 @@ struct IEffectDescription {
     int MaxInputs() const;
     int MaxOutputs() const;
     bool ServesSampleRate(double rate) const { return rate >= mMinSampleRate && rate <= mMaxSampleRate; }
+    // The longest delay at the given rate, in whole samples: mMaxLatency * (rate / mMaxLatencyRate),
+    // truncated (0 for a rate or reference that is not positive).
+    int MaxLatencyAt(double rate) const;
 };
 
 // The (inputs, outputs) entries of a channel I/O string, in order. Each entry is read as "%d-%d"

@@ -30,6 +30,13 @@ public:
     virtual void* OpenWindow(void* pParentWnd) = 0;
     // The host's user-interface thread (effEditClose).
     virtual void CloseWindow() = 0;
+    // The host's user-interface thread: whether a window is open (the user may close a window of the
+    // editor's own, and a binding asks here after HostIdle).
+    virtual bool WindowIsOpen() = 0;
+    // The host's user-interface thread, before OpenWindow: the scale the host wants the window drawn at
+    // (its own setting for dense screens); 0 leaves it to the desktop. Ignored by editors that draw at one
+    // scale only.
+    virtual void SetHostScale(double scale) { (void)scale; }
     // The host's user-interface thread (effEditIdle): the redraw cycle and event draining.
     virtual void HostIdle() = 0;
     // The host's user-interface thread: a key the host forwards (character, virtual key, modifier

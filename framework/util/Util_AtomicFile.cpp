@@ -19,8 +19,9 @@ constexpr int kMaxLinks = 40;
 // Temporary names tried before giving up.
 constexpr int kMaxTempAttempts = 100;
 
-// path with the symbolic links of its last component followed; false with errno set on a loop.
-bool FollowLinks(const std::string& path, std::string& target) {
+} // namespace
+
+bool Util_FollowLinks(const std::string& path, std::string& target) {
     std::string p = path;
     for (int i = 0; i < kMaxLinks; ++i) {
         struct stat st {};
@@ -42,6 +43,8 @@ bool FollowLinks(const std::string& path, std::string& target) {
     errno = ELOOP;
     return false;
 }
+
+namespace {
 
 std::string RandomSuffix() {
     uint64_t bits = 0;
@@ -101,9 +104,13 @@ bool Util_AtomicFile::Create(const std::string& path, std::string& err) {
     if (::stat(path.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) return Fail("it is a folder", err);
         if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)) {
-            // Never replaced: written in place, like any program writing to it would.
-            mFd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+            // Never replaced: written in place, like any program writing to it would. Opened without
+            // waiting, so a FIFO nobody reads is refused (ENXIO) instead of blocking for ever; writes wait.
+            mFd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+            if (mFd < 0 && errno == ENXIO && S_ISFIFO(st.st_mode))
+                return Fail("no program is reading this FIFO (start its reader first)", err);
             if (mFd < 0) return Fail(std::strerror(errno), err);
+            ::fcntl(mFd, F_SETFL, ::fcntl(mFd, F_GETFL) & ~O_NONBLOCK);
             mDirect = true;
             return true;
         }
@@ -113,7 +120,7 @@ bool Util_AtomicFile::Create(const std::string& path, std::string& err) {
     } else if (errno != ENOENT) {
         return Fail(std::strerror(errno), err);
     }
-    if (!FollowLinks(path, mTarget)) return Fail(std::strerror(errno), err);
+    if (!Util_FollowLinks(path, mTarget)) return Fail(std::strerror(errno), err);
 
     // The temporary lives next to the target so that the final rename stays on one file system. It is
     // made with the usual permissions of a new file (the umask applies), or the replaced file's.

@@ -8,8 +8,9 @@
 // successful Commit() the destructor removes the temporary, so a failed or interrupted write leaves
 // an existing file exactly as it was. A symbolic link is followed to its final target, which is the
 // file replaced (the link itself stays a link, also when it dangles). A character device or a FIFO
-// is never replaced: it is opened and written directly (`/dev/null`, a FIFO another program reads;
-// opening a FIFO waits for its reader). Folders, block devices and sockets are refused.
+// is never replaced: it is opened and written directly (`/dev/null`, a FIFO another program reads).
+// A FIFO is opened without waiting: one that no program has open for reading is refused, since
+// writing to it would wait for ever. Folders, block devices and sockets are refused.
 //
 // Errors are one line naming the path: "cannot write 'PATH': reason". One object belongs to one
 // thread; it performs blocking file operations, so callers hold no lock that an audio thread takes.
@@ -29,6 +30,9 @@ public:
     int Descriptor() const { return mFd; }
     // True when the destination is written in place (a device or a FIFO), not through a temporary.
     bool IsDirect() const { return mDirect; }
+    // The path given to Create, and the temporary written until Commit renames it (empty when direct).
+    const std::string& Path() const { return mPath; }
+    const std::string& TempPath() const { return mTempPath; }
     // Writes all bytes through the descriptor.
     bool WriteAll(const void* data, size_t size, std::string& err);
     // Closes the descriptor and, for a temporary, renames it over the destination.
@@ -44,6 +48,10 @@ private:
     bool mDirect = false;
     bool mDone = false;
 };
+
+// The file Create writes for path: path with the symbolic links of its last component followed, as
+// far as they go (a dangling link gives the name it points to). False with errno set on a loop.
+bool Util_FollowLinks(const std::string& path, std::string& target);
 
 // Writes size bytes to path all-or-nothing through a Util_AtomicFile.
 bool Util_WriteWholeFile(const std::string& path, const void* data, size_t size, std::string& err);

@@ -213,7 +213,9 @@ intptr_t IEffectVST::DispatchEditor(int32_t opcode, int32_t index, intptr_t valu
         return 0;
 
     case effEditOpen:
-        if (gui && gui->OpenWindow(ptr)) {
+        // A VST 2 editor lives in the host's window: without one there is nothing to open (the editor's
+        // own top-level window serves other bindings).
+        if (gui && ptr && gui->OpenWindow(ptr)) {
             OnGUIOpen();
             return 1;
         }

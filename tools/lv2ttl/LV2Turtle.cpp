@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <set>
 
+#include "framework/lv2/IEffectLV2UI.h"
 #include "framework/lv2/LV2PortLayout.h"
 
 namespace {
@@ -14,9 +15,11 @@ const char kPrefixes[] = "@prefix bufsz: <http://lv2plug.in/ns/ext/buf-size#> .\
                          "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
                          "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
                          "@prefix opts: <http://lv2plug.in/ns/ext/options#> .\n"
+                         "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
                          "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
                          "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
                          "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
+                         "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
                          "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n"
                          "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n\n";
 
@@ -69,14 +72,30 @@ void AppendControlPort(std::string& t, uint32_t index, const IParamDescription& 
     t += "\t\tlv2:maximum " + LV2TurtleNumber(p.mMax) + "\n\t]";
 }
 
-void AppendLatencyPort(std::string& t, uint32_t index) {
+void AppendLatencyPort(std::string& t, uint32_t index, int maxLatency) {
     t += "\t[\n\t\ta lv2:ControlPort , lv2:OutputPort ;\n";
     t += "\t\tlv2:index " + std::to_string(index) + " ;\n";
+    // Its range (up to the longest delay at the highest rate served) and no slider on generic UIs.
+    t += "\t\tlv2:minimum 0 ;\n\t\tlv2:maximum " + std::to_string(maxLatency) + " ;\n";
     t += "\t\tlv2:symbol \"latency\" ;\n\t\tlv2:name \"Latency\" ;\n";
     // The delay the effect reports; the designation tells hosts to compensate it, and the older
     // reportsLatency property tells the same to hosts that look for that instead.
-    t += "\t\tlv2:designation lv2:latency ;\n\t\tlv2:portProperty lv2:integer , lv2:reportsLatency ;\n";
+    t += "\t\tlv2:designation lv2:latency ;\n";
+    t += "\t\tlv2:portProperty lv2:integer , lv2:reportsLatency , pprops:notOnGUI ;\n";
     t += "\t\tunits:unit units:frame\n\t]";
+}
+
+// The editor as an X11 UI: driven by the host's idle calls (required), embedded in the host's window
+// when given one, else shown in a window of its own (show interface); it tells the host its size,
+// gestures through touch, and reads the host's update rate and scale from the options. It talks to the
+// plug-in through the ports only.
+void AppendUI(std::string& t, const std::string& ui) {
+    t += "\n" + ui + "\n\ta ui:X11UI ;\n";
+    t += "\tlv2:requiredFeature ui:idleInterface ;\n";
+    t += "\tlv2:optionalFeature ui:parent , ui:resize , ui:touch , ui:noUserResize , urid:map , opts:options "
+         ";\n";
+    t += "\tlv2:extensionData ui:idleInterface , ui:showInterface ;\n";
+    t += "\topts:supportedOption ui:updateRate , ui:scaleFactor .\n";
 }
 
 } // namespace
@@ -165,14 +184,18 @@ std::string LV2CheckDescription(const IEffectDescription& desc) {
 }
 
 LV2TurtleFiles LV2WriteTurtle(const IEffectDescription& desc, const std::string& binaryName,
-                              const std::string& pluginFileName) {
+                              const std::string& pluginFileName, const std::string& uiBinaryName) {
     const std::string plugin = IRI(desc.mURI);
+    const std::string ui = IRI(IEffectLV2UI::URIFor(desc));
     LV2TurtleFiles files;
 
     std::string& m = files.mManifest;
     m = kPrefixes;
     m += plugin + "\n\ta lv2:Plugin ;\n\tlv2:binary " + IRI(binaryName) + " ;\n\trdfs:seeAlso " +
          IRI(pluginFileName) + " .\n";
+    if (!uiBinaryName.empty())
+        m += "\n" + ui + "\n\ta ui:X11UI ;\n\tui:binary " + IRI(uiBinaryName) + " ;\n\trdfs:seeAlso " +
+             IRI(pluginFileName) + " .\n";
     for (const IPresetDescription& preset : desc.mPresets) {
         m += "\n" + IRI(LV2PresetURI(desc, preset)) + "\n\ta pset:Preset ;\n\tlv2:appliesTo " + plugin +
              " ;\n\trdfs:seeAlso <presets.ttl> .\n";
@@ -191,6 +214,7 @@ LV2TurtleFiles LV2WriteTurtle(const IEffectDescription& desc, const std::string&
     t += "\tlv2:optionalFeature lv2:hardRTCapable , urid:map , opts:options ;\n";
     t += "\topts:supportedOption bufsz:maxBlockLength , bufsz:nominalBlockLength ;\n";
     t += "\tlv2:extensionData state:interface ;\n";
+    if (!uiBinaryName.empty()) t += "\tui:ui " + ui + " ;\n";
     t += "\tlv2:port\n";
     const LV2PortLayout layout = LV2PortLayout::Of(desc);
     for (int c = 0; c < layout.mNumInputs; ++c) {
@@ -205,8 +229,9 @@ LV2TurtleFiles LV2WriteTurtle(const IEffectDescription& desc, const std::string&
         AppendControlPort(t, layout.ControlIn(i), desc.mParams[static_cast<size_t>(i)]);
         t += " ,\n";
     }
-    AppendLatencyPort(t, layout.LatencyOut());
+    AppendLatencyPort(t, layout.LatencyOut(), desc.MaxLatencyAt(desc.mMaxSampleRate));
     t += " .\n";
+    if (!uiBinaryName.empty()) AppendUI(t, ui);
 
     std::string& p = files.mPresets;
     p = kPrefixes;

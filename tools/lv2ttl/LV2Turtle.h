@@ -1,8 +1,9 @@
 #pragma once
 // LV2Turtle: the Turtle files of an effect's LV2 bundle, written from its description: manifest.ttl
-// (the plug-in, its binary and its presets), the plug-in's own file (class, features, state, and the
-// ports of LV2PortLayout with the parameters' names, symbols, ranges and defaults) and presets.ttl
-// (the factory presets as port values). Used by the build-time generator; pure functions, any thread.
+// (the plug-in, its binary, its UI and its presets), the plug-in's own file (class, features, state, the
+// ports of LV2PortLayout with the parameters' names, symbols, ranges and defaults, and the UI's
+// features) and presets.ttl (the factory presets as port values). Used by the build-time generator;
+// pure functions, any thread.
 #include <string>
 
 #include "framework/plugin/IEffectDescription.h"
@@ -19,9 +20,10 @@ struct LV2TurtleFiles {
 std::string LV2CheckDescription(const IEffectDescription& desc);
 
 // The three files for a bundle whose shared object is binaryName (a file name within the bundle);
-// the plug-in's file is named pluginFileName. The description must pass LV2CheckDescription.
+// the plug-in's file is named pluginFileName. With a uiBinaryName, the bundle also holds the editor as
+// an X11 UI (IEffectLV2UI) in that shared object. The description must pass LV2CheckDescription.
 LV2TurtleFiles LV2WriteTurtle(const IEffectDescription& desc, const std::string& binaryName,
-                              const std::string& pluginFileName);
+                              const std::string& pluginFileName, const std::string& uiBinaryName = "");
 
 // The number as a Turtle decimal or double literal (shortest form that reads back exactly).
 std::string LV2TurtleNumber(double v);

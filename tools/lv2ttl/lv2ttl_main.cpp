@@ -1,8 +1,9 @@
-// tidebloom-lv2ttl OUTDIR BINARY [URI]: writes manifest.ttl, <BINARY without extension>.ttl and
-// presets.ttl of an LV2 bundle into OUTDIR (which must exist) from the description of the effect with
-// that URI: Tidebloom's (the default) or Tidebloom Precise's. Each file is written next to its place
-// and renamed into it, so a failed run leaves no half-written file. Exits 0 on success, 1 with one line
-// on stderr otherwise (an unknown URI or an unusable description fails the build).
+// tidebloom-lv2ttl OUTDIR BINARY [UI_BINARY [URI]]: writes manifest.ttl, <BINARY without extension>.ttl
+// and presets.ttl of an LV2 bundle into OUTDIR (which must exist) from the description of the effect
+// with that URI: Tidebloom's (the default) or Tidebloom Precise's; with UI_BINARY (not empty) the
+// bundle's editor UI lives in that shared object. Each file is written next to its place and renamed
+// into it, so a failed run leaves no half-written file. Exits 0 on success, 1 with one line on stderr
+// otherwise (an unknown URI or an unusable description fails the build).
 #include <cstdio>
 #include <string>
 
@@ -27,16 +28,16 @@ bool WriteFile(const std::string& path, const std::string& text) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 && argc != 4) {
-        std::fprintf(stderr, "usage: tidebloom-lv2ttl OUTDIR BINARY [URI]\n");
+    if (argc < 3 || argc > 5) {
+        std::fprintf(stderr, "usage: tidebloom-lv2ttl OUTDIR BINARY [UI_BINARY [URI]]\n");
         return 1;
     }
-    const std::string dir = argv[1], binary = argv[2];
+    const std::string dir = argv[1], binary = argv[2], uiBinary = argc >= 4 ? argv[3] : "";
     const IEffectDescription* desc = nullptr;
     for (const IEffectDescription* d : {&kTidebloomDescription, &kTidebloomPreciseDescription})
-        if (argc == 3 ? d == &kTidebloomDescription : std::string(argv[3]) == d->mURI) desc = d;
+        if (argc < 5 ? d == &kTidebloomDescription : std::string(argv[4]) == d->mURI) desc = d;
     if (!desc) {
-        std::fprintf(stderr, "tidebloom-lv2ttl: no effect has the URI '%s'\n", argv[3]);
+        std::fprintf(stderr, "tidebloom-lv2ttl: no effect has the URI '%s'\n", argv[4]);
         return 1;
     }
     const std::string problem = LV2CheckDescription(*desc);
@@ -45,7 +46,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string stem = binary.substr(0, binary.rfind('.'));
-    const LV2TurtleFiles files = LV2WriteTurtle(*desc, binary, stem + ".ttl");
+    const LV2TurtleFiles files = LV2WriteTurtle(*desc, binary, stem + ".ttl", uiBinary);
     const std::pair<std::string, const std::string*> outputs[] = {{"manifest.ttl", &files.mManifest},
                                                                   {stem + ".ttl", &files.mPlugin},
                                                                   {"presets.ttl", &files.mPresets}};

@@ -7,6 +7,7 @@
 #include "framework/platform/linux/LinuxProcess.h"
 #include "framework/platform/linux/X11RasterWindow.h"
 #include "framework/platform/linux/X11TextEntry.h"
+#include "framework/plugin/IEffectBase.h"
 #include "framework/raster/Raster_Bitmap.h"
 
 namespace {
@@ -20,6 +21,15 @@ constexpr uint32_t kWindowEvents = XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRU
 
 IGraphicsLinux::IGraphicsLinux(IEffectBase* pPlug, int w, int h, int fps) : IGraphics(pPlug, w, h, fps) {}
 
+bool IGraphicsLinux::DisplayAvailable() {
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !name[0]) return false;
+    xcb_connection_t* c = xcb_connect(name, nullptr);
+    const bool ok = c && !xcb_connection_has_error(c);
+    if (c) xcb_disconnect(c);
+    return ok;
+}
+
 IGraphicsLinux::~IGraphicsLinux() {
     std::unique_lock<std::recursive_mutex> lock = LockForClose();
     CloseWindowLocked();
@@ -32,8 +42,14 @@ std::unique_lock<std::recursive_mutex> IGraphicsLinux::LockForClose() {
     return lock;
 }
 
+void IGraphicsLinux::SetHostScale(double scale) {
+    // 2 and above: the doubled picture; any other positive scale: the editor's own size.
+    mHostScale = scale >= 2.0 ? 2 : scale > 0.0 ? 1 : 0;
+}
+
 void IGraphicsLinux::WindowSize(int* pW, int* pH) {
-    int scale = mKnownScale.load();
+    int scale = mHostScale.load();
+    if (scale == 0) scale = mKnownScale.load();
     if (scale == 0) {
         // Asked before the window opened: a short look at the desktop's settings (no display: 1).
         std::lock_guard<std::mutex> guard(mScaleMutex);
@@ -53,11 +69,13 @@ void* IGraphicsLinux::OpenWindow(void* pParentWnd) {
     // Asked from inside our own event handling (a host callback): the window we are serving stays.
     if (mDispatchDepth > 0 || mModalDepth > 0) return nullptr;
     CloseWindowLocked();
-    const xcb_window_t parent = static_cast<xcb_window_t>(reinterpret_cast<uintptr_t>(pParentWnd));
-    if (!parent) return nullptr;
     std::unique_ptr<X11Connection> conn = X11Connection::Open();
     if (!conn) return nullptr;
     xcb_connection_t* c = conn->Get();
+    // Without the host's window, a top-level window of our own on the root.
+    const bool topLevel = pParentWnd == nullptr;
+    const xcb_window_t parent =
+        topLevel ? conn->Root() : static_cast<xcb_window_t>(reinterpret_cast<uintptr_t>(pParentWnd));
 
     // The parent must exist; our window takes its visual and depth.
     xcb_get_window_attributes_cookie_t ac = xcb_get_window_attributes(c, parent);
@@ -71,7 +89,7 @@ void* IGraphicsLinux::OpenWindow(void* pParentWnd) {
     if (!usable) return nullptr;
 
     mSettings = X11ReadDesktopSettings(conn.get());
-    mScale = mSettings.scale;
+    mScale = mHostScale > 0 ? mHostScale.load() : mSettings.scale;
     mKnownScale = mScale;
     mKeys.Load(conn.get());
 
@@ -83,12 +101,14 @@ void* IGraphicsLinux::OpenWindow(void* pParentWnd) {
             XCB_CW_BACK_PIXMAP | XCB_CW_EVENT_MASK, values)))
         return nullptr; // the parent died, or refused us: nothing was made
     if (!mScreen.Init(conn.get(), window, format, mWidth, mHeight, mScale)) return nullptr;
+    if (topLevel) SetTopLevelProperties(conn.get(), window);
     xcb_map_window(c, window);
     conn->Flush();
 
     mConn = std::move(conn);
     mWindow = window;
     mParent = parent;
+    mTopLevel = topLevel;
     mWindowGone = false;
     mFormat = format;
     mClipboard.Init(mConn.get(), window);
@@ -97,6 +117,30 @@ void* IGraphicsLinux::OpenWindow(void* pParentWnd) {
     mExposed = IRECT();
     mNextFrame = std::chrono::steady_clock::now();
     return reinterpret_cast<void*>(static_cast<uintptr_t>(window));
+}
+
+void IGraphicsLinux::SetTopLevelProperties(X11Connection* pConn, xcb_window_t window) {
+    xcb_connection_t* c = pConn->Get();
+    const X11Connection::Atoms& a = pConn->A();
+    const std::string title = mPlug && mPlug->GetEffectName()[0] ? mPlug->GetEffectName() : "Editor";
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                        static_cast<uint32_t>(title.size()), title.data());
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, a._NET_WM_NAME, a.UTF8_STRING, 8,
+                        static_cast<uint32_t>(title.size()), title.data());
+    // WM_CLASS: instance and class name, each ended by a zero byte.
+    const std::string wmClass = title + '\0' + title + '\0';
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                        static_cast<uint32_t>(wmClass.size()), wmClass.data());
+    // The window manager's close button asks us (WM_DELETE_WINDOW) rather than destroying the window.
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, a.WM_PROTOCOLS, XCB_ATOM_ATOM, 32, 1,
+                        &a.WM_DELETE_WINDOW);
+    // The editor has one size: WM_NORMAL_HINTS with min = max size.
+    uint32_t hints[18] = {};
+    hints[0] = 16 | 32; // PMinSize | PMaxSize
+    hints[5] = hints[7] = static_cast<uint32_t>(mWidth * mScale);
+    hints[6] = hints[8] = static_cast<uint32_t>(mHeight * mScale);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS,
+                        32, 18, hints);
 }
 
 void IGraphicsLinux::CloseWindow() {
@@ -131,6 +175,7 @@ void IGraphicsLinux::CloseWindowLocked() {
     mConn.reset();
     mBlankCursor = 0;
     mWindow = mParent = 0;
+    mTopLevel = false;
     mWindowGone = false;
     mExposed = IRECT();
 }

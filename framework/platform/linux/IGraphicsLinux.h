@@ -1,15 +1,17 @@
 #pragma once
-// IGraphicsLinux: the editor's window host on Linux. effEditOpen hands it the host's X11 window; it puts
-// a child window of the editor's size at (0, 0) of it, shows the off-screen bitmap there, turns X input
-// into editor calls and supplies the editor's text fields, menus, dialogs, clipboard, cursor, paths and
-// pictures.
+// IGraphicsLinux: the editor's window host on Linux. The binding hands it the host's X11 window (VST 2's
+// effEditOpen, LV2's ui:parent); it puts a child window of the editor's size at (0, 0) of it, shows the
+// off-screen bitmap there, turns X input into editor calls and supplies the editor's text fields, menus,
+// dialogs, clipboard, cursor, paths and pictures. Given no window (an LV2 host showing the UI through its
+// show interface), it opens a top-level window of its own instead; the window manager's close button
+// closes it like CloseWindow, after the idle call that received the request.
 //
 // The window. Each open editor has its own xcb connection (X11Connection: no process-wide error
 // handler, no XInitThreads; errors of our requests come back to us and are ignored where harmless). The
 // child window takes the parent's visual; it is mapped at once and repainted on every Expose (the host
 // unmapping, re-mapping or re-parenting it costs a repaint, nothing more). When the parent is destroyed
 // before effEditClose our window goes with it; we notice (DestroyNotify), stop drawing and close
-// cleanly later. A null or dead parent, no display, or a server that refuses us: OpenWindow returns null
+// cleanly later. A dead parent, no display, or a server that refuses us: OpenWindow returns null
 // silently and nothing is left behind (audio never depends on any of this).
 //
 // The redraw cycle runs from effEditIdle (HostIdle), timed on the monotonic clock at FPS() frames a
@@ -17,17 +19,20 @@
 // merged into the last one), repaints what was exposed, and when a frame is due asks the editor for its
 // dirty area and redraws it (one pixel wider and taller, as the editor's controls expect); nothing is
 // drawn while nothing is dirty. The screen copy (X11ScreenCopy) sends only that area, through MIT-SHM
-// when the server attaches a segment. On a dense screen (scale 2: GDK_SCALE, Xft.dpi >= 192 or the
-// desktop's XSETTINGS, read when the window opens) the window is twice the editor's size, each pixel a
-// 2 x 2 block, pointer positions are halved, and WindowSize (what the binding answers to effEditGetRect,
-// asked before or after effEditOpen) reports the doubled size.
+// when the server attaches a segment. On a dense screen (scale 2: the host's scale when it gives one
+// (SetHostScale), else GDK_SCALE, Xft.dpi >= 192 or the desktop's XSETTINGS, read when the window
+// opens) the window is twice the editor's size, each pixel a 2 x 2 block, pointer positions are halved,
+// and WindowSize (what the binding answers to effEditGetRect, asked before or after effEditOpen)
+// reports the doubled size. The frame rate is the one the editor was made with (the LV2 UI makes it
+// the host's update rate, so every idle call can bring a frame).
 //
 // Input: X11Pointer for coordinates (the editor's -2 / -3 offsets), modifiers (Super acts as the right
 // button / Command), double clicks from the desktop's double-click time; buttons 1 and 3 press, drag
 // (also when released outside: the press grabs the pointer for our window) and release, 4 and 5 are
 // wheel steps of +1 and -1; button 2 and sideways wheels are not used. Keys from X and from
 // effEditKeyDown map to the editor's key codes (X11Keys); keys the editor does not take, and every key
-// release it did not take the press of, go on to the host's window. Clicking never takes the keyboard
+// release it did not take the press of, go on to the host's window (a top-level window of our own
+// drops them). Clicking never takes the keyboard
 // focus; only an open text field does (and gives it back). Closing the window releases the editor's
 // mouse capture, which ends an edit gesture whose button release never reached us.
 //
@@ -76,6 +81,10 @@ public:
     IGraphicsLinux(IEffectBase* pPlug, int w, int h, int fps = 0);
     ~IGraphicsLinux() override;
 
+    // Any thread: whether an X server accepts us at $DISPLAY (a connection made and closed at once);
+    // silent, like OpenWindow.
+    static bool DisplayAvailable();
+
     // ---- Platform operations ----
     // Copies the area (editor pixels) of the off-screen bitmap to the window; false when none is open.
     bool DrawScreen(IRECT* pR) override;
@@ -102,8 +111,14 @@ public:
     bool OpenURL(const char* url, const char* msgWindowTitle = nullptr, const char* confirmMsg = nullptr,
                  const char* errMsgOnFailure = nullptr) override;
     using IGraphics::OpenWindow;
+    // pParentWnd: the host's X window (a child window at its (0, 0)); null: a top-level window of our
+    // own, titled with the plug-in's name, of one size, closed by the window manager's close button.
     void* OpenWindow(void* pParentWnd) override;
     void CloseWindow() override;
+    // 2 and above: the doubled picture whatever the desktop says; other positive scales: the editor's
+    // own size; 0: the desktop decides (the default). Takes effect at the next OpenWindow (and
+    // WindowSize); any thread.
+    void SetHostScale(double scale) override;
     // The X window id of the open editor window (as a pointer), null when closed.
     void* GetWindow() override;
     bool GetTextFromClipboard(Util_String* pStr) override;
@@ -134,6 +149,8 @@ public:
 private:
     // Under mLock.
     void CloseWindowLocked();
+    // Title, class, close protocol and fixed size of a top-level window of our own.
+    void SetTopLevelProperties(X11Connection* pConn, xcb_window_t window);
     void ProcessEvents();
     // modal: a nested loop runs; input events to the editor's window are dropped.
     void HandleEvent(xcb_generic_event_t* ev, bool modal);
@@ -168,11 +185,13 @@ private:
     std::recursive_mutex mLock;
     std::atomic<bool> mCloseRequested{false};
     std::atomic<int> mKnownScale{0}; // 0: not asked yet
+    std::atomic<int> mHostScale{0};  // the host's choice; 0: none
     std::mutex mScaleMutex;          // the first WindowSize's look-up
     std::atomic<uint64_t> mFrames{0};
 
     std::unique_ptr<X11Connection> mConn;
     xcb_window_t mWindow = 0, mParent = 0;
+    bool mTopLevel = false; // our window is a top-level window of its own
     bool mWindowGone = false;
     X11PixelFormat mFormat;
     X11ScreenCopy mScreen;

@@ -105,6 +105,15 @@ void IGraphicsLinux::HandleEvent(xcb_generic_event_t* ev, bool modal) {
         }
         return;
     }
+    case XCB_CLIENT_MESSAGE: {
+        // The window manager's close button on our own top-level window: closed after this dispatch,
+        // as if the host had asked (a binding learns it from WindowIsOpen).
+        const auto* e = reinterpret_cast<const xcb_client_message_event_t*>(ev);
+        if (mTopLevel && e->window == mWindow && e->type == mConn->A().WM_PROTOCOLS && e->format == 32 &&
+            e->data.data32[0] == mConn->A().WM_DELETE_WINDOW)
+            mCloseDeferred = true;
+        return;
+    }
     case XCB_MAPPING_NOTIFY:
         if (mConn) mKeys.Load(mConn.get());
         return;
@@ -245,7 +254,8 @@ void IGraphicsLinux::OnKey(const xcb_key_press_event_t* e, bool press) {
 }
 
 void IGraphicsLinux::ForwardKey(const xcb_key_press_event_t* e) {
-    if (!mConn || !mParent || mWindowGone) return;
+    // A top-level window of our own has no host window to hand keys to.
+    if (!mConn || !mParent || mTopLevel || mWindowGone) return;
     xcb_key_press_event_t f = *e;
     f.response_type = e->response_type & 0x7F;
     f.event = mParent;

@@ -156,6 +156,31 @@ TEST(TidebloomLV2, OneDescriptorThatRefusesRatesItCannotServe) {
     }
 }
 
+// The latency port's range in the Turtle is the description's longest delay at the highest rate served:
+// the delay the plug-in reports reaches it (Depth 1) and never goes past it, at every rate.
+TEST(TidebloomLV2, TheLatencyStaysWithinTheDescribedLongest) {
+    const IEffectDescription& d = kTidebloomDescription;
+    EXPECT_EQ(d.MaxLatencyAt(44100.0), 1500);
+    LV2Library lib(TIDEBLOOM_LV2_SO_PATH);
+    ASSERT_NE(lib.Descriptor(0), nullptr) << lib.Error();
+    for (double rate : {8000.0, 22050.0, 44100.0, 48000.0, 96000.0, 192000.0, 768000.0}) {
+        EXPECT_LE(d.MaxLatencyAt(rate), d.MaxLatencyAt(d.mMaxSampleRate)) << rate;
+        for (float depth : {0.0f, 0.3f, 0.75f, 1.0f}) {
+            LV2TestHost host;
+            ASSERT_TRUE(host.Instantiate(lib.Descriptor(), rate)) << rate;
+            for (int i = 0; i < kNumParams; ++i)
+                host.SetControl(i, static_cast<float>(d.mParams[i].mDefault));
+            host.SetControl(kDepth, depth);
+            host.Activate();
+            host.Run(0);
+            if (depth == 1.0f)
+                EXPECT_EQ(host.Latency(), d.MaxLatencyAt(rate)) << rate;
+            else
+                EXPECT_LT(host.Latency(), d.MaxLatencyAt(rate)) << rate << " " << depth;
+        }
+    }
+}
+
 TEST(TidebloomLV2, SameOutputAndLatencyAsTheVst2PluginForTheSameSettings) {
     auto none = [](auto&) {};
     ExpectSame(RenderBoth({}), "Init");

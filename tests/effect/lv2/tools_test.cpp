@@ -121,6 +121,20 @@ TEST(TidebloomLV2Tools, Lv2lsAndLv2infoReportTheEffectsTables) {
     EXPECT_NE(ports[9].find("lv2core#reportsLatency"), std::string::npos) << ports[9];
     EXPECT_NE(ports[9].find("lv2core#integer"), std::string::npos) << ports[9];
     for (size_t i = 0; i < 9; ++i) EXPECT_EQ(ports[i].find("reportsLatency"), std::string::npos) << i;
+    // A range up to the longest delay at the highest rate served, and no slider on generic UIs.
+    EXPECT_EQ(Field(ports[9], "Minimum"), Fixed(0.0));
+    EXPECT_EQ(Field(ports[9], "Maximum"), Fixed(d.MaxLatencyAt(d.mMaxSampleRate)));
+    for (size_t i = 0; i < ports.size(); ++i)
+        EXPECT_EQ(ports[i].find("port-props#notOnGUI") != std::string::npos, i == 9) << i;
+
+    // The editor as an X11 UI in its own module of the bundle.
+    const size_t uis = info.out.find("\tUIs:\n");
+    ASSERT_NE(uis, std::string::npos) << info.out;
+    const std::string ui = info.out.substr(uis, info.out.find("\tData URIs:") - uis);
+    EXPECT_NE(ui.find("\t\turn:vendrilax:tidebloom#ui\n"), std::string::npos) << ui;
+    EXPECT_EQ(Field(ui, "Class"), "http://lv2plug.in/ns/extensions/ui#X11UI");
+    EXPECT_EQ(Field(ui, "Binary"),
+              "file://" + std::string(TIDEBLOOM_LV2_DIR) + "/Tidebloom.lv2/TidebloomUI.so");
 }
 
 TEST(TidebloomLV2Tools, ThePresetsHoldTheTablesValues) {
@@ -160,6 +174,33 @@ TEST(TidebloomLV2Tools, ThePresetsHoldTheTablesValues) {
     }
 }
 
+// What the UI needs and offers, as the plug-in's file says it (N-Triples of Tidebloom.ttl).
+TEST(TidebloomLV2Tools, TheUIsFeaturesAndInterfaces) {
+    const ShellRun nt =
+        Shell("sordi " + Quote(std::string(TIDEBLOOM_LV2_DIR) + "/Tidebloom.lv2/Tidebloom.ttl"));
+    ASSERT_EQ(nt.status, 0) << nt.out;
+    const std::string ui = "<urn:vendrilax:tidebloom#ui> ";
+    const std::string lv2 = "<http://lv2plug.in/ns/lv2core#", uiNs = "<http://lv2plug.in/ns/extensions/ui#";
+    const std::string triples[] = {
+        "<urn:vendrilax:tidebloom> <http://lv2plug.in/ns/extensions/ui#ui> <urn:vendrilax:tidebloom#ui> .",
+        ui + "<http://www.w3.org/1999/02/22-rdf-syntax-ns#type> " + uiNs + "X11UI> .",
+        ui + lv2 + "requiredFeature> " + uiNs + "idleInterface> .",
+        ui + lv2 + "optionalFeature> " + uiNs + "parent> .",
+        ui + lv2 + "optionalFeature> " + uiNs + "resize> .",
+        ui + lv2 + "optionalFeature> " + uiNs + "touch> .",
+        ui + lv2 + "optionalFeature> <http://lv2plug.in/ns/ext/options#options> .",
+        ui + lv2 + "optionalFeature> <http://lv2plug.in/ns/ext/urid#map> .",
+        ui + lv2 + "extensionData> " + uiNs + "idleInterface> .",
+        ui + lv2 + "extensionData> " + uiNs + "showInterface> .",
+        ui + "<http://lv2plug.in/ns/ext/options#supportedOption> " + uiNs + "scaleFactor> .",
+        ui + "<http://lv2plug.in/ns/ext/options#supportedOption> " + uiNs + "updateRate> .",
+    };
+    for (const std::string& t : triples) EXPECT_NE(nt.out.find(t + "\n"), std::string::npos) << t;
+    // The plug-in and its UI share no instance: nothing asks for instance or data access.
+    EXPECT_EQ(nt.out.find("instance-access"), std::string::npos);
+    EXPECT_EQ(nt.out.find("data-access"), std::string::npos);
+}
+
 TEST(TidebloomLV2Tools, TheTurtlePassesSordValidate) {
     for (const std::string name : {"Tidebloom", "TidebloomPrecise"}) {
         const std::string bundle = Quote(std::string(TIDEBLOOM_LV2_DIR) + "/" + name + ".lv2");
@@ -193,10 +234,12 @@ TEST(TidebloomLV2Tools, Lv2applyRendersAsTidebloomHostDoes) {
     std::string err;
     ASSERT_TRUE(HostReadAudio(dry, phrase, err)) << err;
     {
+        Util_AtomicFile file;
         HostAudioWriter w;
         const double* left[1] = {phrase.channels[0].data()};
-        ASSERT_TRUE(w.Open(mono, phrase.sampleRate, 1, phrase.subtype, 0, err) &&
-                    w.Write(left, static_cast<int>(phrase.NumFrames()), err) && w.Commit(err))
+        ASSERT_TRUE(file.Create(mono, err) && w.Open(file, phrase.sampleRate, 1, phrase.subtype, 0, err) &&
+                    w.Write(left, static_cast<int>(phrase.NumFrames()), err) && w.Finish(err) &&
+                    file.Commit(err))
             << err;
     }
     struct Case {

@@ -16,6 +16,13 @@ std::unique_ptr<HostPlugin> LoadFake(const char* name = "fake_gain") {
     return p;
 }
 
+// A program or bank saved into a file of its own, as the command line's outputs are.
+bool Save(bool (*save)(HostPlugin&, Util_AtomicFile&, std::string&), HostPlugin& plugin,
+          const std::string& path, std::string& err) {
+    Util_AtomicFile file;
+    return file.Create(path, err) && save(plugin, file, err) && file.Commit(err);
+}
+
 HostAudio MakeInput(int channels, int frames, int rate = 44100) {
     HostAudio a;
     a.sampleRate = rate;
@@ -500,10 +507,10 @@ TEST(HostPresets, ProgramAndBankFilesRoundTrip) {
             p->SetParameter(3, 1.0f);
             char name[32] = "Edited";
             p->Dispatch(effSetProgramName, 0, 0, name);
-            ASSERT_TRUE(HostSaveProgramFile(*p, dir / "p.fxp", err)) << err;
+            ASSERT_TRUE(Save(HostSaveProgramFile, *p, dir / "p.fxp", err)) << err;
             HostSelectProgram(*p, 1);
             p->SetParameter(1, 1.0f);
-            ASSERT_TRUE(HostSaveBankFile(*p, dir / "b.fxb", err)) << err;
+            ASSERT_TRUE(Save(HostSaveBankFile, *p, dir / "b.fxb", err)) << err;
             // Saving the bank visited every program but kept the live state.
             EXPECT_EQ(p->Dispatch(effGetProgram), 1);
             EXPECT_EQ(p->GetParameter(1), 1.0f);
@@ -540,17 +547,17 @@ TEST(HostPresets, BadStateFilesChangeNothing) {
     TestDir dir;
     std::string err;
     auto p = LoadFake();
-    ASSERT_TRUE(HostSaveProgramFile(*p, dir / "good.fxp", err)) << err;
+    ASSERT_TRUE(Save(HostSaveProgramFile, *p, dir / "good.fxp", err)) << err;
     auto chunky = LoadFake("fake_chunks");
-    ASSERT_TRUE(HostSaveProgramFile(*chunky, dir / "chunk.fxp", err)) << err;
-    ASSERT_TRUE(HostSaveBankFile(*p, dir / "good.fxb", err)) << err;
+    ASSERT_TRUE(Save(HostSaveProgramFile, *chunky, dir / "chunk.fxp", err)) << err;
+    ASSERT_TRUE(Save(HostSaveBankFile, *p, dir / "good.fxb", err)) << err;
 
     std::vector<uint8_t> good;
     ASSERT_TRUE(HostReadWholeFile(dir / "good.fxp", 1 << 20, good, err));
     auto variant = [&](const char* name, const std::function<void(std::vector<uint8_t>&)>& change) {
         std::vector<uint8_t> b = good;
         change(b);
-        EXPECT_TRUE(HostWriteWholeFile(dir / name, b, err));
+        EXPECT_TRUE(Util_WriteWholeFile(dir / name, b.data(), b.size(), err));
         return dir / name;
     };
     std::string otherId = variant("id.fxp", [](auto& b) { b[19] ^= 1; });
@@ -595,12 +602,13 @@ TEST(HostPresets, BadStateFilesChangeNothing) {
     prog.fxID = big.fxID;
     prog.params = {0.f, 0.f, 0.f, 0.f};
     big.programs.assign(4, prog);
-    ASSERT_TRUE(HostWriteWholeFile(dir / "big.fxb", HostEncodeFxb(big), err));
+    const std::vector<uint8_t> bigBytes = HostEncodeFxb(big);
+    ASSERT_TRUE(Util_WriteWholeFile(dir / "big.fxb", bigBytes.data(), bigBytes.size(), err));
     EXPECT_FALSE(HostLoadBankFile(*p, dir / "big.fxb", err));
     EXPECT_NE(err.find("the bank holds 4 programs, the plug-in has 3"), std::string::npos) << err;
     EXPECT_EQ(p->GetParameter(0), 0.625f);
 
-    EXPECT_FALSE(HostSaveProgramFile(*p, dir / "no/such/folder.fxp", err));
+    EXPECT_FALSE(Save(HostSaveProgramFile, *p, dir / "no/such/folder.fxp", err));
     EXPECT_NE(err.find("cannot write"), std::string::npos) << err;
 }
 

@@ -78,6 +78,13 @@ TEST_F(Snapshot, ClearErrors) {
                   "the editor drew nothing within 1 s");
 }
 
+// An editor that never returns: the watchdog ends the host with one line, and no temporary is left.
+TEST_F(Snapshot, AnEditorThatStopsAnsweringLeavesNothingBehind) {
+    if (!mHaveDisplay) GTEST_SKIP() << "no X display";
+    ExpectFailure({"snapshot", FakePath("fake_editor"), "-o", mDir / "editor.png", "--timeout", "0.1"},
+                  "the plug-in's editor stopped answering", "FAKE_EDITOR_HANG=1; export FAKE_EDITOR_HANG; ");
+}
+
 TEST_F(Snapshot, CommandLineNeedsAPluginAndAnOutput) {
     RunResult r = RunHost(mDir, {"snapshot", FakePath("fake_editor")});
     EXPECT_EQ(r.status, 2);

@@ -127,10 +127,12 @@ TEST(HostAudioReader, PiecesOfAnySizeAndCutFiles) {
         for (int k = 0; k < frames; ++k)
             ch[c][k] = std::round(16000.0 * std::sin(0.001 * (c + 1) * k)) / 32768.0;
     {
+        Util_AtomicFile file;
         HostAudioWriter w;
-        ASSERT_TRUE(w.Open(dir / "a.wav", 48000, 3, SF_FORMAT_PCM_16, 0, err)) << err;
+        ASSERT_TRUE(file.Create(dir / "a.wav", err)) << err;
+        ASSERT_TRUE(w.Open(file, 48000, 3, SF_FORMAT_PCM_16, 0, err)) << err;
         std::vector<const double*> p = {ch[0].data(), ch[1].data(), ch[2].data()};
-        ASSERT_TRUE(w.Write(p.data(), frames, err) && w.Commit(err)) << err;
+        ASSERT_TRUE(w.Write(p.data(), frames, err) && w.Finish(err) && file.Commit(err)) << err;
     }
     for (int piece : {1, 7, 16384, 16385, frames, frames + 1}) {
         SCOPED_TRACE(piece);

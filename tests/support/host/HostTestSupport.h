@@ -8,13 +8,18 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <fstream>
+#include <poll.h>
 #include <sndfile.h>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 inline std::string FakePath(const char* name) {
@@ -46,13 +51,15 @@ inline std::vector<std::vector<double>> FloatSignal(int channels, int frames) {
 
 inline void WriteSignal(const std::string& path, const std::vector<std::vector<double>>& ch, int rate = 44100,
                         int format = SF_FORMAT_FLOAT) {
+    Util_AtomicFile file;
     HostAudioWriter w;
     std::string err;
-    ASSERT_TRUE(w.Open(path, rate, static_cast<int>(ch.size()), format, 0, err)) << err;
+    ASSERT_TRUE(file.Create(path, err)) << err;
+    ASSERT_TRUE(w.Open(file, rate, static_cast<int>(ch.size()), format, 0, err)) << err;
     std::vector<const double*> ptrs;
     for (const auto& c : ch) ptrs.push_back(c.data());
     ASSERT_TRUE(w.Write(ptrs.data(), static_cast<int>(ch[0].size()), err)) << err;
-    ASSERT_TRUE(w.Commit(err)) << err;
+    ASSERT_TRUE(w.Finish(err) && file.Commit(err)) << err;
 }
 
 inline HostAudio ReadSignal(const std::string& path) {
@@ -82,6 +89,45 @@ inline std::string ReadText(const std::string& path) {
     std::ifstream in(path);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
+
+// Everything written to a FIFO, read in a thread of its own. The FIFO has a reader from construction
+// on (a host that opens it without waiting finds one); reading ends once a writer has come and gone.
+class FifoReader {
+public:
+    explicit FifoReader(const std::string& path)
+        : mPath(path), mFd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
+        EXPECT_GE(mFd, 0) << path;
+        mThread = std::thread([this] {
+            for (;;) {
+                pollfd p{mFd, POLLIN, 0};
+                if (::poll(&p, 1, 60000) <= 0) return; // a minute without a writer: give up
+                char buf[65536];
+                const ssize_t n = ::read(mFd, buf, sizeof buf);
+                if (n > 0) mData.append(buf, static_cast<size_t>(n));
+                if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) return;
+            }
+        });
+    }
+    ~FifoReader() { Finish(); }
+    FifoReader(const FifoReader&) = delete;
+    FifoReader& operator=(const FifoReader&) = delete;
+    // What was read. A writer that arrives and leaves lets the thread go should nobody have written.
+    std::string Finish() {
+        if (mThread.joinable()) {
+            const int fd = ::open(mPath.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0) ::close(fd);
+            mThread.join();
+            ::close(mFd);
+        }
+        return mData;
+    }
+
+private:
+    std::string mPath;
+    int mFd;
+    std::string mData;
+    std::thread mThread;
+};
 
 // Runs the host executable with args; prefix is shell text run first (for example a ulimit), wrapper
 // a command that runs the host (for example "timeout 30 ").

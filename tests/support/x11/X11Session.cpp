@@ -18,19 +18,6 @@ int CountEntries(const char* dir) {
     return n;
 }
 
-int Bits(uint32_t m) {
-    return __builtin_popcount(m);
-}
-
-// The visual's value for an editor pixel word: each channel's top bits at its mask.
-uint32_t Expected(uint32_t word, const X11TestDisplay& d) {
-    const uint32_t ch[3] = {(word >> 8) & 0xFF, (word >> 16) & 0xFF, word >> 24};
-    const uint32_t masks[3] = {d.RedMask(), d.GreenMask(), d.BlueMask()};
-    uint32_t v = 0;
-    for (int i = 0; i < 3; ++i) v |= (ch[i] >> (8 - Bits(masks[i]))) << __builtin_ctz(masks[i]);
-    return v;
-}
-
 } // namespace
 
 ResourceCounts ResourceCounts::Now(X11TestDisplay& d) {
@@ -79,28 +66,10 @@ void X11Session::ClickEditor(int ex, int ey, int button) {
 
 bool X11Session::ScreenMatches(std::string* why) {
     Raster_IBitmap* bm = Gui()->GetDrawBitmap();
-    const int s = mScale, w = Gui()->Width(), h = Gui()->Height();
-    const std::vector<uint32_t> img = d.Image(Window(), 0, 0, w * s, h * s);
-    if (img.size() != static_cast<size_t>(w * s * h * s)) {
-        if (why) *why = "no picture read back";
-        return false;
-    }
-    const uint32_t mask = d.RedMask() | d.GreenMask() | d.BlueMask();
-    for (int y = 0; y < h * s; ++y)
-        for (int x = 0; x < w * s; ++x) {
-            const uint32_t want = Expected(bm->getBits()[(y / s) * bm->getRowSpan() + x / s], d);
-            const uint32_t got = img[static_cast<size_t>(y) * w * s + x] & mask;
-            if (got != want) {
-                if (why) {
-                    char buf[96];
-                    std::snprintf(buf, sizeof(buf), "pixel (%d, %d): screen %06x, bitmap %06x", x, y, got,
-                                  want);
-                    *why = buf;
-                }
-                return false;
-            }
-        }
-    return true;
+    const std::string diff = d.CompareWithBitmap(Window(), bm->getBits(), bm->getRowSpan(), Gui()->Width(),
+                                                 Gui()->Height(), mScale);
+    if (why) *why = diff;
+    return diff.empty();
 }
 
 ::testing::AssertionResult X11Session::ScreenSettles() {

@@ -2,6 +2,7 @@
 
 #include <xcb/xtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -117,6 +118,18 @@ void X11TestDisplay::Tap(uint32_t keysym) {
     Key(keysym, false);
 }
 
+void X11TestDisplay::AskToClose(xcb_window_t w) {
+    xcb_client_message_event_t e{};
+    e.response_type = XCB_CLIENT_MESSAGE;
+    e.format = 32;
+    e.window = w;
+    e.type = Atom("WM_PROTOCOLS");
+    e.data.data32[0] = Atom("WM_DELETE_WINDOW");
+    e.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(mConn, 0, w, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&e));
+    Sync();
+}
+
 std::vector<uint32_t> X11TestDisplay::Image(xcb_window_t w, int x, int y, int width, int height) {
     std::vector<uint32_t> out;
     xcb_get_image_reply_t* r = xcb_get_image_reply(
@@ -141,6 +154,42 @@ std::vector<uint32_t> X11TestDisplay::Image(xcb_window_t w, int x, int y, int wi
         }
     std::free(r);
     return out;
+}
+
+namespace {
+
+int Bits(uint32_t m) {
+    return __builtin_popcount(m);
+}
+
+// The visual's value for an editor pixel word: each channel's top bits at its mask.
+uint32_t Expected(uint32_t word, const X11TestDisplay& d) {
+    const uint32_t ch[3] = {(word >> 8) & 0xFF, (word >> 16) & 0xFF, word >> 24};
+    const uint32_t masks[3] = {d.RedMask(), d.GreenMask(), d.BlueMask()};
+    uint32_t v = 0;
+    for (int i = 0; i < 3; ++i) v |= (ch[i] >> (8 - Bits(masks[i]))) << __builtin_ctz(masks[i]);
+    return v;
+}
+
+} // namespace
+
+std::string X11TestDisplay::CompareWithBitmap(xcb_window_t w, const uint32_t* bits, int rowSpan, int width,
+                                              int height, int scale) {
+    const int s = scale, W = width * s, H = height * s;
+    const std::vector<uint32_t> img = Image(w, 0, 0, W, H);
+    if (img.size() != static_cast<size_t>(W) * H) return "no picture read back";
+    const uint32_t mask = mRedMask | mGreenMask | mBlueMask;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            const uint32_t want = Expected(bits[(y / s) * rowSpan + x / s], *this);
+            const uint32_t got = img[static_cast<size_t>(y) * W + x] & mask;
+            if (got != want) {
+                char buf[96];
+                std::snprintf(buf, sizeof(buf), "pixel (%d, %d): screen %06x, bitmap %06x", x, y, got, want);
+                return buf;
+            }
+        }
+    return "";
 }
 
 void X11TestDisplay::RootPosition(xcb_window_t w, int* pX, int* pY) {

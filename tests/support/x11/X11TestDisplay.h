@@ -35,11 +35,17 @@ public:
     // The key that types keysym (with Shift when the symbol needs it).
     void Key(uint32_t keysym, bool press);
     void Tap(uint32_t keysym);
+    // What a window manager's close button sends a top-level window (WM_DELETE_WINDOW).
+    void AskToClose(xcb_window_t w);
     void ModifierKey(uint32_t keysym, bool press) { Key(keysym, press); }
 
     // ---- Reading back ----
     // Pixels of the area of window w as 32-bit values in the visual's layout (16-bit pixels widened).
     std::vector<uint32_t> Image(xcb_window_t w, int x, int y, int width, int height);
+    // "" when window w shows the editor bitmap (width x height pixel words, rowSpan words a row) exactly,
+    // each pixel a scale x scale block, in the visual's channel bits; else the first difference.
+    std::string CompareWithBitmap(xcb_window_t w, const uint32_t* bits, int rowSpan, int width, int height,
+                                  int scale);
     // The window's position on the root.
     void RootPosition(xcb_window_t w, int* pX, int* pY);
     // Windows below w (all levels).

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/x11/X11Session.h"
 #include "tests/support/x11/XvfbServer.h"
 
@@ -17,27 +18,6 @@ namespace {
 ::testing::Environment* const sXvfb = ::testing::AddGlobalTestEnvironment(new XvfbEnvironment);
 
 using E = X11TestEffect;
-
-// Sets an environment variable for a scope.
-struct ScopedEnv {
-    std::string name, saved;
-    bool wasSet;
-    ScopedEnv(const char* n, const char* value) : name(n) {
-        const char* v = getenv(n);
-        wasSet = v != nullptr;
-        saved = v ? v : "";
-        if (value)
-            setenv(n, value, 1);
-        else
-            unsetenv(n);
-    }
-    ~ScopedEnv() {
-        if (wasSet)
-            setenv(name.c_str(), saved.c_str(), 1);
-        else
-            unsetenv(name.c_str());
-    }
-};
 
 // A parameter-automating thread, as a host playing automation runs one on its audio thread.
 struct Automation {

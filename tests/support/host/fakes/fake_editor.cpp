@@ -2,7 +2,8 @@
 // whose editor is a child window of the host's parent, kFakeEditorWidth x kFakeEditorHeight, that
 // draws FakeEditorPattern on every idle call through its own display connection. Built three times:
 // plain; with FAKE_EDITOR_LATE_SIZE, reporting its size only once the editor is open; and with
-// FAKE_EDITOR_BLANK, never drawing anything.
+// FAKE_EDITOR_BLANK, never drawing anything. With FAKE_EDITOR_HANG set in the environment, its first
+// idle call never returns (an editor that stopped answering).
 #include "framework/vst2/VstAbi.h"
 #include "tests/support/host/fakes/FakeEditorPattern.h"
 
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 
 #define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -111,6 +113,7 @@ intptr_t Dispatcher(AEffect* e, int32_t opcode, int32_t, intptr_t, void* ptr, fl
         return 1;
     }
     case effEditIdle:
+        while (std::getenv("FAKE_EDITOR_HANG")) ::pause();
         if (f->display) {
             while (XPending(f->display)) {
                 XEvent ev;
