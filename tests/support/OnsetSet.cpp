@@ -233,7 +233,9 @@ double MidiHz(double note) {
 // A plucked or struck note of either kind, by a coin.
 void AnyNote(Mix& m, Rng& rng, int64_t start, int64_t stop, double note, double amp, double pan) {
     if (rng.Chance(0.6)) {
-        Pluck(m, rng, start, stop, MidiHz(note), amp, pan, rng.Range(0.3, 1.0), rng.Range(1.0, 3.0));
+        const double ring = rng.Range(1.0, 3.0);
+        const double bright = rng.Range(0.3, 1.0);
+        Pluck(m, rng, start, stop, MidiHz(note), amp, pan, bright, ring);
     } else {
         StrikeShape s;
         s.strings = 1;
@@ -255,8 +257,10 @@ void Plucks(Builder& b) {
     double t = 0.3;
     while (t < b.mix.Frames() / static_cast<double>(b.mix.rate) - 1.0) {
         const int64_t f = b.mix.At(t);
-        AnyNote(b.mix, b.rng, f, -1, b.rng.Int(40, 84), DbToGain(b.rng.Range(-30.0, 0.0)) * 0.5,
-                b.rng.Bipolar());
+        const double pan = b.rng.Bipolar();
+        const double amp = DbToGain(b.rng.Range(-30.0, 0.0)) * 0.5;
+        const int note = b.rng.Int(40, 84);
+        AnyNote(b.mix, b.rng, f, -1, note, amp, pan);
         b.Label(f);
         t += b.rng.Range(0.12, 1.0);
     }
@@ -271,10 +275,12 @@ void SoftUnderLoud(Builder& b) {
         AnyNote(b.mix, b.rng, f, -1, loud, amp, b.rng.Bipolar());
         b.Label(f, false);
         // A different pitch, never the same or an octave: 1-11 semitones up or down.
-        const double soft = loud + (b.rng.Chance(0.5) ? 1 : -1) * b.rng.Int(1, 11);
+        const int up = b.rng.Chance(0.5) ? 1 : -1;
+        const double soft = loud + up * b.rng.Int(1, 11);
         t += b.rng.Range(0.15, 0.5);
         const int64_t g = b.mix.At(t);
-        AnyNote(b.mix, b.rng, g, -1, soft, amp * DbToGain(-b.rng.Range(6.0, 20.0)), b.rng.Bipolar());
+        const double pan = b.rng.Bipolar();
+        AnyNote(b.mix, b.rng, g, -1, soft, amp * DbToGain(-b.rng.Range(6.0, 20.0)), pan);
         b.Label(g);
         t += b.rng.Range(0.6, 1.0);
     }
@@ -302,8 +308,10 @@ void Repeated(Builder& b) {
                     break;
                 }
             const double note = string == 0 ? first : other;
-            Pluck(b.mix, b.rng, onsets[static_cast<size_t>(i)], stop, MidiHz(note),
-                  amp * DbToGain(b.rng.Range(-3.0, 3.0)), pan, b.rng.Range(0.4, 1.0), 1.5);
+            const double bright = b.rng.Range(0.4, 1.0);
+            const double accent = DbToGain(b.rng.Range(-3.0, 3.0));
+            Pluck(b.mix, b.rng, onsets[static_cast<size_t>(i)], stop, MidiHz(note), amp * accent, pan, bright,
+                  1.5);
             b.Label(onsets[static_cast<size_t>(i)]);
         }
         t += count / rate + b.rng.Range(0.4, 0.8);
@@ -355,9 +363,11 @@ void Drums(Builder& b) {
     while (t < b.mix.Frames() / static_cast<double>(b.mix.rate) - 1.0) {
         const int64_t f = b.mix.At(t);
         const int hits = b.rng.Chance(0.25) ? 2 : 1;
-        for (int h = 0; h < hits; ++h)
-            Drum(b.mix, b.rng, f, b.rng.Int(0, 3), DbToGain(b.rng.Range(-24.0, 0.0)) * 0.6,
-                 b.rng.Bipolar() * 0.5);
+        for (int h = 0; h < hits; ++h) {
+            const double pan = b.rng.Bipolar() * 0.5;
+            const double amp = DbToGain(b.rng.Range(-24.0, 0.0)) * 0.6;
+            Drum(b.mix, b.rng, f, b.rng.Int(0, 3), amp, pan);
+        }
         b.Label(f);
         t += 0.125 * b.rng.Int(1, 4);
     }
@@ -385,8 +395,10 @@ void Tones(Builder& b, EOnsetClass cls) {
             s.riseSeconds = s.riseFromDb < 0.0 ? b.rng.Range(2.0, 4.0) : 0.0;
             length = s.fadeIn + s.riseSeconds + b.rng.Range(1.0, 3.0) + s.fadeOut;
         }
-        Tone(b.mix, b.rng, b.mix.At(t), b.mix.At(length), MidiHz(b.rng.Int(40, 84)),
-             DbToGain(b.rng.Range(-20.0, 0.0)) * 0.5, b.rng.Bipolar() * 0.6, s);
+        const double pan = b.rng.Bipolar() * 0.6;
+        const double amp = DbToGain(b.rng.Range(-20.0, 0.0)) * 0.5;
+        const double note = b.rng.Int(40, 84);
+        Tone(b.mix, b.rng, b.mix.At(t), b.mix.At(length), MidiHz(note), amp, pan, s);
         t += length - s.fadeOut * b.rng.Range(0.5, 1.0);
     }
 }

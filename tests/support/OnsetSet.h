@@ -8,8 +8,10 @@
 // every detection there is a false trigger (their tones and noise fade in over a second or more).
 //
 // Our own synthesis (Karplus-Strong strings, additive partials, noise) from fixed seeds: the same
-// arguments give the same samples on every machine. Pure functions; any thread. The detector tests and
-// the detector benchmark (bench/onsets) score detectors on it with ScoreOnsets.
+// arguments give the same samples on every machine and from every compiler (each random value is drawn
+// in a statement of its own, so no order of evaluation can change which goes where). Pure functions; any
+// thread. The detector tests and the detector benchmark (bench/onsets) score detectors on it with
+// ScoreOnsets.
 #include <cstdint>
 #include <vector>
 
