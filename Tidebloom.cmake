@@ -18,6 +18,17 @@ target_link_libraries(tidebloom_effect PUBLIC vst2 plugin util sound tidebloom_d
                                               platform_linux)
 target_compile_options(tidebloom_effect PRIVATE -ffp-contract=off)
 
+# A plug-in module's link rules: it exports only what the version script names, and every symbol must
+# resolve inside the module or in the system libraries it names, so a host's dlopen(RTLD_NOW) cannot
+# fail. Sanitizer runtimes are supplied by the executable, so not there.
+function(tidebloom_module_link_rules target version_script)
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/${version_script})
+    target_link_options(${target} PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/${version_script})
+    if(NOT TIDEBLOOM_SANITIZE AND NOT TIDEBLOOM_TSAN AND NOT TIDEBLOOM_FUZZ)
+        target_link_options(${target} PRIVATE -Wl,--no-undefined -Wl,-z,defs)
+    endif()
+endfunction()
+
 # A VST 2 plug-in module named <name>.so from the entry source, compiled with the given definitions.
 function(tidebloom_vst2_module target name)
     add_library(${target} MODULE ${PROJECT_SOURCE_DIR}/TidebloomEntry.cpp)
@@ -25,14 +36,8 @@ function(tidebloom_vst2_module target name)
     target_link_libraries(${target} PRIVATE tidebloom_effect)
     # The editor's pictures, compiled in as named resources (tools/), so the plug-in installs as one file.
     target_link_libraries(${target} PRIVATE tidebloom_resources)
-    set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${name}
-                          LINK_DEPENDS ${PROJECT_SOURCE_DIR}/Tidebloom.version)
-    target_link_options(${target} PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/Tidebloom.version)
-    # Every symbol must resolve inside the module or in the system libraries it names, so a host's
-    # dlopen(RTLD_NOW) cannot fail. Sanitizer runtimes are supplied by the executable, so not there.
-    if(NOT TIDEBLOOM_SANITIZE AND NOT TIDEBLOOM_TSAN AND NOT TIDEBLOOM_FUZZ)
-        target_link_options(${target} PRIVATE -Wl,--no-undefined -Wl,-z,defs)
-    endif()
+    set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${name})
+    tidebloom_module_link_rules(${target} Tidebloom.version)
     install(TARGETS ${target} LIBRARY DESTINATION lib/vst)
 endfunction()
 tidebloom_vst2_module(Tidebloom Tidebloom)
@@ -59,12 +64,8 @@ function(tidebloom_lv2_bundle target name uri)
     add_library(${target} MODULE ${PROJECT_SOURCE_DIR}/TidebloomEntryLV2.cpp)
     target_compile_definitions(${target} PRIVATE ${ARGN})
     target_link_libraries(${target} PRIVATE tidebloom_effect_lv2)
-    set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${name} LIBRARY_OUTPUT_DIRECTORY ${bundle}
-                          LINK_DEPENDS ${PROJECT_SOURCE_DIR}/TidebloomLV2.version)
-    target_link_options(${target} PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/TidebloomLV2.version)
-    if(NOT TIDEBLOOM_SANITIZE AND NOT TIDEBLOOM_TSAN AND NOT TIDEBLOOM_FUZZ)
-        target_link_options(${target} PRIVATE -Wl,--no-undefined -Wl,-z,defs)
-    endif()
+    set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${name} LIBRARY_OUTPUT_DIRECTORY ${bundle})
+    tidebloom_module_link_rules(${target} TidebloomLV2.version)
 
     # The editor as an LV2 UI: its own module in the bundle, <name>UI.so, exporting only
     # lv2ui_descriptor: the UI binding with the effect's controls on the X11 window host and the
@@ -74,12 +75,8 @@ function(tidebloom_lv2_bundle target name uri)
     target_compile_definitions(${target}UI PRIVATE ${ARGN})
     target_link_libraries(${target}UI PRIVATE lv2 plugin util tidebloom_description tidebloom_graphics
                                                platform_linux tidebloom_resources)
-    set_target_properties(${target}UI PROPERTIES PREFIX "" OUTPUT_NAME ${name}UI LIBRARY_OUTPUT_DIRECTORY ${bundle}
-                          LINK_DEPENDS ${PROJECT_SOURCE_DIR}/TidebloomLV2UI.version)
-    target_link_options(${target}UI PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/TidebloomLV2UI.version)
-    if(NOT TIDEBLOOM_SANITIZE AND NOT TIDEBLOOM_TSAN AND NOT TIDEBLOOM_FUZZ)
-        target_link_options(${target}UI PRIVATE -Wl,--no-undefined -Wl,-z,defs)
-    endif()
+    set_target_properties(${target}UI PROPERTIES PREFIX "" OUTPUT_NAME ${name}UI LIBRARY_OUTPUT_DIRECTORY ${bundle})
+    tidebloom_module_link_rules(${target}UI TidebloomLV2UI.version)
 
     set(turtle ${bundle}/manifest.ttl ${bundle}/${name}.ttl ${bundle}/presets.ttl)
     add_custom_command(OUTPUT ${turtle}
