@@ -81,3 +81,23 @@ add_dependencies(TidebloomLV2UI TidebloomLV2Turtle)
 
 install(TARGETS TidebloomLV2 TidebloomLV2UI LIBRARY DESTINATION lib/lv2/Tidebloom.lv2)
 install(FILES ${TIDEBLOOM_LV2_TURTLE} DESTINATION lib/lv2/Tidebloom.lv2)
+
+# ---- The CLAP plug-in, build/clap/Tidebloom.clap: the effect on the CLAP binding with the same editor
+# as the VST 2 plug-in, in one module that exports only clap_entry ----
+add_library(tidebloom_effect_clap STATIC ${PROJECT_SOURCE_DIR}/Tidebloom.cpp ${PROJECT_SOURCE_DIR}/TidebloomWithEditor.cpp)
+target_include_directories(tidebloom_effect_clap PUBLIC ${PROJECT_SOURCE_DIR})
+target_compile_definitions(tidebloom_effect_clap PUBLIC TIDEBLOOM_CLAP)
+target_link_libraries(tidebloom_effect_clap PUBLIC clap plugin util sound tidebloom_description tidebloom_graphics
+                                                   platform_linux)
+target_compile_options(tidebloom_effect_clap PRIVATE -ffp-contract=off)
+
+add_library(TidebloomCLAP MODULE ${PROJECT_SOURCE_DIR}/TidebloomEntryCLAP.cpp)
+target_link_libraries(TidebloomCLAP PRIVATE tidebloom_effect_clap tidebloom_resources)
+set_target_properties(TidebloomCLAP PROPERTIES PREFIX "" SUFFIX ".clap" OUTPUT_NAME Tidebloom
+                      LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/clap
+                      LINK_DEPENDS ${PROJECT_SOURCE_DIR}/TidebloomCLAP.version)
+target_link_options(TidebloomCLAP PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/TidebloomCLAP.version)
+if(NOT TIDEBLOOM_SANITIZE AND NOT TIDEBLOOM_TSAN AND NOT TIDEBLOOM_FUZZ)
+    target_link_options(TidebloomCLAP PRIVATE -Wl,--no-undefined -Wl,-z,defs)
+endif()
+install(TARGETS TidebloomCLAP LIBRARY DESTINATION lib/clap)
