@@ -3,6 +3,17 @@
 # and main. Beside it the LV2 bundle Tidebloom.lv2/: the same effect class built against the LV2
 # binding, a module exporting only lv2_descriptor, the editor as an LV2 UI in a module of its own, and
 # the Turtle files written from the description.
+# tb_module_exports(target version_script): the module exports only what the version script names, and
+# every symbol must resolve inside the module or in the system libraries it names, so a host's
+# dlopen(RTLD_NOW) cannot fail. Sanitizer runtimes are supplied by the executable, so not there.
+function(tb_module_exports target script)
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${script})
+    target_link_options(${target} PRIVATE -Wl,--version-script=${script})
+    if(NOT TIDEBLOOM_SANITIZE AND NOT TIDEBLOOM_TSAN AND NOT TIDEBLOOM_FUZZ)
+        target_link_options(${target} PRIVATE -Wl,--no-undefined -Wl,-z,defs)
+    endif()
+endfunction()
+
 add_library(tidebloom_description STATIC ${PROJECT_SOURCE_DIR}/TidebloomDescription.cpp)
 target_include_directories(tidebloom_description PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(tidebloom_description PUBLIC plugin)
@@ -19,14 +30,8 @@ add_library(Tidebloom MODULE ${PROJECT_SOURCE_DIR}/TidebloomEntry.cpp)
 target_link_libraries(Tidebloom PRIVATE tidebloom_effect)
 # The editor's pictures, compiled in as named resources (tools/), so the plug-in installs as one file.
 target_link_libraries(Tidebloom PRIVATE tidebloom_resources)
-set_target_properties(Tidebloom PROPERTIES PREFIX "" OUTPUT_NAME Tidebloom
-                      LINK_DEPENDS ${PROJECT_SOURCE_DIR}/Tidebloom.version)
-target_link_options(Tidebloom PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/Tidebloom.version)
-# Every symbol must resolve inside the module or in the system libraries it names, so a host's
-# dlopen(RTLD_NOW) cannot fail. Sanitizer runtimes are supplied by the executable, so not there.
-if(NOT TIDEBLOOM_SANITIZE AND NOT TIDEBLOOM_TSAN AND NOT TIDEBLOOM_FUZZ)
-    target_link_options(Tidebloom PRIVATE -Wl,--no-undefined -Wl,-z,defs)
-endif()
+set_target_properties(Tidebloom PROPERTIES PREFIX "" OUTPUT_NAME Tidebloom)
+tb_module_exports(Tidebloom ${PROJECT_SOURCE_DIR}/Tidebloom.version)
 install(TARGETS Tidebloom LIBRARY DESTINATION lib/vst)
 # The file naming the built programs, read by `make demo`, `make install` and the install checks:
 # tidebloom-host (line 1, host/), Tidebloom.so (line 2) and the host's compressed manual page (line 3,
@@ -46,12 +51,8 @@ target_compile_options(tidebloom_effect_lv2 PRIVATE -ffp-contract=off)
 add_library(TidebloomLV2 MODULE ${PROJECT_SOURCE_DIR}/TidebloomEntryLV2.cpp)
 target_link_libraries(TidebloomLV2 PRIVATE tidebloom_effect_lv2)
 set_target_properties(TidebloomLV2 PROPERTIES PREFIX "" OUTPUT_NAME Tidebloom
-                      LIBRARY_OUTPUT_DIRECTORY ${TIDEBLOOM_LV2_BUNDLE}
-                      LINK_DEPENDS ${PROJECT_SOURCE_DIR}/TidebloomLV2.version)
-target_link_options(TidebloomLV2 PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/TidebloomLV2.version)
-if(NOT TIDEBLOOM_SANITIZE AND NOT TIDEBLOOM_TSAN AND NOT TIDEBLOOM_FUZZ)
-    target_link_options(TidebloomLV2 PRIVATE -Wl,--no-undefined -Wl,-z,defs)
-endif()
+                      LIBRARY_OUTPUT_DIRECTORY ${TIDEBLOOM_LV2_BUNDLE})
+tb_module_exports(TidebloomLV2 ${PROJECT_SOURCE_DIR}/TidebloomLV2.version)
 
 # The editor as an LV2 UI: its own module in the bundle, TidebloomUI.so, exporting only lv2ui_descriptor:
 # the UI binding with Tidebloom's controls on the X11 window host and the compiled-in pictures, as in
@@ -61,12 +62,8 @@ target_include_directories(TidebloomLV2UI PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(TidebloomLV2UI PRIVATE lv2 plugin util tidebloom_description tidebloom_graphics
                                              platform_linux tidebloom_resources)
 set_target_properties(TidebloomLV2UI PROPERTIES PREFIX "" OUTPUT_NAME TidebloomUI
-                      LIBRARY_OUTPUT_DIRECTORY ${TIDEBLOOM_LV2_BUNDLE}
-                      LINK_DEPENDS ${PROJECT_SOURCE_DIR}/TidebloomLV2UI.version)
-target_link_options(TidebloomLV2UI PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/TidebloomLV2UI.version)
-if(NOT TIDEBLOOM_SANITIZE AND NOT TIDEBLOOM_TSAN AND NOT TIDEBLOOM_FUZZ)
-    target_link_options(TidebloomLV2UI PRIVATE -Wl,--no-undefined -Wl,-z,defs)
-endif()
+                      LIBRARY_OUTPUT_DIRECTORY ${TIDEBLOOM_LV2_BUNDLE})
+tb_module_exports(TidebloomLV2UI ${PROJECT_SOURCE_DIR}/TidebloomLV2UI.version)
 
 set(TIDEBLOOM_LV2_TURTLE ${TIDEBLOOM_LV2_BUNDLE}/manifest.ttl ${TIDEBLOOM_LV2_BUNDLE}/Tidebloom.ttl
                          ${TIDEBLOOM_LV2_BUNDLE}/presets.ttl)
@@ -94,10 +91,6 @@ target_compile_options(tidebloom_effect_clap PRIVATE -ffp-contract=off)
 add_library(TidebloomCLAP MODULE ${PROJECT_SOURCE_DIR}/TidebloomEntryCLAP.cpp)
 target_link_libraries(TidebloomCLAP PRIVATE tidebloom_effect_clap tidebloom_resources)
 set_target_properties(TidebloomCLAP PROPERTIES PREFIX "" SUFFIX ".clap" OUTPUT_NAME Tidebloom
-                      LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/clap
-                      LINK_DEPENDS ${PROJECT_SOURCE_DIR}/TidebloomCLAP.version)
-target_link_options(TidebloomCLAP PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/TidebloomCLAP.version)
-if(NOT TIDEBLOOM_SANITIZE AND NOT TIDEBLOOM_TSAN AND NOT TIDEBLOOM_FUZZ)
-    target_link_options(TidebloomCLAP PRIVATE -Wl,--no-undefined -Wl,-z,defs)
-endif()
+                      LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/clap)
+tb_module_exports(TidebloomCLAP ${PROJECT_SOURCE_DIR}/TidebloomCLAP.version)
 install(TARGETS TidebloomCLAP LIBRARY DESTINATION lib/clap)

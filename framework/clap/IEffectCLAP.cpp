@@ -45,13 +45,13 @@ IEffectCLAP::IEffectCLAP(const IEffectInstanceInfo& info, const IEffectDescripti
     mPlugin.on_main_thread = OnMainThread;
     if (mPrograms.size() > static_cast<size_t>(NPresets())) mPrograms = mPrograms.first(NPresets());
 
-    mPieceInF.Resize(NInChannels());
-    mPieceInD.Resize(NInChannels());
-    mPieceOutF.Resize(NOutChannels());
-    mPieceOutD.Resize(NOutChannels());
     SetInputChannelConnections(0, NInChannels(), true);
     SetOutputChannelConnections(0, NOutChannels(), true);
     SetBlockSize(kDefaultBlockSize);
+    mPieceInF.Resize(NInChannels());
+    mPieceOutF.Resize(NOutChannels());
+    mPieceInD.Resize(NInChannels());
+    mPieceOutD.Resize(NOutChannels());
     mToldLatency = GetLatency();
 }
 
