@@ -29,7 +29,7 @@ configure: setup
 build: configure
 	cmake --build $(BUILD)
 
-# Only what the project ships (the VST 2 plug-in, the LV2 bundle, tidebloom-host and its manual page
+# Only what the project ships (the VST 2 plug-in, the LV2 bundle, the CLAP plug-in, tidebloom-host and its manual page
 # where the build writes one), in the same folder as everything else: `make test` builds the rest there
 # and reuses these.
 shipped: configure
@@ -104,35 +104,39 @@ test-install:
 bench: build
 	@for b in $$(find $(BUILD)/bench -type f -executable -name 'bench_*' | sort); do echo "== $$b"; $$b; done
 
-# `make install` puts Tidebloom.so into ~/.vst, the LV2 bundle Tidebloom.lv2 into ~/.lv2 and
-# tidebloom-host into ~/.local/bin (its manual page, when the build made one, into
+# `make install` puts Tidebloom.so into ~/.vst, the LV2 bundle Tidebloom.lv2 into ~/.lv2, Tidebloom.clap
+# into ~/.clap and tidebloom-host into ~/.local/bin (its manual page, when the build made one, into
 # ~/.local/share/man/man1) for the current user; `make install PREFIX=/usr/local` installs into
-# PREFIX/lib/vst, PREFIX/lib/lv2, PREFIX/bin and PREFIX/share/man/man1 (DESTDIR works). The plug-ins and
-# the host are installed stripped. `make uninstall` with the same PREFIX and DESTDIR removes what
+# PREFIX/lib/vst, PREFIX/lib/lv2, PREFIX/lib/clap, PREFIX/bin and PREFIX/share/man/man1 (DESTDIR works).
+# The plug-ins and the host are installed stripped. `make uninstall` with the same PREFIX and DESTDIR removes what
 # `make install` installs there, and leaves the folders they were in.
 PREFIX ?=
 LV2_BUNDLE := $(BUILD)/lv2/Tidebloom.lv2
 ifeq ($(strip $(PREFIX)),)
 VST_DIR := $(HOME)/.vst
 LV2_DIR := $(HOME)/.lv2
+CLAP_DIR := $(HOME)/.clap
 BIN_DIR := $(HOME)/.local/bin
 MAN_DIR := $(HOME)/.local/share/man/man1
 else
 VST_DIR := $(PREFIX)/lib/vst
 LV2_DIR := $(PREFIX)/lib/lv2
+CLAP_DIR := $(PREFIX)/lib/clap
 BIN_DIR := $(PREFIX)/bin
 MAN_DIR := $(PREFIX)/share/man/man1
 endif
 install: shipped
 ifeq ($(strip $(PREFIX)),)
 	@host=$$(sed -n 1p $(BUILD)/tidebloom-paths.txt); plugin=$$(sed -n 2p $(BUILD)/tidebloom-paths.txt); \
-	man=$$(sed -n 3p $(BUILD)/tidebloom-paths.txt); lv2="$(DESTDIR)$(LV2_DIR)/Tidebloom.lv2"; \
+	man=$$(sed -n 3p $(BUILD)/tidebloom-paths.txt); clap=$$(sed -n 4p $(BUILD)/tidebloom-paths.txt); \
+	lv2="$(DESTDIR)$(LV2_DIR)/Tidebloom.lv2"; \
 	install -D -s -m 755 "$$plugin" "$(DESTDIR)$(VST_DIR)/Tidebloom.so" && \
+	install -D -s -m 755 "$$clap" "$(DESTDIR)$(CLAP_DIR)/Tidebloom.clap" && \
 	rm -rf "$$lv2" && install -d "$$lv2" && \
 	install -m 644 $(LV2_BUNDLE)/*.ttl "$$lv2/" && install -s -m 755 $(LV2_BUNDLE)/*.so "$$lv2/" && \
 	install -D -s -m 755 "$$host" "$(DESTDIR)$(BIN_DIR)/tidebloom-host" && \
 	if [ -n "$$man" ]; then install -D -m 644 "$$man" "$(DESTDIR)$(MAN_DIR)/tidebloom-host.1.gz"; fi && \
-	echo "install: $(DESTDIR)$(VST_DIR)/Tidebloom.so, $$lv2 and $(DESTDIR)$(BIN_DIR)/tidebloom-host"
+	echo "install: $(DESTDIR)$(VST_DIR)/Tidebloom.so, $$lv2, $(DESTDIR)$(CLAP_DIR)/Tidebloom.clap and $(DESTDIR)$(BIN_DIR)/tidebloom-host"
 else
 	cmake --install $(BUILD) --prefix $(PREFIX) --strip
 endif
@@ -141,7 +145,7 @@ endif
 
 uninstall:
 	@lv2="$(DESTDIR)$(LV2_DIR)/Tidebloom.lv2"; removed=""; \
-	for f in "$(DESTDIR)$(VST_DIR)/Tidebloom.so" "$$lv2/Tidebloom.so" "$$lv2/TidebloomUI.so" "$$lv2"/*.ttl \
+	for f in "$(DESTDIR)$(VST_DIR)/Tidebloom.so" "$(DESTDIR)$(CLAP_DIR)/Tidebloom.clap" "$$lv2/Tidebloom.so" "$$lv2/TidebloomUI.so" "$$lv2"/*.ttl \
 	         "$(DESTDIR)$(BIN_DIR)/tidebloom-host" "$(DESTDIR)$(MAN_DIR)/tidebloom-host.1.gz"; do \
 	    if [ -f "$$f" ] || [ -L "$$f" ]; then rm -f "$$f" || exit 1; removed="$$removed $$f"; fi; \
 	done; \

@@ -34,11 +34,11 @@ set_target_properties(Tidebloom PROPERTIES PREFIX "" OUTPUT_NAME Tidebloom)
 tb_module_exports(Tidebloom ${PROJECT_SOURCE_DIR}/Tidebloom.version)
 install(TARGETS Tidebloom LIBRARY DESTINATION lib/vst)
 # The file naming the built programs, read by `make demo`, `make install` and the install checks:
-# tidebloom-host (line 1, host/), Tidebloom.so (line 2) and the host's compressed manual page (line 3,
-# empty when the build writes none; see TidebloomPackage.cmake).
+# tidebloom-host (line 1, host/), Tidebloom.so (line 2), the host's compressed manual page (line 3,
+# empty when the build writes none; see TidebloomPackage.cmake) and Tidebloom.clap (line 4, below).
 file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/tidebloom-paths.txt
      CONTENT "$<TARGET_FILE:tidebloom-host>\n$<TARGET_FILE:Tidebloom>\n\
-$<$<TARGET_EXISTS:tidebloom-host-man>:${TIDEBLOOM_HOST_MAN_PAGE}.gz>\n")
+$<$<TARGET_EXISTS:tidebloom-host-man>:${TIDEBLOOM_HOST_MAN_PAGE}.gz>\n$<TARGET_FILE:TidebloomCLAP>\n")
 
 # ---- The LV2 bundle, build/lv2/Tidebloom.lv2 (a folder of bundles only, for LV2_PATH) ----
 set(TIDEBLOOM_LV2_BUNDLE ${CMAKE_BINARY_DIR}/lv2/Tidebloom.lv2)

@@ -5,7 +5,10 @@
 // its latency changes while active.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -356,6 +359,24 @@ TEST(TidebloomCLAP, ALatencyChangeWhileActiveAsksForARestartOnTheMainThread) {
     EXPECT_EQ(l.host.Requests("restart").size(), 1u);
     // Deactivated, it tells the host the latency it will read when active again.
     EXPECT_EQ(l.host.Requests("latency").size(), 1u);
+}
+
+// Debian's Qtractor scans CLAP plug-ins in a process of its own, which prints one line per plug-in:
+// it takes ours, with two inputs and outputs, six parameters and an editor (GUI).
+TEST(TidebloomCLAP, QtractorsScannerAcceptsIt) {
+    const char* scanner = "/usr/lib/x86_64-linux-gnu/qtractor/qtractor_plugin_scan";
+    ASSERT_EQ(access(scanner, X_OK), 0) << "qtractor is not installed (scripts/setup installs it)";
+    const std::string cmd =
+        "echo 'CLAP:" + std::string(TIDEBLOOM_CLAP_PATH) + "' | " + scanner + " 2>/dev/null";
+    FILE* pipe = popen(cmd.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char buf[512];
+    while (std::fgets(buf, sizeof(buf), pipe)) out += buf;
+    EXPECT_EQ(pclose(pipe), 0);
+    const std::string expected =
+        "CLAP|Tidebloom|2:2|0:0|6:0|GUI,EXT,RT|" + std::string(TIDEBLOOM_CLAP_PATH) + "|0|";
+    EXPECT_EQ(out.substr(0, expected.size()), expected) << out;
 }
 
 TEST(TidebloomCLAP, RefusesRatesItCannotServe) {
