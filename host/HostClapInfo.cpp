@@ -19,8 +19,11 @@ std::string FlagNames(uint32_t flags) {
         {CLAP_PARAM_IS_STEPPED, "stepped"},         {CLAP_PARAM_IS_HIDDEN, "hidden"},
         {CLAP_PARAM_IS_READONLY, "read-only"},      {CLAP_PARAM_IS_BYPASS, "bypass"},
         {CLAP_PARAM_IS_AUTOMATABLE, "automatable"}, {CLAP_PARAM_IS_MODULATABLE, "modulatable"}};
-    for (const auto& [bit, name] : names)
-        if (flags & bit) s += (s.empty() ? "" : " ") + std::string(name);
+    for (const auto& [bit, name] : names) {
+        if (!(flags & bit)) continue;
+        if (!s.empty()) s += ' ';
+        s += name;
+    }
     return s;
 }
 
@@ -33,8 +36,10 @@ std::string Text(const char* s) {
 std::string HostClapPlugin::Describe(bool json) {
     const clap_plugin_descriptor_t* d = Descriptor();
     std::string features;
-    for (const char* const* f = d && d->features ? d->features : nullptr; f && *f; ++f)
-        features += (features.empty() ? "" : " ") + Text(*f);
+    for (const char* const* f = d && d->features ? d->features : nullptr; f && *f; ++f) {
+        if (!features.empty()) features += ' ';
+        features += Text(*f);
+    }
     std::vector<ClapParamRow> rows;
     for (int i = 0, n = NumParams(); i < n; ++i) {
         clap_param_info_t info;

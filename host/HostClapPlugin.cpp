@@ -245,7 +245,10 @@ int HostClapPlugin::FindParam(const std::string& name, std::string& err) {
     if (n > 0 && HostParseInt(digits, 0, n - 1, number)) return static_cast<int>(number);
     std::string list;
     for (int i = 0; i < n; ++i)
-        if (ParamInfo(i, info)) list += (list.empty() ? "" : ", ") + std::string(info.name);
+        if (ParamInfo(i, info)) {
+            if (!list.empty()) list += ", ";
+            list += info.name;
+        }
     err = n > 0 ? HostFormat("unknown parameter '%s' (the plug-in has: %s)", name.c_str(), list.c_str())
                 : HostFormat("unknown parameter '%s' (the plug-in has no parameters)", name.c_str());
     return -1;
