@@ -78,8 +78,8 @@ samples (reported as latency) and lets each note it detects fade in over 0.01
 to 10 seconds. The package holds the Linux VST 2.4 plug-in for hosts such as
 Ardour, REAPER, Bitwig and Qtractor, the same effect as an LV2 and as a CLAP
 plug-in, and tidebloom-host, a command-line host that renders audio files
-through VST 2 and CLAP plug-ins. Tidebloom is free software under the MIT
-licence.")
+through VST 2 and CLAP plug-ins. Tidebloom is free software under the
+MIT licence.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
 set(CPACK_STRIP_FILES ON)
