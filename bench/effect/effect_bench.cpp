@@ -1,7 +1,8 @@
 // Cost of the plug-in's single-precision audio callback (processReplacing through the effect record)
-// at 44.1 kHz stereo in 512-frame blocks with the default settings, on music and on the silence after
-// a loud burst, and of the LV2 plug-in's run and the CLAP plug-in's process on the same music. Reported per
-// frame and as a real-time factor (seconds of audio per second of CPU). Also what a host's plug-in scan
+// at 44.1 kHz stereo in 512-frame blocks with the default settings, on music (also for Tidebloom
+// Precise) and on the silence after a loud burst, and of the LV2 plug-in's run and the CLAP plug-in's
+// process on the same music. Reported
+// per frame and as a real-time factor (seconds of audio per second of CPU). Also what a host's plug-in scan
 // costs: creating and closing an instance (BM_InstantiateClose), and loading the module around that
 // (BM_LoadScanUnload).
 #include <benchmark/benchmark.h>
@@ -32,10 +33,11 @@ intptr_t BenchHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
 
 class Plugin {
 public:
-    Plugin() {
-        // TIDEBLOOM_BENCH_PLUGIN names another build of the plug-in to measure (to compare two).
-        const char* other = std::getenv("TIDEBLOOM_BENCH_PLUGIN");
-        mLib = dlopen(other && *other ? other : TIDEBLOOM_SO_PATH, RTLD_NOW | RTLD_LOCAL);
+    // TIDEBLOOM_BENCH_PLUGIN (TIDEBLOOM_BENCH_PRECISE_PLUGIN for Tidebloom Precise) names another build
+    // of the plug-in to measure (to compare two).
+    explicit Plugin(const char* path = TIDEBLOOM_SO_PATH, const char* variable = "TIDEBLOOM_BENCH_PLUGIN") {
+        const char* other = std::getenv(variable);
+        mLib = dlopen(other && *other ? other : path, RTLD_NOW | RTLD_LOCAL);
         if (!mLib) return;
         auto entry = reinterpret_cast<VstPluginEntryProc>(dlsym(mLib, "VSTPluginMain"));
         mFx = entry ? entry(BenchHost) : nullptr;
@@ -221,13 +223,12 @@ void Report(benchmark::State& state) {
     state.counters["realtime"] = benchmark::Counter(frames / kRate, benchmark::Counter::kIsRate);
 }
 
-// Two seconds of music, played in a loop through a plug-in's single-precision blocks: like a host's
-// freshly written buffers, the input is in cache.
+// The music through the single-precision blocks of the plug-in plug (processReplacing, or the CLAP
+// plug-in's process).
 template <class Plug>
-void PlayMusic(benchmark::State& state, const char* what) {
-    Plug plug;
+void ProcessMusic(benchmark::State& state, Plug& plug) {
     if (!plug.Ok()) {
-        state.SkipWithError(what);
+        state.SkipWithError("the plug-in did not load");
         return;
     }
     const int n = 44100 * 2 / kBlock * kBlock;
@@ -244,9 +245,17 @@ void PlayMusic(benchmark::State& state, const char* what) {
 }
 
 void BM_ProcessReplacingMusic(benchmark::State& state) {
-    PlayMusic<Plugin>(state, "Tidebloom.so did not load");
+    Plugin plug;
+    ProcessMusic(state, plug);
 }
 BENCHMARK(BM_ProcessReplacingMusic);
+
+// The same through Tidebloom Precise, whose spectral detector is the difference.
+void BM_PreciseProcessReplacingMusic(benchmark::State& state) {
+    Plugin plug(TIDEBLOOM_PRECISE_SO_PATH, "TIDEBLOOM_BENCH_PRECISE_PLUGIN");
+    ProcessMusic(state, plug);
+}
+BENCHMARK(BM_PreciseProcessReplacingMusic);
 
 // The same music through the double-precision callback, which hands the host's buffers to the
 // effect directly: the difference to the float callback is the binding's sample conversion.
@@ -298,7 +307,8 @@ BENCHMARK(BM_LV2RunMusic);
 // The same music through the CLAP plug-in's process (32-bit buffers, no events), to set beside
 // BM_ProcessReplacingMusic: the two bindings drive the same signal path.
 void BM_CLAPProcessMusic(benchmark::State& state) {
-    PlayMusic<CLAPPlugin>(state, "Tidebloom.clap did not load");
+    CLAPPlugin plug;
+    ProcessMusic(state, plug);
 }
 BENCHMARK(BM_CLAPProcessMusic);
 
