@@ -29,7 +29,7 @@ configure: setup
 build: configure
 	cmake --build $(BUILD)
 
-# Only what the project ships (the VST 2 plug-in, the LV2 bundle, tidebloom-host and its manual page
+# Only what the project ships (the VST 2 plug-ins, the LV2 bundles, the CLAP plug-in, tidebloom-host and its manual page
 # where the build writes one), in the same folder as everything else: `make test` builds the rest there
 # and reuses these.
 shipped: configure
@@ -109,9 +109,9 @@ bench: build
 	@for b in $$(find $(BUILD)/bench -type f -executable -name 'bench_*' | sort); do echo "== $$b"; $$b; done
 
 # `make install` puts Tidebloom.so and TidebloomPrecise.so into ~/.vst, the LV2 bundles Tidebloom.lv2
-# and TidebloomPrecise.lv2 into ~/.lv2 and tidebloom-host into ~/.local/bin (its manual page, when the
+# and TidebloomPrecise.lv2 into ~/.lv2, Tidebloom.clap into ~/.clap and tidebloom-host into ~/.local/bin (its manual page, when the
 # build made one, into ~/.local/share/man/man1) for the current user; `make install PREFIX=/usr/local` installs into
-# PREFIX/lib/vst, PREFIX/lib/lv2, PREFIX/bin and PREFIX/share/man/man1 (DESTDIR works). The plug-ins and
+# PREFIX/lib/vst, PREFIX/lib/lv2, PREFIX/lib/clap, PREFIX/bin and PREFIX/share/man/man1 (DESTDIR works). The plug-ins and
 # the host are installed stripped. `make uninstall` with the same PREFIX and DESTDIR removes what
 # `make install` installs there, and leaves the folders they were in.
 PREFIX ?=
@@ -120,11 +120,13 @@ PLUGINS := Tidebloom TidebloomPrecise
 ifeq ($(strip $(PREFIX)),)
 VST_DIR := $(HOME)/.vst
 LV2_DIR := $(HOME)/.lv2
+CLAP_DIR := $(HOME)/.clap
 BIN_DIR := $(HOME)/.local/bin
 MAN_DIR := $(HOME)/.local/share/man/man1
 else
 VST_DIR := $(PREFIX)/lib/vst
 LV2_DIR := $(PREFIX)/lib/lv2
+CLAP_DIR := $(PREFIX)/lib/clap
 BIN_DIR := $(PREFIX)/bin
 MAN_DIR := $(PREFIX)/share/man/man1
 endif
@@ -137,9 +139,10 @@ ifeq ($(strip $(PREFIX)),)
 	    rm -rf "$$lv2" && install -d "$$lv2" && \
 	    install -m 644 $(BUILD)/lv2/$$p.lv2/*.ttl "$$lv2/" && install -s -m 755 $(BUILD)/lv2/$$p.lv2/*.so "$$lv2/" || exit 1; \
 	done && \
+	install -D -s -m 755 "$(BUILD)/clap/Tidebloom.clap" "$(DESTDIR)$(CLAP_DIR)/Tidebloom.clap" && \
 	install -D -s -m 755 "$$host" "$(DESTDIR)$(BIN_DIR)/tidebloom-host" && \
 	if [ -n "$$man" ]; then install -D -m 644 "$$man" "$(DESTDIR)$(MAN_DIR)/tidebloom-host.1.gz"; fi && \
-	echo "install: $(foreach p,$(PLUGINS),$(DESTDIR)$(VST_DIR)/$(p).so, $(DESTDIR)$(LV2_DIR)/$(p).lv2,) and $(DESTDIR)$(BIN_DIR)/tidebloom-host"
+	echo "install: $(foreach p,$(PLUGINS),$(DESTDIR)$(VST_DIR)/$(p).so, $(DESTDIR)$(LV2_DIR)/$(p).lv2,) $(DESTDIR)$(CLAP_DIR)/Tidebloom.clap and $(DESTDIR)$(BIN_DIR)/tidebloom-host"
 else
 	cmake --install $(BUILD) --prefix $(PREFIX) --strip
 endif
@@ -150,7 +153,8 @@ uninstall:
 	@removed=""; \
 	for f in $(foreach p,$(PLUGINS),"$(DESTDIR)$(VST_DIR)/$(p).so" "$(DESTDIR)$(LV2_DIR)/$(p).lv2/$(p).so" \
 	             "$(DESTDIR)$(LV2_DIR)/$(p).lv2/$(p)UI.so" "$(DESTDIR)$(LV2_DIR)/$(p).lv2"/*.ttl) \
-	         "$(DESTDIR)$(BIN_DIR)/tidebloom-host" "$(DESTDIR)$(MAN_DIR)/tidebloom-host.1.gz"; do \
+	         "$(DESTDIR)$(CLAP_DIR)/Tidebloom.clap" "$(DESTDIR)$(BIN_DIR)/tidebloom-host" \
+	         "$(DESTDIR)$(MAN_DIR)/tidebloom-host.1.gz"; do \
 	    if [ -f "$$f" ] || [ -L "$$f" ]; then rm -f "$$f" || exit 1; removed="$$removed $$f"; fi; \
 	done; \
 	for lv2 in $(foreach p,$(PLUGINS),"$(DESTDIR)$(LV2_DIR)/$(p).lv2"); do \

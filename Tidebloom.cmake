@@ -4,7 +4,7 @@
 # TidebloomPrecise.lv2/: the same effect classes built against the LV2 binding, a module exporting only
 # lv2_descriptor, the editor as an LV2 UI in a module of its own, and the Turtle files written from the
 # description. Both plug-ins are built from the same entry sources; TIDEBLOOM_PRECISE selects Tidebloom
-# Precise.
+# Precise. Tidebloom is also built as a CLAP plug-in, clap/Tidebloom.clap (last below).
 add_library(tidebloom_description STATIC ${PROJECT_SOURCE_DIR}/TidebloomDescription.cpp)
 target_include_directories(tidebloom_description PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(tidebloom_description PUBLIC plugin)
@@ -93,3 +93,20 @@ function(tidebloom_lv2_bundle target name uri)
 endfunction()
 tidebloom_lv2_bundle(TidebloomLV2 Tidebloom urn:vendrilax:tidebloom)
 tidebloom_lv2_bundle(TidebloomPreciseLV2 TidebloomPrecise urn:vendrilax:tidebloom-precise TIDEBLOOM_PRECISE)
+
+# ---- The CLAP plug-in, build/clap/Tidebloom.clap: Tidebloom on the CLAP binding with the same editor
+# as the VST 2 plug-in, in one module that exports only clap_entry ----
+add_library(tidebloom_effect_clap STATIC ${PROJECT_SOURCE_DIR}/Tidebloom.cpp ${PROJECT_SOURCE_DIR}/TidebloomPrecise.cpp
+                                         ${PROJECT_SOURCE_DIR}/TidebloomWithEditor.cpp)
+target_include_directories(tidebloom_effect_clap PUBLIC ${PROJECT_SOURCE_DIR})
+target_compile_definitions(tidebloom_effect_clap PUBLIC TIDEBLOOM_CLAP)
+target_link_libraries(tidebloom_effect_clap PUBLIC clap plugin util sound tidebloom_description tidebloom_graphics
+                                                   platform_linux)
+target_compile_options(tidebloom_effect_clap PRIVATE -ffp-contract=off)
+
+add_library(TidebloomCLAP MODULE ${PROJECT_SOURCE_DIR}/TidebloomEntryCLAP.cpp)
+target_link_libraries(TidebloomCLAP PRIVATE tidebloom_effect_clap tidebloom_resources)
+set_target_properties(TidebloomCLAP PROPERTIES PREFIX "" SUFFIX ".clap" OUTPUT_NAME Tidebloom
+                      LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/clap)
+tidebloom_module_link_rules(TidebloomCLAP TidebloomCLAP.version)
+install(TARGETS TidebloomCLAP LIBRARY DESTINATION lib/clap)

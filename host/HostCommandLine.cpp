@@ -3,6 +3,7 @@
 #include "host/HostAudioFile.h"
 #include "host/HostDemoPhrase.h"
 #include "host/HostInfo.h"
+#include "host/HostOpen.h"
 #include "host/HostOutputs.h"
 #include "host/HostPlot.h"
 #include "host/HostPlugin.h"
@@ -96,22 +97,18 @@ void PrintError(std::FILE* err, const std::string& message) {
 
 int RunInfo(const HostCommand& cmd, std::FILE* out, std::FILE* errOut) {
     std::string err;
-    std::unique_ptr<HostPlugin> plugin = HostPlugin::Load(cmd.plugin, err);
+    std::unique_ptr<HostEffect> plugin = HostOpenEffect(cmd.plugin, err);
     if (!plugin) {
         PrintError(errOut, err);
         return 1;
     }
     // Like a host about to play: a sample rate and a block size right after opening.
-    plugin->SetSampleRate(44100.0);
-    plugin->SetBlockSize(512);
-    if (!HostApplyProgramAndValues(*plugin, cmd.program, cmd.assignments, err)) {
+    plugin->Configure(44100, 512, false);
+    if (!plugin->ApplyProgramAndValues(cmd.program, cmd.assignments, err)) {
         PrintError(errOut, err);
         return 1;
     }
-    HostInfo info;
-    HostCollectInfo(*plugin, info);
-    std::string text = cmd.json ? HostFormatInfoJson(info) : HostFormatInfoText(info);
-    std::fputs(text.c_str(), out);
+    std::fputs(plugin->Describe(cmd.json).c_str(), out);
     return 0;
 }
 
@@ -176,13 +173,17 @@ int RunRender(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
 
     HostAudioReader input;
     if (!input.Open(cmd.input, err)) return fail(err);
-    std::unique_ptr<HostPlugin> plugin = HostPlugin::Load(cmd.plugin, err);
+    std::unique_ptr<HostEffect> plugin = HostOpenEffect(cmd.plugin, err);
     if (!plugin) return fail(err);
-    AEffect* e = plugin->Effect();
+    // Program and bank files are VST 2's.
+    HostPlugin* vst = dynamic_cast<HostPlugin*>(plugin.get());
+    if (!vst && !(cmd.loadFxp.empty() && cmd.loadFxb.empty() && cmd.saveFxp.empty() && cmd.saveFxb.empty()))
+        return fail(HostFormat("program and bank files (.fxp, .fxb) are for VST 2 plug-ins, not %s ones",
+                               plugin->FormatName()));
 
     HostChannelPlan plan;
-    if (!HostPlanChannels(input.NumChannels(), e->numInputs, e->numOutputs, cmd.monoInput, cmd.outputChannels,
-                          plan, err))
+    if (!HostPlanChannels(input.NumChannels(), plugin->NumInputs(), plugin->NumOutputs(), cmd.monoInput,
+                          cmd.outputChannels, plan, err))
         return fail(err);
     HostRenderOptions options;
     options.blockSize = cmd.blockSize;
@@ -200,17 +201,12 @@ int RunRender(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
     if (!HostPrepareRender(*plugin, input.SampleRate(), options, plan, err)) return fail(err);
 
     // State: the bank first, then the program chosen from it, then a program file, then single values.
-    if (!cmd.loadFxb.empty() && !HostLoadBankFile(*plugin, cmd.loadFxb, err)) return fail(err);
-    if (!cmd.program.empty()) {
-        int index = 0;
-        if (!HostFindProgram(*plugin, cmd.program, index, err)) return fail(err);
-        HostSelectProgram(*plugin, index);
-    }
-    if (!cmd.loadFxp.empty() && !HostLoadProgramFile(*plugin, cmd.loadFxp, err)) return fail(err);
-    for (const std::string& a : cmd.assignments)
-        if (!HostApplyAssignment(*plugin, a, err)) return fail(err);
-    if (fxpFile && !HostSaveProgramFile(*plugin, *fxpFile, err)) return fail(err);
-    if (fxbFile && !HostSaveBankFile(*plugin, *fxbFile, err)) return fail(err);
+    if (!cmd.loadFxb.empty() && !HostLoadBankFile(*vst, cmd.loadFxb, err)) return fail(err);
+    if (!plugin->ApplyProgramAndValues(cmd.program, {}, err)) return fail(err);
+    if (!cmd.loadFxp.empty() && !HostLoadProgramFile(*vst, cmd.loadFxp, err)) return fail(err);
+    if (!plugin->ApplyProgramAndValues("", cmd.assignments, err)) return fail(err);
+    if (fxpFile && !HostSaveProgramFile(*vst, *fxpFile, err)) return fail(err);
+    if (fxbFile && !HostSaveBankFile(*vst, *fxbFile, err)) return fail(err);
 
     HostAudioWriter writer;
     int format = cmd.sampleFormat.empty() ? 0 : HostSampleFormatFromName(cmd.sampleFormat);
@@ -223,7 +219,7 @@ int RunRender(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
     if (plotFile)
         plot.Begin(*plotFile, input.SampleRate(), options.expectedInputFrames + options.tailFrames,
                    static_cast<int>(plan.outputSource.size()), HostPlotTitle(*plugin, cmd.input),
-                   cmd.compensateLatency ? 0 : e->initialDelay, options);
+                   cmd.compensateLatency ? 0 : plugin->Latency(), options);
     HostProgress progress(errOut, cmd.progress && !cmd.quiet && isatty(fileno(errOut)));
     options.progress = [&progress](int64_t done, int64_t total) { progress.Update(done, total); };
 

@@ -50,4 +50,3 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
 // Parses and runs; returns the process exit status. cancel may be null.
 int HostRunCommandLine(int argc, const char* const* argv, std::FILE* out, std::FILE* err,
                        const volatile std::sig_atomic_t* cancel);
-

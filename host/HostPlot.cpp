@@ -266,7 +266,7 @@ std::unique_ptr<Raster_MemBitmap> HostPlot::Draw() const {
     return bm;
 }
 
-std::string HostPlotTitle(HostPlugin& plugin, const std::string& inputPath) {
+std::string HostPlotTitle(HostEffect& plugin, const std::string& inputPath) {
     const std::string name = plugin.EffectName(), program = plugin.ProgramName();
     return (name.empty() ? "plug-in" : name) + (program.empty() ? "" : ", program '" + program + "'") + ": " +
            inputPath.substr(inputPath.find_last_of('/') + 1);

@@ -91,7 +91,7 @@ private:
 };
 
 // "Tidebloom, program 'Arpeggio': in.wav": the heading of a plot of inputPath through the plug-in.
-std::string HostPlotTitle(HostPlugin& plugin, const std::string& inputPath);
+std::string HostPlotTitle(HostEffect& plugin, const std::string& inputPath);
 
 class HostPlotRecorder : public HostAudioSink {
 public:

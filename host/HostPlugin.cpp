@@ -187,7 +187,6 @@ std::string HostPlugin::ParamDisplay(int index) {
 std::string HostPlugin::ProgramName() {
     return TextRequest(effGetProgramName, 0);
 }
-
 bool HostPlugin::ProgramNameIndexed(int index, std::string& name) {
     char buf[512];
     std::memset(buf, 0, sizeof buf);

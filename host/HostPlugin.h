@@ -1,5 +1,6 @@
 #pragma once
-// HostPlugin: one loaded VST 2.4 plug-in instance and the host callback it talks to.
+// HostPlugin: one loaded VST 2.4 plug-in instance and the host callback it talks to; the VST 2.4 form
+// of HostEffect.
 //
 // Load() opens the shared object with dlopen, finds its entry function (VSTPluginMain, else main),
 // calls it with the host callback, checks the effect record it returns and sends effOpen. The
@@ -14,6 +15,7 @@
 // back from its own threads, so recording and the transport take mLock; the host itself uses one
 // instance from one thread.
 #include "framework/vst2/VstAbi.h"
+#include "host/HostEffect.h"
 
 #include <atomic>
 #include <cstdint>
@@ -21,19 +23,6 @@
 #include <mutex>
 #include <string>
 #include <vector>
-
-// Most inputs or outputs an effect record may announce; Load refuses records with more.
-constexpr int kHostMaxPins = 256;
-
-// What the host tells the plug-in about the song position.
-struct HostTransport {
-    double samplePos = 0.0; // frames since the start of the render, at the current block
-    double tempo = 120.0;   // beats per minute
-    int timeSigNumerator = 4;
-    int timeSigDenominator = 4;
-    bool playing = false;
-    bool changed = true; // the next answer carries kVstTransportChanged
-};
 
 // One call the plug-in made to report an edit.
 struct HostCallbackEvent {
@@ -43,7 +32,7 @@ struct HostCallbackEvent {
     float value;
 };
 
-class HostPlugin {
+class HostPlugin : public HostEffect {
 public:
     static constexpr const char* kProductString = "tidebloom-host";
     static constexpr const char* kVendorString = "Tidebloom";
@@ -51,9 +40,34 @@ public:
 
     // Loads and opens the plug-in at path. Null with err set on any failure.
     static std::unique_ptr<HostPlugin> Load(const std::string& path, std::string& err);
-    ~HostPlugin();
-    HostPlugin(const HostPlugin&) = delete;
-    HostPlugin& operator=(const HostPlugin&) = delete;
+    ~HostPlugin() override;
+
+    // ---- HostEffect (HostPluginEffect.cpp) ----
+    const char* FormatName() const override { return "VST 2.4"; }
+    std::string EffectName() override;
+    std::string Describe(bool json) override;
+    std::string ProgramName() override;
+    bool ApplyProgramAndValues(const std::string& program, const std::vector<std::string>& assignments,
+                               std::string& err) override;
+    int NumInputs() override { return mEffect->numInputs; }
+    int NumOutputs() override { return mEffect->numOutputs; }
+    int Latency() override { return mEffect->initialDelay; }
+    std::string CannotProcess(bool doublePrecision) override;
+    // effSetSampleRate, effSetBlockSize and effSetProcessPrecision.
+    void Configure(int sampleRate, int maxBlock, bool doublePrecision) override;
+    // effSetSpeakerArrangement: mono in and out, else mono in and every output.
+    int NarrowToMono() override;
+    // The replacing callback, or the accumulating one when the plug-in has no other.
+    void RenderFloat(float** inputs, float** outputs, int frames) override;
+    void RenderDouble(double** inputs, double** outputs, int frames) override {
+        ProcessDouble(inputs, outputs, frames);
+    }
+    bool HasEditor() override { return (mEffect->flags & effFlagsHasEditor) != 0; }
+    // effEditGetRect, when it tells a size that makes sense.
+    bool EditorSize(int& w, int& h) override;
+    bool OpenEditor(unsigned long window) override;
+    void IdleEditor() override;
+    void CloseEditor() override;
 
     AEffect* Effect() const { return mEffect; }
     const std::string& Path() const { return mPath; }
@@ -63,13 +77,11 @@ public:
                       float opt = 0.0f);
 
     // Text requests, read into a generous zeroed buffer and cleaned for printing.
-    std::string EffectName();
     std::string VendorString();
     std::string ProductString();
     std::string ParamName(int index);
     std::string ParamLabel(int index);
     std::string ParamDisplay(int index);
-    std::string ProgramName();
     // The name of program index without selecting it; false when the plug-in does not answer.
     bool ProgramNameIndexed(int index, std::string& name);
     intptr_t CanDo(const char* capability);
@@ -84,15 +96,15 @@ public:
     int BlockSize() const { return mBlockSize; }
 
     // Switches processing on (effMainsChanged 1, effStartProcess) or off again.
-    void Resume();
-    void Suspend();
+    void Resume() override;
+    void Suspend() override;
     bool IsResumed() const { return mResumed; }
 
     // The audio callbacks; the caller owns the buffers and keeps frames within the block size.
     void ProcessFloat(float** inputs, float** outputs, int frames, bool accumulating);
     void ProcessDouble(double** inputs, double** outputs, int frames);
 
-    void SetTransport(const HostTransport& t);
+    void SetTransport(const HostTransport& t) override;
     HostTransport Transport();
     std::vector<HostCallbackEvent> Events();
     void ClearEvents();

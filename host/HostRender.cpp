@@ -10,29 +10,6 @@ namespace {
 
 // Largest latency taken at its word; more is treated as a broken record.
 constexpr int kMaxLatency = 1 << 24;
-// Precision values of effSetProcessPrecision.
-constexpr intptr_t kProcessPrecision32 = 0;
-constexpr intptr_t kProcessPrecision64 = 1;
-
-int ArrangementType(int channels) {
-    if (channels == 0) return kSpeakerArrEmpty;
-    if (channels == 1) return kSpeakerArrMono;
-    if (channels == 2) return kSpeakerArrStereo;
-    return kSpeakerArrUserDefined;
-}
-
-// A speaker arrangement record with room for every channel (the interface declares eight).
-std::vector<uint8_t> MakeArrangement(int channels) {
-    size_t speakers = static_cast<size_t>(std::max(channels, 8));
-    std::vector<uint8_t> bytes(
-        offsetof(VstSpeakerArrangement, speakers) + speakers * sizeof(VstSpeakerProperties), 0);
-    int32_t type = ArrangementType(channels);
-    int32_t count = channels;
-    std::memcpy(bytes.data() + offsetof(VstSpeakerArrangement, type), &type, 4);
-    std::memcpy(bytes.data() + offsetof(VstSpeakerArrangement, numChannels), &count, 4);
-    return bytes;
-}
-
 // The output channels: outputChannels of them (0: one per output), each copying an output of a
 // plug-in with pluginOutputs outputs (a single output is copied into every channel).
 bool PlanOutputs(int pluginOutputs, int outputChannels, HostChannelPlan& plan, std::string& err) {
@@ -111,9 +88,8 @@ bool HostPlanChannels(int fileChannels, int pluginInputs, int pluginOutputs, boo
     return true;
 }
 
-bool HostPrepareRender(HostPlugin& plugin, int sampleRate, const HostRenderOptions& options,
+bool HostPrepareRender(HostEffect& plugin, int sampleRate, const HostRenderOptions& options,
                        HostChannelPlan& plan, std::string& err) {
-    AEffect* e = plugin.Effect();
     int announced = options.maxBlockSize > 0 ? options.maxBlockSize : options.blockSize;
     if (options.blockSize < 1 || options.blockSize > kHostMaxBlockSize || announced > kHostMaxBlockSize) {
         err = HostFormat("block size %d is out of range (1 to %d)", std::max(options.blockSize, announced),
@@ -125,43 +101,24 @@ bool HostPrepareRender(HostPlugin& plugin, int sampleRate, const HostRenderOptio
                          announced);
         return false;
     }
-    if (options.doublePrecision) {
-        if (!(e->flags & effFlagsCanDoubleReplacing) || !e->processDoubleReplacing) {
-            err = "the plug-in does not process double precision";
+    err = plugin.CannotProcess(options.doublePrecision);
+    if (!err.empty()) return false;
+    plugin.Configure(sampleRate, announced, options.doublePrecision);
+    if (plan.narrowToMono) {
+        // A plug-in that makes several outputs of one input keeps them all.
+        const int outputs = plugin.NarrowToMono();
+        if (outputs == 0) {
+            err = "the plug-in does not accept a mono input arrangement";
             return false;
         }
-    } else if (!((e->flags & effFlagsCanReplacing) && e->processReplacing) && !e->process) {
-        err = "the plug-in has no single-precision audio callback";
-        return false;
-    }
-    plugin.SetSampleRate(sampleRate);
-    plugin.SetBlockSize(announced);
-    plugin.Dispatch(effSetProcessPrecision, 0,
-                    options.doublePrecision ? kProcessPrecision64 : kProcessPrecision32);
-    if (plan.narrowToMono) {
-        // Mono in and out first; a plug-in that makes several outputs of one input keeps them all.
-        std::vector<uint8_t> in = MakeArrangement(1);
-        std::vector<uint8_t> out = MakeArrangement(1);
-        auto offer = [&]() {
-            return plugin.Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<intptr_t>(in.data()),
-                                   out.data()) != 0;
-        };
-        if (!offer()) {
-            out = MakeArrangement(e->numOutputs);
-            if (e->numOutputs == 1 || !offer()) {
-                err = "the plug-in does not accept a mono input arrangement";
-                return false;
-            }
-            if (!PlanOutputs(e->numOutputs, options.outputChannels, plan, err)) return false;
-        }
+        if (outputs != 1 && !PlanOutputs(outputs, options.outputChannels, plan, err)) return false;
     }
     return true;
 }
 
-bool HostRender(HostPlugin& plugin, HostAudioSource& input, HostAudioSink& sink,
+bool HostRender(HostEffect& plugin, HostAudioSource& input, HostAudioSink& sink,
                 const HostRenderOptions& options, const HostChannelPlan& plan, HostRenderResult& result,
                 std::string& err) {
-    AEffect* e = plugin.Effect();
     const int block = options.blockSize;
     if (plan.outputSource.empty()) {
         err = "no output channels to render";
@@ -171,8 +128,8 @@ bool HostRender(HostPlugin& plugin, HostAudioSource& input, HostAudioSink& sink,
     plugin.Resume();
     // The channel counts as they are now that processing is on (a speaker arrangement may have
     // changed them); the outputs the plan reads must exist.
-    const int numIn = e->numInputs;
-    const int numOut = e->numOutputs;
+    const int numIn = plugin.NumInputs();
+    const int numOut = plugin.NumOutputs();
     if (numIn < 0 || numIn > kHostMaxPins || numOut < 1 || numOut > kHostMaxPins ||
         *std::max_element(plan.outputSource.begin(), plan.outputSource.end()) >= numOut) {
         plugin.Suspend();
@@ -181,16 +138,17 @@ bool HostRender(HostPlugin& plugin, HostAudioSource& input, HostAudioSink& sink,
     }
     // Some plug-ins know their latency only once they have processed (and then send
     // audioMasterIOChanged): it is read again after every block, before that block is written.
-    auto implausible = [e, &err]() {
-        if (e->initialDelay <= kMaxLatency) return false;
-        err = HostFormat("the plug-in reports an implausible latency of %d samples", e->initialDelay);
+    int reported = plugin.Latency();
+    auto implausible = [&reported, &err]() {
+        if (reported <= kMaxLatency) return false;
+        err = HostFormat("the plug-in reports an implausible latency of %d samples", reported);
         return true;
     };
     if (implausible()) {
         plugin.Suspend();
         return false;
     }
-    int latency = std::max(e->initialDelay, 0);
+    int latency = std::max(reported, 0);
 
     // Buffers of one block: the file's channels as read, and the plug-in's in the precision of the
     // callback. The pointer arrays have room for the most channels a record may announce, the spare
@@ -216,8 +174,6 @@ bool HostRender(HostPlugin& plugin, HostAudioSource& input, HostAudioSink& sink,
         for (int c = 0; c < numOut; ++c)
             outPtrF[static_cast<size_t>(c)] = outF[static_cast<size_t>(c)].data();
     }
-    const bool accumulating =
-        !options.doublePrecision && !((e->flags & effFlagsCanReplacing) && e->processReplacing);
     std::vector<const double*> sinkPtr(plan.outputSource.size());
 
     HostTransport transport;
@@ -281,14 +237,14 @@ bool HostRender(HostPlugin& plugin, HostAudioSource& input, HostAudioSink& sink,
         const auto begin = std::chrono::steady_clock::now();
         if (options.doublePrecision) {
             for (auto& ch : outD) std::fill(ch.begin(), ch.begin() + n, 0.0);
-            plugin.ProcessDouble(inPtrD.data(), outPtrD.data(), n);
+            plugin.RenderDouble(inPtrD.data(), outPtrD.data(), n);
         } else {
             for (int c = 0; c < numIn; ++c)
                 for (int k = 0; k < n; ++k)
                     inF[static_cast<size_t>(c)][static_cast<size_t>(k)] =
                         static_cast<float>(inD[static_cast<size_t>(c)][static_cast<size_t>(k)]);
             for (auto& ch : outF) std::fill(ch.begin(), ch.begin() + n, 0.0f);
-            plugin.ProcessFloat(inPtrF.data(), outPtrF.data(), n, accumulating);
+            plugin.RenderFloat(inPtrF.data(), outPtrF.data(), n);
             for (int c = 0; c < numOut; ++c)
                 for (int k = 0; k < n; ++k)
                     outD[static_cast<size_t>(c)][static_cast<size_t>(k)] =
@@ -296,11 +252,12 @@ bool HostRender(HostPlugin& plugin, HostAudioSource& input, HostAudioSink& sink,
         }
         processSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
         pos += n;
+        reported = plugin.Latency();
         if (implausible()) {
             ok = false;
             break;
         }
-        latency = std::max(e->initialDelay, 0);
+        latency = std::max(reported, 0);
         // Drop what falls inside the reported latency at the start.
         int skip = 0;
         if (options.compensateLatency && dropped < latency) {
@@ -342,7 +299,7 @@ bool HostRender(HostPlugin& plugin, HostAudioSource& input, HostAudioSink& sink,
     return ok;
 }
 
-bool HostRender(HostPlugin& plugin, const HostAudio& input, HostAudioSink& sink,
+bool HostRender(HostEffect& plugin, const HostAudio& input, HostAudioSink& sink,
                 const HostRenderOptions& options, const HostChannelPlan& plan, HostRenderResult& result,
                 std::string& err) {
     HostMemorySource source(input);

@@ -3,9 +3,10 @@
 //
 // HostPlanChannels decides which file channel feeds which plug-in input and which plug-in output
 // lands in which output channel. HostPrepareRender announces the sample rate, the largest block and
-// the precision, and narrows the plug-in to one input when asked (effSetSpeakerArrangement: one
+// the precision, and narrows the plug-in to one input when asked (HostEffect::NarrowToMono: one
 // input and one output when the plug-in takes that, else one input and all its outputs, and the plan
-// follows what it took); the caller then sets parameters and programs. HostRender switches
+// follows what it took); the caller then sets parameters and programs. Any plug-in format
+// (HostEffect). HostRender switches
 // processing on, pulls the input from a source block by block, runs the audio callbacks in blocks
 // of blockSize frames (the last one shorter, ending where the output is complete; silence is fed
 // past the end of the input) with the transport following the render position, and hands the
@@ -15,7 +16,7 @@
 // with the input; the latency is read again after every block because some plug-ins report it only
 // once they have processed. Host thread only.
 #include "host/HostAudioFile.h"
-#include "host/HostPlugin.h"
+#include "host/HostEffect.h"
 
 #include <csignal>
 #include <cstdint>
@@ -130,13 +131,13 @@ bool HostPlanChannels(int fileChannels, int pluginInputs, int pluginOutputs, boo
                       int outputChannels, HostChannelPlan& plan, std::string& err);
 
 // May change plan's outputs when the plug-in takes a mono input only with all its outputs.
-bool HostPrepareRender(HostPlugin& plugin, int sampleRate, const HostRenderOptions& options,
+bool HostPrepareRender(HostEffect& plugin, int sampleRate, const HostRenderOptions& options,
                        HostChannelPlan& plan, std::string& err);
 
-bool HostRender(HostPlugin& plugin, HostAudioSource& input, HostAudioSink& sink,
+bool HostRender(HostEffect& plugin, HostAudioSource& input, HostAudioSink& sink,
                 const HostRenderOptions& options, const HostChannelPlan& plan, HostRenderResult& result,
                 std::string& err);
 // The same over audio in memory.
-bool HostRender(HostPlugin& plugin, const HostAudio& input, HostAudioSink& sink,
+bool HostRender(HostEffect& plugin, const HostAudio& input, HostAudioSink& sink,
                 const HostRenderOptions& options, const HostChannelPlan& plan, HostRenderResult& result,
                 std::string& err);

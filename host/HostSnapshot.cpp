@@ -3,7 +3,7 @@
 #include "framework/raster/raster.h"
 #include "host/HostFile.h"
 #include "host/HostInterrupt.h"
-#include "host/HostPresets.h"
+#include "host/HostOpen.h"
 #include "host/HostText.h"
 
 #include <X11/Xlib.h>
@@ -19,8 +19,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Largest editor side taken at its word.
-constexpr int kMaxSide = 16384;
 // The window's own background, and a value no 0xRRGGBB pixel has.
 constexpr uint32_t kWindowBlack = 0x000000;
 constexpr uint32_t kNotFlat = 0xFFFFFFFF;
@@ -110,18 +108,6 @@ private:
     bool mMapped = false;
 };
 
-// The editor's size from effEditGetRect, or false while the plug-in gives none that makes sense.
-bool EditorSize(HostPlugin& plugin, int& w, int& h) {
-    ERect* rect = nullptr;
-    plugin.Dispatch(effEditGetRect, 0, 0, &rect);
-    if (!rect) return false;
-    const int rw = rect->right - rect->left, rh = rect->bottom - rect->top;
-    if (rw < 1 || rh < 1 || rw > kMaxSide || rh > kMaxSide) return false;
-    w = rw;
-    h = rh;
-    return true;
-}
-
 // One 8-bit channel from a pixel value and the visual's mask of that channel.
 int Channel(unsigned long pixel, unsigned long mask) {
     if (!mask) return 0;
@@ -162,9 +148,9 @@ bool Flat(const std::vector<uint32_t>& px) {
 
 } // namespace
 
-bool HostSnapshotEditor(HostPlugin& plugin, const HostSnapshotOptions& options, HostSnapshotResult& result,
+bool HostSnapshotEditor(HostEffect& plugin, const HostSnapshotOptions& options, HostSnapshotResult& result,
                         std::string& err) {
-    if (!(plugin.Effect()->flags & effFlagsHasEditor)) {
+    if (!plugin.HasEditor()) {
         err = "the plug-in has no editor";
         return false;
     }
@@ -186,7 +172,7 @@ bool HostSnapshotEditor(HostPlugin& plugin, const HostSnapshotOptions& options, 
         Clock::now() + std::chrono::microseconds(static_cast<int64_t>(options.timeoutSeconds * 1e6));
 
     int w = kProvisionalWidth, h = kProvisionalHeight;
-    bool sized = EditorSize(plugin, w, h);
+    bool sized = plugin.EditorSize(w, h);
     HostWindow window(d, w, h);
     XMapWindow(d, window.Id());
     XSync(d, False);
@@ -197,7 +183,7 @@ bool HostSnapshotEditor(HostPlugin& plugin, const HostSnapshotOptions& options, 
         return false;
     }
 
-    plugin.Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(window.Id())));
+    plugin.OpenEditor(window.Id());
     std::vector<uint32_t> picture, previous; // the latest grab (previous) is shotW x shotH
     int shotW = 0, shotH = 0;
     bool settled = false;
@@ -206,13 +192,13 @@ bool HostSnapshotEditor(HostPlugin& plugin, const HostSnapshotOptions& options, 
     while (!settled && Clock::now() < deadline) {
         // Some plug-ins know their size only once open, or after their first idle call.
         int nw = w, nh = h;
-        if (EditorSize(plugin, nw, nh) && (!sized || nw != w || nh != h)) {
+        if (plugin.EditorSize(nw, nh) && (!sized || nw != w || nh != h)) {
             sized = true;
             w = nw;
             h = nh;
             window.Resize(w, h);
         }
-        plugin.Dispatch(effEditIdle);
+        plugin.IdleEditor();
         ++idles;
         window.Pump();
         XSync(d, False);
@@ -231,7 +217,7 @@ bool HostSnapshotEditor(HostPlugin& plugin, const HostSnapshotOptions& options, 
         settled = idles >= 3 && sameFor >= options.stableSeconds &&
                   (flat == kNotFlat || (flat != kWindowBlack && flatFor >= options.flatSeconds));
     }
-    plugin.Dispatch(effEditClose);
+    plugin.CloseEditor();
     XSync(d, False);
 
     if (!sized) {
@@ -278,11 +264,10 @@ HostWatchdog::~HostWatchdog() {
 
 bool HostWriteEditorSnapshot(const HostSnapshotRequest& request, Util_AtomicFile& output,
                              std::FILE* watchdogErr, std::string& summary, std::string& err) {
-    std::unique_ptr<HostPlugin> plugin = HostPlugin::Load(request.plugin, err);
+    std::unique_ptr<HostEffect> plugin = HostOpenEffect(request.plugin, err);
     if (!plugin) return false;
-    plugin->SetSampleRate(44100.0);
-    plugin->SetBlockSize(512);
-    if (!HostApplyProgramAndValues(*plugin, request.program, request.assignments, err)) return false;
+    plugin->Configure(44100, 512, false);
+    if (!plugin->ApplyProgramAndValues(request.program, request.assignments, err)) return false;
 
     HostSnapshotOptions options;
     options.timeoutSeconds = request.timeoutSeconds;

@@ -1,21 +1,22 @@
 #pragma once
 // HostSnapshotEditor: a picture of a plug-in's editor, taken the way a host shows it.
 //
-// It opens a top-level X11 window of its own on the current display, sized from effEditGetRect (asked
-// before and again after effEditOpen, as hosts do, for plug-ins that know their size only once open),
-// hands its window id to effEditOpen and then calls effEditIdle every idleMs while pumping its own
-// events. After each idle call it grabs the window's pixels (XGetImage, child windows included); the
-// editor has drawn when the picture has stayed the same for stableSeconds and is not one flat
-// colour (a flat colour other than the window's own black is accepted once it has lasted flatSeconds).
-// An editor still changing at the timeout (an animated one) gives its latest picture with stable
-// false; one that left the window black is an error. The editor is closed and the window destroyed
+// It opens a top-level X11 window of its own on the current display, sized from the editor's size
+// (asked before and again after opening, as hosts do, for plug-ins that know their size only once
+// open: VST 2's effEditGetRect, CLAP's gui get_size), opens the editor in it (effEditOpen; CLAP's gui
+// create, set_parent and show) and then idles it every idleMs (effEditIdle; CLAP's timers and watched
+// descriptors) while pumping its own events. After each idle call it grabs the window's pixels (XGetImage,
+// child windows included); the editor has drawn when the picture has stayed the same for stableSeconds and is
+// not one flat colour (a flat colour other than the window's own black is accepted once it has lasted
+// flatSeconds). An editor still changing at the timeout (an animated one) gives its latest picture with
+// stable false; one that left the window black is an error. The editor is closed and the window destroyed
 // before returning.
 //
 // Errors are one line: no editor, no display (DISPLAY unset or unreachable), no size, an X error, or
 // nothing drawn in time. A plug-in that never returns from a call cannot be interrupted from here:
 // HostWatchdog ends the process then. Host thread only; installs its own X error handler while it runs.
 #include "framework/util/Util_AtomicFile.h"
-#include "host/HostPlugin.h"
+#include "host/HostEffect.h"
 
 #include <condition_variable>
 #include <cstdio>
@@ -39,7 +40,7 @@ struct HostSnapshotResult {
     bool stable = true;                        // false: the editor kept changing until the timeout
 };
 
-bool HostSnapshotEditor(HostPlugin& plugin, const HostSnapshotOptions& options, HostSnapshotResult& result,
+bool HostSnapshotEditor(HostEffect& plugin, const HostSnapshotOptions& options, HostSnapshotResult& result,
                         std::string& err);
 
 // The snapshot command's work: loads the plug-in, announces 44.1 kHz and 512-frame blocks, selects

@@ -19,18 +19,19 @@ struct Section {
 };
 
 constexpr std::array kSynopsis = {
-    "tidebloom-host info PLUGIN.so [--json] [--program P] [--set NAME=VALUE]",
-    "tidebloom-host render PLUGIN.so -i IN -o OUT [options]",
+    "tidebloom-host info PLUGIN [--json] [--program P] [--set NAME=VALUE]",
+    "tidebloom-host render PLUGIN -i IN -o OUT [options]",
     "tidebloom-host phrase -o OUT [--seconds S] [--rate HZ] [--sample-format F]",
-    "tidebloom-host snapshot PLUGIN.so -o EDITOR.png [--set NAME=VALUE] [--program P]\n"
-    "                                 [--timeout SECONDS]   (needs an X display)",
+    "tidebloom-host snapshot PLUGIN -o EDITOR.png [--set NAME=VALUE] [--program P]\n"
+    "                              [--timeout SECONDS]   (needs an X display)",
 };
 
 constexpr std::array kRenderOptions = {
     Option{"-i, --input FILE", "audio file to process (WAV, FLAC, OGG, AIFF, ...)"},
     Option{"-o, --output FILE", "result; the format follows the extension (.wav .flac .ogg .aiff)"},
-    Option{"--set NAME=VALUE", "set a parameter by name or index to a normalised value 0..1\n"
-                               "or to a text it displays (repeatable)"},
+    Option{"--set NAME=VALUE", "set a parameter by name or index to a value (VST 2: normalised\n"
+                               "0..1; CLAP: in the parameter's range) or to a text it displays\n"
+                               "(repeatable)"},
     Option{"--program N|NAME", "select a program by index or name"},
     Option{"--block N", "frames per audio callback (default 512)"},
     Option{"--max-block N", "largest block announced to the plug-in (default: --block)"},
@@ -41,10 +42,10 @@ constexpr std::array kRenderOptions = {
     Option{"--channels N", "channels of the output file (default: the plug-in's outputs)"},
     Option{"--sample-format F", "pcm16, pcm24, pcm32, float, double or vorbis\n"
                                 "(default: the input's, if the output format takes it)"},
-    Option{"--load-fxb FILE", "load a bank file before the program is chosen"},
-    Option{"--load-fxp FILE", "load a program file into the current program"},
-    Option{"--save-fxp FILE", "save the current program once everything is set"},
-    Option{"--save-fxb FILE", "save all programs once everything is set"},
+    Option{"--load-fxb FILE", "load a bank file before the program is chosen (VST 2)"},
+    Option{"--load-fxp FILE", "load a program file into the current program (VST 2)"},
+    Option{"--save-fxp FILE", "save the current program once everything is set (VST 2)"},
+    Option{"--save-fxb FILE", "save all programs once everything is set (VST 2)"},
     Option{"--plot FILE.png", "draw the dry and processed waveforms and the gain applied"},
     Option{"--tempo BPM", "tempo reported to the plug-in (default 120)"},
     Option{"--time-signature N/D", "time signature reported to the plug-in (default 4/4)"},
@@ -67,6 +68,8 @@ constexpr std::array kSections = {
 };
 
 constexpr const char* kRule =
+    "PLUGIN is a VST 2.4 plug-in (a shared object) or a CLAP plug-in (a file named *.clap: the\n"
+    "first plug-in of its factory; its programs are its parameter named Program, if it has one).\n"
     "Each option is given once, except --set. No output may be the input, a loaded program or\n"
     "bank file, the plug-in or another output of the same run.";
 

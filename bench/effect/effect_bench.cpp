@@ -1,6 +1,7 @@
 // Cost of the plug-in's single-precision audio callback (processReplacing through the effect record)
 // at 44.1 kHz stereo in 512-frame blocks with the default settings, on music (also for Tidebloom
-// Precise) and on the silence after a loud burst, and of the LV2 plug-in's run on the same music. Reported
+// Precise) and on the silence after a loud burst, and of the LV2 plug-in's run and the CLAP plug-in's
+// process on the same music. Reported
 // per frame and as a real-time factor (seconds of audio per second of CPU). Also what a host's plug-in scan
 // costs: creating and closing an instance (BM_InstantiateClose), and loading the module around that
 // (BM_LoadScanUnload).
@@ -15,6 +16,8 @@
 #include <numbers>
 #include <vector>
 
+#include <clap/entry.h>
+#include <clap/plugin-factory.h>
 #include <lv2/core/lv2.h>
 
 #include "framework/vst2/VstAbi.h"
@@ -113,6 +116,81 @@ private:
     float mLatency = 0.0f;
 };
 
+// Tidebloom.clap's plug-in, made by a host that offers no extension, activated at 44.1 kHz for
+// 512-frame blocks and processing; its parameters at their defaults.
+class CLAPPlugin {
+public:
+    CLAPPlugin() {
+        const char* other = std::getenv("TIDEBLOOM_BENCH_CLAP_PLUGIN");
+        const char* path = other && *other ? other : TIDEBLOOM_CLAP_PATH;
+        mLib = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+        if (!mLib) return;
+        mEntry = reinterpret_cast<const clap_plugin_entry_t*>(dlsym(mLib, "clap_entry"));
+        if (!mEntry || !mEntry->init(path)) return;
+        const auto* factory =
+            static_cast<const clap_plugin_factory_t*>(mEntry->get_factory(CLAP_PLUGIN_FACTORY_ID));
+        const clap_plugin_descriptor_t* desc = factory ? factory->get_plugin_descriptor(factory, 0) : nullptr;
+        mHost.clap_version = CLAP_VERSION;
+        mHost.name = "bench";
+        mHost.vendor = mHost.url = mHost.version = "";
+        mHost.get_extension = [](const clap_host_t*, const char*) -> const void* { return nullptr; };
+        mHost.request_restart = mHost.request_process = mHost.request_callback = [](const clap_host_t*) {};
+        mPlugin = desc ? factory->create_plugin(factory, &mHost, desc->id) : nullptr;
+        if (!mPlugin || !mPlugin->init(mPlugin) || !mPlugin->activate(mPlugin, kRate, 1, kBlock) ||
+            !mPlugin->start_processing(mPlugin))
+            return;
+        mEvents.size = [](const clap_input_events_t*) { return 0u; };
+        mEvents.get = [](const clap_input_events_t*, uint32_t) -> const clap_event_header_t* {
+            return nullptr;
+        };
+        mOut.try_push = [](const clap_output_events_t*, const clap_event_header_t*) { return true; };
+        mInBuf.channel_count = mOutBuf.channel_count = 2;
+        mInBuf.data32 = mIns;
+        mOutBuf.data32 = mOuts;
+        mProcess.frames_count = kBlock;
+        mProcess.steady_time = -1;
+        mProcess.audio_inputs = &mInBuf;
+        mProcess.audio_outputs = &mOutBuf;
+        mProcess.audio_inputs_count = mProcess.audio_outputs_count = 1;
+        mProcess.in_events = &mEvents;
+        mProcess.out_events = &mOut;
+        mOk = true;
+    }
+    ~CLAPPlugin() {
+        if (mOk) {
+            mPlugin->stop_processing(mPlugin);
+            mPlugin->deactivate(mPlugin);
+        }
+        if (mPlugin) mPlugin->destroy(mPlugin);
+        if (mEntry) mEntry->deinit();
+        if (mLib) dlclose(mLib);
+    }
+    CLAPPlugin(const CLAPPlugin&) = delete;
+    CLAPPlugin& operator=(const CLAPPlugin&) = delete;
+
+    bool Ok() const { return mOk; }
+    void Block(float* in0, float* in1, float* out0, float* out1) {
+        mIns[0] = in0;
+        mIns[1] = in1;
+        mOuts[0] = out0;
+        mOuts[1] = out1;
+        mPlugin->process(mPlugin, &mProcess);
+    }
+
+private:
+    void* mLib = nullptr;
+    const clap_plugin_entry_t* mEntry = nullptr;
+    clap_host_t mHost{};
+    const clap_plugin_t* mPlugin = nullptr;
+    clap_input_events_t mEvents{};
+    clap_output_events_t mOut{};
+    float* mIns[2] = {};
+    float* mOuts[2] = {};
+    clap_audio_buffer_t mInBuf{}, mOutBuf{};
+    clap_process_t mProcess{};
+    bool mOk = false;
+};
+
 // Plucked notes with harmonics, a new one every 0.2 to 0.5 s, panned differently.
 void Music(int nFrames, std::vector<float>& left, std::vector<float>& right, double gain) {
     std::vector<double> l(static_cast<size_t>(nFrames), 0.0), r(static_cast<size_t>(nFrames), 0.0);
@@ -145,14 +223,14 @@ void Report(benchmark::State& state) {
     state.counters["realtime"] = benchmark::Counter(frames / kRate, benchmark::Counter::kIsRate);
 }
 
-// The music through processReplacing of the plug-in plug.
-void ProcessMusic(benchmark::State& state, Plugin& plug) {
+// The music through the single-precision blocks of the plug-in plug (processReplacing, or the CLAP
+// plug-in's process).
+template <class Plug>
+void ProcessMusic(benchmark::State& state, Plug& plug) {
     if (!plug.Ok()) {
         state.SkipWithError("the plug-in did not load");
         return;
     }
-    // Two seconds of music, played in a loop: like a host's freshly written buffers, the input is
-    // in cache.
     const int n = 44100 * 2 / kBlock * kBlock;
     std::vector<float> in0, in1, out0(kBlock), out1(kBlock);
     Music(n, in0, in1, 1.0);
@@ -225,6 +303,14 @@ void BM_LV2RunMusic(benchmark::State& state) {
     Report(state);
 }
 BENCHMARK(BM_LV2RunMusic);
+
+// The same music through the CLAP plug-in's process (32-bit buffers, no events), to set beside
+// BM_ProcessReplacingMusic: the two bindings drive the same signal path.
+void BM_CLAPProcessMusic(benchmark::State& state) {
+    CLAPPlugin plug;
+    ProcessMusic(state, plug);
+}
+BENCHMARK(BM_CLAPProcessMusic);
 
 void BM_ProcessReplacingSilenceAfterBurst(benchmark::State& state) {
     Plugin plug;

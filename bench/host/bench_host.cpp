@@ -2,6 +2,7 @@
 // sizes), synthesises the demo phrase, and decodes a bank file.
 #include "host/HostDemoPhrase.h"
 #include "host/HostFxFile.h"
+#include "host/HostPlugin.h"
 #include "host/HostRender.h"
 
 #include <benchmark/benchmark.h>

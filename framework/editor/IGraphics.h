@@ -299,6 +299,7 @@ public:
     int Width() const override { return mWidth; }
     int Height() const override { return mHeight; }
     int FPS() const { return mFPS; }
+    int FrameRate() const override { return mFPS; }
     Raster_SysBitmap* GetDrawBitmap() const { return mDrawBitmap; }
     // The rectangle being redrawn (controls read it while drawing).
     const IRECT* GetDrawRECT() const { return &mDrawRECT; }

@@ -12,6 +12,7 @@
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/options/options.h>
 
+#include "framework/plugin/IEffectCreate.h"
 #include "framework/plugin/Log.h"
 
 namespace {
@@ -107,37 +108,25 @@ LV2_Descriptor IEffectLV2::MakeDescriptor(const char* uri,
 LV2_Handle LV2CreateInstance(const IEffectDescription& desc,
                              IEffectLV2* (*factory)(const IEffectInstanceInfo&), double sampleRate,
                              const char* bundlePath, const LV2_Feature* const* features) {
-    static Util_Mutex sMutex;
     // A rate the effect was not made for (or no rate at all) is refused rather than processed wrongly.
-    if (!factory || !std::isfinite(sampleRate) || !desc.ServesSampleRate(sampleRate)) return nullptr;
-    try {
-        Util_MutexLock lock(sMutex);
-        IEffectInstanceInfo info;
-        info.mBundlePath = bundlePath;
-        info.mFeatures = features;
-        IEffectLV2* plug = factory(info);
-        if (!plug) return nullptr;
-        try {
-            Util_MutexLock plugLock(plug->GetStateMutex());
-            // What a VST 2 host does after creating an instance, in its order, so the effect sees the
-            // same sequence from either binding: free slots filled, open (every parameter mapped),
-            // sample rate, block size (once more now that the object is complete, so the effect's
-            // own per-block buffers follow).
-            plug->EnsureDefaultPreset();
-            plug->OnParamReset();
-            Trace(__func__, __LINE__, "rate %f", sampleRate);
-            plug->SetSampleRate(sampleRate);
-            plug->Reset();
-            plug->SetBlockSize(plug->GetBlockSize());
-            plug->Reset();
-        } catch (...) {
-            delete plug;
-            return nullptr;
-        }
-        return plug;
-    } catch (...) {
-        return nullptr;
-    }
+    if (!std::isfinite(sampleRate) || !desc.ServesSampleRate(sampleRate)) return nullptr;
+    IEffectInstanceInfo info;
+    info.mBundlePath = bundlePath;
+    info.mFeatures = features;
+    return IEffectCreateInstance(factory, info, [sampleRate](IEffectLV2& plug) {
+        Util_MutexLock plugLock(plug.GetStateMutex());
+        // What a VST 2 host does after creating an instance, in its order, so the effect sees the same
+        // sequence from either binding: free slots filled, open (every parameter mapped), sample rate,
+        // block size (once more now that the object is complete, so the effect's own per-block buffers
+        // follow).
+        plug.EnsureDefaultPreset();
+        plug.OnParamReset();
+        Trace("LV2CreateInstance", __LINE__, "rate %f", sampleRate);
+        plug.SetSampleRate(sampleRate);
+        plug.Reset();
+        plug.SetBlockSize(plug.GetBlockSize());
+        plug.Reset();
+    });
 }
 
 // ---- Ports ----
@@ -292,19 +281,8 @@ LV2_State_Status IEffectLV2::Restore(LV2_State_Retrieve_Function retrieve, LV2_S
     if (type != mChunkType) return LV2_STATE_ERR_BAD_TYPE;
     // Exactly the framework header and one value per parameter, each finite and in range: anything
     // else is damaged or was not written by this plug-in, and changes nothing.
-    if (size != static_cast<size_t>(kFrameworkHeaderSize + 8 * NParams())) return LV2_STATE_ERR_UNKNOWN;
-    ByteChunk chunk;
-    chunk.PutBytes(data, static_cast<int>(size));
-    int pos = 0;
-    if (GetFrameworkVerFromChunk(&chunk, &pos) != kFrameworkVersion || pos != kFrameworkHeaderSize)
-        return LV2_STATE_ERR_UNKNOWN;
-    std::vector<double> values(static_cast<size_t>(NParams()));
-    for (int i = 0; i < NParams(); ++i) {
-        double& v = values[static_cast<size_t>(i)];
-        if (chunk.Get(&v, pos + 8 * i) < 0) return LV2_STATE_ERR_UNKNOWN;
-        const IParam* param = GetParam(i);
-        if (!(v >= param->GetMin() && v <= param->GetMax())) return LV2_STATE_ERR_UNKNOWN;
-    }
+    std::vector<double> values;
+    if (!ParseProgramChunk(data, size, &values)) return LV2_STATE_ERR_UNKNOWN;
     {
         // Parsed and checked: handed over in one short hold of the plug-in mutex.
         Util_MutexLock lock(mMutex);

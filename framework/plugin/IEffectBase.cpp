@@ -537,6 +537,8 @@ const char* IEffectBase::GetAPIString() {
         return "Standalone";
     case kAPILV2:
         return "LV2";
+    case kAPICLAP:
+        return "CLAP";
     }
     return "";
 }

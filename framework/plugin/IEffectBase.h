@@ -30,7 +30,9 @@
 // The operations the binding supplies (host notifications, time queries, MIDI out, editor size) answer
 // in the base as if no host were listening: they do nothing and return 0, false or null.
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "framework/plugin/ByteChunk.h"
 #include "framework/plugin/ChannelIO.h"
@@ -56,7 +58,8 @@ enum EAPI : int {
     kAPIRTAS = 3,
     kAPIAAX = 4,
     kAPISA = 5,
-    kAPILV2 = 6
+    kAPILV2 = 6,
+    kAPICLAP = 7
 };
 
 // Size of the effect, product and maker name fields including their terminator.
@@ -264,7 +267,7 @@ public:
     void GetHostVersionStr(char* buf);
     // mHost = LookUpHost(hostName), mHostVersion = version.
     void SetHost(const char* hostName, int version);
-    // "VST2", "VST3", "AU", "RTAS", "AAX", "Standalone", "LV2", or "" for anything else.
+    // "VST2", "VST3", "AU", "RTAS", "AAX", "Standalone", "LV2", "CLAP", or "" for anything else.
     const char* GetAPIString();
     const char* GetArchString() const { return "x64"; }
 
@@ -302,6 +305,11 @@ public:
     bool SerializePresets(ByteChunk* pChunk);
     // Reads a preset list written by SerializePresets into the slots, then restores the current preset.
     int UnserializePresets(ByteChunk* pChunk, int startPos);
+    // A program chunk from outside (a host's saved state) read into *pValues, one plain value per
+    // parameter: false, and *pValues untouched, unless the bytes are exactly the framework header of
+    // this version followed by one double per parameter, each within its parameter's range (so NaN and
+    // foreign or damaged bytes are refused). Any thread; no lock (the ranges are fixed).
+    bool ParseProgramChunk(const void* data, size_t size, std::vector<double>* pValues) const;
     // Empties the chunk and writes the framework version header.
     static void InitChunkWithFrameworkVer(ByteChunk* pChunk);
     // With the header value at *pPos: returns the version and advances *pPos past the header (or sets it

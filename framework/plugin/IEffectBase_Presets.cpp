@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "framework/plugin/IEffectBase.h"
@@ -311,4 +312,22 @@ int IEffectBase::GetFrameworkVerFromChunk(ByteChunk* pChunk, int* pPos) {
     }
     *pPos = pos;
     return version;
+}
+
+bool IEffectBase::ParseProgramChunk(const void* data, size_t size, std::vector<double>* pValues) const {
+    if (!data || !pValues || size != static_cast<size_t>(kFrameworkHeaderSize + 8 * NParams())) return false;
+    ByteChunk chunk;
+    chunk.PutBytes(data, static_cast<int>(size));
+    int pos = 0;
+    if (GetFrameworkVerFromChunk(&chunk, &pos) != kFrameworkVersion || pos != kFrameworkHeaderSize)
+        return false;
+    std::vector<double> values(static_cast<size_t>(NParams()));
+    for (int i = 0; i < NParams(); ++i) {
+        double& v = values[static_cast<size_t>(i)];
+        if (chunk.Get(&v, pos + 8 * i) < 0) return false;
+        const IParam* param = GetParam(i);
+        if (!(v >= param->GetMin() && v <= param->GetMax())) return false;
+    }
+    *pValues = std::move(values);
+    return true;
 }

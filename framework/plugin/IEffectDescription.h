@@ -46,6 +46,7 @@ struct IEffectDescription {
     int32_t mMfrID = 0;
     const char* mURI = "";            // the LV2 plug-in URI
     const char* mLV2Class = "Plugin"; // the LV2 plug-in class, a name from the lv2core vocabulary
+    const char* mCLAPId = "";         // the CLAP plug-in id, in reverse-DNS form from the maker's name
     // ---- Channels: "<in>-<out>" entries separated by single spaces, e.g. "1-1 2-2" ----
     const char* mChannelIO = "";
     int mSideChainChannels = 0;

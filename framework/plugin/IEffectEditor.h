@@ -39,6 +39,12 @@ public:
     virtual void SetHostScale(double scale) { (void)scale; }
     // The host's user-interface thread (effEditIdle): the redraw cycle and event draining.
     virtual void HostIdle() = 0;
+    // Any thread: the frames a second the editor redraws at; a binding whose host runs a timer for
+    // HostIdle asks for one of this rate.
+    virtual int FrameRate() const { return 25; }
+    // The host's user-interface thread: a file descriptor that becomes readable when the open window
+    // has events for HostIdle to drain; -1 while no window is open (or the editor has none).
+    virtual int EventFd() { return -1; }
     // The host's user-interface thread: a key the host forwards (character, virtual key, modifier
     // bits); true when the editor took it.
     virtual bool HostKeyDown(int character, int virtualKey, int modifiers) = 0;

@@ -9,6 +9,7 @@
 
 #include <pthread.h>
 
+#include "framework/plugin/IEffectCreate.h"
 #include "framework/plugin/Log.h"
 
 namespace {
@@ -130,26 +131,13 @@ intptr_t IEffectVST::HostCall(int32_t opcode, int32_t index, intptr_t value, voi
 
 AEffect* VSTCreateInstance(audioMasterCallback host,
                            IEffectVST* (*factory)(const IEffectInstanceInfo& info)) {
-    static Util_Mutex sMutex;
-    if (!factory) return nullptr;
-    try {
-        Util_MutexLock lock(sMutex);
-        IEffectInstanceInfo info;
-        info.mHostCallback = host;
-        IEffectVST* plug = factory(info);
-        if (!plug) return nullptr;
-        try {
-            plug->EnsureDefaultPreset();
-        } catch (...) {
-            delete plug;
-            return nullptr;
-        }
-        AEffect* effect = plug->GetAEffect();
-        if (effect->numPrograms <= 0) effect->numPrograms = 1;
-        return effect;
-    } catch (...) {
-        return nullptr;
-    }
+    IEffectInstanceInfo info;
+    info.mHostCallback = host;
+    IEffectVST* plug = IEffectCreateInstance(factory, info, [](IEffectVST& p) { p.EnsureDefaultPreset(); });
+    if (!plug) return nullptr;
+    AEffect* effect = plug->GetAEffect();
+    if (effect->numPrograms <= 0) effect->numPrograms = 1;
+    return effect;
 }
 
 // ---- Dispatcher ----

@@ -106,6 +106,7 @@ void* IGraphicsLinux::OpenWindow(void* pParentWnd) {
     conn->Flush();
 
     mConn = std::move(conn);
+    mEventFd = mConn->Fd();
     mWindow = window;
     mParent = parent;
     mTopLevel = topLevel;
@@ -172,6 +173,7 @@ void IGraphicsLinux::CloseWindowLocked() {
         mConn->Flush();
     }
     // Disconnecting frees whatever else the server holds for us (cursor, GCs, segments).
+    mEventFd = -1;
     mConn.reset();
     mBlankCursor = 0;
     mWindow = mParent = 0;

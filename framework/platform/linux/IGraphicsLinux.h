@@ -130,6 +130,9 @@ public:
     // when it decodes, else the compiled-in resource, decoded when first drawn (Raster_LoadNamedPicture).
     Raster_IBitmap* OSLoadBitmap(int ID, const char* name) override;
     void HostIdle() override;
+    // The open window's X connection (readable when it has events for HostIdle); -1 when closed. Any
+    // thread.
+    int EventFd() override { return mEventFd.load(); }
     bool HostKeyDown(int character, int virtualKey, int modifiers) override;
     bool HostKeyUp(int character, int virtualKey, int modifiers) override;
     // The window's size on the screen (doubled at scale 2); any thread.
@@ -188,6 +191,7 @@ private:
     std::atomic<int> mHostScale{0};  // the host's choice; 0: none
     std::mutex mScaleMutex;          // the first WindowSize's look-up
     std::atomic<uint64_t> mFrames{0};
+    std::atomic<int> mEventFd{-1};
 
     std::unique_ptr<X11Connection> mConn;
     xcb_window_t mWindow = 0, mParent = 0;

@@ -392,7 +392,7 @@ TEST(EffectBase, ConstructionStoresIdentityAndDefaults) {
                      .mDoesMidi = true,
                      .mDoesStateChunks = true,
                      .mIsInstrument = true},
-                    static_cast<EAPI>(7));
+                    static_cast<EAPI>(8));
     EXPECT_EQ(std::strlen(big.GetEffectName()), 127u);
     EXPECT_STREQ(big.GetProductName(), "");
     EXPECT_EQ(big.GetEffectVersion(true), 10203);
@@ -404,6 +404,8 @@ TEST(EffectBase, ConstructionStoresIdentityAndDefaults) {
     EXPECT_STREQ(unknown.GetAPIString(), "");
     IEffectBase lv2(IEffectDescription{}, kAPILV2);
     EXPECT_STREQ(lv2.GetAPIString(), "LV2");
+    IEffectBase clap(IEffectDescription{}, kAPICLAP);
+    EXPECT_STREQ(clap.GetAPIString(), "CLAP");
     EXPECT_TRUE(big.DoesMidi() && big.DoesStateChunks() && big.IsInstrument());
 }
 

@@ -1,0 +1,11 @@
+#include "host/HostOpen.h"
+
+#include "host/HostClapPlugin.h"
+#include "host/HostPlugin.h"
+
+std::unique_ptr<HostEffect> HostOpenEffect(const std::string& path, std::string& err) {
+    const std::string suffix = ".clap";
+    if (path.size() > suffix.size() && path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0)
+        return HostClapPlugin::Load(path, err);
+    return HostPlugin::Load(path, err);
+}
