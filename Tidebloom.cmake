@@ -1,8 +1,9 @@
 # The effect: its description (plain data), a static library with the effect class (linked by the
 # tests and benchmarks) and the plug-in itself, Tidebloom.so, a module that exports only VSTPluginMain
-# and main. Beside it the LV2 bundle Tidebloom.lv2/: the same effect class built against the LV2
-# binding, a module exporting only lv2_descriptor, the editor as an LV2 UI in a module of its own, and
-# the Turtle files written from the description.
+# and main. Beside it the VST 3 bundle Tidebloom.vst3/ (the effect and its editor against the VST 3
+# binding) and the LV2 bundle Tidebloom.lv2/: the same effect class built against the LV2 binding, a
+# module exporting only lv2_descriptor, the editor as an LV2 UI in a module of its own, and the Turtle
+# files written from the description.
 add_library(tidebloom_description STATIC ${PROJECT_SOURCE_DIR}/TidebloomDescription.cpp)
 target_include_directories(tidebloom_description PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(tidebloom_description PUBLIC plugin)
@@ -34,6 +35,29 @@ install(TARGETS Tidebloom LIBRARY DESTINATION lib/vst)
 file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/tidebloom-paths.txt
      CONTENT "$<TARGET_FILE:tidebloom-host>\n$<TARGET_FILE:Tidebloom>\n\
 $<$<TARGET_EXISTS:tidebloom-host-man>:${TIDEBLOOM_HOST_MAN_PAGE}.gz>\n")
+
+# ---- The VST 3 bundle, build/vst3/Tidebloom.vst3 (a folder of bundles only, for VST3_PATH) ----
+# The same effect class and editor built against the VST 3 binding, in the bundle's module
+# Contents/x86_64-linux/Tidebloom.so, which exports only GetPluginFactory, ModuleEntry and ModuleExit.
+set(TIDEBLOOM_VST3_BUNDLE ${CMAKE_BINARY_DIR}/vst3/Tidebloom.vst3)
+set(TIDEBLOOM_VST3_ARCH x86_64-linux)
+add_library(tidebloom_effect_vst3 STATIC ${PROJECT_SOURCE_DIR}/Tidebloom.cpp ${PROJECT_SOURCE_DIR}/TidebloomWithEditor.cpp)
+target_include_directories(tidebloom_effect_vst3 PUBLIC ${PROJECT_SOURCE_DIR})
+target_compile_definitions(tidebloom_effect_vst3 PUBLIC TIDEBLOOM_VST3)
+target_link_libraries(tidebloom_effect_vst3 PUBLIC vst3 plugin util sound tidebloom_description tidebloom_graphics
+                                                   platform_linux)
+target_compile_options(tidebloom_effect_vst3 PRIVATE -ffp-contract=off)
+
+add_library(TidebloomVST3 MODULE ${PROJECT_SOURCE_DIR}/TidebloomEntryVST3.cpp)
+target_link_libraries(TidebloomVST3 PRIVATE tidebloom_effect_vst3 tidebloom_resources)
+set_target_properties(TidebloomVST3 PROPERTIES PREFIX "" OUTPUT_NAME Tidebloom
+                      LIBRARY_OUTPUT_DIRECTORY ${TIDEBLOOM_VST3_BUNDLE}/Contents/${TIDEBLOOM_VST3_ARCH}
+                      LINK_DEPENDS ${PROJECT_SOURCE_DIR}/TidebloomVST3.version)
+target_link_options(TidebloomVST3 PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/TidebloomVST3.version)
+if(NOT TIDEBLOOM_SANITIZE AND NOT TIDEBLOOM_TSAN AND NOT TIDEBLOOM_FUZZ)
+    target_link_options(TidebloomVST3 PRIVATE -Wl,--no-undefined -Wl,-z,defs)
+endif()
+install(TARGETS TidebloomVST3 LIBRARY DESTINATION lib/vst3/Tidebloom.vst3/Contents/${TIDEBLOOM_VST3_ARCH})
 
 # ---- The LV2 bundle, build/lv2/Tidebloom.lv2 (a folder of bundles only, for LV2_PATH) ----
 set(TIDEBLOOM_LV2_BUNDLE ${CMAKE_BINARY_DIR}/lv2/Tidebloom.lv2)

@@ -4,9 +4,10 @@
 // at each onset and rises back linearly over the Time setting, scaled by Vol.
 //
 // The class derives from the binding its build target chooses: the LV2 binding when TIDEBLOOM_LV2
-// is defined, otherwise the VST 2 binding; the signal path is the same code either way. Identity,
-// parameters and presets come from kTidebloomDescription. The effect knows no editor: the VST 2
-// build's entry attaches one (TidebloomWithEditor.h); the LV2 build has none.
+// is defined, the VST 3 binding when TIDEBLOOM_VST3 is, otherwise the VST 2 binding; the signal path is
+// the same code either way. Identity, parameters and presets come from kTidebloomDescription. The
+// effect knows no editor: the VST 2 and VST 3 builds' entries attach one (TidebloomWithEditor.h); the
+// LV2 build has none.
 //
 // Created by the binding's entry function (one per instance) and deleted when the host closes it.
 // ProcessDoubleReplacing runs on the audio thread under the plug-in mutex (the binding holds it for
@@ -23,9 +24,12 @@
 #include "TidebloomDescription.h"
 #include "framework/util/Util_TypedBuf.h"
 
-#ifdef TIDEBLOOM_LV2
+#if defined(TIDEBLOOM_LV2)
 #include "framework/lv2/IEffectLV2.h"
 using IEffectBinding = IEffectLV2;
+#elif defined(TIDEBLOOM_VST3)
+#include "framework/vst3/IEffectVST3.h"
+using IEffectBinding = IEffectVST3;
 #else
 #include "framework/vst2/IEffectVST.h"
 using IEffectBinding = IEffectVST;

@@ -81,6 +81,7 @@ constexpr IEffectDescription kTidebloomDescription = {
     .mMfrID = FourCC('V', 'd', 'r', 'x'),
     .mURI = "urn:vendrilax:tidebloom",
     .mLV2Class = "EnvelopePlugin",
+    .mVST3Subcategories = "Fx|Dynamics",
     .mChannelIO = "1-1 2-2", // mono in to mono out, or stereo in to stereo out
     .mSideChainChannels = 0,
     .mLatency = 0, // set by the Depth and OnOff mapping

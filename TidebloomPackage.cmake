@@ -11,7 +11,7 @@ include(GNUInstallDirs)
 # The target `shipped` builds everything the install rules install, and nothing else: no test, no
 # benchmark (`make demo` and `make install` build it).
 add_custom_target(shipped)
-add_dependencies(shipped Tidebloom TidebloomLV2 TidebloomLV2UI tidebloom-host)
+add_dependencies(shipped Tidebloom TidebloomVST3 TidebloomLV2 TidebloomLV2UI tidebloom-host)
 
 # tidebloom-host's manual page: a build that has a target named tidebloom-host-man writing
 # TIDEBLOOM_HOST_MAN_PAGE (set in CMakeLists.txt) installs it, compressed as Debian does it, into

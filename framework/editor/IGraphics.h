@@ -133,6 +133,8 @@ public:
     // effEditIdle: the host's periodic idle call on its user-interface thread. Nothing here; a window
     // host runs its redraw cycle and drains its events.
     void HostIdle() override;
+    // The frame rate the editor was made with.
+    int FramesPerSecond() const override { return mFPS; }
     // effEditKeyDown / effEditKeyUp: a key the host forwards (character, VST virtual key code, modifier
     // bits). True when the editor took it; false here.
     bool HostKeyDown(int character, int virtualKey, int modifiers) override;

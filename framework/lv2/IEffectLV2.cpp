@@ -292,28 +292,13 @@ LV2_State_Status IEffectLV2::Restore(LV2_State_Retrieve_Function retrieve, LV2_S
     if (type != mChunkType) return LV2_STATE_ERR_BAD_TYPE;
     // Exactly the framework header and one value per parameter, each finite and in range: anything
     // else is damaged or was not written by this plug-in, and changes nothing.
-    if (size != static_cast<size_t>(kFrameworkHeaderSize + 8 * NParams())) return LV2_STATE_ERR_UNKNOWN;
-    ByteChunk chunk;
-    chunk.PutBytes(data, static_cast<int>(size));
-    int pos = 0;
-    if (GetFrameworkVerFromChunk(&chunk, &pos) != kFrameworkVersion || pos != kFrameworkHeaderSize)
-        return LV2_STATE_ERR_UNKNOWN;
     std::vector<double> values(static_cast<size_t>(NParams()));
-    for (int i = 0; i < NParams(); ++i) {
-        double& v = values[static_cast<size_t>(i)];
-        if (chunk.Get(&v, pos + 8 * i) < 0) return LV2_STATE_ERR_UNKNOWN;
-        const IParam* param = GetParam(i);
-        if (!(v >= param->GetMin() && v <= param->GetMax())) return LV2_STATE_ERR_UNKNOWN;
-    }
-    {
-        // Parsed and checked: handed over in one short hold of the plug-in mutex.
-        Util_MutexLock lock(mMutex);
-        for (int i = 0; i < NParams(); ++i) GetParam(i)->Set(values[static_cast<size_t>(i)]);
-        OnParamReset();
-        // Control values equal to the restored ones (in single precision) are no change, so the state's
-        // exact values stay until the host moves a control.
-        RememberParamsAsControls();
-    }
-    RedrawParamControls();
+    if (!ReadProgramChunk(data, size, values.data())) return LV2_STATE_ERR_UNKNOWN;
+    // Parsed and checked: handed over in one short hold of the plug-in mutex.
+    Util_MutexLock lock(mMutex);
+    ApplyParamValues(values.data());
+    // Control values equal to the restored ones (in single precision) are no change, so the state's
+    // exact values stay until the host moves a control.
+    RememberParamsAsControls();
     return LV2_STATE_SUCCESS;
 }

@@ -230,6 +230,32 @@ int IEffectBase::UnserializeParams(ByteChunk* pChunk, int startPos) {
     return pos;
 }
 
+bool IEffectBase::ReadProgramChunk(const void* data, size_t size, double* values) const {
+    if (!data || !values || size != static_cast<size_t>(ProgramChunkSize())) return false;
+    const unsigned char* bytes = static_cast<const unsigned char*>(data);
+    int32_t magic = 0, version = 0;
+    std::memcpy(&magic, bytes, sizeof(magic));
+    std::memcpy(&version, bytes + 4, sizeof(version));
+    if (magic != kFrameworkChunkMagic || version != kFrameworkVersion) return false;
+    for (int i = 0; i < NParams(); ++i) {
+        double v;
+        std::memcpy(&v, bytes + kFrameworkHeaderSize + 8 * i, sizeof(v));
+        const IParam* param = mParams.Get(i);
+        if (!(v >= param->GetMin() && v <= param->GetMax())) return false;
+    }
+    for (int i = 0; i < NParams(); ++i) std::memcpy(&values[i], bytes + kFrameworkHeaderSize + 8 * i, 8);
+    return true;
+}
+
+void IEffectBase::ApplyParamValues(const double* values) {
+    {
+        Util_MutexLock lock(mMutex);
+        for (int i = 0; i < NParams(); ++i) mParams.Get(i)->Set(values[i]);
+        OnParamReset();
+    }
+    RedrawParamControls();
+}
+
 bool IEffectBase::SerializePresets(ByteChunk* pChunk) {
     Trace(__func__, __LINE__, "%d presets", NPresets());
     if (!pChunk) return false;

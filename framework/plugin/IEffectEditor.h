@@ -39,6 +39,13 @@ public:
     virtual void SetHostScale(double scale) { (void)scale; }
     // The host's user-interface thread (effEditIdle): the redraw cycle and event draining.
     virtual void HostIdle() = 0;
+    // The host's user-interface thread: the file descriptor that becomes readable when the open window
+    // has events waiting (a host run loop watching it calls HostIdle then); -1 when no window is open or
+    // the editor has no such descriptor.
+    virtual int EventFd() { return -1; }
+    // Any thread: how many times a second the editor draws a frame; a host run loop's timer calls
+    // HostIdle at this rate.
+    virtual int FramesPerSecond() const { return 25; }
     // The host's user-interface thread: a key the host forwards (character, virtual key, modifier
     // bits); true when the editor took it.
     virtual bool HostKeyDown(int character, int virtualKey, int modifiers) = 0;

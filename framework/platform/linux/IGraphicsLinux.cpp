@@ -259,6 +259,11 @@ void IGraphicsLinux::HostIdle() {
     if (mCloseDeferred) CloseWindowLocked();
 }
 
+int IGraphicsLinux::EventFd() {
+    std::lock_guard<std::recursive_mutex> lock(mLock);
+    return mConn && !mConn->HasError() ? mConn->Fd() : -1;
+}
+
 bool IGraphicsLinux::PromptForColor(IColor* pColor, const char* prompt) {
     (void)pColor;
     (void)prompt;

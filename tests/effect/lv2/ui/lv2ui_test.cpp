@@ -13,11 +13,10 @@
 #include <cmath>
 #include <string>
 
-#include "Graphics/TidebloomEditor.h"
 #include "Graphics/TidebloomLayout.h"
 #include "TidebloomDescription.h"
 #include "framework/lv2/LV2PortLayout.h"
-#include "framework/platform/linux/IGraphicsHeadless.h"
+#include "tests/Graphics/TidebloomReferenceEditor.h"
 #include "tests/Graphics/TidebloomTestSupport.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/lv2/LV2UITestHost.h"
@@ -33,13 +32,10 @@ const IEffectDescription& kDesc = kTidebloomDescription;
 const LV2PortLayout kPorts = LV2PortLayout::Of(kTidebloomDescription);
 constexpr int kW = kTidebloomEditorWidth, kH = kTidebloomEditorHeight;
 
-using Plain = std::array<double, kNumParams>;
+using Plain = TidebloomReferenceEditor::Plain;
 
 Plain Defaults() {
-    Plain v;
-    for (int i = 0; i < kNumParams; ++i)
-        v[static_cast<size_t>(i)] = kDesc.mParams[static_cast<size_t>(i)].mDefault;
-    return v;
+    return TidebloomReferenceEditor::Defaults();
 }
 
 const LV2UILibrary& Library() {
@@ -51,43 +47,10 @@ const LV2UI_Descriptor* UI() {
     return Library().Descriptor(0);
 }
 
-// The VST 2 plug-in's editor on the headless platform: what the UI must show at the same values.
-class Vst2Editor {
-public:
-    Vst2Editor() {
-        mFx = mHost.Load(TidebloomTestEntry);
-        mHost.Open();
-        auto* plug = static_cast<IEffectVST*>(mFx->object);
-        mGui = new IGraphicsHeadless(plug, kW, kH);
-        TidebloomAttachControls(mGui, plug);
-        plug->AttachGraphics(mGui); // replaces the X11 editor
-    }
-    // The editor at these plain values, drawn whole.
-    Raster_IBitmap* At(const Plain& values) {
-        auto* plug = static_cast<IEffectVST*>(mFx->object);
-        for (int i = 0; i < kNumParams; ++i)
-            mHost.SetParameter(
-                i, static_cast<float>(plug->GetParam(i)->GetNormalized(values[static_cast<size_t>(i)])));
-        IRECT all(0, 0, kW, kH);
-        mGui->Draw(&all);
-        return mGui->GetDrawBitmap();
-    }
-
-private:
-    TestHost mHost;
-    AEffect* mFx = nullptr;
-    IGraphicsHeadless* mGui = nullptr;
-};
-
-Vst2Editor& Reference() {
-    static Vst2Editor sEditor;
-    return sEditor;
-}
-
 // Window w shows the VST 2 editor at these values (each pixel a block at scale 2), within two seconds
 // of idling at 30 Hz.
 ::testing::AssertionResult Shows(LV2UITestHost& host, xcb_window_t w, const Plain& values, int scale = 1) {
-    Raster_IBitmap* bm = Reference().At(values);
+    Raster_IBitmap* bm = TidebloomReferenceEditor::Get().At(values);
     std::string diff;
     const int calls = host.IdleUntil([&] {
         diff = TestDisplay().CompareWithBitmap(w, bm->getBits(), bm->getRowSpan(), kW, kH, scale);
