@@ -104,21 +104,25 @@ test-install:
 bench: build
 	@for b in $$(find $(BUILD)/bench -type f -executable -name 'bench_*' | sort); do echo "== $$b"; $$b; done
 
-# `make install` puts Tidebloom.so into ~/.vst, the LV2 bundle Tidebloom.lv2 into ~/.lv2 and
-# tidebloom-host into ~/.local/bin (its manual page, when the build made one, into
-# ~/.local/share/man/man1) for the current user; `make install PREFIX=/usr/local` installs into
-# PREFIX/lib/vst, PREFIX/lib/lv2, PREFIX/bin and PREFIX/share/man/man1 (DESTDIR works). The plug-ins and
+# `make install` puts Tidebloom.so into ~/.vst, the VST 3 bundle Tidebloom.vst3 into ~/.vst3, the LV2
+# bundle Tidebloom.lv2 into ~/.lv2 and tidebloom-host into ~/.local/bin (its manual page, when the build
+# made one, into ~/.local/share/man/man1) for the current user; `make install PREFIX=/usr/local` installs
+# into PREFIX/lib/vst, PREFIX/lib/vst3, PREFIX/lib/lv2, PREFIX/bin and PREFIX/share/man/man1 (DESTDIR
+# works). The plug-ins and
 # the host are installed stripped. `make uninstall` with the same PREFIX and DESTDIR removes what
 # `make install` installs there, and leaves the folders they were in.
 PREFIX ?=
 LV2_BUNDLE := $(BUILD)/lv2/Tidebloom.lv2
+VST3_MODULE := Tidebloom.vst3/Contents/x86_64-linux/Tidebloom.so
 ifeq ($(strip $(PREFIX)),)
 VST_DIR := $(HOME)/.vst
+VST3_DIR := $(HOME)/.vst3
 LV2_DIR := $(HOME)/.lv2
 BIN_DIR := $(HOME)/.local/bin
 MAN_DIR := $(HOME)/.local/share/man/man1
 else
 VST_DIR := $(PREFIX)/lib/vst
+VST3_DIR := $(PREFIX)/lib/vst3
 LV2_DIR := $(PREFIX)/lib/lv2
 BIN_DIR := $(PREFIX)/bin
 MAN_DIR := $(PREFIX)/share/man/man1
@@ -128,11 +132,12 @@ ifeq ($(strip $(PREFIX)),)
 	@host=$$(sed -n 1p $(BUILD)/tidebloom-paths.txt); plugin=$$(sed -n 2p $(BUILD)/tidebloom-paths.txt); \
 	man=$$(sed -n 3p $(BUILD)/tidebloom-paths.txt); lv2="$(DESTDIR)$(LV2_DIR)/Tidebloom.lv2"; \
 	install -D -s -m 755 "$$plugin" "$(DESTDIR)$(VST_DIR)/Tidebloom.so" && \
+	install -D -s -m 755 "$(BUILD)/vst3/$(VST3_MODULE)" "$(DESTDIR)$(VST3_DIR)/$(VST3_MODULE)" && \
 	rm -rf "$$lv2" && install -d "$$lv2" && \
 	install -m 644 $(LV2_BUNDLE)/*.ttl "$$lv2/" && install -s -m 755 $(LV2_BUNDLE)/*.so "$$lv2/" && \
 	install -D -s -m 755 "$$host" "$(DESTDIR)$(BIN_DIR)/tidebloom-host" && \
 	if [ -n "$$man" ]; then install -D -m 644 "$$man" "$(DESTDIR)$(MAN_DIR)/tidebloom-host.1.gz"; fi && \
-	echo "install: $(DESTDIR)$(VST_DIR)/Tidebloom.so, $$lv2 and $(DESTDIR)$(BIN_DIR)/tidebloom-host"
+	echo "install: $(DESTDIR)$(VST_DIR)/Tidebloom.so, $(DESTDIR)$(VST3_DIR)/Tidebloom.vst3, $$lv2 and $(DESTDIR)$(BIN_DIR)/tidebloom-host"
 else
 	cmake --install $(BUILD) --prefix $(PREFIX) --strip
 endif
@@ -140,15 +145,19 @@ endif
 	*) echo "install: $(BIN_DIR) is not on PATH: add it there, or run $(BIN_DIR)/tidebloom-host";; esac
 
 uninstall:
-	@lv2="$(DESTDIR)$(LV2_DIR)/Tidebloom.lv2"; removed=""; \
-	for f in "$(DESTDIR)$(VST_DIR)/Tidebloom.so" "$$lv2/Tidebloom.so" "$$lv2/TidebloomUI.so" "$$lv2"/*.ttl \
+	@lv2="$(DESTDIR)$(LV2_DIR)/Tidebloom.lv2"; vst3="$(DESTDIR)$(VST3_DIR)/Tidebloom.vst3"; removed=""; \
+	for f in "$(DESTDIR)$(VST_DIR)/Tidebloom.so" "$(DESTDIR)$(VST3_DIR)/$(VST3_MODULE)" \
+	         "$$lv2/Tidebloom.so" "$$lv2/TidebloomUI.so" "$$lv2"/*.ttl \
 	         "$(DESTDIR)$(BIN_DIR)/tidebloom-host" "$(DESTDIR)$(MAN_DIR)/tidebloom-host.1.gz"; do \
 	    if [ -f "$$f" ] || [ -L "$$f" ]; then rm -f "$$f" || exit 1; removed="$$removed $$f"; fi; \
 	done; \
-	if [ -d "$$lv2" ]; then \
-	    if rmdir "$$lv2" 2>/dev/null; then removed="$$removed $$lv2"; \
-	    else echo "uninstall: $$lv2 holds files Tidebloom does not install; it stays"; fi; \
-	fi; \
+	kept=""; \
+	for d in "$$lv2" "$$vst3/Contents/x86_64-linux" "$$vst3/Contents" "$$vst3"; do \
+	    [ -d "$$d" ] || continue; \
+	    if rmdir "$$d" 2>/dev/null; then removed="$$removed $$d"; continue; fi; \
+	    case "$$kept" in "$$d"/*) ;; *) echo "uninstall: $$d holds files Tidebloom does not install; it stays";; esac; \
+	    kept="$$d"; \
+	done; \
 	echo "uninstall: removed$${removed:- nothing: Tidebloom is not installed there}"
 
 format:

@@ -1,6 +1,7 @@
 # What the project ships, and the Debian package made of it by CPack (`make package`), with the
 # dependencies dpkg-shlibdeps finds in the shared objects:
 #   /usr/lib/vst/Tidebloom.so     the VST 2.4 plug-in (install rule in Tidebloom.cmake)
+#   /usr/lib/vst3/Tidebloom.vst3/ the VST 3 bundle (install rule in Tidebloom.cmake)
 #   /usr/bin/tidebloom-host       the command-line host (install rule in host/CMakeLists.txt)
 #   /usr/lib/lv2/Tidebloom.lv2/   the LV2 bundle (install rules in Tidebloom.cmake)
 #   /usr/share/man/man1/tidebloom-host.1.gz   the host's manual page, when the build writes one (below)
@@ -69,15 +70,15 @@ set(CPACK_PACKAGE_VENDOR vendrilax)
 set(CPACK_PACKAGE_CONTACT "${TIDEBLOOM_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TIDEBLOOM_CONTACT}")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "audio effect that makes new notes swell in (VST 2.4 and LV2)")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "audio effect that makes new notes swell in (VST 2.4, VST 3 and LV2)")
 # Wrapped as Debian's tools want it: lines of at most 80 characters.
 set(CPACK_PACKAGE_DESCRIPTION
     "Tidebloom detects note onsets in its input, delays the audio by up to 1500
 samples (reported as latency) and lets each note it detects fade in over 0.01
 to 10 seconds. The package holds the Linux VST 2.4 plug-in for hosts such as
-Ardour, REAPER, Bitwig and Qtractor, the same effect as an LV2 plug-in, and
-tidebloom-host, a command-line host that renders audio files through VST 2
-plug-ins. Tidebloom is free software under the MIT licence.")
+Ardour, REAPER, Bitwig and Qtractor, the same effect as a VST 3 and as an LV2
+plug-in, and tidebloom-host, a command-line host that renders audio files
+through VST 2 plug-ins. Tidebloom is free software under the MIT licence.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
 set(CPACK_STRIP_FILES ON)
