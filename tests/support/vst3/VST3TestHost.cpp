@@ -304,7 +304,11 @@ v3_result VST3TestHost::ProcessBlock(T** in, int nIn, T** out, int nOut, int32_t
     v3_param_changes** params = list.Face();
     data.input_params = changes.empty() ? nullptr : params;
     v3_result r = V3_INTERNAL_ERR;
-    OnAudioThread([&] { r = P()->process(mProcessor, &data); });
+    OnAudioThread([&] {
+        const long before = mCounter ? mCounter() : 0;
+        r = P()->process(mProcessor, &data);
+        if (mCounter) mProcessAllocations += mCounter() - before;
+    });
     return r;
 }
 

@@ -122,6 +122,10 @@ public:
                       const std::vector<VST3Change>& changes = {});
     // Anything on the audio thread (waits for it).
     void OnAudioThread(const std::function<void()>& f);
+    // From now on every process call is measured with counter (a process-wide allocation count): what
+    // it counts during the calls adds up in ProcessAllocations.
+    void CountAllocationsWith(long (*counter)()) { mCounter = counter; }
+    long ProcessAllocations() const { return mProcessAllocations; }
 
     // States through streams.
     std::vector<uint8_t> GetState();
@@ -177,6 +181,8 @@ private:
     v3_edit_controller** mController = nullptr;
     v3_unit_information** mUnits = nullptr;
     bool mStarted = false;
+    long (*mCounter)() = nullptr;
+    long mProcessAllocations = 0;
 
     VST3Face<VST3TestHost> mContextFace, mHandlerFace, mFrameFace, mLoopFace;
     std::mutex mLock;
