@@ -35,20 +35,24 @@ build: configure
 shipped: configure
 	cmake --build $(BUILD) --target shipped
 
-# The demo: a built-in phrase of plucked notes, rendered through the built plug-in with two programs, and
-# a picture of the plug-in's editor (on the current display, or on a private one under xvfb-run).
-# $(BUILD)/tidebloom-paths.txt names the built tidebloom-host (line 1) and Tidebloom.so (line 2).
+# The demo: a built-in phrase of plucked notes, rendered through the built plug-in with two programs and
+# through Tidebloom Precise with "Arpeggio", and a picture of the plug-in's editor (on the current
+# display, or on a private one under xvfb-run). $(BUILD)/tidebloom-paths.txt names the built
+# tidebloom-host (line 1), Tidebloom.so (line 2) and TidebloomPrecise.so (line 4).
 DEMO_OUT ?= out
 demo: shipped
 	@host=$$(sed -n 1p $(BUILD)/tidebloom-paths.txt); plugin=$$(sed -n 2p $(BUILD)/tidebloom-paths.txt); \
+	precise=$$(sed -n 4p $(BUILD)/tidebloom-paths.txt); \
 	mkdir -p $(DEMO_OUT) && \
 	"$$host" phrase -o $(DEMO_OUT)/demo-dry.wav && \
 	"$$host" render "$$plugin" -i $(DEMO_OUT)/demo-dry.wav -o $(DEMO_OUT)/demo-init.wav --program Init && \
 	"$$host" render "$$plugin" -i $(DEMO_OUT)/demo-dry.wav -o $(DEMO_OUT)/demo-arpeggio.wav --program Arpeggio \
 	    --plot $(DEMO_OUT)/demo-arpeggio.png && \
+	"$$host" render "$$precise" -i $(DEMO_OUT)/demo-dry.wav -o $(DEMO_OUT)/demo-precise.wav --program Arpeggio \
+	    --plot $(DEMO_OUT)/demo-precise.png && \
 	if [ -n "$$DISPLAY" ]; then "$$host" snapshot "$$plugin" -o $(DEMO_OUT)/editor.png; \
 	else xvfb-run -a -s "-screen 0 1024x768x24" "$$host" snapshot "$$plugin" -o $(DEMO_OUT)/editor.png; fi && \
-	echo "demo: listen to $(DEMO_OUT)/demo-dry.wav (dry), $(DEMO_OUT)/demo-init.wav (Init) and $(DEMO_OUT)/demo-arpeggio.wav (Arpeggio); see $(DEMO_OUT)/demo-arpeggio.png and the editor, $(DEMO_OUT)/editor.png"
+	echo "demo: listen to $(DEMO_OUT)/demo-dry.wav (dry), $(DEMO_OUT)/demo-init.wav (Init), $(DEMO_OUT)/demo-arpeggio.wav (Arpeggio) and $(DEMO_OUT)/demo-precise.wav (Tidebloom Precise, Arpeggio); see $(DEMO_OUT)/demo-arpeggio.png, $(DEMO_OUT)/demo-precise.png and the editor, $(DEMO_OUT)/editor.png"
 
 test: test-plain test-install test-san test-tsan test-fuzz test-package
 
@@ -104,16 +108,18 @@ test-install:
 bench: build
 	@for b in $$(find $(BUILD)/bench -type f -executable -name 'bench_*' | sort); do echo "== $$b"; $$b; done
 
-# `make install` puts Tidebloom.so into ~/.vst, the VST 3 bundle Tidebloom.vst3 into ~/.vst3, the LV2
-# bundle Tidebloom.lv2 into ~/.lv2 and tidebloom-host into ~/.local/bin (its manual page, when the build
-# made one, into ~/.local/share/man/man1) for the current user; `make install PREFIX=/usr/local` installs
-# into PREFIX/lib/vst, PREFIX/lib/vst3, PREFIX/lib/lv2, PREFIX/bin and PREFIX/share/man/man1 (DESTDIR
-# works). The plug-ins and
-# the host are installed stripped. `make uninstall` with the same PREFIX and DESTDIR removes what
-# `make install` installs there, and leaves the folders they were in.
+# `make install` puts Tidebloom.so and TidebloomPrecise.so into ~/.vst, the VST 3 bundles Tidebloom.vst3
+# and TidebloomPrecise.vst3 into ~/.vst3, the LV2 bundles Tidebloom.lv2 and TidebloomPrecise.lv2 into
+# ~/.lv2 and tidebloom-host into ~/.local/bin (its manual page, when the build made one, into
+# ~/.local/share/man/man1) for the current user; `make install PREFIX=/usr/local` installs into
+# PREFIX/lib/vst, PREFIX/lib/vst3, PREFIX/lib/lv2, PREFIX/bin and PREFIX/share/man/man1 (DESTDIR works).
+# The plug-ins and the host are installed stripped. `make uninstall` with the same PREFIX and DESTDIR
+# removes what `make install` installs there, and leaves the folders they were in.
 PREFIX ?=
-LV2_BUNDLE := $(BUILD)/lv2/Tidebloom.lv2
-VST3_MODULE := Tidebloom.vst3/Contents/x86_64-linux/Tidebloom.so
+# The plug-ins: each is <name>.so for VST 2, the bundle <name>.vst3 for VST 3 (its module in
+# VST3_CONTENTS) and the bundle <name>.lv2 for LV2.
+PLUGINS := Tidebloom TidebloomPrecise
+VST3_CONTENTS := Contents/x86_64-linux
 ifeq ($(strip $(PREFIX)),)
 VST_DIR := $(HOME)/.vst
 VST3_DIR := $(HOME)/.vst3
@@ -129,15 +135,17 @@ MAN_DIR := $(PREFIX)/share/man/man1
 endif
 install: shipped
 ifeq ($(strip $(PREFIX)),)
-	@host=$$(sed -n 1p $(BUILD)/tidebloom-paths.txt); plugin=$$(sed -n 2p $(BUILD)/tidebloom-paths.txt); \
-	man=$$(sed -n 3p $(BUILD)/tidebloom-paths.txt); lv2="$(DESTDIR)$(LV2_DIR)/Tidebloom.lv2"; \
-	install -D -s -m 755 "$$plugin" "$(DESTDIR)$(VST_DIR)/Tidebloom.so" && \
-	install -D -s -m 755 "$(BUILD)/vst3/$(VST3_MODULE)" "$(DESTDIR)$(VST3_DIR)/$(VST3_MODULE)" && \
-	rm -rf "$$lv2" && install -d "$$lv2" && \
-	install -m 644 $(LV2_BUNDLE)/*.ttl "$$lv2/" && install -s -m 755 $(LV2_BUNDLE)/*.so "$$lv2/" && \
+	@host=$$(sed -n 1p $(BUILD)/tidebloom-paths.txt); man=$$(sed -n 3p $(BUILD)/tidebloom-paths.txt); \
+	for p in $(PLUGINS); do \
+	    lv2="$(DESTDIR)$(LV2_DIR)/$$p.lv2"; vst3="$$p.vst3/$(VST3_CONTENTS)/$$p.so"; \
+	    install -D -s -m 755 "$(BUILD)/$$p.so" "$(DESTDIR)$(VST_DIR)/$$p.so" && \
+	    install -D -s -m 755 "$(BUILD)/vst3/$$vst3" "$(DESTDIR)$(VST3_DIR)/$$vst3" && \
+	    rm -rf "$$lv2" && install -d "$$lv2" && \
+	    install -m 644 $(BUILD)/lv2/$$p.lv2/*.ttl "$$lv2/" && install -s -m 755 $(BUILD)/lv2/$$p.lv2/*.so "$$lv2/" || exit 1; \
+	done && \
 	install -D -s -m 755 "$$host" "$(DESTDIR)$(BIN_DIR)/tidebloom-host" && \
 	if [ -n "$$man" ]; then install -D -m 644 "$$man" "$(DESTDIR)$(MAN_DIR)/tidebloom-host.1.gz"; fi && \
-	echo "install: $(DESTDIR)$(VST_DIR)/Tidebloom.so, $(DESTDIR)$(VST3_DIR)/Tidebloom.vst3, $$lv2 and $(DESTDIR)$(BIN_DIR)/tidebloom-host"
+	echo "install: $(foreach p,$(PLUGINS),$(DESTDIR)$(VST_DIR)/$(p).so, $(DESTDIR)$(VST3_DIR)/$(p).vst3, $(DESTDIR)$(LV2_DIR)/$(p).lv2,) and $(DESTDIR)$(BIN_DIR)/tidebloom-host"
 else
 	cmake --install $(BUILD) --prefix $(PREFIX) --strip
 endif
@@ -145,14 +153,16 @@ endif
 	*) echo "install: $(BIN_DIR) is not on PATH: add it there, or run $(BIN_DIR)/tidebloom-host";; esac
 
 uninstall:
-	@lv2="$(DESTDIR)$(LV2_DIR)/Tidebloom.lv2"; vst3="$(DESTDIR)$(VST3_DIR)/Tidebloom.vst3"; removed=""; \
-	for f in "$(DESTDIR)$(VST_DIR)/Tidebloom.so" "$(DESTDIR)$(VST3_DIR)/$(VST3_MODULE)" \
-	         "$$lv2/Tidebloom.so" "$$lv2/TidebloomUI.so" "$$lv2"/*.ttl \
+	@removed=""; \
+	for f in $(foreach p,$(PLUGINS),"$(DESTDIR)$(VST_DIR)/$(p).so" "$(DESTDIR)$(VST3_DIR)/$(p).vst3/$(VST3_CONTENTS)/$(p).so" \
+	             "$(DESTDIR)$(LV2_DIR)/$(p).lv2/$(p).so" "$(DESTDIR)$(LV2_DIR)/$(p).lv2/$(p)UI.so" \
+	             "$(DESTDIR)$(LV2_DIR)/$(p).lv2"/*.ttl) \
 	         "$(DESTDIR)$(BIN_DIR)/tidebloom-host" "$(DESTDIR)$(MAN_DIR)/tidebloom-host.1.gz"; do \
 	    if [ -f "$$f" ] || [ -L "$$f" ]; then rm -f "$$f" || exit 1; removed="$$removed $$f"; fi; \
 	done; \
 	kept=""; \
-	for d in "$$lv2" "$$vst3/Contents/x86_64-linux" "$$vst3/Contents" "$$vst3"; do \
+	for d in $(foreach p,$(PLUGINS),"$(DESTDIR)$(LV2_DIR)/$(p).lv2" "$(DESTDIR)$(VST3_DIR)/$(p).vst3/$(VST3_CONTENTS)" \
+	             "$(DESTDIR)$(VST3_DIR)/$(p).vst3/Contents" "$(DESTDIR)$(VST3_DIR)/$(p).vst3"); do \
 	    [ -d "$$d" ] || continue; \
 	    if rmdir "$$d" 2>/dev/null; then removed="$$removed $$d"; continue; fi; \
 	    case "$$kept" in "$$d"/*) ;; *) echo "uninstall: $$d holds files Tidebloom does not install; it stays";; esac; \

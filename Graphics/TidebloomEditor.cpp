@@ -6,8 +6,12 @@
 #include "framework/editor/IGraphics.h"
 
 void TidebloomAttachControls(IGraphics* pGraphics, IEffectBase* pPlug) {
+    TidebloomAttachControls(pGraphics, pPlug, kTidebloomBackground);
+}
+
+void TidebloomAttachControls(IGraphics* pGraphics, IEffectBase* pPlug, const TidebloomPicture& background) {
     if (!pGraphics) return;
-    pGraphics->AttachBackground(kTidebloomBackground.id, kTidebloomBackground.path);
+    pGraphics->AttachBackground(background.id, background.path);
     for (const TidebloomKnobLayout& k : kTidebloomKnobs) {
         IBitmap strip = pGraphics->LoadIBitmap(k.knob.id, k.knob.path, k.knob.frames);
         IBitmap caption = pGraphics->LoadIBitmap(k.caption.id, k.caption.path, k.caption.frames);

@@ -14,5 +14,8 @@ class IEffectBase;
 class IGraphics;
 
 // pGraphics: an editor of kTidebloomEditorWidth x kTidebloomEditorHeight with no controls yet; the
-// controls are bound to pPlug's parameters. Nothing for a null editor.
+// controls are bound to pPlug's parameters; background is the picture behind them (Tidebloom's, or
+// Tidebloom Precise's, which names it). Nothing for a null editor.
+struct TidebloomPicture;
 void TidebloomAttachControls(IGraphics* pGraphics, IEffectBase* pPlug);
+void TidebloomAttachControls(IGraphics* pGraphics, IEffectBase* pPlug, const TidebloomPicture& background);

@@ -1,9 +1,9 @@
 // Cost of the plug-in's single-precision audio callback (processReplacing through the effect record)
-// at 44.1 kHz stereo in 512-frame blocks with the default settings, on music and on the silence after
-// a loud burst, and of the LV2 plug-in's run and the VST 3 plug-in's process on the same music. Reported per
-// frame and as a real-time factor (seconds of audio per second of CPU). Also what a host's plug-in scan
-// costs: creating and closing an instance (BM_InstantiateClose), and loading the module around that
-// (BM_LoadScanUnload).
+// at 44.1 kHz stereo in 512-frame blocks with the default settings, on music (also for Tidebloom
+// Precise) and on the silence after a loud burst, and of the LV2 plug-in's run and the VST 3 plug-in's
+// process on the same music. Reported per frame and as a real-time factor (seconds of audio per second of
+// CPU). Also what a host's plug-in scan costs: creating and closing an instance (BM_InstantiateClose),
+// and loading the module around that (BM_LoadScanUnload).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -31,10 +31,11 @@ intptr_t BenchHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
 
 class Plugin {
 public:
-    Plugin() {
-        // TIDEBLOOM_BENCH_PLUGIN names another build of the plug-in to measure (to compare two).
-        const char* other = std::getenv("TIDEBLOOM_BENCH_PLUGIN");
-        mLib = dlopen(other && *other ? other : TIDEBLOOM_SO_PATH, RTLD_NOW | RTLD_LOCAL);
+    // TIDEBLOOM_BENCH_PLUGIN (TIDEBLOOM_BENCH_PRECISE_PLUGIN for Tidebloom Precise) names another build
+    // of the plug-in to measure (to compare two).
+    explicit Plugin(const char* path = TIDEBLOOM_SO_PATH, const char* variable = "TIDEBLOOM_BENCH_PLUGIN") {
+        const char* other = std::getenv(variable);
+        mLib = dlopen(other && *other ? other : path, RTLD_NOW | RTLD_LOCAL);
         if (!mLib) return;
         auto entry = reinterpret_cast<VstPluginEntryProc>(dlsym(mLib, "VSTPluginMain"));
         mFx = entry ? entry(BenchHost) : nullptr;
@@ -207,13 +208,11 @@ void Report(benchmark::State& state) {
     state.counters["realtime"] = benchmark::Counter(frames / kRate, benchmark::Counter::kIsRate);
 }
 
-// Two seconds of music through a plug-in's 32-bit block call, played in a loop: like a host's freshly
-// written buffers, the input is in cache.
+// The music through the 32-bit block call of the plug-in plug (processReplacing, or process for VST 3).
 template <class P>
-void RunMusic(benchmark::State& state, const char* what) {
-    P plug;
+void ProcessMusic(benchmark::State& state, P& plug) {
     if (!plug.Ok()) {
-        state.SkipWithError(what);
+        state.SkipWithError("the plug-in did not load");
         return;
     }
     const int n = 44100 * 2 / kBlock * kBlock;
@@ -230,9 +229,17 @@ void RunMusic(benchmark::State& state, const char* what) {
 }
 
 void BM_ProcessReplacingMusic(benchmark::State& state) {
-    RunMusic<Plugin>(state, "Tidebloom.so did not load");
+    Plugin plug;
+    ProcessMusic(state, plug);
 }
 BENCHMARK(BM_ProcessReplacingMusic);
+
+// The same through Tidebloom Precise, whose spectral detector is the difference.
+void BM_PreciseProcessReplacingMusic(benchmark::State& state) {
+    Plugin plug(TIDEBLOOM_PRECISE_SO_PATH, "TIDEBLOOM_BENCH_PRECISE_PLUGIN");
+    ProcessMusic(state, plug);
+}
+BENCHMARK(BM_PreciseProcessReplacingMusic);
 
 // The same music through the double-precision callback, which hands the host's buffers to the
 // effect directly: the difference to the float callback is the binding's sample conversion.
@@ -284,7 +291,8 @@ BENCHMARK(BM_LV2RunMusic);
 // The same music through the VST 3 plug-in's process (32 bits), which splits no block when no
 // parameter changes: against BM_ProcessReplacingMusic, the cost of the VST 3 binding.
 void BM_VST3ProcessMusic(benchmark::State& state) {
-    RunMusic<VST3Plugin>(state, "the VST 3 Tidebloom.so did not load");
+    VST3Plugin plug;
+    ProcessMusic(state, plug);
 }
 BENCHMARK(BM_VST3ProcessMusic);
 

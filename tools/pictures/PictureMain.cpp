@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string dir = argv[1];
-    bool ok = Write(dir, kTidebloomBackground, TidebloomDrawBackground().get());
+    bool ok = Write(dir, kTidebloomBackground, TidebloomDrawBackground("NOTE SWELL").get());
+    ok = ok && Write(dir, kTidebloomPreciseBackground, TidebloomDrawBackground("PRECISE NOTE SWELL").get());
     for (const TidebloomKnobLayout& k : kTidebloomKnobs) {
         ok = ok && Write(dir, k.knob, TidebloomDrawKnob(k).get());
         ok = ok && Write(dir, k.caption, TidebloomDrawScale(k).get(), true);

@@ -252,7 +252,7 @@ std::unique_ptr<Raster_MemBitmap> TidebloomDrawScale(const TidebloomKnobLayout& 
     return img;
 }
 
-std::unique_ptr<Raster_MemBitmap> TidebloomDrawBackground() {
+std::unique_ptr<Raster_MemBitmap> TidebloomDrawBackground(const char* subtitle) {
     const int w = kTidebloomBackground.width, h = kTidebloomBackground.height;
     auto img = PictureNewBitmap(w, h);
     const float dy = 1.0f / static_cast<float>(h);
@@ -302,7 +302,7 @@ std::unique_ptr<Raster_MemBitmap> TidebloomDrawBackground() {
     PicturePaint(img.get(), bloom.Resolve(), kCoral);
     PictureFont small(kFace, 9, true);
     PictureMask sub(w, h);
-    sub.Text(small, "NOTE SWELL", tx + 2, ty + 33, false, 2.0);
+    sub.Text(small, subtitle, tx + 2, ty + 33, false, 2.0);
     PicturePaint(img.get(), sub.Resolve(), kNumber);
 
     // The controls' names, under each knob and under the switch.

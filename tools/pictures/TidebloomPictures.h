@@ -10,7 +10,8 @@
 
 #include <memory>
 
-std::unique_ptr<Raster_MemBitmap> TidebloomDrawBackground();
+// subtitle: the line under the product name ("NOTE SWELL" for Tidebloom).
+std::unique_ptr<Raster_MemBitmap> TidebloomDrawBackground(const char* subtitle);
 std::unique_ptr<Raster_MemBitmap> TidebloomDrawKnob(const TidebloomKnobLayout& knob);
 std::unique_ptr<Raster_MemBitmap> TidebloomDrawScale(const TidebloomKnobLayout& knob);
 std::unique_ptr<Raster_MemBitmap> TidebloomDrawSwitch();

@@ -2,7 +2,8 @@
 // this process: the factory's class, the parameters and programs as the controller shows them, the demo
 // phrase rendered bit for bit like the VST 2 plug-in (32 and 64 bits, stereo and mono, changes in the
 // middle of blocks), the component state as the VST 2 program chunk, hostile state refused, and the
-// latency restart asked from the user-interface thread only.
+// latency restart asked from the user-interface thread only. Tidebloom Precise's bundle, built from the
+// same sources, is checked for its own class and one render against its VST 2 plug-in.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -21,15 +22,18 @@ constexpr uint32_t kProgram = 0x70726F67;
 constexpr int kRate = 44100;
 constexpr int kFrames = kRate * 4;
 
-const VST3Library& Library() {
-    static const VST3Library sLib(TIDEBLOOM_VST3_SO_PATH);
-    return sLib;
+// Tidebloom's bundle, or Tidebloom Precise's.
+const VST3Library& Library(bool precise = false) {
+    static const VST3Library sLib(TIDEBLOOM_VST3_SO_PATH), sPrecise(TIDEBLOOM_PRECISE_VST3_SO_PATH);
+    return precise ? sPrecise : sLib;
 }
 
 // A loaded, not yet started instance.
 struct Vst3 {
     VST3TestHost host;
-    Vst3() { EXPECT_TRUE(host.Load(Library().Factory())) << Library().Problem(); }
+    explicit Vst3(bool precise = false) {
+        EXPECT_TRUE(host.Load(Library(precise).Factory())) << Library(precise).Problem();
+    }
 };
 
 // ---- Rendering the demo phrase through both plug-ins ----
@@ -46,6 +50,7 @@ struct RenderCase {
     std::vector<Change> changes;
     bool doubles = false;
     bool mono = false;
+    bool precise = false; // Tidebloom Precise's plug-ins
 };
 
 struct Output {
@@ -106,7 +111,7 @@ struct Block {
 
 // The VST 2 plug-in in blocks of 512, split at each change, where setParameter or effSetProgram lands.
 Output RenderVst2(const RenderCase& c) {
-    PluginLibrary lib(TIDEBLOOM_SO_PATH);
+    PluginLibrary lib(c.precise ? TIDEBLOOM_PRECISE_SO_PATH : TIDEBLOOM_SO_PATH);
     TestHost host;
     Output out;
     if (!host.Load(lib.PluginMain())) return out;
@@ -143,7 +148,7 @@ Output RenderVst2(const RenderCase& c) {
 
 // The VST 3 plug-in in blocks of 500, each change sent with the block it falls into, at its offset.
 Output RenderVst3(const RenderCase& c) {
-    Vst3 p;
+    Vst3 p(c.precise);
     Output out;
     if (!p.host.Processor()) return out;
     const int nCh = c.mono ? 1 : 2;
@@ -224,6 +229,15 @@ TEST(TidebloomVST3, TheFactoryDescribesOneAudioEffect) {
     EXPECT_EQ(std::memcmp(c3.name, name, sizeof(name)), 0);
     EXPECT_STREQ(c3.sub_categories, "Fx|Dynamics");
     v3_cpp_obj_unref(f3);
+
+    // Tidebloom Precise's bundle: its own name and class id.
+    v3_plugin_factory** fp = Library(true).Factory();
+    ASSERT_NE(fp, nullptr) << Library(true).Problem();
+    const uint8_t preciseId[16] = {'V', 'd', 'r', 'x', 'T', 'b', 'l', 'p',
+                                   'V', 'S', 'T', '3', 'T', 'b', 'l', 'p'};
+    ASSERT_EQ(v3_cpp_obj(fp)->get_class_info(fp, 0, &ci), V3_OK);
+    EXPECT_EQ(std::memcmp(ci.class_id, preciseId, 16), 0);
+    EXPECT_STREQ(ci.name, "Tidebloom Precise");
 
     // Another class id, or an interface the plug-in does not have: nothing is made.
     void* obj = reinterpret_cast<void*>(1);
@@ -354,6 +368,7 @@ TEST(TidebloomVST3, RendersTheDemoPhraseLikeTheVst2Plugin) {
          {{second, 2, 0.25f}, {2 * second, 4, 0.0f}, {2 * second + 77, 4, 1.0f}, {3 * second, 3, 0.75f}},
          true},
         {"Program in a block, mono", {{second, kProgram, 5.0f}}, false, true},
+        {"Tidebloom Precise, Depth change in a block", {{second, 2, 0.5f}}, false, false, true},
     };
     for (const RenderCase& c : cases) {
         SCOPED_TRACE(c.what);
