@@ -130,7 +130,7 @@ public:
     // when it decodes, else the compiled-in resource, decoded when first drawn (Raster_LoadNamedPicture).
     Raster_IBitmap* OSLoadBitmap(int ID, const char* name) override;
     void HostIdle() override;
-    // The open window's X connection; -1 when no window is open.
+    // The host's user-interface thread: the open window's X connection; -1 when no window is open.
     int EventFd() override;
     bool HostKeyDown(int character, int virtualKey, int modifiers) override;
     bool HostKeyUp(int character, int virtualKey, int modifiers) override;
