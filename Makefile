@@ -108,23 +108,29 @@ test-install:
 bench: build
 	@for b in $$(find $(BUILD)/bench -type f -executable -name 'bench_*' | sort); do echo "== $$b"; $$b; done
 
-# `make install` puts Tidebloom.so and TidebloomPrecise.so into ~/.vst, the LV2 bundles Tidebloom.lv2
-# and TidebloomPrecise.lv2 into ~/.lv2, Tidebloom.clap into ~/.clap and tidebloom-host into ~/.local/bin (its manual page, when the
-# build made one, into ~/.local/share/man/man1) for the current user; `make install PREFIX=/usr/local` installs into
-# PREFIX/lib/vst, PREFIX/lib/lv2, PREFIX/lib/clap, PREFIX/bin and PREFIX/share/man/man1 (DESTDIR works). The plug-ins and
-# the host are installed stripped. `make uninstall` with the same PREFIX and DESTDIR removes what
-# `make install` installs there, and leaves the folders they were in.
+# `make install` puts Tidebloom.so and TidebloomPrecise.so into ~/.vst, the VST 3 bundles Tidebloom.vst3
+# and TidebloomPrecise.vst3 into ~/.vst3, the LV2 bundles Tidebloom.lv2 and TidebloomPrecise.lv2 into
+# ~/.lv2, Tidebloom.clap into ~/.clap and tidebloom-host into ~/.local/bin (its manual page, when the
+# build made one, into ~/.local/share/man/man1) for the current user; `make install PREFIX=/usr/local`
+# installs into PREFIX/lib/vst, PREFIX/lib/vst3, PREFIX/lib/lv2, PREFIX/lib/clap, PREFIX/bin and
+# PREFIX/share/man/man1 (DESTDIR works). The plug-ins and the host are installed stripped. `make
+# uninstall` with the same PREFIX and DESTDIR removes what `make install` installs there, and leaves the
+# folders they were in.
 PREFIX ?=
-# The plug-ins: each is <name>.so for VST 2 and the bundle <name>.lv2 for LV2.
+# The plug-ins: each is <name>.so for VST 2, the bundle <name>.vst3 for VST 3 (its module in
+# VST3_CONTENTS) and the bundle <name>.lv2 for LV2.
 PLUGINS := Tidebloom TidebloomPrecise
+VST3_CONTENTS := Contents/x86_64-linux
 ifeq ($(strip $(PREFIX)),)
 VST_DIR := $(HOME)/.vst
+VST3_DIR := $(HOME)/.vst3
 LV2_DIR := $(HOME)/.lv2
 CLAP_DIR := $(HOME)/.clap
 BIN_DIR := $(HOME)/.local/bin
 MAN_DIR := $(HOME)/.local/share/man/man1
 else
 VST_DIR := $(PREFIX)/lib/vst
+VST3_DIR := $(PREFIX)/lib/vst3
 LV2_DIR := $(PREFIX)/lib/lv2
 CLAP_DIR := $(PREFIX)/lib/clap
 BIN_DIR := $(PREFIX)/bin
@@ -134,15 +140,16 @@ install: shipped
 ifeq ($(strip $(PREFIX)),)
 	@host=$$(sed -n 1p $(BUILD)/tidebloom-paths.txt); man=$$(sed -n 3p $(BUILD)/tidebloom-paths.txt); \
 	for p in $(PLUGINS); do \
-	    lv2="$(DESTDIR)$(LV2_DIR)/$$p.lv2"; \
+	    lv2="$(DESTDIR)$(LV2_DIR)/$$p.lv2"; vst3="$$p.vst3/$(VST3_CONTENTS)/$$p.so"; \
 	    install -D -s -m 755 "$(BUILD)/$$p.so" "$(DESTDIR)$(VST_DIR)/$$p.so" && \
+	    install -D -s -m 755 "$(BUILD)/vst3/$$vst3" "$(DESTDIR)$(VST3_DIR)/$$vst3" && \
 	    rm -rf "$$lv2" && install -d "$$lv2" && \
 	    install -m 644 $(BUILD)/lv2/$$p.lv2/*.ttl "$$lv2/" && install -s -m 755 $(BUILD)/lv2/$$p.lv2/*.so "$$lv2/" || exit 1; \
 	done && \
 	install -D -s -m 755 "$(BUILD)/clap/Tidebloom.clap" "$(DESTDIR)$(CLAP_DIR)/Tidebloom.clap" && \
 	install -D -s -m 755 "$$host" "$(DESTDIR)$(BIN_DIR)/tidebloom-host" && \
 	if [ -n "$$man" ]; then install -D -m 644 "$$man" "$(DESTDIR)$(MAN_DIR)/tidebloom-host.1.gz"; fi && \
-	echo "install: $(foreach p,$(PLUGINS),$(DESTDIR)$(VST_DIR)/$(p).so, $(DESTDIR)$(LV2_DIR)/$(p).lv2,) $(DESTDIR)$(CLAP_DIR)/Tidebloom.clap and $(DESTDIR)$(BIN_DIR)/tidebloom-host"
+	echo "install: $(foreach p,$(PLUGINS),$(DESTDIR)$(VST_DIR)/$(p).so, $(DESTDIR)$(VST3_DIR)/$(p).vst3, $(DESTDIR)$(LV2_DIR)/$(p).lv2,) $(DESTDIR)$(CLAP_DIR)/Tidebloom.clap and $(DESTDIR)$(BIN_DIR)/tidebloom-host"
 else
 	cmake --install $(BUILD) --prefix $(PREFIX) --strip
 endif
@@ -151,17 +158,20 @@ endif
 
 uninstall:
 	@removed=""; \
-	for f in $(foreach p,$(PLUGINS),"$(DESTDIR)$(VST_DIR)/$(p).so" "$(DESTDIR)$(LV2_DIR)/$(p).lv2/$(p).so" \
-	             "$(DESTDIR)$(LV2_DIR)/$(p).lv2/$(p)UI.so" "$(DESTDIR)$(LV2_DIR)/$(p).lv2"/*.ttl) \
+	for f in $(foreach p,$(PLUGINS),"$(DESTDIR)$(VST_DIR)/$(p).so" "$(DESTDIR)$(VST3_DIR)/$(p).vst3/$(VST3_CONTENTS)/$(p).so" \
+	             "$(DESTDIR)$(LV2_DIR)/$(p).lv2/$(p).so" "$(DESTDIR)$(LV2_DIR)/$(p).lv2/$(p)UI.so" \
+	             "$(DESTDIR)$(LV2_DIR)/$(p).lv2"/*.ttl) \
 	         "$(DESTDIR)$(CLAP_DIR)/Tidebloom.clap" "$(DESTDIR)$(BIN_DIR)/tidebloom-host" \
 	         "$(DESTDIR)$(MAN_DIR)/tidebloom-host.1.gz"; do \
 	    if [ -f "$$f" ] || [ -L "$$f" ]; then rm -f "$$f" || exit 1; removed="$$removed $$f"; fi; \
 	done; \
-	for lv2 in $(foreach p,$(PLUGINS),"$(DESTDIR)$(LV2_DIR)/$(p).lv2"); do \
-	    if [ -d "$$lv2" ]; then \
-	        if rmdir "$$lv2" 2>/dev/null; then removed="$$removed $$lv2"; \
-	        else echo "uninstall: $$lv2 holds files Tidebloom does not install; it stays"; fi; \
-	    fi; \
+	kept=""; \
+	for d in $(foreach p,$(PLUGINS),"$(DESTDIR)$(LV2_DIR)/$(p).lv2" "$(DESTDIR)$(VST3_DIR)/$(p).vst3/$(VST3_CONTENTS)" \
+	             "$(DESTDIR)$(VST3_DIR)/$(p).vst3/Contents" "$(DESTDIR)$(VST3_DIR)/$(p).vst3"); do \
+	    [ -d "$$d" ] || continue; \
+	    if rmdir "$$d" 2>/dev/null; then removed="$$removed $$d"; continue; fi; \
+	    case "$$kept" in "$$d"/*) ;; *) echo "uninstall: $$d holds files Tidebloom does not install; it stays";; esac; \
+	    kept="$$d"; \
 	done; \
 	echo "uninstall: removed$${removed:- nothing: Tidebloom is not installed there}"
 

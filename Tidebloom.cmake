@@ -1,10 +1,12 @@
 # The effects: their description (plain data), a static library with the effect classes (linked by the
 # tests and benchmarks) and the plug-ins themselves, Tidebloom.so and TidebloomPrecise.so, modules that
-# export only VSTPluginMain and main. Beside each an LV2 bundle, Tidebloom.lv2/ and
-# TidebloomPrecise.lv2/: the same effect classes built against the LV2 binding, a module exporting only
-# lv2_descriptor, the editor as an LV2 UI in a module of its own, and the Turtle files written from the
-# description. Both plug-ins are built from the same entry sources; TIDEBLOOM_PRECISE selects Tidebloom
-# Precise. Tidebloom is also built as a CLAP plug-in, clap/Tidebloom.clap (last below).
+# export only VSTPluginMain and main. Beside each a VST 3 bundle, Tidebloom.vst3/ and
+# TidebloomPrecise.vst3/ (the effect classes and their editor built against the VST 3 binding), and an
+# LV2 bundle, Tidebloom.lv2/ and TidebloomPrecise.lv2/: the same effect classes built against the LV2
+# binding, a module exporting only lv2_descriptor, the editor as an LV2 UI in a module of its own, and
+# the Turtle files written from the description. Both plug-ins are built from the same entry sources;
+# TIDEBLOOM_PRECISE selects Tidebloom Precise. Tidebloom is also built as a CLAP plug-in,
+# clap/Tidebloom.clap (last below).
 add_library(tidebloom_description STATIC ${PROJECT_SOURCE_DIR}/TidebloomDescription.cpp)
 target_include_directories(tidebloom_description PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(tidebloom_description PUBLIC plugin)
@@ -49,6 +51,31 @@ tidebloom_vst2_module(TidebloomPrecise TidebloomPrecise TIDEBLOOM_PRECISE)
 file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/tidebloom-paths.txt
      CONTENT "$<TARGET_FILE:tidebloom-host>\n$<TARGET_FILE:Tidebloom>\n\
 $<$<TARGET_EXISTS:tidebloom-host-man>:${TIDEBLOOM_HOST_MAN_PAGE}.gz>\n$<TARGET_FILE:TidebloomPrecise>\n")
+
+# ---- The VST 3 bundles, build/vst3/<name>.vst3 (a folder of bundles only, for VST3_PATH) ----
+add_library(tidebloom_effect_vst3 STATIC ${PROJECT_SOURCE_DIR}/Tidebloom.cpp ${PROJECT_SOURCE_DIR}/TidebloomPrecise.cpp
+                                         ${PROJECT_SOURCE_DIR}/TidebloomWithEditor.cpp)
+target_include_directories(tidebloom_effect_vst3 PUBLIC ${PROJECT_SOURCE_DIR})
+target_compile_definitions(tidebloom_effect_vst3 PUBLIC TIDEBLOOM_VST3)
+target_link_libraries(tidebloom_effect_vst3 PUBLIC vst3 plugin util sound tidebloom_description tidebloom_graphics
+                                                   platform_linux)
+target_compile_options(tidebloom_effect_vst3 PRIVATE -ffp-contract=off)
+
+# The bundle build/vst3/<name>.vst3: the effect and its editor in Contents/x86_64-linux/<name>.so from the
+# VST 3 entry source, compiled with the given definitions, a module that exports only GetPluginFactory,
+# ModuleEntry and ModuleExit.
+function(tidebloom_vst3_bundle target name)
+    set(contents ${name}.vst3/Contents/x86_64-linux)
+    add_library(${target} MODULE ${PROJECT_SOURCE_DIR}/TidebloomEntryVST3.cpp)
+    target_compile_definitions(${target} PRIVATE ${ARGN})
+    target_link_libraries(${target} PRIVATE tidebloom_effect_vst3 tidebloom_resources)
+    set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${name}
+                          LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/vst3/${contents})
+    tidebloom_module_link_rules(${target} TidebloomVST3.version)
+    install(TARGETS ${target} LIBRARY DESTINATION lib/vst3/${contents})
+endfunction()
+tidebloom_vst3_bundle(TidebloomVST3 Tidebloom)
+tidebloom_vst3_bundle(TidebloomPreciseVST3 TidebloomPrecise TIDEBLOOM_PRECISE)
 
 # ---- The LV2 bundles, build/lv2/<name>.lv2 (a folder of bundles only, for LV2_PATH) ----
 add_library(tidebloom_effect_lv2 STATIC ${PROJECT_SOURCE_DIR}/Tidebloom.cpp ${PROJECT_SOURCE_DIR}/TidebloomPrecise.cpp)

@@ -4,10 +4,10 @@
 // at each onset and rises back linearly over the Time setting, scaled by Vol.
 //
 // The class derives from the binding its build target chooses: the LV2 binding when TIDEBLOOM_LV2
-// is defined, the CLAP binding when TIDEBLOOM_CLAP is, otherwise the VST 2 binding; the signal path is
-// the same code either way. Identity, parameters and presets come from kTidebloomDescription. The
-// effect knows no editor: the VST 2 and CLAP builds' entries attach one (TidebloomWithEditor.h); the
-// LV2 build has none.
+// is defined, the CLAP binding when TIDEBLOOM_CLAP is, the VST 3 binding when TIDEBLOOM_VST3 is,
+// otherwise the VST 2 binding; the signal path is the same code either way. Identity, parameters and
+// presets come from kTidebloomDescription. The effect knows no editor: the VST 2, VST 3 and CLAP builds'
+// entries attach one (TidebloomWithEditor.h); the LV2 build has none.
 //
 // Created by the binding's entry function (one per instance) and deleted when the host closes it.
 // ProcessDoubleReplacing runs on the audio thread under the plug-in mutex (the binding holds it for
@@ -30,6 +30,9 @@ using IEffectBinding = IEffectLV2;
 #elif defined(TIDEBLOOM_CLAP)
 #include "framework/clap/IEffectCLAP.h"
 using IEffectBinding = IEffectCLAP;
+#elif defined(TIDEBLOOM_VST3)
+#include "framework/vst3/IEffectVST3.h"
+using IEffectBinding = IEffectVST3;
 #else
 #include "framework/vst2/IEffectVST.h"
 using IEffectBinding = IEffectVST;

@@ -82,6 +82,7 @@ constexpr IEffectDescription kTidebloomDescription = {
     .mURI = "urn:vendrilax:tidebloom",
     .mLV2Class = "EnvelopePlugin",
     .mCLAPId = "com.vendrilax.tidebloom",
+    .mVST3Subcategories = "Fx|Dynamics",
     .mChannelIO = "1-1 2-2", // mono in to mono out, or stereo in to stereo out
     .mSideChainChannels = 0,
     .mLatency = 0, // set by the Depth and OnOff mapping

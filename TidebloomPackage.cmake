@@ -2,6 +2,8 @@
 # dependencies dpkg-shlibdeps finds in the shared objects:
 #   /usr/lib/vst/Tidebloom.so, /usr/lib/vst/TidebloomPrecise.so
 #                                 the VST 2.4 plug-ins (install rules in Tidebloom.cmake)
+#   /usr/lib/vst3/Tidebloom.vst3/, /usr/lib/vst3/TidebloomPrecise.vst3/
+#                                 the VST 3 bundles (install rules in Tidebloom.cmake)
 #   /usr/bin/tidebloom-host       the command-line host (install rule in host/CMakeLists.txt)
 #   /usr/lib/lv2/Tidebloom.lv2/, /usr/lib/lv2/TidebloomPrecise.lv2/
 #                                 the LV2 bundles (install rules in Tidebloom.cmake)
@@ -14,8 +16,8 @@ include(GNUInstallDirs)
 # The target `shipped` builds everything the install rules install, and nothing else: no test, no
 # benchmark (`make demo` and `make install` build it).
 add_custom_target(shipped)
-add_dependencies(shipped Tidebloom TidebloomPrecise TidebloomCLAP TidebloomLV2 TidebloomLV2UI TidebloomPreciseLV2
-                 TidebloomPreciseLV2UI tidebloom-host)
+add_dependencies(shipped Tidebloom TidebloomPrecise TidebloomVST3 TidebloomPreciseVST3 TidebloomCLAP TidebloomLV2
+                 TidebloomLV2UI TidebloomPreciseLV2 TidebloomPreciseLV2UI tidebloom-host)
 
 # tidebloom-host's manual page: a build that has a target named tidebloom-host-man writing
 # TIDEBLOOM_HOST_MAN_PAGE (set in CMakeLists.txt) installs it, compressed as Debian does it, into
@@ -73,7 +75,7 @@ set(CPACK_PACKAGE_VENDOR vendrilax)
 set(CPACK_PACKAGE_CONTACT "${TIDEBLOOM_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TIDEBLOOM_CONTACT}")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "audio effect that makes new notes swell in (VST 2.4, LV2 and CLAP)")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "audio effect that makes new notes swell in (VST 2.4, VST 3, LV2 and CLAP)")
 # Wrapped as Debian's tools want it: lines of at most 80 characters.
 set(CPACK_PACKAGE_DESCRIPTION
     "Tidebloom detects note onsets in its input, delays the audio by up to 1500
@@ -81,9 +83,9 @@ samples (reported as latency) and lets each note it detects fade in over 0.01
 to 10 seconds. Tidebloom Precise, beside it, detects notes from the spectrum,
 so it also catches a soft note struck under a louder one. The package holds
 both as Linux VST 2.4 plug-ins for hosts such as Ardour, REAPER, Bitwig and
-Qtractor and as LV2 plug-ins, Tidebloom also as a CLAP plug-in, and
-tidebloom-host, a command-line host that renders audio files through VST 2
-and CLAP plug-ins. Tidebloom is free software under the MIT licence.")
+Qtractor, as VST 3 and as LV2 plug-ins, Tidebloom also as a CLAP plug-in,
+and tidebloom-host, a command-line host that renders audio files through
+VST 2 and CLAP plug-ins. Tidebloom is free software under the MIT licence.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
 set(CPACK_STRIP_FILES ON)

@@ -1,11 +1,12 @@
 #pragma once
-// The VST 2 and CLAP builds' instances: each effect with its editor (Graphics/) on the X11 window host.
-// The plug-ins' entry functions create every instance through these, and so do the tests and tools
-// that want a plug-in as a host gets it. The effects themselves know no editor.
+// The VST 2, VST 3 and CLAP builds' instances: each effect with its editor (Graphics/) on the X11
+// window host. The plug-ins' entry functions (or factories) create every instance through these, and so
+// do the tests and tools that want a plug-in as a host gets it. The effects themselves know no editor.
 //
 // Called where the binding's entry creates an instance (under its creation lock); builds the editor
-// without opening a window or touching an X display (the window opens only when the host asks: VST 2's
-// effEditOpen, CLAP's gui set_parent or show) and attaches it (the plug-in owns it from then on).
+// without opening a window or touching an X display (the window opens only when the host opens the
+// editor: VST 2's effEditOpen, VST 3's attached view, CLAP's gui set_parent or show) and attaches it (the
+// plug-in owns it from then on).
 #include "Tidebloom.h"
 #include "TidebloomPrecise.h"
 

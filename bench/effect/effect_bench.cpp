@@ -1,10 +1,9 @@
 // Cost of the plug-in's single-precision audio callback (processReplacing through the effect record)
 // at 44.1 kHz stereo in 512-frame blocks with the default settings, on music (also for Tidebloom
-// Precise) and on the silence after a loud burst, and of the LV2 plug-in's run and the CLAP plug-in's
-// process on the same music. Reported
-// per frame and as a real-time factor (seconds of audio per second of CPU). Also what a host's plug-in scan
-// costs: creating and closing an instance (BM_InstantiateClose), and loading the module around that
-// (BM_LoadScanUnload).
+// Precise) and on the silence after a loud burst, and of the LV2 plug-in's run, the VST 3 plug-in's
+// process and the CLAP plug-in's process on the same music. Reported per frame and as a real-time factor
+// (seconds of audio per second of CPU). Also what a host's plug-in scan costs: creating and closing an
+// instance (BM_InstantiateClose), and loading the module around that (BM_LoadScanUnload).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -21,6 +20,7 @@
 #include <lv2/core/lv2.h>
 
 #include "framework/vst2/VstAbi.h"
+#include "framework/vst3/VST3Interfaces.h"
 
 namespace {
 
@@ -191,6 +191,68 @@ private:
     bool mOk = false;
 };
 
+// The VST 3 bundle's module, its first class created and set up as a host without a context does it
+// (44.1 kHz, 32-bit, 512-frame blocks), active and processing; blocks carry no parameter changes.
+class VST3Plugin {
+public:
+    VST3Plugin() {
+        const char* other = std::getenv("TIDEBLOOM_BENCH_VST3_PLUGIN");
+        mLib = dlopen(other && *other ? other : TIDEBLOOM_VST3_SO_PATH, RTLD_NOW | RTLD_LOCAL);
+        auto getFactory =
+            mLib ? reinterpret_cast<v3_plugin_factory** (*)()>(dlsym(mLib, "GetPluginFactory")) : nullptr;
+        v3_plugin_factory** f = getFactory ? getFactory() : nullptr;
+        v3_class_info info = {};
+        void* obj = nullptr;
+        if (!f || v3_cpp_obj(f)->get_class_info(f, 0, &info) != V3_OK ||
+            v3_cpp_obj(f)->create_instance(f, info.class_id, v3_component_iid, &obj) != V3_OK || !obj)
+            return;
+        mComponent = static_cast<v3_component**>(obj);
+        v3_cpp_obj_initialize(mComponent, nullptr);
+        if (v3_cpp_obj_query_interface(mComponent, v3_audio_processor_iid, &mProcessor) != V3_OK) return;
+        v3_process_setup setup = {V3_REALTIME, V3_SAMPLE_32, kBlock, kRate};
+        v3_cpp_obj(mProcessor)->setup_processing(mProcessor, &setup);
+        v3_cpp_obj(mComponent)->set_active(mComponent, 1);
+        v3_cpp_obj(mProcessor)->set_processing(mProcessor, 1);
+        mIn.num_channels = mOut.num_channels = 2;
+        mIn.channel_buffers_32 = mInPtr;
+        mOut.channel_buffers_32 = mOutPtr;
+        mData.symbolic_sample_size = V3_SAMPLE_32;
+        mData.nframes = kBlock;
+        mData.num_input_buses = mData.num_output_buses = 1;
+        mData.inputs = &mIn;
+        mData.outputs = &mOut;
+    }
+    ~VST3Plugin() {
+        if (mProcessor) {
+            v3_cpp_obj(mProcessor)->set_processing(mProcessor, 0);
+            v3_cpp_obj(mComponent)->set_active(mComponent, 0);
+            v3_cpp_obj_unref(mProcessor);
+        }
+        if (mComponent) {
+            v3_cpp_obj_terminate(mComponent);
+            v3_cpp_obj_unref(mComponent);
+        }
+        if (mLib) dlclose(mLib);
+    }
+    VST3Plugin(const VST3Plugin&) = delete;
+    VST3Plugin& operator=(const VST3Plugin&) = delete;
+
+    bool Ok() const { return mProcessor != nullptr; }
+    void Block(float* in0, float* in1, float* out0, float* out1) {
+        mInPtr[0] = in0, mInPtr[1] = in1, mOutPtr[0] = out0, mOutPtr[1] = out1;
+        v3_cpp_obj(mProcessor)->process(mProcessor, &mData);
+    }
+
+private:
+    void* mLib = nullptr;
+    v3_component** mComponent = nullptr;
+    v3_audio_processor** mProcessor = nullptr;
+    float* mInPtr[2] = {};
+    float* mOutPtr[2] = {};
+    v3_audio_bus_buffers mIn = {}, mOut = {};
+    v3_process_data mData = {};
+};
+
 // Plucked notes with harmonics, a new one every 0.2 to 0.5 s, panned differently.
 void Music(int nFrames, std::vector<float>& left, std::vector<float>& right, double gain) {
     std::vector<double> l(static_cast<size_t>(nFrames), 0.0), r(static_cast<size_t>(nFrames), 0.0);
@@ -223,8 +285,8 @@ void Report(benchmark::State& state) {
     state.counters["realtime"] = benchmark::Counter(frames / kRate, benchmark::Counter::kIsRate);
 }
 
-// The music through the single-precision blocks of the plug-in plug (processReplacing, or the CLAP
-// plug-in's process).
+// The music through the 32-bit block call of the plug-in plug (processReplacing, or process for VST 3
+// and CLAP).
 template <class Plug>
 void ProcessMusic(benchmark::State& state, Plug& plug) {
     if (!plug.Ok()) {
@@ -303,6 +365,14 @@ void BM_LV2RunMusic(benchmark::State& state) {
     Report(state);
 }
 BENCHMARK(BM_LV2RunMusic);
+
+// The same music through the VST 3 plug-in's process (32 bits), which splits no block when no
+// parameter changes: against BM_ProcessReplacingMusic, the cost of the VST 3 binding.
+void BM_VST3ProcessMusic(benchmark::State& state) {
+    VST3Plugin plug;
+    ProcessMusic(state, plug);
+}
+BENCHMARK(BM_VST3ProcessMusic);
 
 // The same music through the CLAP plug-in's process (32-bit buffers, no events), to set beside
 // BM_ProcessReplacingMusic: the two bindings drive the same signal path.

@@ -351,8 +351,8 @@ bool IEffectCLAP::LoadState(const clap_istream_t* stream) {
     }
     // Exactly the framework header and one value per parameter, each in its range: anything else is
     // damaged or not ours, and changes nothing.
-    std::vector<double> values;
-    if (!ParseProgramChunk(bytes.data(), bytes.size(), &values)) return false;
+    std::vector<double> values(static_cast<size_t>(NParams()));
+    if (!ReadProgramChunk(bytes.data(), bytes.size(), values.data())) return false;
     {
         Util_MutexLock stateLock(mStateMutex);
         // Parsed and checked: handed over in one short hold of the plug-in mutex.

@@ -281,8 +281,8 @@ LV2_State_Status IEffectLV2::Restore(LV2_State_Retrieve_Function retrieve, LV2_S
     if (type != mChunkType) return LV2_STATE_ERR_BAD_TYPE;
     // Exactly the framework header and one value per parameter, each finite and in range: anything
     // else is damaged or was not written by this plug-in, and changes nothing.
-    std::vector<double> values;
-    if (!ParseProgramChunk(data, size, &values)) return LV2_STATE_ERR_UNKNOWN;
+    std::vector<double> values(static_cast<size_t>(NParams()));
+    if (!ReadProgramChunk(data, size, values.data())) return LV2_STATE_ERR_UNKNOWN;
     {
         // Parsed and checked: handed over in one short hold of the plug-in mutex.
         Util_MutexLock lock(mMutex);

@@ -277,6 +277,19 @@ void IEffectBase::SetOutputChannelConnections(int idx, int n, bool connect) {
     }
 }
 
+void IEffectBase::ConnectFirstChannels(int nIn, int nOut) {
+    Util_MutexLock lock(mMutex);
+    if (nIn >= 0) {
+        SetInputChannelConnections(0, nIn, true);
+        SetInputChannelConnections(nIn, NInChannels() - nIn, false);
+        for (int i = nIn; i < NInChannels(); ++i) mInChannels.Get(i)->mScratchBuf.Clear();
+    }
+    if (nOut >= 0) {
+        SetOutputChannelConnections(0, nOut, true);
+        SetOutputChannelConnections(nOut, NOutChannels() - nOut, false);
+    }
+}
+
 bool IEffectBase::IsInChannelConnected(int chIdx) const {
     const InChannel* ch = mInChannels.Get(chIdx);
     return ch && ch->mConnected;

@@ -173,6 +173,10 @@ public:
     // plug-in mutex (taken here).
     void SetInputChannelConnections(int idx, int n, bool connect);
     void SetOutputChannelConnections(int idx, int n, bool connect);
+    // A host's channel layout: the first nIn inputs and nOut outputs are connected, the others not (a
+    // negative count leaves that direction as it is). A disconnected input is silenced: it reads zeros,
+    // not what was last converted into its scratch buffer. Under the plug-in mutex (taken here).
+    void ConnectFirstChannels(int nIn, int nOut);
     bool IsInChannelConnected(int chIdx) const;
     bool IsOutChannelConnected(int chIdx) const;
     int NInChannels() const { return mInChannels.GetSize(); }
@@ -301,15 +305,20 @@ public:
     // parameter. A NaN, or a value the chunk does not hold, leaves the parameter as it was. Returns the
     // position after the last value, or -1 when the chunk ended early.
     int UnserializeParams(ByteChunk* pChunk, int startPos);
+    // The size of a program chunk: the framework header and one double per parameter.
+    int ProgramChunkSize() const { return kFrameworkHeaderSize + 8 * NParams(); }
+    // Strict reading of a program chunk a host hands back (a binding's saved state): exactly the
+    // framework header with the current framework version and one finite, in-range plain value per
+    // parameter, nothing more. Then the NParams() values go to values and true is returned; anything
+    // else (damaged, cut short, another plug-in's) returns false and leaves values untouched. No lock.
+    bool ReadProgramChunk(const void* data, size_t size, double* values) const;
+    // Every parameter takes its value from values (NParams() plain values, as ReadProgramChunk gives)
+    // and is mapped, under one short hold of the plug-in mutex; then the editor's controls follow.
+    void ApplyParamValues(const double* values);
     // The preset list: per slot, the name (PutStr), the initialized byte and, when initialized, the state.
     bool SerializePresets(ByteChunk* pChunk);
     // Reads a preset list written by SerializePresets into the slots, then restores the current preset.
     int UnserializePresets(ByteChunk* pChunk, int startPos);
-    // A program chunk from outside (a host's saved state) read into *pValues, one plain value per
-    // parameter: false, and *pValues untouched, unless the bytes are exactly the framework header of
-    // this version followed by one double per parameter, each within its parameter's range (so NaN and
-    // foreign or damaged bytes are refused). Any thread; no lock (the ranges are fixed).
-    bool ParseProgramChunk(const void* data, size_t size, std::vector<double>* pValues) const;
     // Empties the chunk and writes the framework version header.
     static void InitChunkWithFrameworkVer(ByteChunk* pChunk);
     // With the header value at *pPos: returns the version and advances *pPos past the header (or sets it

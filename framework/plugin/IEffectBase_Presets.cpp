@@ -231,6 +231,32 @@ int IEffectBase::UnserializeParams(ByteChunk* pChunk, int startPos) {
     return pos;
 }
 
+bool IEffectBase::ReadProgramChunk(const void* data, size_t size, double* values) const {
+    if (!data || !values || size != static_cast<size_t>(ProgramChunkSize())) return false;
+    const unsigned char* bytes = static_cast<const unsigned char*>(data);
+    int32_t magic = 0, version = 0;
+    std::memcpy(&magic, bytes, sizeof(magic));
+    std::memcpy(&version, bytes + 4, sizeof(version));
+    if (magic != kFrameworkChunkMagic || version != kFrameworkVersion) return false;
+    for (int i = 0; i < NParams(); ++i) {
+        double v;
+        std::memcpy(&v, bytes + kFrameworkHeaderSize + 8 * i, sizeof(v));
+        const IParam* param = mParams.Get(i);
+        if (!(v >= param->GetMin() && v <= param->GetMax())) return false;
+    }
+    for (int i = 0; i < NParams(); ++i) std::memcpy(&values[i], bytes + kFrameworkHeaderSize + 8 * i, 8);
+    return true;
+}
+
+void IEffectBase::ApplyParamValues(const double* values) {
+    {
+        Util_MutexLock lock(mMutex);
+        for (int i = 0; i < NParams(); ++i) mParams.Get(i)->Set(values[i]);
+        OnParamReset();
+    }
+    RedrawParamControls();
+}
+
 bool IEffectBase::SerializePresets(ByteChunk* pChunk) {
     Trace(__func__, __LINE__, "%d presets", NPresets());
     if (!pChunk) return false;
@@ -312,22 +338,4 @@ int IEffectBase::GetFrameworkVerFromChunk(ByteChunk* pChunk, int* pPos) {
     }
     *pPos = pos;
     return version;
-}
-
-bool IEffectBase::ParseProgramChunk(const void* data, size_t size, std::vector<double>* pValues) const {
-    if (!data || !pValues || size != static_cast<size_t>(kFrameworkHeaderSize + 8 * NParams())) return false;
-    ByteChunk chunk;
-    chunk.PutBytes(data, static_cast<int>(size));
-    int pos = 0;
-    if (GetFrameworkVerFromChunk(&chunk, &pos) != kFrameworkVersion || pos != kFrameworkHeaderSize)
-        return false;
-    std::vector<double> values(static_cast<size_t>(NParams()));
-    for (int i = 0; i < NParams(); ++i) {
-        double& v = values[static_cast<size_t>(i)];
-        if (chunk.Get(&v, pos + 8 * i) < 0) return false;
-        const IParam* param = GetParam(i);
-        if (!(v >= param->GetMin() && v <= param->GetMax())) return false;
-    }
-    *pValues = std::move(values);
-    return true;
 }

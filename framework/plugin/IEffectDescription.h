@@ -44,9 +44,10 @@ struct IEffectDescription {
     int32_t mVersion = 0; // major in bits 16-31, minor in bits 8-15, patch in bits 0-7
     int32_t mUniqueID = 0;
     int32_t mMfrID = 0;
-    const char* mURI = "";            // the LV2 plug-in URI
-    const char* mLV2Class = "Plugin"; // the LV2 plug-in class, a name from the lv2core vocabulary
-    const char* mCLAPId = "";         // the CLAP plug-in id, in reverse-DNS form from the maker's name
+    const char* mURI = "";                 // the LV2 plug-in URI
+    const char* mLV2Class = "Plugin";      // the LV2 plug-in class, a name from the lv2core vocabulary
+    const char* mCLAPId = "";              // the CLAP plug-in id, in reverse-DNS form from the maker's name
+    const char* mVST3Subcategories = "Fx"; // the VST 3 class's subcategories, '|' between them
     // ---- Channels: "<in>-<out>" entries separated by single spaces, e.g. "1-1 2-2" ----
     const char* mChannelIO = "";
     int mSideChainChannels = 0;

@@ -506,21 +506,9 @@ intptr_t IEffectVST::GetPinProperties(VstPinProperties* pProps, int32_t index, b
 
 intptr_t IEffectVST::SetSpeakerArrangement(const VstSpeakerArrangement* pIn,
                                            const VstSpeakerArrangement* pOut) {
-    // Pointer moves and silencing only: the plug-in mutex is held for all of it, so no block sees half.
-    Util_MutexLock lock(mMutex);
-    if (pIn) {
-        int k = std::max(pIn->numChannels, 0);
-        SetInputChannelConnections(0, k, true);
-        SetInputChannelConnections(k, NInChannels() - k, false);
-        // A disconnected input reads its scratch buffer, which still holds the last block converted into
-        // it while the channel was connected: it is silenced, so the input reads zeros, not old audio.
-        for (int i = k; i < NInChannels(); ++i) mInChannels.Get(i)->mScratchBuf.Clear();
-    }
-    if (pOut) {
-        int k = std::max(pOut->numChannels, 0);
-        SetOutputChannelConnections(0, k, true);
-        SetOutputChannelConnections(k, NOutChannels() - k, false);
-    }
+    // Pointer moves and silencing only, under the plug-in mutex, so no block sees half.
+    ConnectFirstChannels(pIn ? std::max(pIn->numChannels, 0) : -1,
+                         pOut ? std::max(pOut->numChannels, 0) : -1);
     return 1;
 }
 

@@ -1,10 +1,11 @@
 # cmake -DROOT=<source folder> -P check_layers.cmake: fails when a file of a folder below includes a
 # header of a folder it must not know, and names each such include.
 set(rules
-    "framework/plugin|framework/editor,framework/platform,framework/raster,framework/shim,framework/vst2,framework/lv2,framework/clap"
-    "framework/vst2|framework/editor,framework/platform,framework/raster,framework/shim,framework/lv2,framework/clap"
-    "framework/lv2|framework/editor,framework/platform,framework/raster,framework/shim,framework/vst2,framework/clap"
-    "framework/clap|framework/editor,framework/platform,framework/raster,framework/shim,framework/vst2,framework/lv2")
+    "framework/plugin|framework/editor,framework/platform,framework/raster,framework/shim,framework/vst2,framework/vst3,framework/lv2,framework/clap"
+    "framework/vst2|framework/editor,framework/platform,framework/raster,framework/shim,framework/vst3,framework/lv2,framework/clap"
+    "framework/vst3|framework/editor,framework/platform,framework/raster,framework/shim,framework/vst2,framework/lv2,framework/clap"
+    "framework/lv2|framework/editor,framework/platform,framework/raster,framework/shim,framework/vst2,framework/vst3,framework/clap"
+    "framework/clap|framework/editor,framework/platform,framework/raster,framework/shim,framework/vst2,framework/vst3,framework/lv2")
 set(faults "")
 foreach(rule ${rules})
     string(REPLACE "|" ";" parts "${rule}")

@@ -22,11 +22,10 @@ namespace {
 constexpr int kW = kTidebloomEditorWidth, kH = kTidebloomEditorHeight;
 constexpr clap_id kProgram = 0x50726F67;
 
-TidebloomPlainValues Defaults() {
-    TidebloomPlainValues v;
-    for (int i = 0; i < kNumParams; ++i)
-        v[static_cast<size_t>(i)] = kTidebloomDescription.mParams[static_cast<size_t>(i)].mDefault;
-    return v;
+using Plain = TidebloomReferenceEditor::Plain;
+
+Plain Defaults() {
+    return TidebloomReferenceEditor::Defaults();
 }
 
 // The plug-in with its editor created for embedding, in a window of the test.
@@ -72,7 +71,7 @@ struct Embedded {
         }
         return pred();
     }
-    ::testing::AssertionResult Shows(const TidebloomPlainValues& values) {
+    ::testing::AssertionResult Shows(const Plain& values) {
         Raster_IBitmap* bm = TidebloomReferenceEditor::Get().At(values);
         std::string diff;
         if (LoopUntil([&] {
@@ -175,7 +174,7 @@ TEST(TidebloomCLAPGui, ADragReachesTheHostAsAGesture) {
         last = out[k].value;
     }
     EXPECT_EQ(last, e.host.Value(kTime));
-    TidebloomPlainValues now = Defaults();
+    Plain now = Defaults();
     now[kTime] = last;
     EXPECT_TRUE(e.Shows(now));
 }

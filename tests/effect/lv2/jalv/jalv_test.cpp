@@ -28,6 +28,7 @@
 #include "framework/platform/linux/IGraphicsHeadless.h"
 #include "framework/platform/linux/LinuxProcess.h"
 #include "tests/Graphics/TidebloomTestSupport.h"
+#include "tests/support/JackServer.h"
 #include "tests/support/TestDir.h"
 #include "tests/support/vst2/TestHost.h"
 #include "tests/support/x11/X11Session.h"
@@ -42,64 +43,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr double kRate = 48000.0;
 constexpr int kW = kTidebloomEditorWidth, kH = kTidebloomEditorHeight;
-
-// Polls pred every 20 ms for at most `seconds`, reading the processes' output meanwhile.
-bool WaitFor(const std::function<bool()>& pred, double seconds, std::vector<LinuxProcess*> readers = {}) {
-    const auto end = Clock::now() + std::chrono::milliseconds(static_cast<int>(seconds * 1000));
-    while (true) {
-        for (LinuxProcess* p : readers) p->ReadAvailable();
-        if (pred()) return true;
-        if (Clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-}
-
-// A JACK server of our own on the dummy driver (no sound card, no realtime rights needed). JACK keeps
-// at most eight servers in a registry shared by the whole machine and frees an entry only when a
-// server of the same name starts after its owner died, so the name comes from a fixed set (a server
-// that was killed leaves no entry behind for good) and the server is given time to clean up.
-struct Jack {
-    static constexpr int kNames = 4;
-    std::string name;
-    LinuxProcess process;
-    std::vector<std::string> env;
-
-    ~Jack() {
-        if (!process.Running()) return;
-        ::kill(process.Pid(), SIGTERM);
-        WaitFor([&] { return process.TryReap(); }, 5, {});
-    }
-
-    bool Start(std::string* why) {
-        const std::string jackd = LinuxFindExecutable("jackd");
-        if (jackd.empty()) {
-            *why = "jackd is not installed (Debian package jackd2)";
-            return false;
-        }
-        for (int i = 0; i < kNames; ++i) {
-            name = "tidebloom-test-" + std::to_string(i);
-            env = LinuxChildEnvironment(
-                environ, {"JACK_DEFAULT_SERVER=" + name, "JACK_NO_AUDIO_RESERVATION=1",
-                          "LV2_PATH=" + std::string(TIDEBLOOM_LV2_DIR) + ":/usr/lib/lv2", "NO_AT_BRIDGE=1"});
-            const std::vector<std::string> args = {"jackd", "--no-realtime",
-                                                   "-n",    name,
-                                                   "-d",    "dummy",
-                                                   "-r",    std::to_string(static_cast<int>(kRate)),
-                                                   "-p",    "256"};
-            if (!process.Start(jackd, args, env, true)) {
-                *why = "jackd could not be started";
-                return false;
-            }
-            if (WaitFor([&] { return process.Output().find("JACK server starting") != std::string::npos; },
-                        10, {&process}))
-                return true;
-            // The name is taken by a server that is running (another test run): the next one.
-            *why = "jackd did not start: " + process.Output();
-            process.Terminate();
-        }
-        return false;
-    }
-};
 
 // The windows below w (all levels) with their sizes.
 struct Found {
@@ -156,10 +99,17 @@ void DragUp(X11TestDisplay& d, xcb_window_t w, int ex, int ey, int up) {
 }
 
 // The playback latency JACK has for port (as jack_lsp -l prints it: "[ min max ]"); -1 when none.
-double JackLatency(const Jack& jack, const std::string& port) {
+// The test's JACK server, its clients finding the build's LV2 bundles.
+bool StartJack(JackServer& jack, std::string* why) {
+    return jack.Start(static_cast<int>(kRate), 256,
+                      {"LV2_PATH=" + std::string(TIDEBLOOM_LV2_DIR) + ":/usr/lib/lv2", "NO_AT_BRIDGE=1"},
+                      why);
+}
+
+double JackLatency(const JackServer& jack, const std::string& port) {
     LinuxProcess lsp;
     if (!lsp.Start(LinuxFindExecutable("jack_lsp"), {"jack_lsp", "-l", port}, jack.env, true)) return -1;
-    WaitFor([&] { return lsp.TryReap(); }, 5, {&lsp});
+    WaitForCondition([&] { return lsp.TryReap(); }, 5, {&lsp});
     lsp.ReadAvailable();
     const std::string key = "port playback latency = [ ";
     const size_t at = lsp.Output().find(key);
@@ -168,11 +118,11 @@ double JackLatency(const Jack& jack, const std::string& port) {
 
 // The latency jalv reports to JACK for the plug-in's output at the default Depth, then a drag on Depth
 // in the UI's window w up to its top: the latency climbs to the longest delay, never going back.
-void ExpectDepthDragReachesThePlugin(X11TestDisplay& d, const Jack& jack, LinuxProcess& host,
+void ExpectDepthDragReachesThePlugin(X11TestDisplay& d, const JackServer& jack, LinuxProcess& host,
                                      xcb_window_t w) {
     const std::string out = kTidebloomDescription.mEffectName + std::string(":out_l");
     const double initial = std::floor(kHistoryLength * std::cbrt(0.75) * kRate / 44100.0);
-    ASSERT_TRUE(WaitFor([&] { return JackLatency(jack, out) == initial; }, 10, {&host}))
+    ASSERT_TRUE(WaitForCondition([&] { return JackLatency(jack, out) == initial; }, 10, {&host}))
         << JackLatency(jack, out) << "; jalv said: " << host.Output();
     // What JACK reports while the hand moves, read from a second thread.
     std::vector<double> latencies;
@@ -189,7 +139,7 @@ void ExpectDepthDragReachesThePlugin(X11TestDisplay& d, const Jack& jack, LinuxP
     ASSERT_EQ(depth.param, kDepth);
     DragUp(d, w, depth.anchorX, depth.anchorY, 150);
     const double longest = kTidebloomDescription.MaxLatencyAt(kRate);
-    EXPECT_TRUE(WaitFor([&] { return JackLatency(jack, out) == longest; }, 10, {&host}))
+    EXPECT_TRUE(WaitForCondition([&] { return JackLatency(jack, out) == longest; }, 10, {&host}))
         << JackLatency(jack, out) << "; jalv said: " << host.Output();
     dragging = false;
     watcher.join();
@@ -202,7 +152,7 @@ void ExpectDepthDragReachesThePlugin(X11TestDisplay& d, const Jack& jack, LinuxP
     TestHost vst;
     Raster_IBitmap* expected = Vst2EditorAtDefaults(vst);
     std::string diff;
-    if (WaitFor(
+    if (WaitForCondition(
             [&] {
                 diff = d.CompareWithBitmap(w, expected->getBits(), expected->getRowSpan(), kW, kH, 1);
                 return diff.empty();
@@ -222,9 +172,9 @@ TEST(TidebloomJalv, Gtk3EmbedsTheUIAndADragReachesThePlugin) {
     const auto start = Clock::now();
     const std::string jalv = LinuxFindExecutable("jalv.gtk3");
     ASSERT_FALSE(jalv.empty()) << "jalv.gtk3 is not installed (Debian package jalv)";
-    Jack jack;
+    JackServer jack;
     std::string why;
-    ASSERT_TRUE(jack.Start(&why)) << why;
+    ASSERT_TRUE(StartJack(jack, &why)) << why;
     X11TestDisplay& d = TestDisplay();
 
     LinuxProcess host;
@@ -232,7 +182,7 @@ TEST(TidebloomJalv, Gtk3EmbedsTheUIAndADragReachesThePlugin) {
     ASSERT_TRUE(host.Start(stdbuf, {"stdbuf", "-oL", jalv, kTidebloomDescription.mURI}, jack.env, true));
     // jalv's window, and in it the UI's: the innermost window of the editor's size.
     Found ui;
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(WaitForCondition(
         [&] {
             const xcb_window_t top = TopLevel(d, kTidebloomDescription.mEffectName);
             ui = {};
@@ -252,9 +202,9 @@ TEST(TidebloomJalv, ConsoleShowsTheUIsOwnWindowAndADragReachesThePlugin) {
     const auto start = Clock::now();
     const std::string jalv = LinuxFindExecutable("jalv");
     ASSERT_FALSE(jalv.empty()) << "jalv is not installed (Debian package jalv)";
-    Jack jack;
+    JackServer jack;
     std::string why;
-    ASSERT_TRUE(jack.Start(&why)) << why;
+    ASSERT_TRUE(StartJack(jack, &why)) << why;
     X11TestDisplay& d = TestDisplay();
 
     // jalv -s shows the UI while its standard input stays open: a FIFO we hold.
@@ -268,8 +218,8 @@ TEST(TidebloomJalv, ConsoleShowsTheUIsOwnWindowAndADragReachesThePlugin) {
         "exec stdbuf -oL '" + jalv + "' -s " + kTidebloomDescription.mURI + " <'" + fifo + "'";
     ASSERT_TRUE(host.Start("/bin/sh", {"sh", "-c", script}, jack.env, true));
     xcb_window_t own = 0;
-    ASSERT_TRUE(
-        WaitFor([&] { return (own = TopLevel(d, kTidebloomDescription.mEffectName)) != 0; }, 20, {&host}))
+    ASSERT_TRUE(WaitForCondition([&] { return (own = TopLevel(d, kTidebloomDescription.mEffectName)) != 0; },
+                                 20, {&host}))
         << "no window; jalv said: " << host.Output();
     EXPECT_EQ(d.CountDescendants(own), 0) << "the editor's own top-level window";
     EXPECT_TRUE(ShowsTheVst2Editor(d, own));

@@ -30,13 +30,10 @@ const IEffectDescription& kDesc = kTidebloomDescription;
 const LV2PortLayout kPorts = LV2PortLayout::Of(kTidebloomDescription);
 constexpr int kW = kTidebloomEditorWidth, kH = kTidebloomEditorHeight;
 
-using Plain = TidebloomPlainValues;
+using Plain = TidebloomReferenceEditor::Plain;
 
 Plain Defaults() {
-    Plain v;
-    for (int i = 0; i < kNumParams; ++i)
-        v[static_cast<size_t>(i)] = kDesc.mParams[static_cast<size_t>(i)].mDefault;
-    return v;
+    return TidebloomReferenceEditor::Defaults();
 }
 
 const LV2UILibrary& Library() {

@@ -1,0 +1,195 @@
+// The VST 3 bundles in a real host, Ardour 7 (Debian ardour), run from the build folder:
+// - Ardour's VST 3 scanner (ardour-vst3-scanner) accepts each bundle and writes its cache entry with
+//   the class's identity, category, versions and stereo buses;
+// - its headless Lua session tool (ardour7-lua, on JACK's dummy driver: a server of the test's own)
+//   lists Tidebloom from the scanner's cache (VST3_PATH names the build's folder), puts it on a track,
+//   sets Depth, saves the session, and another run loads the session and finds the same values; the
+//   session holds the plug-in's component state, the bytes of the VST 2 program chunk.
+// Not built in the sanitized builds: Ardour is not built with the sanitizers, so it cannot load the
+// modules.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/JackServer.h"
+#include "tests/support/TestDir.h"
+
+namespace {
+
+const std::string kArdourLib = "/usr/lib/ardour7";
+const std::string kScanner = kArdourLib + "/ardour-vst3-scanner";
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+// Runs a program to its end (at most `seconds`); its exit code, or -1 when it did not end.
+int RunToEnd(LinuxProcess& p, const std::string& exe, const std::vector<std::string>& args,
+             const std::vector<std::string>& env, double seconds = 60) {
+    if (!p.Start(exe, args, env, true)) return -1;
+    if (!WaitForCondition([&] { return p.TryReap(); }, seconds, {&p})) {
+        p.Terminate();
+        return -1;
+    }
+    p.ReadAvailable();
+    return p.ExitCode();
+}
+
+// The folder's files with this extension, below it at any depth.
+std::vector<std::string> FilesBelow(const std::string& dir, const std::string& ext) {
+    std::vector<std::string> out;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir, ec))
+        if (e.is_regular_file() && e.path().extension() == ext) out.push_back(e.path().string());
+    return out;
+}
+
+std::vector<uint8_t> Base64Decode(const std::string& text) {
+    static const std::string kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::vector<uint8_t> out;
+    uint32_t bits = 0;
+    int n = 0;
+    for (char c : text) {
+        const size_t v = kAlphabet.find(c);
+        if (v == std::string::npos) continue;
+        bits = (bits << 6) | static_cast<uint32_t>(v);
+        if ((n += 6) >= 8) out.push_back(static_cast<uint8_t>(bits >> (n -= 8)));
+    }
+    return out;
+}
+
+// The program chunk of these values: framework header and the five doubles, little-endian.
+std::vector<uint8_t> ProgramChunk(const std::vector<double>& values) {
+    std::vector<uint8_t> bytes = {0x74, 0x66, 0x66, 0x70, 0x00, 0x00, 0x01, 0x00};
+    for (double v : values) {
+        uint8_t b[8];
+        std::memcpy(b, &v, 8);
+        bytes.insert(bytes.end(), b, b + 8);
+    }
+    return bytes;
+}
+
+// The test's folders and the environment Ardour's tools run in: their cache, configuration and
+// sessions in the test's folder, the build's VST 3 folder to look in.
+struct ArdourPlace {
+    TestDir dir{"ardour"};
+    std::vector<std::string> Env(const std::vector<std::string>& more = {}) const {
+        std::vector<std::string> vars = {
+            "XDG_CACHE_HOME=" + dir / "cache", "XDG_CONFIG_HOME=" + dir / "config", "HOME=" + dir / "home",
+            "VST3_PATH=" + std::string(TIDEBLOOM_VST3_DIR), "LD_LIBRARY_PATH=" + kArdourLib};
+        vars.insert(vars.end(), more.begin(), more.end());
+        return vars;
+    }
+    // The scanner's cache entry of a bundle; empty when the scanner refused it.
+    std::string Scan(const std::string& bundle) {
+        LinuxProcess p;
+        const int code = RunToEnd(p, kScanner, {"ardour-vst3-scanner", "-f", bundle},
+                                  LinuxChildEnvironment(environ, Env()));
+        EXPECT_EQ(code, 0) << p.Output();
+        for (const std::string& f : FilesBelow(dir / "cache", ".v3i")) {
+            const std::string text = ReadFile(f);
+            if (text.find("bundle=\"" + bundle + "\"") != std::string::npos) return text;
+        }
+        return "";
+    }
+};
+
+} // namespace
+
+TEST(TidebloomArdour, TheVst3ScannerAcceptsBothBundles) {
+    ASSERT_TRUE(std::filesystem::exists(kScanner)) << "Ardour 7 is not installed (Debian package ardour)";
+    struct Bundle {
+        const char* name;
+        const char* uid;
+    };
+    const Bundle bundles[] = {{"Tidebloom", "5664727854626C6D5653543354626C6D"},
+                              {"Tidebloom Precise", "5664727854626C705653543354626C70"}};
+    ArdourPlace place;
+    for (const Bundle& b : bundles) {
+        SCOPED_TRACE(b.name);
+        std::string file = b.name;
+        file.erase(std::remove(file.begin(), file.end(), ' '), file.end());
+        const std::string text = place.Scan(std::string(TIDEBLOOM_VST3_DIR) + "/" + file + ".vst3");
+        const std::string info =
+            "<VST3Info uid=\"" + std::string(b.uid) + "\" name=\"" + b.name +
+            "\" vendor=\"vendrilax\" category=\"Fx|Dynamics\" version=\"1.0.0\" "
+            "sdk-version=\"VST 3.7.0\" url=\"\" email=\"\" n_inputs=\"2\" n_outputs=\"2\" "
+            "n_aux_inputs=\"0\" n_aux_outputs=\"0\" n_midi_inputs=\"0\" n_midi_outputs=\"0\"";
+        EXPECT_NE(text.find(info), std::string::npos) << text;
+    }
+}
+
+TEST(TidebloomArdour, ASessionKeepsThePluginAndItsState) {
+    ASSERT_TRUE(std::filesystem::exists(kScanner)) << "Ardour 7 is not installed (Debian package ardour)";
+    const std::string lua = LinuxFindExecutable("ardour7-lua");
+    ASSERT_FALSE(lua.empty()) << "ardour7-lua is not installed (Debian package ardour)";
+    ArdourPlace place;
+    // Ardour's session tool lists a VST 3 plug-in only from the scanner's cache.
+    ASSERT_FALSE(place.Scan(std::string(TIDEBLOOM_VST3_DIR) + "/Tidebloom.vst3").empty());
+    JackServer jack;
+    std::string why;
+    ASSERT_TRUE(jack.Start(44100, 512, place.Env(), &why)) << why;
+    const std::string session = place.dir / "session";
+
+    const std::string save = R"(
+AudioEngine:set_backend("JACK", "", "")
+create_session(")" + session +
+                             R"(", "s", 44100)
+local track = Session:new_audio_track(2, 2, nil, 1, "T", ARDOUR.PresentationInfo.max_order,
+                                      ARDOUR.TrackMode.Normal, true):front()
+local p = ARDOUR.LuaAPI.new_plugin(Session, "Tidebloom", ARDOUR.PluginType.VST3, "")
+assert(not p:isnil(), "no Tidebloom")
+assert(track:add_processor_by_index(p, 0, nil, true) == 0, "not added")
+ARDOUR.LuaAPI.set_processor_param(p, 2, 0.5)
+ARDOUR.LuaAPI.usleep(500000)
+Session:save_state("", false, false, false, false, false)
+close_session()
+print("saved")
+)";
+    const std::string load = R"(
+AudioEngine:set_backend("JACK", "", "")
+load_session(")" + session + R"(", "s")
+for r in Session:get_routes():iter() do
+  local p = r:nth_plugin(0)
+  if not p:isnil() then
+    local plug = p:to_insert():plugin(0)
+    for i = 0, plug:parameter_count() - 1 do
+      print("param", plug:parameter_label(i), ARDOUR.LuaAPI.get_processor_param(p, i))
+    end
+  end
+end
+close_session()
+)";
+    std::ofstream(place.dir / "save.lua") << save;
+    std::ofstream(place.dir / "load.lua") << load;
+    LinuxProcess saving;
+    ASSERT_EQ(RunToEnd(saving, lua, {"ardour7-lua", place.dir / "save.lua"}, jack.env, 120), 0)
+        << saving.Output();
+    EXPECT_NE(saving.Output().find("saved"), std::string::npos) << saving.Output();
+
+    // The session holds the component state: the program chunk with Depth at 0.5, the rest as made.
+    const std::string xml = ReadFile(session + "/s.ardour");
+    const size_t at = xml.find("<chunk>"), end = xml.find("</chunk>");
+    ASSERT_NE(at, std::string::npos) << "no plug-in state in the session";
+    const std::vector<uint8_t> blob = Base64Decode(xml.substr(at + 7, end - at - 7));
+    const std::vector<uint8_t> state = ProgramChunk({0.7, 0.5, 0.5, 1.0, 1.0});
+    EXPECT_NE(std::search(blob.begin(), blob.end(), state.begin(), state.end()), blob.end());
+
+    LinuxProcess loading;
+    ASSERT_EQ(RunToEnd(loading, lua, {"ardour7-lua", place.dir / "load.lua"}, jack.env, 120), 0)
+        << loading.Output();
+    const std::string out = loading.Output();
+    // Ardour's print puts a space between the values.
+    for (const char* line : {"param Sensitivity 0.69999998807907 ", "param Time 0.5 ", "param Depth 0.5 ",
+                             "param Vol 1.0 ", "param OnOff 1.0 "})
+        EXPECT_NE(out.find(line), std::string::npos) << line << " in\n" << out;
+}
