@@ -11,14 +11,19 @@ add_library(tidebloom_description STATIC ${PROJECT_SOURCE_DIR}/TidebloomDescript
 target_include_directories(tidebloom_description PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(tidebloom_description PUBLIC plugin)
 
-add_library(tidebloom_effect STATIC ${PROJECT_SOURCE_DIR}/Tidebloom.cpp ${PROJECT_SOURCE_DIR}/TidebloomPrecise.cpp
-                                    ${PROJECT_SOURCE_DIR}/TidebloomWithEditor.cpp)
-target_include_directories(tidebloom_effect PUBLIC ${PROJECT_SOURCE_DIR})
-# The VST 2 effect comes with an editor: its controls (Graphics/) on the X11 window host, attached by
+# The effect classes built against one binding (the library named binding, selected in Tidebloom.h by the
+# given definitions), each with an editor: its controls (Graphics/) on the X11 window host, attached by
 # TidebloomWithEditor.cpp (the effect class itself knows no editor).
-target_link_libraries(tidebloom_effect PUBLIC vst2 plugin util sound tidebloom_description tidebloom_graphics
-                                              platform_linux)
-target_compile_options(tidebloom_effect PRIVATE -ffp-contract=off)
+function(tidebloom_effect_with_editor target binding)
+    add_library(${target} STATIC ${PROJECT_SOURCE_DIR}/Tidebloom.cpp ${PROJECT_SOURCE_DIR}/TidebloomPrecise.cpp
+                                 ${PROJECT_SOURCE_DIR}/TidebloomWithEditor.cpp)
+    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_compile_definitions(${target} PUBLIC ${ARGN})
+    target_link_libraries(${target} PUBLIC ${binding} plugin util sound tidebloom_description tidebloom_graphics
+                                           platform_linux)
+    target_compile_options(${target} PRIVATE -ffp-contract=off)
+endfunction()
+tidebloom_effect_with_editor(tidebloom_effect vst2)
 
 # A plug-in module's link rules: it exports only what the version script names, and every symbol must
 # resolve inside the module or in the system libraries it names, so a host's dlopen(RTLD_NOW) cannot
@@ -53,13 +58,7 @@ file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/tidebloom-paths.txt
 $<$<TARGET_EXISTS:tidebloom-host-man>:${TIDEBLOOM_HOST_MAN_PAGE}.gz>\n$<TARGET_FILE:TidebloomPrecise>\n")
 
 # ---- The VST 3 bundles, build/vst3/<name>.vst3 (a folder of bundles only, for VST3_PATH) ----
-add_library(tidebloom_effect_vst3 STATIC ${PROJECT_SOURCE_DIR}/Tidebloom.cpp ${PROJECT_SOURCE_DIR}/TidebloomPrecise.cpp
-                                         ${PROJECT_SOURCE_DIR}/TidebloomWithEditor.cpp)
-target_include_directories(tidebloom_effect_vst3 PUBLIC ${PROJECT_SOURCE_DIR})
-target_compile_definitions(tidebloom_effect_vst3 PUBLIC TIDEBLOOM_VST3)
-target_link_libraries(tidebloom_effect_vst3 PUBLIC vst3 plugin util sound tidebloom_description tidebloom_graphics
-                                                   platform_linux)
-target_compile_options(tidebloom_effect_vst3 PRIVATE -ffp-contract=off)
+tidebloom_effect_with_editor(tidebloom_effect_vst3 vst3 TIDEBLOOM_VST3)
 
 # The bundle build/vst3/<name>.vst3: the effect and its editor in Contents/x86_64-linux/<name>.so from the
 # VST 3 entry source, compiled with the given definitions, a module that exports only GetPluginFactory,
@@ -123,13 +122,7 @@ tidebloom_lv2_bundle(TidebloomPreciseLV2 TidebloomPrecise urn:vendrilax:tidebloo
 
 # ---- The CLAP plug-in, build/clap/Tidebloom.clap: Tidebloom on the CLAP binding with the same editor
 # as the VST 2 plug-in, in one module that exports only clap_entry ----
-add_library(tidebloom_effect_clap STATIC ${PROJECT_SOURCE_DIR}/Tidebloom.cpp ${PROJECT_SOURCE_DIR}/TidebloomPrecise.cpp
-                                         ${PROJECT_SOURCE_DIR}/TidebloomWithEditor.cpp)
-target_include_directories(tidebloom_effect_clap PUBLIC ${PROJECT_SOURCE_DIR})
-target_compile_definitions(tidebloom_effect_clap PUBLIC TIDEBLOOM_CLAP)
-target_link_libraries(tidebloom_effect_clap PUBLIC clap plugin util sound tidebloom_description tidebloom_graphics
-                                                   platform_linux)
-target_compile_options(tidebloom_effect_clap PRIVATE -ffp-contract=off)
+tidebloom_effect_with_editor(tidebloom_effect_clap clap TIDEBLOOM_CLAP)
 
 add_library(TidebloomCLAP MODULE ${PROJECT_SOURCE_DIR}/TidebloomEntryCLAP.cpp)
 target_link_libraries(TidebloomCLAP PRIVATE tidebloom_effect_clap tidebloom_resources)
