@@ -36,7 +36,9 @@
 // (the window host closing the window). A double click on a bound control is a gesture of its own
 // (begin, the control's reset, end), or a press when the control treats double clicks so. An end is
 // sent only for a gesture begun, at most one gesture is open, and a release with none open sends
-// nothing. The wheel sends values without a gesture.
+// nothing. A press the control says is no edit (IControl::PressEdits: one that only opens the value
+// prompt) begins none; a value typed into a prompt's text field is a gesture of its own. The wheel sends
+// values without a gesture.
 //
 // Ownership: the plug-in base owns the editor from AttachGraphics on and deletes it first when it is
 // deleted. The editor owns its controls, its key catcher and its two bitmaps. Pictures and fonts live in
@@ -180,10 +182,13 @@ public:
 
     // ---- Prompts ----
     // An enumerated parameter (or a Boolean one with display texts) gets a menu of its display texts, the
-    // current one checked; any other parameter a text field with its value. Nothing for null arguments.
+    // current one checked; any other parameter a text field with its value, in the control's units when
+    // it has some (IControl::GetUnits). Nothing for null arguments.
     void PromptUserInput(IControl* pControl, IParam* pParam, IRECT* pTextRect);
-    // A committed text field: display texts are looked up for Boolean and enumerated parameters (0 when
-    // none matches), other parameters read a number. The control gets the value as user input.
+    // A committed text field: a control with units reads the text with them (an unreadable text, or one
+    // that reads as what the current value shows, changes nothing); otherwise display texts are looked up for Boolean and enumerated parameters (0 when none
+    // matches) and other parameters read a number. A new value reaches the control as user input inside
+    // one edit gesture of its own (begin, the value, end); the same value sends nothing.
     void SetFromStringAfterPrompt(IControl* pControl, IParam* pParam, const char* txt);
 
     // ---- Drawing cycle ----

@@ -2,6 +2,7 @@
 // rectangles overlapping, no scale painted over another control, the pictures decoding to the sizes
 // and frame counts the layout gives, and what the frames show (the knob pointer's angle, the switch).
 #include "Graphics/IKnobMultiControlCap.h"
+#include "Graphics/TidebloomEditor.h"
 #include "framework/editor/IControls_Bitmap.h"
 #include "framework/editor/IGraphics.h"
 #include "tests/Graphics/TidebloomTestSupport.h"
@@ -23,14 +24,19 @@ struct Placed {
     std::string what;
     Rect hit;
     Rect caption; // empty for the switch
+    Rect readout;
 };
+
+Rect BoxRect(const TidebloomBox& b) {
+    return {b.x, b.y, b.x + b.w, b.y + b.h};
+}
 
 std::vector<Placed> Controls() {
     std::vector<Placed> out;
     for (const TidebloomKnobLayout& k : kTidebloomKnobs)
-        out.push_back(
-            {k.label, Centred(k.anchorX, k.anchorY, k.knob), Centred(k.anchorX, k.anchorY, k.caption)});
-    out.push_back({kTidebloomSwitch.label, SwitchRect(), {0, 0, 0, 0}});
+        out.push_back({k.label, Centred(k.anchorX, k.anchorY, k.knob),
+                       Centred(k.anchorX, k.anchorY, k.caption), BoxRect(k.readout)});
+    out.push_back({kTidebloomSwitch.label, SwitchRect(), {0, 0, 0, 0}, BoxRect(kTidebloomSwitch.readout)});
     return out;
 }
 
@@ -103,6 +109,8 @@ TEST(Layout, ControlsLieInsideTheWindowAndApart) {
         const Placed& a = controls[i];
         SCOPED_TRACE(a.what);
         EXPECT_TRUE(a.hit.Inside(kTidebloomEditorWidth, kTidebloomEditorHeight));
+        EXPECT_TRUE(a.readout.Inside(kTidebloomEditorWidth, kTidebloomEditorHeight));
+        EXPECT_FALSE(a.readout.Overlaps(a.hit));
         if (a.caption.r > a.caption.l) {
             EXPECT_TRUE(a.caption.Inside(kTidebloomEditorWidth, kTidebloomEditorHeight));
         }
@@ -111,6 +119,9 @@ TEST(Layout, ControlsLieInsideTheWindowAndApart) {
             const Placed& b = controls[j];
             SCOPED_TRACE(b.what);
             EXPECT_FALSE(a.hit.Overlaps(b.hit));
+            // A readout shows while its control is in use: it must hide no control, nor another readout.
+            EXPECT_FALSE(a.readout.Overlaps(b.hit));
+            EXPECT_FALSE(a.readout.Overlaps(b.readout));
             // A scale is drawn whenever its knob is, so it must not reach into another control.
             EXPECT_FALSE(a.caption.Overlaps(b.hit));
             EXPECT_FALSE(a.caption.Overlaps(b.caption));
@@ -131,7 +142,8 @@ TEST(Layout, TheEditorAsConstructed) {
     EXPECT_EQ(gui->Width(), kTidebloomEditorWidth);
     EXPECT_EQ(gui->Height(), kTidebloomEditorHeight);
     EXPECT_EQ(gui->FPS(), 25);
-    ASSERT_EQ(gui->NControls(), 2 + kTidebloomNumKnobs);
+    // The background, the knobs, the switch, then a readout for each knob and the switch.
+    ASSERT_EQ(gui->NControls(), 2 + 2 * kTidebloomNumKnobs + 1);
     auto expectPicture = [](const IBitmap* bm, const TidebloomPicture& p) {
         SCOPED_TRACE(p.path);
         EXPECT_NE(bm->mData, nullptr);
@@ -182,6 +194,16 @@ TEST(Layout, TheEditorAsConstructed) {
     EXPECT_EQ(sw->GetBlend()->mMethod, IChannelBlend::kBlendNone);
     EXPECT_EQ(sw->GetBlend()->mWeight, 1.0f);
     expectPicture(sw->GetBitmap(), kTidebloomSwitch.picture);
+
+    for (size_t i = 0; i < placed.size(); ++i) {
+        SCOPED_TRACE(placed[i].what);
+        auto* readout =
+            dynamic_cast<IReadoutControl*>(gui->GetControl(kTidebloomFirstReadout + static_cast<int>(i)));
+        ASSERT_NE(readout, nullptr);
+        EXPECT_EQ(FromIRECT(readout->GetRECT()), placed[i].readout);
+        EXPECT_FALSE(readout->IsHit(placed[i].readout.l, placed[i].readout.t));
+    }
+    EXPECT_TRUE(gui->RoutesMouseOver());
 }
 
 // The rule with odd sizes: a 5-pixel-wide picture centred on x = 10 covers 8..12.

@@ -162,9 +162,6 @@ ScaleMarks MarksFor(int param) {
     return s;
 }
 
-int NameFontSize(int knobSize) {
-    return knobSize >= 100 ? 12 : 11;
-}
 int NumberFontSize(int knobSize) {
     return knobSize >= 100 ? 11 : 10;
 }
@@ -309,7 +306,7 @@ std::unique_ptr<Raster_MemBitmap> TidebloomDrawBackground() {
     PictureMask names(w, h);
     for (const TidebloomKnobLayout& k : kTidebloomKnobs) {
         const KnobGeometry g(k.knob.width);
-        PictureFont f(kFace, NameFontSize(k.knob.width), true);
+        PictureFont f(kFace, k.labelSize, true);
         std::string upper;
         for (const char* p = k.label; *p; ++p)
             upper += static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
@@ -318,8 +315,8 @@ std::unique_ptr<Raster_MemBitmap> TidebloomDrawBackground() {
         const double endY = PictureAngleY(k.anchorY, g.outerR, kStart) + 1.0 + numbers.LineHeight();
         names.Text(f, upper, k.anchorX, endY + 1.0, true, 1.5);
     }
-    PictureFont sw(kFace, 9, true);
     const TidebloomSwitchLayout& s = kTidebloomSwitch;
+    PictureFont sw(kFace, s.labelSize, true);
     names.Text(sw, "ON / OFF", s.x + s.picture.width / 2.0, s.y + s.picture.FrameHeight() + 5, true, 1.0);
     PicturePaint(img.get(), names.Resolve(), kLabel);
 
