@@ -1,5 +1,7 @@
 #include "Graphics/IKnobMultiControlCap.h"
 
+#include <algorithm>
+
 #include "framework/editor/IGraphics.h"
 
 IKnobMultiControlCap::IKnobMultiControlCap(IEffectBase* pPlug, int x, int y, int paramIdx,
@@ -77,4 +79,16 @@ void IKnobMultiControlCap::OnMouseDrag(int x, int y, int dX, int dY, IMouseMod* 
 
 bool IKnobMultiControlCap::PressEdits(IMouseMod* pMod) {
     return !(pMod && pMod->R);
+}
+
+bool IKnobMultiControlCap::OnKeyDown(int x, int y, int key) {
+    (void)x;
+    (void)y;
+    constexpr int kKeyUp = 1, kKeyDown = 2;
+    IGraphics* gui = GetGUI();
+    if ((key != kKeyUp && key != kKeyDown) || !gui) return false;
+    const IMouseMod& mod = gui->GetKeyMod();
+    const double step = mod.S || mod.C ? 0.001 : 0.01;
+    gui->EditValue(this, std::clamp(mValue + (key == kKeyUp ? step : -step), mClampLo, mClampHi));
+    return true;
 }

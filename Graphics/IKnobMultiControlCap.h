@@ -17,6 +17,10 @@
 // press is no edit of its own (PressEdits), and right-button drags turn nothing, so the typed value is
 // the only edit: one gesture of its own when it is committed (IGraphics::SetFromStringAfterPrompt).
 //
+// Keys: up and down step the value by a hundredth, by a thousandth with Shift (or Control) held, as
+// an edit gesture of their own (IGraphics::EditValue); the editor hands keys to the knob under the
+// pointer.
+//
 // Threads and ownership as any IControl: made by the effect's layout code, owned by the editor, touched
 // on the editor's thread. The knob owns its copy of the caption's IBitmap record; the pixels of both
 // pictures stay owned by the picture store.
@@ -43,6 +47,8 @@ public:
     void OnMouseDrag(int x, int y, int dX, int dY, IMouseMod* pMod) override;
     // A right press is no edit.
     bool PressEdits(IMouseMod* pMod) override;
+    // Up and down (key codes 1 and 2) step the value; other keys are not taken.
+    bool OnKeyDown(int x, int y, int key) override;
 
     // Where the value prompt's text field opens (all zero: the framework's rectangle, 40 x 16 centred).
     void SetPromptRECT(const IRECT& r) { mPromptRECT = r; }

@@ -186,10 +186,15 @@ public:
     // it has some (IControl::GetUnits). Nothing for null arguments.
     void PromptUserInput(IControl* pControl, IParam* pParam, IRECT* pTextRect);
     // A committed text field: a control with units reads the text with them (an unreadable text, or one
-    // that reads as what the current value shows, changes nothing); otherwise display texts are looked up for Boolean and enumerated parameters (0 when none
-    // matches) and other parameters read a number. A new value reaches the control as user input inside
-    // one edit gesture of its own (begin, the value, end); the same value sends nothing.
+    // that reads as what the current value shows, changes nothing); otherwise display texts are looked up for
+    // Boolean and enumerated parameters (0 when none matches) and other parameters read a number. A new value
+    // reaches the control as user input inside one edit gesture of its own (begin, the value, end); the same
+    // value sends nothing.
     void SetFromStringAfterPrompt(IControl* pControl, IParam* pParam, const char* txt);
+    // A value the user gives a control outside a press (a typed value, a key): it reaches the control as
+    // user input inside one edit gesture of its own, or inside the open gesture when that is the
+    // control's parameter (a key while the knob is held). The same value sends nothing.
+    void EditValue(IControl* pControl, double normalized);
 
     // ---- Drawing cycle ----
     // Grows *pR by the rectangle of every dirty control; true when any is dirty. Cleans nothing.
@@ -214,8 +219,11 @@ public:
     // False when mouse-over routing is off.
     bool OnMouseOver(int x, int y, IMouseMod* pMod);
     void OnMouseOut();
-    // False when nobody took the key (the window host passes it on to the host).
-    bool OnKeyDown(int x, int y, int key);
+    // False when nobody took the key (the window host passes it on to the host). pMod: the modifier keys
+    // held (only shift, control and alt count; null: none), which the control reads with GetKeyMod.
+    bool OnKeyDown(int x, int y, int key, const IMouseMod* pMod = nullptr);
+    // While a key is handed to a control: the modifiers held with it (none otherwise).
+    const IMouseMod& GetKeyMod() const { return mKeyMod; }
     // No control holds the capture any more. Called from outside the editor's button handling (a window
     // host closing its window), it also ends the open gesture; called while a press is handed to a
     // control (a menu opened by the press), the press ends the gesture when the control returns.
@@ -352,6 +360,8 @@ protected:
     int mGestureParamIdx = -1;
     // > 0 while a press, release or double click is handed to a control.
     int mButtonDepth = 0;
+    // The modifiers of the key being handed to a control.
+    IMouseMod mKeyMod;
 
 private:
     // The hand-over of values set on other threads (see the threads note above).

@@ -154,13 +154,18 @@ void IGraphics::OnMouseOut() {
     mMouseOverIdx = -1;
 }
 
-bool IGraphics::OnKeyDown(int x, int y, int key) {
+bool IGraphics::OnKeyDown(int x, int y, int key, const IMouseMod* pMod) {
     ApplyParamValuesFromPlug();
     const int c = CapturedOrHit(x, y, false);
+    mKeyMod = pMod ? IMouseMod(false, false, pMod->S, pMod->C, pMod->A) : IMouseMod();
+    bool taken = false;
     // The background (index 0) never takes keys.
-    if (c > 0) return mControls.Get(c)->OnKeyDown(x, y, key);
-    if (mKeyCatcher) return mKeyCatcher->OnKeyDown(x, y, key);
-    return false;
+    if (c > 0)
+        taken = mControls.Get(c)->OnKeyDown(x, y, key);
+    else if (mKeyCatcher)
+        taken = mKeyCatcher->OnKeyDown(x, y, key);
+    mKeyMod = IMouseMod();
+    return taken;
 }
 
 int IGraphics::GetParamIdxForPTAutomation(int x, int y) {
@@ -232,9 +237,18 @@ void IGraphics::SetFromStringAfterPrompt(IControl* pControl, IParam* pParam, con
         if (pParam->GetNegateDisplay()) value = -value;
         normalized = pParam->GetNormalized(value);
     }
-    if (normalized == pControl->GetValue()) return;
-    // A typed value is one edit of its own: the press that opened the field has ended by now.
-    BeginGesture(pControl->GetParamIdx());
+    // The press that opened the field has ended by now: the value is an edit of its own.
+    EditValue(pControl, normalized);
+}
+
+void IGraphics::EditValue(IControl* pControl, double normalized) {
+    if (!pControl || normalized == pControl->GetValue()) return;
+    const int paramIdx = pControl->GetParamIdx();
+    if (paramIdx >= 0 && paramIdx == mGestureParamIdx) {
+        pControl->SetValueFromUserInput(normalized);
+        return;
+    }
+    BeginGesture(paramIdx);
     pControl->SetValueFromUserInput(normalized);
     EndGesture();
 }

@@ -245,7 +245,8 @@ void IGraphicsLinux::OnKey(const xcb_key_press_event_t* e, bool press) {
         taken = true;
     } else {
         const int key = X11EditorKeyFromKeySym(mKeys.PlainKeySym(code, e->state));
-        taken = key >= 0 && OnKeyDown(mPrevX, mPrevY, key);
+        const IMouseMod mod = X11MouseMod(e->state, false, mKeys.SuperMask(), mKeys.AltMask());
+        taken = key >= 0 && OnKeyDown(mPrevX, mPrevY, key, &mod);
     }
     if (taken)
         mTakenKeys[code / 8] |= static_cast<uint8_t>(1u << (code % 8));
@@ -275,7 +276,8 @@ bool IGraphicsLinux::HostKeyDown(int character, int virtualKey, int modifiers) {
         return true;
     }
     const int key = X11EditorKeyFromVst(character, virtualKey);
-    return key >= 0 && OnKeyDown(mPrevX, mPrevY, key);
+    const IMouseMod mod = X11KeyModFromVst(modifiers);
+    return key >= 0 && OnKeyDown(mPrevX, mPrevY, key, &mod);
 }
 
 bool IGraphicsLinux::HostKeyUp(int character, int virtualKey, int modifiers) {

@@ -60,18 +60,63 @@ TEST(TidebloomTyped, RightClickTypeAndCommit) {
         EXPECT_EQ(field.mRect.W(), k.readout.w);
         EXPECT_EQ((field.mRect.L + field.mRect.R) / 2, k.anchorX);
 
-        if (c.typed)
+        if (c.typed) {
             EXPECT_TRUE(gui->CommitTextEntry(c.typed));
-        else
+        } else {
             s.gui->ForceEndUserEdit();
+        }
         EXPECT_FLOAT_EQ(s.host.GetParameter(c.param), c.value);
-        if (c.changes)
+        if (c.changes) {
             EXPECT_EQ(Edits(s.host), (std::vector<std::string>{"begin " + std::to_string(c.param),
                                                                "automate " + std::to_string(c.param) + " " +
                                                                    std::to_string(c.value),
                                                                "end " + std::to_string(c.param)}));
-        else
+        } else {
             EXPECT_TRUE(Edits(s.host).empty());
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+// Up and down over a knob step it by a hundredth (a thousandth with Shift), each an edit of its own, or
+// inside the gesture of a press holding that knob; other keys, and keys over no knob, are not taken.
+TEST(TidebloomKeys, UpAndDownStepTheKnobUnderThePointer) {
+    struct Case {
+        const char* what;
+        int param; // the knob under the pointer; -1: the background
+        int key;   // 1 up, 2 down, 3 left
+        bool shift, held;
+        bool taken;
+        float value; // of param afterwards
+        std::vector<std::string> edits;
+    };
+    const Case cases[] = {
+        {"up", kTime, 1, false, false, true, 0.51f, {"begin 1", "automate 1 0.510000", "end 1"}},
+        {"shift down", kVol, 2, true, false, true, 0.499f, {"begin 3", "automate 3 0.499000", "end 3"}},
+        {"up while held", kDepth, 1, false, true, true, 0.76f, {"begin 2", "automate 2 0.760000", "end 2"}},
+        {"up at the top", kSensitivity, 1, false, false, true, 1.0f, {}},
+        {"left", kTime, 3, false, false, false, 0.5f, {}},
+        {"up over the background", -1, 1, false, false, false, 0.0f, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Session s(TidebloomHeadlessEntry);
+        ASSERT_NE(s.gui, nullptr);
+        if (c.param == kSensitivity) s.host.SetParameter(kSensitivity, 1.0f);
+        s.host.ClearCalls();
+        const int x = c.param >= 0 ? KnobOf(c.param).anchorX : 5,
+                  y = c.param >= 0 ? KnobOf(c.param).anchorY : 300;
+        IMouseMod left(true), mod(false, false, c.shift);
+        if (c.held) s.gui->OnMouseDown(x, y, &left);
+        EXPECT_EQ(s.gui->OnKeyDown(x, y, c.key, &mod), c.taken);
+        if (c.held) s.gui->OnMouseUp(x, y, &left);
+        if (c.param >= 0) {
+            EXPECT_FLOAT_EQ(s.host.GetParameter(c.param), c.value);
+        }
+        EXPECT_EQ(Edits(s.host), c.edits);
     }
 }
 
