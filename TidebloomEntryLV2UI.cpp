@@ -26,7 +26,7 @@ IEffectLV2UI* CreateTidebloomUI(const IEffectLV2UIInfo& info) {
     auto ui = std::make_unique<IEffectLV2UI>(info, kTidebloomDescription);
     auto graphics =
         std::make_unique<IGraphicsLinux>(ui.get(), kTidebloomEditorWidth, kTidebloomEditorHeight, info.mFPS);
-    TidebloomAttachControls(graphics.get(), ui.get());
+    TidebloomAttachControls(graphics.get());
     // The UI owns the editor once it is attached (it deletes the editor first).
     ui->AttachGraphics(graphics.get());
     graphics.release();

@@ -1,7 +1,9 @@
 #include "Graphics/TidebloomEditor.h"
 
+#include <memory>
+
 #include "Graphics/IKnobMultiControlCap.h"
-#include "Graphics/TidebloomLayout.h"
+#include "Graphics/TidebloomSizes.h"
 #include "Graphics/TidebloomUnits.h"
 #include "framework/editor/IControls_Bitmap.h"
 #include "framework/editor/IGraphics.h"
@@ -24,12 +26,26 @@ IReadoutControl* MakeReadout(IEffectBase* pPlug, const TidebloomBox& b, int text
 
 } // namespace
 
-void TidebloomAttachControls(IGraphics* pGraphics, IEffectBase* pPlug) {
-    if (!pGraphics) return;
-    pGraphics->AttachBackground(kTidebloomBackground.id, kTidebloomBackground.path);
+int TidebloomEditorLayout::NSizes() const {
+    return kTidebloomNumSizes;
+}
+
+int TidebloomEditorLayout::SizePercent(int i) const {
+    return i >= 0 && i < kTidebloomNumSizes ? kTidebloomSizes[i] : 100;
+}
+
+void TidebloomEditorLayout::EditorSize(int percent, int* pW, int* pH) const {
+    *pW = TidebloomScaled(kTidebloomEditorWidth, percent);
+    *pH = TidebloomScaled(kTidebloomEditorHeight, percent);
+}
+
+void TidebloomEditorLayout::Attach(IGraphics* pGraphics, IEffectBase* pPlug, int percent) const {
+    const TidebloomSizedLayout layout(percent);
+    const TidebloomPicture& back = layout.Background();
+    pGraphics->AttachBackground(back.id, back.path);
     IKnobMultiControlCap* knobs[kTidebloomNumKnobs];
-    int i = 0;
-    for (const TidebloomKnobLayout& k : kTidebloomKnobs) {
+    for (int i = 0; i < kTidebloomNumKnobs; ++i) {
+        const TidebloomKnobLayout& k = layout.Knob(i);
         IBitmap strip = pGraphics->LoadIBitmap(k.knob.id, k.knob.path, k.knob.frames);
         IBitmap caption = pGraphics->LoadIBitmap(k.caption.id, k.caption.path, k.caption.frames);
         knobs[i] = new IKnobMultiControlCap(pPlug, k.anchorX, k.anchorY, k.param, &strip, &caption,
@@ -39,28 +55,33 @@ void TidebloomAttachControls(IGraphics* pGraphics, IEffectBase* pPlug) {
         // readout's face a little larger (the field draws at 90 %).
         knobs[i]->SetPromptDisabled(false);
         knobs[i]->SetTextEntryLength(kPromptLength);
-        const IText entry(k.labelSize + 2, nullptr, kFace, IText::kStyleBold, IText::kAlignCenter, 0,
-                          IText::kQualityAntiAliased);
+        const IText entry(k.labelSize + TidebloomScaled(2, percent), nullptr, kFace, IText::kStyleBold,
+                          IText::kAlignCenter, 0, IText::kQualityAntiAliased);
         knobs[i]->SetText(&entry);
-        const int w = k.readout.w, h = k.readout.h + 2;
+        const int w = k.readout.w, h = k.readout.h + TidebloomScaled(2, percent);
         knobs[i]->SetPromptRECT(
             IRECT(k.anchorX - w / 2, k.anchorY - h / 2, k.anchorX - w / 2 + w, k.anchorY - h / 2 + h));
-        pGraphics->AttachControl(knobs[i++]);
+        pGraphics->AttachControl(knobs[i]);
     }
-    const TidebloomSwitchLayout& s = kTidebloomSwitch;
+    const TidebloomSwitchLayout& s = layout.Switch();
     IBitmap sw = pGraphics->LoadIBitmap(s.picture.id, s.picture.path, s.picture.frames);
     auto* onOff = new IWithReadout<ISwitchControl>(pPlug, s.x, s.y, s.param, &sw, IChannelBlend::kBlendNone);
     onOff->SetUnits(TidebloomUnitsFor(s.param));
     pGraphics->AttachControl(onOff);
 
-    i = 0;
-    for (const TidebloomKnobLayout& k : kTidebloomKnobs) {
+    for (int i = 0; i < kTidebloomNumKnobs; ++i) {
+        const TidebloomKnobLayout& k = layout.Knob(i);
         IReadoutControl* readout = MakeReadout(pPlug, k.readout, k.labelSize);
         pGraphics->AttachControl(readout);
-        knobs[i++]->SetReadout(readout);
+        knobs[i]->SetReadout(readout);
     }
     IReadoutControl* readout = MakeReadout(pPlug, s.readout, s.labelSize);
     pGraphics->AttachControl(readout);
     onOff->SetReadout(readout);
     pGraphics->HandleMouseOver(true);
+}
+
+void TidebloomAttachControls(IGraphics* pGraphics) {
+    if (!pGraphics) return;
+    pGraphics->AttachLayout(std::make_unique<TidebloomEditorLayout>(), 100);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Tidebloom's editor contents, attached to any editor: the one place the layout of
-// Graphics/TidebloomLayout.h becomes controls. The plug-in attaches them to its X11 window host, the
-// tests to the headless platform, so both draw the very same editor.
+// Graphics/TidebloomLayout.h (at the editor's sizes, Graphics/TidebloomSizes.h) becomes controls. The
+// plug-in attaches them to its X11 window host, the tests to the headless platform, so both draw the very
+// same editor.
 //
 // In attaching order (controls draw in this order, after the background): the background picture, the
 // four captioned knobs (Sensitivity, Time, Depth, Vol: 120-frame strips stacked vertically, vertical,
@@ -9,16 +10,26 @@
 // at its anchor, alpha-blended at full weight, one frame of its picture as its rectangle), then one
 // readout (IReadoutControl) per knob and the switch's, in the same order, hidden until its control is
 // in use. Each control speaks its parameter's units (TidebloomUnits); a right press on a knob opens a
-// text field over it for a value in those units. Pictures come through the editor's
-// picture store (IGraphics::LoadIBitmap). The editor routes mouse-over, so hovering shows readouts.
+// text field over it for a value in those units. Pictures come through the editor's picture store
+// (IGraphics::LoadIBitmap), each size's own. The editor routes mouse-over, so hovering shows readouts.
 //
-// Called on the thread that builds the editor, before the editor is attached to the plug-in.
-class IEffectBase;
-class IGraphics;
+// Called on the thread that builds the editor, before the editor is attached to the plug-in; at a size
+// change the editor calls the layout again on its own thread.
+#include "framework/editor/IEditorLayout.h"
 
 // The index of the first readout among the editor's controls (the one of the first knob).
 inline constexpr int kTidebloomFirstReadout = 6;
 
-// pGraphics: an editor of kTidebloomEditorWidth x kTidebloomEditorHeight with no controls yet; the
-// controls are bound to pPlug's parameters. Nothing for a null editor.
-void TidebloomAttachControls(IGraphics* pGraphics, IEffectBase* pPlug);
+// Tidebloom's controls at 100 %, 150 % and 200 %.
+class TidebloomEditorLayout final : public IEditorLayout {
+public:
+    int NSizes() const override;
+    int SizePercent(int i) const override;
+    void EditorSize(int percent, int* pW, int* pH) const override;
+    void Attach(IGraphics* pGraphics, IEffectBase* pPlug, int percent) const override;
+};
+
+// pGraphics: an editor of kTidebloomEditorWidth x kTidebloomEditorHeight with no controls yet; it gets
+// the layout (TidebloomEditorLayout) and the controls at 100 %, bound to the parameters of the editor's
+// plug-in. Nothing for a null editor.
+void TidebloomAttachControls(IGraphics* pGraphics);

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "host/HostSnapshot.h"
+
 struct HostCommand {
     enum EKind { kHelp, kVersion, kInfo, kRender, kPhrase, kSnapshot };
     EKind kind = kHelp;
@@ -42,6 +44,7 @@ struct HostCommand {
     double phraseSeconds = 10.0;
     int phraseRate = 44100;
     double snapshotTimeout = 10.0;
+    HostSnapshotDrag snapshotDrag;
 };
 
 // Parses argv[1..argc-1]. False with err set (one line, without the program name) on bad usage.
@@ -50,4 +53,3 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
 // Parses and runs; returns the process exit status. cancel may be null.
 int HostRunCommandLine(int argc, const char* const* argv, std::FILE* out, std::FILE* err,
                        const volatile std::sig_atomic_t* cancel);
-

@@ -53,6 +53,7 @@
 #include "framework/editor/IColor.h"
 #include "framework/editor/IControl.h"
 #include "framework/editor/IEditorEnums.h"
+#include "framework/editor/IEditorLayout.h"
 #include "framework/editor/IMouseMod.h"
 #include "framework/editor/IPopupMenu.h"
 #include "framework/editor/IRECT.h"
@@ -158,6 +159,32 @@ public:
     // an earlier one.
     void AttachKeyCatcher(IControl* pControl);
 
+    // ---- Sizes (an editor drawn natively at several sizes) ----
+    // The effect's layout code, before AttachGraphics: the editor takes the layout and attaches its
+    // controls at percent (a size it offers; otherwise its first), at that size's width and height.
+    void AttachLayout(std::unique_ptr<IEditorLayout> pLayout, int percent = 100);
+    // The layout (null: the editor has one size). Any thread.
+    const IEditorLayout* GetLayout() const { return mLayout.get(); }
+    // The size drawn now, in percent (100 without a layout).
+    int SizePercent() const { return mSizePercent; }
+    // Whether the layout offers percent.
+    bool OffersSize(int percent) const;
+    // The editor's thread: the controls of the size percent replace the present ones, keeping every
+    // parameter's value and default (an open text field closes, the mouse capture and an open gesture
+    // end, readouts hide), and the editor takes the size's width and height (Resize: the window follows
+    // and the host is told). True when the editor is at percent afterwards; false for a size the layout
+    // does not offer, or without a layout.
+    bool SetSizePercent(int percent);
+    // Any thread: the size an editor opens at: the user's remembered choice (ReadSizeChoice) when
+    // offered, else the largest size offered up to screenPercent (the screen's scale: 200 on a dense
+    // screen), at least the first. 100 without a layout.
+    int PreferredSizePercent(int screenPercent);
+    // Any thread: the size the user chose last in the size menu, remembered across sessions by the
+    // platform; 0 when there is none (here: never).
+    virtual int ReadSizeChoice();
+    // The editor's thread: remembers the user's choice (here: nothing).
+    virtual void WriteSizeChoice(int percent);
+
     // ---- Parameter binding ----
     // Any thread, no lock, no allocation: hands the value of parameter paramIdx (converted with the
     // parameter's GetNormalized unless normalized) to the editor's thread. Ignored for an invalid index.
@@ -206,7 +233,9 @@ public:
 
     // ---- Mouse and keyboard (editor pixels, origin top left) ----
     // Ends an open gesture, then captures the topmost control hit, begins a gesture for its parameter
-    // and hands it the press.
+    // and hands it the press. A right press on the background of an editor with several sizes opens
+    // the size menu instead ("100 %", "150 %", ...; the current size checked): a choice changes the size
+    // (SetSizePercent) and is remembered (WriteSizeChoice).
     void OnMouseDown(int x, int y, IMouseMod* pMod);
     // The captured control, else the one under the pointer, gets the release; then the open gesture (if
     // any) ends.
@@ -338,6 +367,8 @@ protected:
     void EndGesture();
     // Captures control c, begins its gesture and hands it the press.
     void PressControl(int c, int x, int y, IMouseMod* pMod);
+    // The size menu at (x, y), and the size chosen there.
+    void PromptSize(int x, int y);
 
     Util_PtrList<IControl> mControls{4096};
     IEffectBase* mPlug;
@@ -362,6 +393,8 @@ protected:
     int mButtonDepth = 0;
     // The modifiers of the key being handed to a control.
     IMouseMod mKeyMod;
+    std::unique_ptr<IEditorLayout> mLayout;
+    int mSizePercent = 100;
 
 private:
     // The hand-over of values set on other threads (see the threads note above).

@@ -79,6 +79,10 @@ void IGraphics::OnMouseDown(int x, int y, IMouseMod* pMod) {
     ApplyParamValuesFromPlug();
     ReleaseMouseCapture();
     const int c = HitControl(x, y, false);
+    if (c == 0 && pMod && pMod->R && mLayout && mLayout->NSizes() > 1) {
+        PromptSize(x, y);
+        return;
+    }
     if (c >= 0) PressControl(c, x, y, pMod);
 }
 

@@ -369,7 +369,8 @@ IPopupMenu* IGraphicsLinux::CreateIPopupMenu(IPopupMenu* pMenu, IRECT* pAreaRect
     context.conn = mConn.get();
     context.graphics = this;
     context.keys = &mKeys;
-    context.scale = mScale;
+    // The menu's own pixels: doubled on a doubled editor, and at the editor's larger sizes.
+    context.scale = mScale * (SizePercent() >= 200 ? 2 : 1);
     X11PopupMenu menu(context);
     // Just below the rectangle (its bottom edge, 4 pixels down), or above it when there is no room.
     if (!menu.Open(pMenu, ox + pAreaRect->L * mScale, oy + (pAreaRect->B + 5) * mScale,

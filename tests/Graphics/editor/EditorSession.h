@@ -21,7 +21,7 @@ inline AEffect* TidebloomHeadlessEntry(audioMasterCallback host) {
     return VSTCreateInstance(host, [](const IEffectInstanceInfo& info) -> IEffectVST* {
         auto* plug = new Tidebloom(info);
         auto* graphics = new IGraphicsHeadless(plug, kTidebloomEditorWidth, kTidebloomEditorHeight);
-        TidebloomAttachControls(graphics, plug);
+        TidebloomAttachControls(graphics);
         plug->AttachGraphics(graphics);
         return plug;
     });
@@ -39,7 +39,7 @@ struct Session {
         gui = static_cast<IGraphics*>(static_cast<IEffectVST*>(fx->object)->GetGUI());
     }
     void DrawAll() {
-        IRECT all(0, 0, kTidebloomEditorWidth, kTidebloomEditorHeight);
+        IRECT all(0, 0, gui->Width(), gui->Height());
         gui->Draw(&all);
     }
     void Click(int x, int y) {
@@ -59,9 +59,11 @@ inline uint32_t Over(uint32_t below, Raster_IBitmap* picture, const TidebloomPic
 }
 
 // Every pixel of the knob's caption rectangle (which holds its strip's rectangle) equals the background,
-// its caption and frame `frame` of its strip composed; "" or the first wrong pixel.
-inline std::string KnobAreaWrong(Session& s, const TidebloomKnobLayout& k, int frame) {
-    auto back = LoadCompiledIn(kTidebloomBackground), caption = LoadCompiledIn(k.caption),
+// its caption and frame `frame` of its strip composed; "" or the first wrong pixel. At another size: that
+// size's knob layout and background.
+inline std::string KnobAreaWrong(Session& s, const TidebloomKnobLayout& k, int frame,
+                                 const TidebloomPicture& background = kTidebloomBackground) {
+    auto back = LoadCompiledIn(background), caption = LoadCompiledIn(k.caption),
          strip = LoadCompiledIn(k.knob);
     if (!back || !caption || !strip) return "pictures not compiled in";
     const LayoutRect cr = Centred(k.anchorX, k.anchorY, k.caption),
