@@ -35,20 +35,24 @@ build: configure
 shipped: configure
 	cmake --build $(BUILD) --target shipped
 
-# The demo: a built-in phrase of plucked notes, rendered through the built plug-in with two programs, and
-# pictures of the plug-in's editor (on the current display, or on a private one under xvfb-run): at its
-# default settings and size, with the Time knob in the middle of a drag (its value showing), and at
-# 200 %. The pictures are taken with no size remembered (a settings folder of their own) and at the
-# desktop scale they name, whatever the user's. $(BUILD)/tidebloom-paths.txt names the built
-# tidebloom-host (line 1) and Tidebloom.so (line 2).
+# The demo: a built-in phrase of plucked notes, rendered through the built plug-in with two programs and
+# through Tidebloom Precise with "Arpeggio", and pictures of the plug-in's editor (on the current display,
+# or on a private one under xvfb-run): at its default settings and size, with the Time knob in the middle
+# of a drag (its value showing), and at 200 %. The pictures are taken with no size remembered (a settings
+# folder of their own) and at the desktop scale they name, whatever the user's.
+# $(BUILD)/tidebloom-paths.txt names the built tidebloom-host (line 1), Tidebloom.so (line 2) and
+# TidebloomPrecise.so (line 4).
 DEMO_OUT ?= out
 demo: shipped
 	@host=$$(sed -n 1p $(BUILD)/tidebloom-paths.txt); plugin=$$(sed -n 2p $(BUILD)/tidebloom-paths.txt); \
+	precise=$$(sed -n 4p $(BUILD)/tidebloom-paths.txt); \
 	mkdir -p $(DEMO_OUT) && \
 	"$$host" phrase -o $(DEMO_OUT)/demo-dry.wav && \
 	"$$host" render "$$plugin" -i $(DEMO_OUT)/demo-dry.wav -o $(DEMO_OUT)/demo-init.wav --program Init && \
 	"$$host" render "$$plugin" -i $(DEMO_OUT)/demo-dry.wav -o $(DEMO_OUT)/demo-arpeggio.wav --program Arpeggio \
 	    --plot $(DEMO_OUT)/demo-arpeggio.png && \
+	"$$host" render "$$precise" -i $(DEMO_OUT)/demo-dry.wav -o $(DEMO_OUT)/demo-precise.wav --program Arpeggio \
+	    --plot $(DEMO_OUT)/demo-precise.png && \
 	settings=$$(mktemp -d) && \
 	shoot() { scale=$$1; shift; \
 	    if [ -n "$$DISPLAY" ]; then GDK_SCALE=$$scale XDG_CONFIG_HOME=$$settings "$$host" snapshot "$$plugin" "$$@"; \
@@ -58,7 +62,7 @@ demo: shipped
 	shoot 1 -o $(DEMO_OUT)/editor-readout.png --drag 133,167,-60 && \
 	shoot 2 -o $(DEMO_OUT)/editor-200.png && \
 	rm -rf "$$settings" && \
-	echo "demo: listen to $(DEMO_OUT)/demo-dry.wav (dry), $(DEMO_OUT)/demo-init.wav (Init) and $(DEMO_OUT)/demo-arpeggio.wav (Arpeggio); see $(DEMO_OUT)/demo-arpeggio.png and the editor: $(DEMO_OUT)/editor.png, $(DEMO_OUT)/editor-readout.png (a knob's value while it is dragged) and $(DEMO_OUT)/editor-200.png (at 200 %)"
+	echo "demo: listen to $(DEMO_OUT)/demo-dry.wav (dry), $(DEMO_OUT)/demo-init.wav (Init), $(DEMO_OUT)/demo-arpeggio.wav (Arpeggio) and $(DEMO_OUT)/demo-precise.wav (Tidebloom Precise, Arpeggio); see $(DEMO_OUT)/demo-arpeggio.png, $(DEMO_OUT)/demo-precise.png and the editor: $(DEMO_OUT)/editor.png, $(DEMO_OUT)/editor-readout.png (a knob's value while it is dragged) and $(DEMO_OUT)/editor-200.png (at 200 %)"
 
 test: test-plain test-install test-san test-tsan test-fuzz test-package
 
@@ -114,14 +118,15 @@ test-install:
 bench: build
 	@for b in $$(find $(BUILD)/bench -type f -executable -name 'bench_*' | sort); do echo "== $$b"; $$b; done
 
-# `make install` puts Tidebloom.so into ~/.vst, the LV2 bundle Tidebloom.lv2 into ~/.lv2 and
-# tidebloom-host into ~/.local/bin (its manual page, when the build made one, into
-# ~/.local/share/man/man1) for the current user; `make install PREFIX=/usr/local` installs into
+# `make install` puts Tidebloom.so and TidebloomPrecise.so into ~/.vst, the LV2 bundles Tidebloom.lv2
+# and TidebloomPrecise.lv2 into ~/.lv2 and tidebloom-host into ~/.local/bin (its manual page, when the
+# build made one, into ~/.local/share/man/man1) for the current user; `make install PREFIX=/usr/local` installs into
 # PREFIX/lib/vst, PREFIX/lib/lv2, PREFIX/bin and PREFIX/share/man/man1 (DESTDIR works). The plug-ins and
 # the host are installed stripped. `make uninstall` with the same PREFIX and DESTDIR removes what
 # `make install` installs there, and leaves the folders they were in.
 PREFIX ?=
-LV2_BUNDLE := $(BUILD)/lv2/Tidebloom.lv2
+# The plug-ins: each is <name>.so for VST 2 and the bundle <name>.lv2 for LV2.
+PLUGINS := Tidebloom TidebloomPrecise
 ifeq ($(strip $(PREFIX)),)
 VST_DIR := $(HOME)/.vst
 LV2_DIR := $(HOME)/.lv2
@@ -135,14 +140,16 @@ MAN_DIR := $(PREFIX)/share/man/man1
 endif
 install: shipped
 ifeq ($(strip $(PREFIX)),)
-	@host=$$(sed -n 1p $(BUILD)/tidebloom-paths.txt); plugin=$$(sed -n 2p $(BUILD)/tidebloom-paths.txt); \
-	man=$$(sed -n 3p $(BUILD)/tidebloom-paths.txt); lv2="$(DESTDIR)$(LV2_DIR)/Tidebloom.lv2"; \
-	install -D -s -m 755 "$$plugin" "$(DESTDIR)$(VST_DIR)/Tidebloom.so" && \
-	rm -rf "$$lv2" && install -d "$$lv2" && \
-	install -m 644 $(LV2_BUNDLE)/*.ttl "$$lv2/" && install -s -m 755 $(LV2_BUNDLE)/*.so "$$lv2/" && \
+	@host=$$(sed -n 1p $(BUILD)/tidebloom-paths.txt); man=$$(sed -n 3p $(BUILD)/tidebloom-paths.txt); \
+	for p in $(PLUGINS); do \
+	    lv2="$(DESTDIR)$(LV2_DIR)/$$p.lv2"; \
+	    install -D -s -m 755 "$(BUILD)/$$p.so" "$(DESTDIR)$(VST_DIR)/$$p.so" && \
+	    rm -rf "$$lv2" && install -d "$$lv2" && \
+	    install -m 644 $(BUILD)/lv2/$$p.lv2/*.ttl "$$lv2/" && install -s -m 755 $(BUILD)/lv2/$$p.lv2/*.so "$$lv2/" || exit 1; \
+	done && \
 	install -D -s -m 755 "$$host" "$(DESTDIR)$(BIN_DIR)/tidebloom-host" && \
 	if [ -n "$$man" ]; then install -D -m 644 "$$man" "$(DESTDIR)$(MAN_DIR)/tidebloom-host.1.gz"; fi && \
-	echo "install: $(DESTDIR)$(VST_DIR)/Tidebloom.so, $$lv2 and $(DESTDIR)$(BIN_DIR)/tidebloom-host"
+	echo "install: $(foreach p,$(PLUGINS),$(DESTDIR)$(VST_DIR)/$(p).so, $(DESTDIR)$(LV2_DIR)/$(p).lv2,) and $(DESTDIR)$(BIN_DIR)/tidebloom-host"
 else
 	cmake --install $(BUILD) --prefix $(PREFIX) --strip
 endif
@@ -150,15 +157,18 @@ endif
 	*) echo "install: $(BIN_DIR) is not on PATH: add it there, or run $(BIN_DIR)/tidebloom-host";; esac
 
 uninstall:
-	@lv2="$(DESTDIR)$(LV2_DIR)/Tidebloom.lv2"; removed=""; \
-	for f in "$(DESTDIR)$(VST_DIR)/Tidebloom.so" "$$lv2/Tidebloom.so" "$$lv2/TidebloomUI.so" "$$lv2"/*.ttl \
+	@removed=""; \
+	for f in $(foreach p,$(PLUGINS),"$(DESTDIR)$(VST_DIR)/$(p).so" "$(DESTDIR)$(LV2_DIR)/$(p).lv2/$(p).so" \
+	             "$(DESTDIR)$(LV2_DIR)/$(p).lv2/$(p)UI.so" "$(DESTDIR)$(LV2_DIR)/$(p).lv2"/*.ttl) \
 	         "$(DESTDIR)$(BIN_DIR)/tidebloom-host" "$(DESTDIR)$(MAN_DIR)/tidebloom-host.1.gz"; do \
 	    if [ -f "$$f" ] || [ -L "$$f" ]; then rm -f "$$f" || exit 1; removed="$$removed $$f"; fi; \
 	done; \
-	if [ -d "$$lv2" ]; then \
-	    if rmdir "$$lv2" 2>/dev/null; then removed="$$removed $$lv2"; \
-	    else echo "uninstall: $$lv2 holds files Tidebloom does not install; it stays"; fi; \
-	fi; \
+	for lv2 in $(foreach p,$(PLUGINS),"$(DESTDIR)$(LV2_DIR)/$(p).lv2"); do \
+	    if [ -d "$$lv2" ]; then \
+	        if rmdir "$$lv2" 2>/dev/null; then removed="$$removed $$lv2"; \
+	        else echo "uninstall: $$lv2 holds files Tidebloom does not install; it stays"; fi; \
+	    fi; \
+	done; \
 	echo "uninstall: removed$${removed:- nothing: Tidebloom is not installed there}"
 
 format:

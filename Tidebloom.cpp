@@ -82,7 +82,10 @@ bool Overlaps(const double* a, const double* b, int n) {
 
 } // namespace
 
-Tidebloom::Tidebloom(const IEffectInstanceInfo& info) : IEffectBinding(info, kTidebloomDescription) {
+Tidebloom::Tidebloom(const IEffectInstanceInfo& info) : Tidebloom(info, kTidebloomDescription) {}
+
+Tidebloom::Tidebloom(const IEffectInstanceInfo& info, const IEffectDescription& desc)
+    : IEffectBinding(info, desc) {
     const int sr = SampleRateInt();
     mEnvelope.SetDecayTime(0.0, sr);
     mEnvelope.SetReleaseTime(0.0, sr);
@@ -131,7 +134,7 @@ void Tidebloom::Reset() {
 
 void Tidebloom::ApplyRate(int rate) {
     mRate = rate;
-    mNoteDetector.SetSampleRate(rate);
+    SetDetectorRate(rate);
     mEnvelope.SetNoteOffTime(0.003, rate);
     for (History<double>& h : mHistory) h.SetLength(SamplesAtRate(kHistoryLength, rate));
 }
@@ -143,7 +146,7 @@ void Tidebloom::OnActivate(bool active) {
 }
 
 void Tidebloom::Restart() {
-    mNoteDetector.Restart();
+    RestartDetector();
     mEnvelope.Restart();
     for (History<double>& h : mHistory) h.Clear();
 }
@@ -173,20 +176,16 @@ void Tidebloom::OnParamChange(int paramIdx) {
 
     switch (paramIdx) {
     case kSensitivity:
-        mNoteDetector.SetThreshold(std::exp(v * mNoteDetector.GetRangeDb() / 20.0 * 2.302585092994046) *
-                                   mNoteDetector.GetThresholdScale() * mNoteDetector.GetThresholdRef());
+        SetDetectorSensitivity(v);
         break;
     case kTime:
         mEnvelope.SetAttackTime(v, mRate);
         break;
-    case kDepth: {
+    case kDepth:
         mDepth = std::exp(std::log(v) / 3.0);
-        const int length = mHistory[0].GetLength();
-        mDelaySamples = std::min(SamplesAtRate(1500.0 * mDepth, mRate), length);
-        mEnvelope.SetWaitTime(mDelaySamples);
+        ApplyDelay();
         SetLatency(mOnOff ? mDelaySamples : 0);
         break;
-    }
     case kVol:
         mVolume = v;
         break;
@@ -197,6 +196,41 @@ void Tidebloom::OnParamChange(int paramIdx) {
     default:
         break;
     }
+}
+
+void Tidebloom::ApplyDelay() {
+    const int length = mHistory[0].GetLength();
+    int delay = SamplesAtRate(1500.0 * mDepth, mRate);
+    const int lag = DetectorLag();
+    // A detector that reports late needs the delay to cover its lag and the fade.
+    if (lag > 0 && mDepth > 0.0) delay = std::max(delay, lag + mEnvelope.GetNoteOffTimeSamplesNum());
+    mDelaySamples = std::min(delay, length);
+    mEnvelope.SetWaitTime(mDelaySamples - lag);
+}
+
+void Tidebloom::DetectOnsets(const double* left, const double* right, uint8_t* onsets, int n) {
+    mNoteDetector.Detect(left, right, onsets, n);
+}
+
+void Tidebloom::SetDetectorRate(int rate) {
+    mNoteDetector.SetSampleRate(rate);
+}
+
+void Tidebloom::RestartDetector() {
+    mNoteDetector.Restart();
+}
+
+void Tidebloom::SetDetectorSensitivity(double v) {
+    mNoteDetector.SetThreshold(std::exp(v * mNoteDetector.GetRangeDb() / 20.0 * 2.302585092994046) *
+                               mNoteDetector.GetThresholdScale() * mNoteDetector.GetThresholdRef());
+}
+
+void Tidebloom::DetectorChanged() {
+    Util_MutexLock lock(mMutex);
+    SetDetectorRate(mRate);
+    const IParam* sensitivity = GetParam(kSensitivity);
+    if (sensitivity) SetDetectorSensitivity(sensitivity->Value());
+    ApplyDelay();
 }
 
 void Tidebloom::BlockBuffers::Resize(int nFrames) {
@@ -241,7 +275,7 @@ void Tidebloom::ProcessDoubleReplacing(double** inputs, double** outputs, int nF
     // Gain curve from the undelayed mono mix; it runs whether processing is on or off. The
     // detector never looks at the envelope, so each runs over the whole block in turn.
     uint8_t* onsets = mBlock.mOnsets.Get();
-    mNoteDetector.Detect(in[0], in[1], onsets, nFrames);
+    DetectOnsets(in[0], in[1], onsets, nFrames);
     mEnvelope.NextSteps(onsets, 0.0, env, nFrames);
 
     if (!mOnOff) {

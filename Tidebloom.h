@@ -60,7 +60,33 @@ public:
     const ADSREnvelope& GetEnvelope() const { return mEnvelope; }
     const History<double>& GetHistory(int channel) const { return mHistory[channel]; }
 
+protected:
+    // An effect of this kind under another identity (desc): a variant with a detector of its own
+    // overrides the four detector hooks below and calls DetectorChanged at the end of its constructor.
+    Tidebloom(const IEffectInstanceInfo& info, const IEffectDescription& desc);
+
+    // The detector's decision for each frame of one block of the mono mix of left and right (1: an
+    // onset is reported there). Audio thread, under the plug-in mutex.
+    virtual void DetectOnsets(const double* left, const double* right, uint8_t* onsets, int n);
+    // Sets the detector's time constants for a sample rate. Under the plug-in mutex, from whichever
+    // thread changes the rate (and from the constructor).
+    virtual void SetDetectorRate(int rate);
+    // The detector forgets what it heard (as after construction). Under the plug-in mutex.
+    virtual void RestartDetector();
+    // Maps a Sensitivity value (0..1) onto the detector's threshold. Under the plug-in mutex.
+    virtual void SetDetectorSensitivity(double v);
+    // Samples from where the detector places an onset to the frame that reports it: the swell waits
+    // that much less after the report, and the delay is at least that plus the fade, so the gain still
+    // dips before the note is heard. 0 (Tidebloom's detector) is the report's own frame. Any thread
+    // under the plug-in mutex.
+    virtual int DetectorLag() const { return 0; }
+    // At the end of a variant's constructor: its detector set for the current rate and Sensitivity,
+    // and the delay and wait for its lag (the latency follows when the host maps Depth).
+    void DetectorChanged();
+
 private:
+    // The delay for the current Depth and the detector's lag, and the swell's wait that follows.
+    void ApplyDelay();
     // What one block needs besides the host's buffers, sized for the block size.
     struct BlockBuffers {
         Util_TypedBuf<double> mEnvelope;

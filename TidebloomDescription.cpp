@@ -97,3 +97,12 @@ constexpr IEffectDescription kTidebloomDescription = {
     .mNumPresets = 6,
     .mPresets = kPresets,
 };
+
+constexpr IEffectDescription kTidebloomPreciseDescription = [] {
+    IEffectDescription d = kTidebloomDescription;
+    d.mEffectName = "Tidebloom Precise";
+    d.mProductName = "Tidebloom Precise";
+    d.mUniqueID = FourCC('T', 'b', 'l', 'p');
+    d.mURI = "urn:vendrilax:tidebloom-precise";
+    return d;
+}();

@@ -1,8 +1,10 @@
 # What the project ships, and the Debian package made of it by CPack (`make package`), with the
 # dependencies dpkg-shlibdeps finds in the shared objects:
-#   /usr/lib/vst/Tidebloom.so     the VST 2.4 plug-in (install rule in Tidebloom.cmake)
+#   /usr/lib/vst/Tidebloom.so, /usr/lib/vst/TidebloomPrecise.so
+#                                 the VST 2.4 plug-ins (install rules in Tidebloom.cmake)
 #   /usr/bin/tidebloom-host       the command-line host (install rule in host/CMakeLists.txt)
-#   /usr/lib/lv2/Tidebloom.lv2/   the LV2 bundle (install rules in Tidebloom.cmake)
+#   /usr/lib/lv2/Tidebloom.lv2/, /usr/lib/lv2/TidebloomPrecise.lv2/
+#                                 the LV2 bundles (install rules in Tidebloom.cmake)
 #   /usr/share/man/man1/tidebloom-host.1.gz   the host's manual page, when the build writes one (below)
 #   /usr/share/doc/tidebloom/copyright        the licence, in the package only (below)
 # scripts/test-package checks the package's contents and, as root, installs and removes it.
@@ -11,7 +13,8 @@ include(GNUInstallDirs)
 # The target `shipped` builds everything the install rules install, and nothing else: no test, no
 # benchmark (`make demo` and `make install` build it).
 add_custom_target(shipped)
-add_dependencies(shipped Tidebloom TidebloomLV2 TidebloomLV2UI tidebloom-host)
+add_dependencies(shipped Tidebloom TidebloomPrecise TidebloomLV2 TidebloomLV2UI TidebloomPreciseLV2
+                 TidebloomPreciseLV2UI tidebloom-host)
 
 # tidebloom-host's manual page: a build that has a target named tidebloom-host-man writing
 # TIDEBLOOM_HOST_MAN_PAGE (set in CMakeLists.txt) installs it, compressed as Debian does it, into
@@ -74,10 +77,12 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "audio effect that makes new notes swell i
 set(CPACK_PACKAGE_DESCRIPTION
     "Tidebloom detects note onsets in its input, delays the audio by up to 1500
 samples (reported as latency) and lets each note it detects fade in over 0.01
-to 10 seconds. The package holds the Linux VST 2.4 plug-in for hosts such as
-Ardour, REAPER, Bitwig and Qtractor, the same effect as an LV2 plug-in, and
-tidebloom-host, a command-line host that renders audio files through VST 2
-plug-ins. Tidebloom is free software under the MIT licence.")
+to 10 seconds. Tidebloom Precise, beside it, detects notes from the spectrum,
+so it also catches a soft note struck under a louder one. The package holds
+both as Linux VST 2.4 plug-ins for hosts such as Ardour, REAPER, Bitwig and
+Qtractor and as LV2 plug-ins, and tidebloom-host, a command-line host that
+renders audio files through VST 2 plug-ins. Tidebloom is free software under
+the MIT licence.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
 set(CPACK_STRIP_FILES ON)

@@ -40,7 +40,7 @@ void TidebloomEditorLayout::EditorSize(int percent, int* pW, int* pH) const {
 }
 
 void TidebloomEditorLayout::Attach(IGraphics* pGraphics, IEffectBase* pPlug, int percent) const {
-    const TidebloomSizedLayout layout(percent);
+    const TidebloomSizedLayout layout(percent, mBackground);
     const TidebloomPicture& back = layout.Background();
     pGraphics->AttachBackground(back.id, back.path);
     IKnobMultiControlCap* knobs[kTidebloomNumKnobs];
@@ -81,7 +81,7 @@ void TidebloomEditorLayout::Attach(IGraphics* pGraphics, IEffectBase* pPlug, int
     pGraphics->HandleMouseOver(true);
 }
 
-void TidebloomAttachControls(IGraphics* pGraphics) {
+void TidebloomAttachControls(IGraphics* pGraphics, const TidebloomPicture& background) {
     if (!pGraphics) return;
-    pGraphics->AttachLayout(std::make_unique<TidebloomEditorLayout>(), 100);
+    pGraphics->AttachLayout(std::make_unique<TidebloomEditorLayout>(background), 100);
 }

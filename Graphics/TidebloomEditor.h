@@ -15,21 +15,27 @@
 //
 // Called on the thread that builds the editor, before the editor is attached to the plug-in; at a size
 // change the editor calls the layout again on its own thread.
+#include "Graphics/TidebloomLayout.h"
 #include "framework/editor/IEditorLayout.h"
 
 // The index of the first readout among the editor's controls (the one of the first knob).
 inline constexpr int kTidebloomFirstReadout = 6;
 
-// Tidebloom's controls at 100 %, 150 % and 200 %.
+// Tidebloom's controls at 100 %, 150 % and 200 %, over a background (Tidebloom's, or Tidebloom Precise's,
+// which names it; given at 100 %, each size its own).
 class TidebloomEditorLayout final : public IEditorLayout {
 public:
+    explicit TidebloomEditorLayout(const TidebloomPicture& background) : mBackground(background) {}
     int NSizes() const override;
     int SizePercent(int i) const override;
     void EditorSize(int percent, int* pW, int* pH) const override;
     void Attach(IGraphics* pGraphics, IEffectBase* pPlug, int percent) const override;
+
+private:
+    TidebloomPicture mBackground;
 };
 
 // pGraphics: an editor of kTidebloomEditorWidth x kTidebloomEditorHeight with no controls yet; it gets
-// the layout (TidebloomEditorLayout) and the controls at 100 %, bound to the parameters of the editor's
-// plug-in. Nothing for a null editor.
-void TidebloomAttachControls(IGraphics* pGraphics);
+// the layout (TidebloomEditorLayout over background) and the controls at 100 %, bound to the parameters
+// of the editor's plug-in. Nothing for a null editor.
+void TidebloomAttachControls(IGraphics* pGraphics, const TidebloomPicture& background = kTidebloomBackground);

@@ -55,6 +55,9 @@ inline constexpr double kTidebloomKnobSweepDegrees = 270.0;
 
 inline constexpr TidebloomPicture kTidebloomBackground = {106, "resources/img/back2.png",
                                                           kTidebloomEditorWidth, kTidebloomEditorHeight, 1};
+// Tidebloom Precise's background: the same with its name under the title.
+inline constexpr TidebloomPicture kTidebloomPreciseBackground = {
+    116, "resources/img/back2_precise.png", kTidebloomEditorWidth, kTidebloomEditorHeight, 1};
 
 // In the order the editor attaches them.
 inline constexpr TidebloomKnobLayout kTidebloomKnobs[] = {

@@ -17,9 +17,10 @@ bool TidebloomOffersSize(int percent) {
     return false;
 }
 
-TidebloomSizedLayout::TidebloomSizedLayout(int percent) : mPercent(percent) {
+TidebloomSizedLayout::TidebloomSizedLayout(int percent, const TidebloomPicture& background)
+    : mPercent(percent) {
     const int p = percent;
-    const TidebloomPicture& back = kTidebloomBackground;
+    const TidebloomPicture& back = background;
     mBackground = Sized(back, 0, TidebloomScaled(back.width, p), TidebloomScaled(back.height, p));
     for (int i = 0; i < kTidebloomNumKnobs; ++i) {
         const TidebloomKnobLayout& k = kTidebloomKnobs[i];

@@ -24,8 +24,9 @@ bool TidebloomOffersSize(int percent);
 
 class TidebloomSizedLayout {
 public:
-    // The layout at percent (any positive percent; pictures are drawn for kTidebloomSizes only).
-    explicit TidebloomSizedLayout(int percent);
+    // The layout at percent (any positive percent; pictures are drawn for kTidebloomSizes only), over
+    // background (the 100 % picture; Tidebloom Precise has its own).
+    explicit TidebloomSizedLayout(int percent, const TidebloomPicture& background = kTidebloomBackground);
     TidebloomSizedLayout(const TidebloomSizedLayout&) = delete;
     TidebloomSizedLayout& operator=(const TidebloomSizedLayout&) = delete;
 

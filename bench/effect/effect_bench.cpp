@@ -1,8 +1,9 @@
 // Cost of the plug-in's single-precision audio callback (processReplacing through the effect record)
-// at 44.1 kHz stereo in 512-frame blocks with the default settings, on music and on the silence after
-// a loud burst, and of the LV2 plug-in's run on the same music. Reported per frame and as a real-time
-// factor (seconds of audio per second of CPU). Also what a host's plug-in scan costs: creating and
-// closing an instance (BM_InstantiateClose), and loading the module around that (BM_LoadScanUnload).
+// at 44.1 kHz stereo in 512-frame blocks with the default settings, on music (also for Tidebloom
+// Precise) and on the silence after a loud burst, and of the LV2 plug-in's run on the same music. Reported
+// per frame and as a real-time factor (seconds of audio per second of CPU). Also what a host's plug-in scan
+// costs: creating and closing an instance (BM_InstantiateClose), and loading the module around that
+// (BM_LoadScanUnload).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -29,10 +30,11 @@ intptr_t BenchHost(AEffect*, int32_t opcode, int32_t, intptr_t, void*, float) {
 
 class Plugin {
 public:
-    Plugin() {
-        // TIDEBLOOM_BENCH_PLUGIN names another build of the plug-in to measure (to compare two).
-        const char* other = std::getenv("TIDEBLOOM_BENCH_PLUGIN");
-        mLib = dlopen(other && *other ? other : TIDEBLOOM_SO_PATH, RTLD_NOW | RTLD_LOCAL);
+    // TIDEBLOOM_BENCH_PLUGIN (TIDEBLOOM_BENCH_PRECISE_PLUGIN for Tidebloom Precise) names another build
+    // of the plug-in to measure (to compare two).
+    explicit Plugin(const char* path = TIDEBLOOM_SO_PATH, const char* variable = "TIDEBLOOM_BENCH_PLUGIN") {
+        const char* other = std::getenv(variable);
+        mLib = dlopen(other && *other ? other : path, RTLD_NOW | RTLD_LOCAL);
         if (!mLib) return;
         auto entry = reinterpret_cast<VstPluginEntryProc>(dlsym(mLib, "VSTPluginMain"));
         mFx = entry ? entry(BenchHost) : nullptr;
@@ -143,10 +145,10 @@ void Report(benchmark::State& state) {
     state.counters["realtime"] = benchmark::Counter(frames / kRate, benchmark::Counter::kIsRate);
 }
 
-void BM_ProcessReplacingMusic(benchmark::State& state) {
-    Plugin plug;
+// The music through processReplacing of the plug-in plug.
+void ProcessMusic(benchmark::State& state, Plugin& plug) {
     if (!plug.Ok()) {
-        state.SkipWithError("Tidebloom.so did not load");
+        state.SkipWithError("the plug-in did not load");
         return;
     }
     // Two seconds of music, played in a loop: like a host's freshly written buffers, the input is
@@ -163,7 +165,19 @@ void BM_ProcessReplacingMusic(benchmark::State& state) {
     }
     Report(state);
 }
+
+void BM_ProcessReplacingMusic(benchmark::State& state) {
+    Plugin plug;
+    ProcessMusic(state, plug);
+}
 BENCHMARK(BM_ProcessReplacingMusic);
+
+// The same through Tidebloom Precise, whose spectral detector is the difference.
+void BM_PreciseProcessReplacingMusic(benchmark::State& state) {
+    Plugin plug(TIDEBLOOM_PRECISE_SO_PATH, "TIDEBLOOM_BENCH_PRECISE_PLUGIN");
+    ProcessMusic(state, plug);
+}
+BENCHMARK(BM_PreciseProcessReplacingMusic);
 
 // The same music through the double-precision callback, which hands the host's buffers to the
 // effect directly: the difference to the float callback is the binding's sample conversion.

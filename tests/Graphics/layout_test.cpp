@@ -259,7 +259,9 @@ TEST(Layout, CentringUsesIntegerHalves) {
 TEST(Pictures, DecodeToTheLayoutSizes) {
     for (int percent : kTidebloomSizes) {
         const TidebloomSizedLayout layout(percent);
-        std::vector<TidebloomPicture> all = {layout.Background(), layout.Switch().picture};
+        const TidebloomSizedLayout precise(percent, kTidebloomPreciseBackground);
+        std::vector<TidebloomPicture> all = {layout.Background(), precise.Background(),
+                                             layout.Switch().picture};
         for (int i = 0; i < kTidebloomNumKnobs; ++i) {
             all.push_back(layout.Knob(i).knob);
             all.push_back(layout.Knob(i).caption);

@@ -1,6 +1,7 @@
 #pragma once
-// Creates a Tidebloom instance through the plug-in's entry steps (with its editor, as the plug-in makes
-// it) and drives it through its effect record, as a host does; also the synthesized test music.
+// Creates a Tidebloom (or Tidebloom Precise) instance through the plug-in's entry steps (with its
+// editor, as the plug-in makes it) and drives it through its effect record, as a host does; also the
+// synthesized test music.
 #include <cmath>
 #include <cstdint>
 #include <numbers>
@@ -14,11 +15,15 @@ inline intptr_t SilentHost(AEffect*, int32_t, int32_t, intptr_t, void*, float) {
 
 class EffectInstance {
 public:
-    // A host that announces its sample rate before opening passes it here.
-    explicit EffectInstance(float rateBeforeOpen = 0.0f) {
-        mFx = VSTCreateInstance(SilentHost, [](const IEffectInstanceInfo& info) -> IEffectVST* {
-            return TidebloomCreateWithEditor(info);
-        });
+    // A host that announces its sample rate before opening passes it here; precise makes Tidebloom
+    // Precise.
+    explicit EffectInstance(float rateBeforeOpen = 0.0f, bool precise = false) {
+        mFx = VSTCreateInstance(
+            SilentHost,
+            precise
+            ? [](const IEffectInstanceInfo& info)
+                  -> IEffectVST* { return TidebloomPreciseCreateWithEditor(info); }
+            : [](const IEffectInstanceInfo& info) -> IEffectVST* { return TidebloomCreateWithEditor(info); });
         if (!mFx) return;
         if (rateBeforeOpen != 0.0f) Dispatch(effSetSampleRate, 0, 0, nullptr, rateBeforeOpen);
         Dispatch(effOpen);

@@ -193,11 +193,16 @@ LV2TurtleFiles LV2WriteTurtle(const IEffectDescription& desc, const std::string&
     m = kPrefixes;
     m += plugin + "\n\ta lv2:Plugin ;\n\tlv2:binary " + IRI(binaryName) + " ;\n\trdfs:seeAlso " +
          IRI(pluginFileName) + " .\n";
-    if (!uiBinaryName.empty())
-        m += "\n" + ui + "\n\ta ui:X11UI ;\n\tui:binary " + IRI(uiBinaryName) + " ;\n\trdfs:seeAlso " +
+    // Each statement appended piece by piece: GCC 12 at -O3 warns (-Wrestrict) about
+    // "literal" + std::string&& there.
+    if (!uiBinaryName.empty()) {
+        m += "\n";
+        m += ui + "\n\ta ui:X11UI ;\n\tui:binary " + IRI(uiBinaryName) + " ;\n\trdfs:seeAlso " +
              IRI(pluginFileName) + " .\n";
+    }
     for (const IPresetDescription& preset : desc.mPresets) {
-        m += "\n" + IRI(LV2PresetURI(desc, preset)) + "\n\ta pset:Preset ;\n\tlv2:appliesTo " + plugin +
+        m += "\n";
+        m += IRI(LV2PresetURI(desc, preset)) + "\n\ta pset:Preset ;\n\tlv2:appliesTo " + plugin +
              " ;\n\trdfs:seeAlso <presets.ttl> .\n";
     }
 

@@ -1,8 +1,9 @@
-// tidebloom-lv2ttl OUTDIR BINARY [UI_BINARY]: writes manifest.ttl, <BINARY without extension>.ttl and
-// presets.ttl of the Tidebloom LV2 bundle into OUTDIR (which must exist) from the effect's description;
-// with UI_BINARY the bundle's editor UI lives in that shared object. Each file
-// is written next to its place and renamed into it, so a failed run leaves no half-written file.
-// Exits 0 on success, 1 with one line on stderr otherwise (an unusable description fails the build).
+// tidebloom-lv2ttl OUTDIR BINARY [UI_BINARY [URI]]: writes manifest.ttl, <BINARY without extension>.ttl
+// and presets.ttl of an LV2 bundle into OUTDIR (which must exist) from the description of the effect
+// with that URI: Tidebloom's (the default) or Tidebloom Precise's; with UI_BINARY (not empty) the
+// bundle's editor UI lives in that shared object. Each file is written next to its place and renamed
+// into it, so a failed run leaves no half-written file. Exits 0 on success, 1 with one line on stderr
+// otherwise (an unknown URI or an unusable description fails the build).
 #include <cstdio>
 #include <string>
 
@@ -27,18 +28,25 @@ bool WriteFile(const std::string& path, const std::string& text) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 && argc != 4) {
-        std::fprintf(stderr, "usage: tidebloom-lv2ttl OUTDIR BINARY [UI_BINARY]\n");
+    if (argc < 3 || argc > 5) {
+        std::fprintf(stderr, "usage: tidebloom-lv2ttl OUTDIR BINARY [UI_BINARY [URI]]\n");
         return 1;
     }
-    const std::string dir = argv[1], binary = argv[2], uiBinary = argc == 4 ? argv[3] : "";
-    const std::string problem = LV2CheckDescription(kTidebloomDescription);
+    const std::string dir = argv[1], binary = argv[2], uiBinary = argc >= 4 ? argv[3] : "";
+    const IEffectDescription* desc = nullptr;
+    for (const IEffectDescription* d : {&kTidebloomDescription, &kTidebloomPreciseDescription})
+        if (argc < 5 ? d == &kTidebloomDescription : std::string(argv[4]) == d->mURI) desc = d;
+    if (!desc) {
+        std::fprintf(stderr, "tidebloom-lv2ttl: no effect has the URI '%s'\n", argv[4]);
+        return 1;
+    }
+    const std::string problem = LV2CheckDescription(*desc);
     if (!problem.empty()) {
         std::fprintf(stderr, "tidebloom-lv2ttl: %s\n", problem.c_str());
         return 1;
     }
     const std::string stem = binary.substr(0, binary.rfind('.'));
-    const LV2TurtleFiles files = LV2WriteTurtle(kTidebloomDescription, binary, stem + ".ttl", uiBinary);
+    const LV2TurtleFiles files = LV2WriteTurtle(*desc, binary, stem + ".ttl", uiBinary);
     const std::pair<std::string, const std::string*> outputs[] = {{"manifest.ttl", &files.mManifest},
                                                                   {stem + ".ttl", &files.mPlugin},
                                                                   {"presets.ttl", &files.mPresets}};

@@ -47,15 +47,26 @@ int main(int argc, char** argv) {
     }
     const std::string dir = argv[1];
     bool ok = true;
+    // Tidebloom's background, and Tidebloom Precise's, which names it.
+    struct Background {
+        const TidebloomPicture& picture;
+        const char* subtitle;
+    };
+    const Background backgrounds[] = {{kTidebloomBackground, "NOTE SWELL"},
+                                      {kTidebloomPreciseBackground, "PRECISE NOTE SWELL"}};
     for (int percent : kTidebloomSizes) {
-        const TidebloomSizedLayout layout(percent);
-        std::string labelError;
-        ok = ok && Write(dir, layout.Background(), TidebloomDrawBackground(layout, &labelError).get());
-        if (ok && !labelError.empty()) {
-            std::fprintf(stderr, "tidebloom-pictures: error: %s: %s\n", layout.Background().path,
-                         labelError.c_str());
-            ok = false;
+        for (const Background& b : backgrounds) {
+            const TidebloomSizedLayout layout(percent, b.picture);
+            std::string labelError;
+            ok = ok && Write(dir, layout.Background(),
+                             TidebloomDrawBackground(layout, b.subtitle, &labelError).get());
+            if (ok && !labelError.empty()) {
+                std::fprintf(stderr, "tidebloom-pictures: error: %s: %s\n", layout.Background().path,
+                             labelError.c_str());
+                ok = false;
+            }
         }
+        const TidebloomSizedLayout layout(percent);
         for (int i = 0; i < kTidebloomNumKnobs; ++i) {
             ok = ok && Write(dir, layout.Knob(i).knob, TidebloomDrawKnob(layout, i).get());
             ok = ok && Write(dir, layout.Knob(i).caption, TidebloomDrawScale(layout, i).get(), true);

@@ -268,7 +268,7 @@ std::unique_ptr<Raster_MemBitmap> TidebloomDrawScale(const TidebloomSizedLayout&
 }
 
 std::unique_ptr<Raster_MemBitmap> TidebloomDrawBackground(const TidebloomSizedLayout& layout,
-                                                          std::string* pLabelError) {
+                                                          const char* subtitle, std::string* pLabelError) {
     const double k = ScaleOf(layout);
     const int w = layout.Width(), h = layout.Height();
     auto img = PictureNewBitmap(w, h);
@@ -322,7 +322,7 @@ std::unique_ptr<Raster_MemBitmap> TidebloomDrawBackground(const TidebloomSizedLa
     PicturePaint(img.get(), bloom.Resolve(), kCoral);
     PictureFont small(kFace, TidebloomScaled(9, percent), true);
     PictureMask sub(w, h);
-    sub.Text(small, "NOTE SWELL", tx + 2 * k, ty + 33 * k, false, 2.0 * k);
+    sub.Text(small, subtitle, tx + 2 * k, ty + 33 * k, false, 2.0 * k);
     PicturePaint(img.get(), sub.Resolve(), kNumber);
 
     // The controls' names, under each knob and under the switch, each inside the box its readout covers

@@ -13,9 +13,10 @@
 #include <memory>
 #include <string>
 
-// *pLabelError (when not null) receives the first control name found outside its readout box.
+// subtitle: the line under the product name ("NOTE SWELL" for Tidebloom); *pLabelError (when not null)
+// receives the first control name found outside its readout box.
 std::unique_ptr<Raster_MemBitmap> TidebloomDrawBackground(const TidebloomSizedLayout& layout,
-                                                          std::string* pLabelError);
+                                                          const char* subtitle, std::string* pLabelError);
 // Knob i of the layout (kTidebloomKnobs order): its strip, and its scale.
 std::unique_ptr<Raster_MemBitmap> TidebloomDrawKnob(const TidebloomSizedLayout& layout, int i);
 std::unique_ptr<Raster_MemBitmap> TidebloomDrawScale(const TidebloomSizedLayout& layout, int i);

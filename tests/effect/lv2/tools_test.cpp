@@ -5,6 +5,7 @@
 // accounted for.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -202,12 +203,36 @@ TEST(TidebloomLV2Tools, TheUIsFeaturesAndInterfaces) {
 }
 
 TEST(TidebloomLV2Tools, TheTurtlePassesSordValidate) {
-    const std::string bundle = Quote(std::string(TIDEBLOOM_LV2_DIR) + "/Tidebloom.lv2");
-    const ShellRun v = Shell("lv2_validate " + bundle + "/manifest.ttl " + bundle + "/Tidebloom.ttl " +
-                             bundle + "/presets.ttl");
-    EXPECT_EQ(v.status, 0) << v.out;
-    EXPECT_NE(v.out.find("Found 0 errors"), std::string::npos) << v.out;
-    EXPECT_EQ(v.out.find("warning"), std::string::npos) << v.out;
+    for (const std::string name : {"Tidebloom", "TidebloomPrecise"}) {
+        const std::string bundle = Quote(std::string(TIDEBLOOM_LV2_DIR) + "/" + name + ".lv2");
+        const ShellRun v = Shell("lv2_validate " + bundle + "/manifest.ttl " + bundle + "/" + name + ".ttl " +
+                                 bundle + "/presets.ttl");
+        EXPECT_EQ(v.status, 0) << v.out;
+        EXPECT_NE(v.out.find("Found 0 errors"), std::string::npos) << v.out;
+        EXPECT_EQ(v.out.find("warning"), std::string::npos) << v.out;
+    }
+}
+
+TEST(TidebloomLV2Tools, TidebloomPreciseIsItsOwnPluginWithTheSameControls) {
+    const ShellRun info = Shell("lv2info urn:vendrilax:tidebloom-precise");
+    ASSERT_EQ(info.status, 0) << info.out;
+    EXPECT_EQ(Field(info.out, "Name"), "Tidebloom Precise");
+    const ShellRun tidebloom = Shell("lv2info urn:vendrilax:tidebloom");
+    // Everything from the ports on is the same lines (lv2info lists a port's properties in no fixed order).
+    auto portLines = [](const std::string& out) {
+        std::vector<std::string> lines;
+        std::istringstream in(out.substr(std::min(out.size(), out.find("\tPort 0:"))));
+        for (std::string line; std::getline(in, line);) {
+            // A port's first property follows the label, the others stand below it.
+            if (line.rfind("\t\tProperties:  ", 0) == 0) line = "\t\t             " + line.substr(15);
+            lines.push_back(line);
+        }
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    };
+    const std::vector<std::string> lines = portLines(info.out);
+    EXPECT_GT(lines.size(), 60u);
+    EXPECT_EQ(lines, portLines(tidebloom.out));
 }
 
 #ifndef TIDEBLOOM_SANITIZED

@@ -167,7 +167,7 @@ double JackLatency(const Jack& jack, const std::string& port) {
 }
 
 // The latency jalv reports to JACK for the plug-in's output at the default Depth, then a drag on Depth
-// in the UI's window w up to its top: the latency climbs, step by step, to the longest delay.
+// in the UI's window w up to its top: the latency climbs to the longest delay, never going back.
 void ExpectDepthDragReachesThePlugin(X11TestDisplay& d, const Jack& jack, LinuxProcess& host,
                                      xcb_window_t w) {
     const std::string out = kTidebloomDescription.mEffectName + std::string(":out_l");
@@ -193,12 +193,8 @@ void ExpectDepthDragReachesThePlugin(X11TestDisplay& d, const Jack& jack, LinuxP
         << JackLatency(jack, out) << "; jalv said: " << host.Output();
     dragging = false;
     watcher.join();
-    int steps = 0;
-    for (size_t i = 1; i < latencies.size(); ++i) {
-        EXPECT_GE(latencies[i], latencies[i - 1]) << i;
-        steps += latencies[i] > latencies[i - 1];
-    }
-    EXPECT_GE(steps, 2) << "the latency follows the drag";
+    // How many steps a reader sees depends on how busy the machine is; that they only climb does not.
+    for (size_t i = 1; i < latencies.size(); ++i) EXPECT_GT(latencies[i], latencies[i - 1]) << i;
 }
 
 // Window w shows the VST 2 plug-in's editor at the defaults, within five seconds.

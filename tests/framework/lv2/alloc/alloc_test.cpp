@@ -15,10 +15,13 @@ TEST(LV2Alloc, RunOfTheTestEffectAllocatesNothing) {
 }
 
 #ifdef TIDEBLOOM_LV2_SO_PATH
-TEST(LV2Alloc, RunOfTheShippedPluginAllocatesNothing) {
-    LV2Library lib(TIDEBLOOM_LV2_SO_PATH);
-    ASSERT_NE(lib.Descriptor(), nullptr) << lib.Error();
-    ExpectNoAllocationInRun(lib.Descriptor(), AllocationCount);
+TEST(LV2Alloc, RunOfTheShippedPluginsAllocatesNothing) {
+    for (const char* path : {TIDEBLOOM_LV2_SO_PATH, TIDEBLOOM_PRECISE_LV2_SO_PATH}) {
+        SCOPED_TRACE(path);
+        LV2Library lib(path);
+        ASSERT_NE(lib.Descriptor(), nullptr) << lib.Error();
+        ExpectNoAllocationInRun(lib.Descriptor(), AllocationCount);
+    }
 }
 #endif
 

@@ -22,10 +22,13 @@ TEST(Vst2Alloc, AudioCallbacksOfTheTestEffectAllocateNothing) {
 }
 
 #ifdef TIDEBLOOM_SO_PATH
-TEST(Vst2Alloc, AudioCallbacksOfTheShippedPluginAllocateNothing) {
-    PluginLibrary lib(TIDEBLOOM_SO_PATH);
-    ASSERT_TRUE(lib.IsLoaded()) << lib.Error();
-    ExpectNoAllocationInAudio(lib.PluginMain(), AllocationCount);
+TEST(Vst2Alloc, AudioCallbacksOfTheShippedPluginsAllocateNothing) {
+    for (const char* path : {TIDEBLOOM_SO_PATH, TIDEBLOOM_PRECISE_SO_PATH}) {
+        SCOPED_TRACE(path);
+        PluginLibrary lib(path);
+        ASSERT_TRUE(lib.IsLoaded()) << lib.Error();
+        ExpectNoAllocationInAudio(lib.PluginMain(), AllocationCount);
+    }
 }
 #endif
 
