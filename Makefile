@@ -36,9 +36,12 @@ shipped: configure
 	cmake --build $(BUILD) --target shipped
 
 # The demo: a built-in phrase of plucked notes, rendered through the built plug-in with two programs and
-# through Tidebloom Precise with "Arpeggio", and a picture of the plug-in's editor (on the current
-# display, or on a private one under xvfb-run). $(BUILD)/tidebloom-paths.txt names the built
-# tidebloom-host (line 1), Tidebloom.so (line 2) and TidebloomPrecise.so (line 4).
+# through Tidebloom Precise with "Arpeggio", and pictures of the plug-in's editor (on the current display,
+# or on a private one under xvfb-run): at its default settings and size, with the Time knob in the middle
+# of a drag (its value showing), and at 200 %. The pictures are taken with no size remembered (a settings
+# folder of their own) and at the desktop scale they name, whatever the user's.
+# $(BUILD)/tidebloom-paths.txt names the built tidebloom-host (line 1), Tidebloom.so (line 2) and
+# TidebloomPrecise.so (line 4).
 DEMO_OUT ?= out
 demo: shipped
 	@host=$$(sed -n 1p $(BUILD)/tidebloom-paths.txt); plugin=$$(sed -n 2p $(BUILD)/tidebloom-paths.txt); \
@@ -50,9 +53,16 @@ demo: shipped
 	    --plot $(DEMO_OUT)/demo-arpeggio.png && \
 	"$$host" render "$$precise" -i $(DEMO_OUT)/demo-dry.wav -o $(DEMO_OUT)/demo-precise.wav --program Arpeggio \
 	    --plot $(DEMO_OUT)/demo-precise.png && \
-	if [ -n "$$DISPLAY" ]; then "$$host" snapshot "$$plugin" -o $(DEMO_OUT)/editor.png; \
-	else xvfb-run -a -s "-screen 0 1024x768x24" "$$host" snapshot "$$plugin" -o $(DEMO_OUT)/editor.png; fi && \
-	echo "demo: listen to $(DEMO_OUT)/demo-dry.wav (dry), $(DEMO_OUT)/demo-init.wav (Init), $(DEMO_OUT)/demo-arpeggio.wav (Arpeggio) and $(DEMO_OUT)/demo-precise.wav (Tidebloom Precise, Arpeggio); see $(DEMO_OUT)/demo-arpeggio.png, $(DEMO_OUT)/demo-precise.png and the editor, $(DEMO_OUT)/editor.png"
+	settings=$$(mktemp -d) && \
+	shoot() { scale=$$1; shift; \
+	    if [ -n "$$DISPLAY" ]; then GDK_SCALE=$$scale XDG_CONFIG_HOME=$$settings "$$host" snapshot "$$plugin" "$$@"; \
+	    else GDK_SCALE=$$scale XDG_CONFIG_HOME=$$settings xvfb-run -a -s "-screen 0 1280x800x24" \
+	        "$$host" snapshot "$$plugin" "$$@"; fi; } && \
+	shoot 1 -o $(DEMO_OUT)/editor.png && \
+	shoot 1 -o $(DEMO_OUT)/editor-readout.png --drag 133,167,-60 && \
+	shoot 2 -o $(DEMO_OUT)/editor-200.png && \
+	rm -rf "$$settings" && \
+	echo "demo: listen to $(DEMO_OUT)/demo-dry.wav (dry), $(DEMO_OUT)/demo-init.wav (Init), $(DEMO_OUT)/demo-arpeggio.wav (Arpeggio) and $(DEMO_OUT)/demo-precise.wav (Tidebloom Precise, Arpeggio); see $(DEMO_OUT)/demo-arpeggio.png, $(DEMO_OUT)/demo-precise.png and the editor: $(DEMO_OUT)/editor.png, $(DEMO_OUT)/editor-readout.png (a knob's value while it is dragged) and $(DEMO_OUT)/editor-200.png (at 200 %)"
 
 test: test-plain test-install test-san test-tsan test-fuzz test-package
 

@@ -35,7 +35,7 @@ IEffectLV2UI* CreateTidebloomUI(const IEffectLV2UIInfo& info) {
     auto ui = std::make_unique<IEffectLV2UI>(info, kDescription);
     auto graphics =
         std::make_unique<IGraphicsLinux>(ui.get(), kTidebloomEditorWidth, kTidebloomEditorHeight, info.mFPS);
-    TidebloomAttachControls(graphics.get(), ui.get(), kBackground);
+    TidebloomAttachControls(graphics.get(), kBackground);
     // The UI owns the editor once it is attached (it deletes the editor first).
     ui->AttachGraphics(graphics.get());
     graphics.release();
@@ -45,8 +45,8 @@ IEffectLV2UI* CreateTidebloomUI(const IEffectLV2UIInfo& info) {
 LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char* pluginURI, const char* bundlePath,
                          LV2UI_Write_Function write, LV2UI_Controller controller, LV2UI_Widget* widget,
                          const LV2_Feature* const* features) {
-    return LV2UICreateInstance(kDescription, CreateTidebloomUI, pluginURI, bundlePath, write,
-                               controller, widget, features);
+    return LV2UICreateInstance(kDescription, CreateTidebloomUI, pluginURI, bundlePath, write, controller,
+                               widget, features);
 }
 
 } // namespace

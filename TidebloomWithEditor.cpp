@@ -13,7 +13,7 @@ Effect* CreateWithEditor(const IEffectInstanceInfo& info, const TidebloomPicture
     auto plug = std::make_unique<Effect>(info);
     auto graphics =
         std::make_unique<IGraphicsLinux>(plug.get(), kTidebloomEditorWidth, kTidebloomEditorHeight, 0);
-    TidebloomAttachControls(graphics.get(), plug.get(), background);
+    TidebloomAttachControls(graphics.get(), background);
     // The plug-in owns the editor once it is attached (it deletes the editor first).
     plug->AttachGraphics(graphics.get());
     graphics.release();

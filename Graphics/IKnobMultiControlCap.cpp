@@ -1,13 +1,15 @@
 #include "Graphics/IKnobMultiControlCap.h"
 
+#include <algorithm>
+
 #include "framework/editor/IGraphics.h"
 
 IKnobMultiControlCap::IKnobMultiControlCap(IEffectBase* pPlug, int x, int y, int paramIdx,
                                            const IBitmap* pBitmap, const IBitmap* pCaption,
                                            EAlignment alignment, EDirection direction, double gearing,
                                            bool hideCaption)
-    : IKnobMultiControl(pPlug, x, y, paramIdx, pBitmap, direction, gearing), mAnchorX(x), mAnchorY(y),
-      mHideCaption(hideCaption) {
+    : IWithReadout<IKnobMultiControl>(pPlug, x, y, paramIdx, pBitmap, direction, gearing), mAnchorX(x),
+      mAnchorY(y), mHideCaption(hideCaption) {
     if (pCaption) mCaptionBitmap = std::make_unique<IBitmap>(*pCaption);
     SetAlignment(alignment);
 }
@@ -57,4 +59,36 @@ bool IKnobMultiControlCap::Draw(IGraphics* pGraphics) {
     if (mCaptionBitmap && !mHideCaption)
         pGraphics->DrawBitmap(mCaptionBitmap.get(), &mCaptionRECT, 1, nullptr);
     return pGraphics->DrawBitmap(&mBitmap, &mRECT, ShownFrame(), &mBlend);
+}
+
+void IKnobMultiControlCap::OnMouseDown(int x, int y, IMouseMod* pMod) {
+    if (pMod && pMod->R) {
+        if (mPromptRECT.Empty())
+            PromptUserInput();
+        else
+            PromptUserInput(&mPromptRECT);
+        return;
+    }
+    IWithReadout<IKnobMultiControl>::OnMouseDown(x, y, pMod);
+}
+
+void IKnobMultiControlCap::OnMouseDrag(int x, int y, int dX, int dY, IMouseMod* pMod) {
+    if (pMod && pMod->R) return;
+    IWithReadout<IKnobMultiControl>::OnMouseDrag(x, y, dX, dY, pMod);
+}
+
+bool IKnobMultiControlCap::PressEdits(IMouseMod* pMod) {
+    return !(pMod && pMod->R);
+}
+
+bool IKnobMultiControlCap::OnKeyDown(int x, int y, int key) {
+    (void)x;
+    (void)y;
+    constexpr int kKeyUp = 1, kKeyDown = 2;
+    IGraphics* gui = GetGUI();
+    if ((key != kKeyUp && key != kKeyDown) || !gui) return false;
+    const IMouseMod& mod = gui->GetKeyMod();
+    const double step = mod.S || mod.C ? 0.001 : 0.01;
+    gui->EditValue(this, std::clamp(mValue + (key == kKeyUp ? step : -step), mClampLo, mClampHi));
+    return true;
 }

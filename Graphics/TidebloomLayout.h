@@ -9,7 +9,8 @@
 // centred on the same anchor and drawn behind the knob. The switch has its top-left corner at its
 // anchor and one frame as its rectangle. Frames are stacked vertically; knob frame k (1..N) shows the
 // normalised value (k - 1)/(N - 1), its pointer turned clockwise from kTidebloomKnobStartDegrees
-// (0 = straight up) through kTidebloomKnobSweepDegrees.
+// (0 = straight up) through kTidebloomKnobSweepDegrees. Each control's name is printed on the background
+// below it; its readout box covers that name (the picture generator checks that it does).
 //
 // Plain constant data, shared by every thread.
 
@@ -22,12 +23,19 @@ struct TidebloomPicture {
     constexpr int FrameHeight() const { return height / frames; }
 };
 
+// A rectangle: top-left corner and size.
+struct TidebloomBox {
+    int x, y, w, h;
+};
+
 struct TidebloomKnobLayout {
     int param;         // parameter index
     const char* label; // the name printed under the knob
     int anchorX, anchorY;
     TidebloomPicture knob;
     TidebloomPicture caption; // the scale drawn behind the knob
+    int labelSize;            // pixel height of the name's font (and of the readout's)
+    TidebloomBox readout;     // where the value shows while the knob is in use: over the name
 };
 
 struct TidebloomSwitchLayout {
@@ -35,6 +43,8 @@ struct TidebloomSwitchLayout {
     const char* label;
     int x, y; // top-left corner
     TidebloomPicture picture;
+    int labelSize;
+    TidebloomBox readout;
 };
 
 inline constexpr int kTidebloomEditorWidth = 555;
@@ -56,30 +66,38 @@ inline constexpr TidebloomKnobLayout kTidebloomKnobs[] = {
      323,
      120,
      {112, "resources/img/sens_knob22.png", 84, 84 * kTidebloomKnobFrames, 120},
-     {113, "resources/img/sens_scale.png", 100, 108, 1}},
+     {113, "resources/img/sens_scale.png", 100, 108, 1},
+     11,
+     {272, 168, 102, 16}},
     {1,
      "Time",
      133,
      167,
      {107, "resources/img/time_knob.png", 112, 112 * kTidebloomKnobFrames, 120},
-     {108, "resources/img/time_scale.png", 136, 128, 1}},
+     {108, "resources/img/time_scale.png", 136, 128, 1},
+     12,
+     {95, 226, 76, 18}},
     {2,
      "Depth",
      478,
      84,
      {109, "resources/img/depth_knob.png", 68, 68 * kTidebloomKnobFrames, 120},
-     {110, "resources/img/depth_scale.png", 84, 92, 1}},
+     {110, "resources/img/depth_scale.png", 84, 92, 1},
+     11,
+     {440, 126, 76, 16}},
     {3,
      "Vol",
      482,
      228,
      {114, "resources/img/vol_knob22.png", 68, 68 * kTidebloomKnobFrames, 120},
-     {115, "resources/img/vol_scale2.png", 84, 116, 1}},
+     {115, "resources/img/vol_scale2.png", 84, 116, 1},
+     11,
+     {444, 270, 76, 16}},
 };
 inline constexpr int kTidebloomNumKnobs = sizeof(kTidebloomKnobs) / sizeof(kTidebloomKnobs[0]);
 
 inline constexpr TidebloomSwitchLayout kTidebloomSwitch = {
-    4, "On/Off", 26, 24, {105, "resources/img/switch.png", 58, 2 * 26, 2}};
+    4, "On/Off", 26, 24, {105, "resources/img/switch.png", 58, 2 * 26, 2}, 9, {17, 54, 76, 14}};
 
 // The last path component of a picture's file name: the name it is compiled in under.
 constexpr const char* TidebloomResourceName(const char* path) {

@@ -50,7 +50,7 @@ void AttackRamp(double* out, int step, int m, double a) {
 } // namespace
 
 void ADSREnvelope::SetAttackTime(double t, int sampleRate) {
-    mAttackSamples = ToSamples(sampleRate, std::pow(10.0, 3.0 * t - 2.0));
+    mAttackSamples = ToSamples(sampleRate, AttackSeconds(t));
 }
 
 void ADSREnvelope::SetDecayTime(double seconds, int sampleRate) {

@@ -24,7 +24,10 @@ class ADSREnvelope {
 public:
     ADSREnvelope() = default;
 
-    // t is a 0-to-1 control value mapped exponentially onto 0.01 s to 10 s.
+    // The attack's length in seconds for a 0-to-1 control value: 10^(3t - 2), exponentially from 0.01 s
+    // to 10 s. Also what the editor shows for the Time knob.
+    static double AttackSeconds(double t) { return std::pow(10.0, 3.0 * t - 2.0); }
+    // t is a 0-to-1 control value mapped onto AttackSeconds(t).
     void SetAttackTime(double t, int sampleRate);
     void SetDecayTime(double seconds, int sampleRate);
     void SetReleaseTime(double seconds, int sampleRate);

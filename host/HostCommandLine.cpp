@@ -67,6 +67,28 @@ bool IntValue(const std::string& name, const std::string& text, long long lo, lo
     return true;
 }
 
+// "X,Y,DY": three whole numbers, the point within 0..16384 and the move within -16384..16384.
+bool DragValue(const std::string& text, HostSnapshotDrag& out, std::string& err) {
+    long long parts[3] = {0, 0, 0};
+    size_t start = 0;
+    for (int i = 0; i < 3; ++i) {
+        const size_t comma = text.find(',', start);
+        const bool last = i == 2;
+        if ((comma == std::string::npos) != last) break;
+        const std::string part = text.substr(start, last ? std::string::npos : comma - start);
+        if (!HostParseInt(part, i == 2 ? -16384 : 0, 16384, parts[i])) break;
+        if (last) {
+            out = HostSnapshotDrag{true, static_cast<int>(parts[0]), static_cast<int>(parts[1]),
+                                   static_cast<int>(parts[2])};
+            return true;
+        }
+        start = comma + 1;
+    }
+    err = HostFormat("--drag takes X,Y,DY (whole numbers: a point of the editor and a move down), not '%s'",
+                     text.c_str());
+    return false;
+}
+
 bool DoubleValue(const std::string& name, const std::string& text, double lo, double hi, double& out,
                  std::string& err) {
     double v = 0.0;
@@ -263,7 +285,8 @@ int RunSnapshot(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
     HostOutputs outputs;
     outputs.Protect("the plug-in", cmd.plugin);
     Util_AtomicFile& file = outputs.Add("-o", cmd.output);
-    const HostSnapshotRequest request{cmd.plugin, cmd.program, cmd.assignments, cmd.snapshotTimeout};
+    const HostSnapshotRequest request{cmd.plugin, cmd.program, cmd.assignments, cmd.snapshotTimeout,
+                                      cmd.snapshotDrag};
     if (!outputs.Open(err) || !HostWriteEditorSnapshot(request, file, errOut, summary, err) ||
         !outputs.Commit(cancel, err)) {
         PrintError(errOut, err);
@@ -405,6 +428,8 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
             if (!value() || !IntValue(name, v, 8000, 192000, c.phraseRate, err)) return false;
         } else if (name == "--timeout" && isSnapshot) {
             if (!value() || !DoubleValue(name, v, 0.1, 600.0, c.snapshotTimeout, err)) return false;
+        } else if (name == "--drag" && isSnapshot) {
+            if (!value() || !DragValue(v, c.snapshotDrag, err)) return false;
         } else if (!isRender && !((isSnapshot || isInfo) && (name == "--set" || name == "--program"))) {
             err = HostFormat("unknown option '%s' for %s", name.c_str(), command.c_str());
             return false;

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "host/HostSnapshot.h"
+
 struct HostCommand {
     enum EKind { kHelp, kVersion, kInfo, kRender, kPhrase, kSnapshot };
     EKind kind = kHelp;
@@ -42,6 +44,7 @@ struct HostCommand {
     double phraseSeconds = 10.0;
     int phraseRate = 44100;
     double snapshotTimeout = 10.0;
+    HostSnapshotDrag snapshotDrag;
 };
 
 // Parses argv[1..argc-1]. False with err set (one line, without the program name) on bad usage.

@@ -9,6 +9,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -146,6 +147,53 @@ bool Flat(const std::vector<uint32_t>& px) {
     return true;
 }
 
+// The deepest window under point (x, y) of window w, and the point in its coordinates.
+Window DeepestAt(Display* d, Window w, int x, int y, int* pX, int* pY) {
+    for (;;) {
+        Window child = 0;
+        int cx = 0, cy = 0;
+        if (!XTranslateCoordinates(d, w, w, x, y, &cx, &cy, &child) || !child) break;
+        int tx = 0, ty = 0;
+        Window ignored = 0;
+        if (!XTranslateCoordinates(d, w, child, x, y, &tx, &ty, &ignored)) break;
+        w = child;
+        x = tx;
+        y = ty;
+    }
+    *pX = x;
+    *pY = y;
+    return w;
+}
+
+// A user's drag as events sent to the window under the point: the left button pressed there, then moves
+// in steps of at most 4 pixels, the button held. The window pixel of editor point (x, y) is (x + 2, y + 2)
+// (the offsets X11 editors keep).
+void SendDrag(Display* d, Window top, const HostSnapshotDrag& drag) {
+    int x = 0, y = 0;
+    const Window target = DeepestAt(d, top, drag.x + 2, drag.y + 2, &x, &y);
+    // Button and motion events share their first fields (type, window, root, position, state).
+    auto send = [&](int type, int py, long mask) {
+        XEvent ev{};
+        ev.xbutton.type = type;
+        ev.xbutton.display = d;
+        ev.xbutton.window = target;
+        ev.xbutton.root = DefaultRootWindow(d);
+        ev.xbutton.x = x;
+        ev.xbutton.y = py;
+        ev.xbutton.same_screen = True;
+        if (type == ButtonPress)
+            ev.xbutton.button = Button1;
+        else
+            ev.xmotion.state = Button1Mask;
+        XSendEvent(d, target, False, mask, &ev);
+    };
+    send(ButtonPress, y, ButtonPressMask);
+    const int steps = std::max(1, std::abs(drag.dy) / 4);
+    for (int i = 1; i <= steps; ++i)
+        send(MotionNotify, y + drag.dy * i / steps, PointerMotionMask | ButtonMotionMask | Button1MotionMask);
+    XSync(d, False);
+}
+
 } // namespace
 
 bool HostSnapshotEditor(HostEffect& plugin, const HostSnapshotOptions& options, HostSnapshotResult& result,
@@ -187,6 +235,7 @@ bool HostSnapshotEditor(HostEffect& plugin, const HostSnapshotOptions& options, 
     std::vector<uint32_t> picture, previous; // the latest grab (previous) is shotW x shotH
     int shotW = 0, shotH = 0;
     bool settled = false;
+    bool dragged = !options.drag.active;
     int idles = 0;
     Clock::time_point flatSince = Clock::now(), sameSince = Clock::now();
     while (!settled && Clock::now() < deadline) {
@@ -216,6 +265,13 @@ bool HostSnapshotEditor(HostEffect& plugin, const HostSnapshotOptions& options, 
         const double sameFor = std::chrono::duration<double>(Clock::now() - sameSince).count();
         settled = idles >= 3 && sameFor >= options.stableSeconds &&
                   (flat == kNotFlat || (flat != kWindowBlack && flatFor >= options.flatSeconds));
+        if (settled && !dragged) {
+            // Drawn: now the drag, and the picture once the editor has settled again.
+            dragged = true;
+            settled = false;
+            SendDrag(d, window.Id(), options.drag);
+            sameSince = Clock::now();
+        }
     }
     plugin.CloseEditor();
     XSync(d, False);
@@ -271,6 +327,7 @@ bool HostWriteEditorSnapshot(const HostSnapshotRequest& request, Util_AtomicFile
 
     HostSnapshotOptions options;
     options.timeoutSeconds = request.timeoutSeconds;
+    options.drag = request.drag;
     HostSnapshotResult shot;
     {
         HostWatchdog watchdog(request.timeoutSeconds + 10.0, watchdogErr,

@@ -8,7 +8,9 @@
 // descriptors) while pumping its own events. After each idle call it grabs the window's pixels (XGetImage,
 // child windows included); the editor has drawn when the picture has stayed the same for stableSeconds and is
 // not one flat colour (a flat colour other than the window's own black is accepted once it has lasted
-// flatSeconds). An editor still changing at the timeout (an animated one) gives its latest picture with
+// flatSeconds). With a drag, the editor gets it as a user's (X events sent to the editor's own window
+// under the point: a press, then moves) once it has drawn, and the picture is taken while the button is
+// held. An editor still changing at the timeout (an animated one) gives its latest picture with
 // stable false; one that left the window black is an error. The editor is closed and the window destroyed
 // before returning.
 //
@@ -28,8 +30,16 @@
 
 class Raster_MemBitmap;
 
+// A drag on the editor before its picture is taken: the left button pressed at editor point (x, y) and
+// moved dy pixels down (up when negative), held while the picture is taken.
+struct HostSnapshotDrag {
+    bool active = false;
+    int x = 0, y = 0, dy = 0;
+};
+
 struct HostSnapshotOptions {
     double timeoutSeconds = 10.0;
+    HostSnapshotDrag drag;
     int idleMs = 30;
     double stableSeconds = 0.8; // unchanged this long counts as drawn (editors may draw in stages)
     double flatSeconds = 1.5;
@@ -51,6 +61,7 @@ struct HostSnapshotRequest {
     std::string plugin, program;
     std::vector<std::string> assignments;
     double timeoutSeconds = 10.0;
+    HostSnapshotDrag drag;
 };
 bool HostWriteEditorSnapshot(const HostSnapshotRequest& request, Util_AtomicFile& output,
                              std::FILE* watchdogErr, std::string& summary, std::string& err);

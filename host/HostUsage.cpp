@@ -58,6 +58,8 @@ constexpr std::array kOtherOptions = {
     Option{"--seconds S", "phrase: length of the phrase (default 10)"},
     Option{"--rate HZ", "phrase: sample rate, 8000 to 192000 (default 44100)"},
     Option{"--timeout SECONDS", "snapshot: longest wait for the editor's picture (default 10)"},
+    Option{"--drag X,Y,DY", "snapshot: drag the editor from point X,Y by DY pixels down (up if\n"
+                            "negative) and take the picture with the button held"},
     Option{"-h, --help", "print this text"},
     Option{"--version", "print the version"},
 };

@@ -59,6 +59,13 @@ bool ClapEditorDriver::SetSize(uint32_t width, uint32_t height) const {
     return GetSize(&w, &h) && w == width && h == height;
 }
 
+void ClapEditorDriver::EditorResized() {
+    uint32_t w = 0, h = 0;
+    if (!mEditor || !mEditor->WindowIsOpen() || !mHostGui || !mHostGui->request_resize || !GetSize(&w, &h))
+        return;
+    mHostGui->request_resize(mHost, w, h);
+}
+
 bool ClapEditorDriver::SetParent(const clap_window_t* window) {
     if (!mEditor || mFloating || !window || !IsApiSupported(window->api, false) || !window->x11) return false;
     if (!mEditor->OpenWindow(reinterpret_cast<void*>(static_cast<uintptr_t>(window->x11)))) return false;

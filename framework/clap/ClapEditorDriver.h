@@ -1,7 +1,9 @@
 #pragma once
 // ClapEditorDriver: the gui extension of a CLAP plug-in, for an editor on X11. It opens the editor's
 // window embedded in the host's window (set_parent) or as a floating window of its own (show), answers
-// the size questions (the window's size: doubled when the host's scale is 2 or more), and drives the
+// the size questions (the window's size: the size the user chose, else the one for the host's scale,
+// 150 % at 1.5 and 200 % at 2), asks the host to follow a size the editor takes while open
+// (request_resize), and drives the
 // editor's redraw cycle and event draining (IEffectEditor::HostIdle) from the host's timer (timer-support,
 // at the editor's frame rate) and from the host watching the window's X connection (posix-fd-support,
 // when offered). It has no thread of its own; a host without timer-support gets no editor (create
@@ -34,7 +36,7 @@ public:
     bool Create(IEffectEditor* editor, const char* api, bool floating);
     // Stops the timer and the descriptor watch and closes the window. Safe when not created.
     void Destroy();
-    // A scale of 2 or more shows the doubled image from the next opening on; true when taken.
+    // The editor's size for this scale from the next opening on; true when taken.
     bool SetScale(double scale);
     // The window's size in screen pixels.
     bool GetSize(uint32_t* width, uint32_t* height) const;
@@ -46,6 +48,10 @@ public:
     // driving the window, which lives in the host's window.
     bool Show();
     bool Hide();
+
+    // The editor took another size (its own event handling, on the main thread): an open window asks
+    // the host to resize it.
+    void EditorResized();
 
     // ---- The host's timer and descriptor callbacks ----
     void OnTimer(clap_id timerId);

@@ -260,6 +260,12 @@ void IEffectCLAP::AskForMainThread() {
     if (!mCallbackAsked.exchange(true) && mHost && mHost->request_callback) mHost->request_callback(mHost);
 }
 
+void IEffectCLAP::ResizeGraphics(int w, int h) {
+    (void)w;
+    (void)h;
+    mEditorDriver.EditorResized();
+}
+
 void IEffectCLAP::FlushHostNotifications() {
     if (!IsMainThread()) {
         if (mRestartWanted.load() || GetLatency() != mToldLatency.load()) AskForMainThread();

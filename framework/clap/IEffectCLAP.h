@@ -77,6 +77,9 @@ public:
     // Off the audio thread, no lock held: on the main thread, asks for the restart a latency change
     // while active needs, or reports a change while inactive; elsewhere asks for on_main_thread first.
     void FlushHostNotifications() override;
+    // The editor's thread (the host's main thread), no plug-in lock held: the editor took another size;
+    // an open window asks the host to resize (request_resize).
+    void ResizeGraphics(int w, int h) override;
 
 private:
     // ---- The record's functions ----

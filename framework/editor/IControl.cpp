@@ -117,6 +117,11 @@ void IControl::GrayOut(bool gray) {
     SetDirty(false);
 }
 
+bool IControl::PressEdits(IMouseMod* pMod) {
+    (void)pMod;
+    return true;
+}
+
 bool IControl::IsHit(int x, int y) {
     return !mTargetRECT.Empty() && mTargetRECT.Contains(x, y);
 }

@@ -30,6 +30,7 @@ class IEffectBase;
 class IGraphics;
 class IParam;
 class ITextControl;
+class IValueUnits;
 
 // An auxiliary parameter of a control: its normalised value and index.
 struct AuxParam {
@@ -85,6 +86,10 @@ public:
     virtual bool IsDirty();
     virtual void OnGUIIdle();
     virtual void SetAuxParamValueFromPlug(int auxParamIdx, double value);
+    // The editor's thread, as a press reaches the control: whether the press may change the value, so
+    // the editor brackets it in an edit gesture (true here). A press that only opens the value prompt is
+    // no edit: the value typed there makes a gesture of its own.
+    virtual bool PressEdits(IMouseMod* pMod);
 
     // ---- Prompts ----
     // Opens the value prompt (menu or text field) for the bound parameter, at mRECT for a parameter with
@@ -140,6 +145,10 @@ public:
     // Linked text controls showing the value with its label, and the parameter's name (not owned).
     void SetValueDisplayControl(ITextControl* pControl) { mValueDisplayControl = pControl; }
     void SetNameDisplayControl(ITextControl* pControl) { mNameDisplayControl = pControl; }
+    // The units the value is shown and typed in by the editor (readouts, the value prompt); null: the
+    // parameter's own display. Not owned (a constant table).
+    const IValueUnits* GetUnits() const { return mUnits; }
+    void SetUnits(const IValueUnits* pUnits) { mUnits = pUnits; }
 
 protected:
     // The bound parameter (null without one).
@@ -172,4 +181,5 @@ protected:
     ITextControl* mValueDisplayControl = nullptr;
     ITextControl* mNameDisplayControl = nullptr;
     Util_String mTooltip;
+    const IValueUnits* mUnits = nullptr;
 };

@@ -36,7 +36,9 @@
 // (the window host closing the window). A double click on a bound control is a gesture of its own
 // (begin, the control's reset, end), or a press when the control treats double clicks so. An end is
 // sent only for a gesture begun, at most one gesture is open, and a release with none open sends
-// nothing. The wheel sends values without a gesture.
+// nothing. A press the control says is no edit (IControl::PressEdits: one that only opens the value
+// prompt) begins none; a value typed into a prompt's text field is a gesture of its own. The wheel sends
+// values without a gesture.
 //
 // Ownership: the plug-in base owns the editor from AttachGraphics on and deletes it first when it is
 // deleted. The editor owns its controls, its key catcher and its two bitmaps. Pictures and fonts live in
@@ -51,6 +53,7 @@
 #include "framework/editor/IColor.h"
 #include "framework/editor/IControl.h"
 #include "framework/editor/IEditorEnums.h"
+#include "framework/editor/IEditorLayout.h"
 #include "framework/editor/IMouseMod.h"
 #include "framework/editor/IPopupMenu.h"
 #include "framework/editor/IRECT.h"
@@ -156,6 +159,32 @@ public:
     // an earlier one.
     void AttachKeyCatcher(IControl* pControl);
 
+    // ---- Sizes (an editor drawn natively at several sizes) ----
+    // The effect's layout code, before AttachGraphics: the editor takes the layout and attaches its
+    // controls at percent (a size it offers; otherwise its first), at that size's width and height.
+    void AttachLayout(std::unique_ptr<IEditorLayout> pLayout, int percent = 100);
+    // The layout (null: the editor has one size). Any thread.
+    const IEditorLayout* GetLayout() const { return mLayout.get(); }
+    // The size drawn now, in percent (100 without a layout).
+    int SizePercent() const { return mSizePercent; }
+    // Whether the layout offers percent.
+    bool OffersSize(int percent) const;
+    // The editor's thread: the controls of the size percent replace the present ones, keeping every
+    // parameter's value and default (an open text field closes, the mouse capture and an open gesture
+    // end, readouts hide), and the editor takes the size's width and height (Resize: the window follows
+    // and the host is told). True when the editor is at percent afterwards; false for a size the layout
+    // does not offer, or without a layout.
+    bool SetSizePercent(int percent);
+    // Any thread: the size an editor opens at: the user's remembered choice (ReadSizeChoice) when
+    // offered, else the largest size offered up to screenPercent (the screen's scale: 200 on a dense
+    // screen), at least the first. 100 without a layout.
+    int PreferredSizePercent(int screenPercent);
+    // Any thread: the size the user chose last in the size menu, remembered across sessions by the
+    // platform; 0 when there is none (here: never).
+    virtual int ReadSizeChoice();
+    // The editor's thread: remembers the user's choice (here: nothing).
+    virtual void WriteSizeChoice(int percent);
+
     // ---- Parameter binding ----
     // Any thread, no lock, no allocation: hands the value of parameter paramIdx (converted with the
     // parameter's GetNormalized unless normalized) to the editor's thread. Ignored for an invalid index.
@@ -180,11 +209,19 @@ public:
 
     // ---- Prompts ----
     // An enumerated parameter (or a Boolean one with display texts) gets a menu of its display texts, the
-    // current one checked; any other parameter a text field with its value. Nothing for null arguments.
+    // current one checked; any other parameter a text field with its value, in the control's units when
+    // it has some (IControl::GetUnits). Nothing for null arguments.
     void PromptUserInput(IControl* pControl, IParam* pParam, IRECT* pTextRect);
-    // A committed text field: display texts are looked up for Boolean and enumerated parameters (0 when
-    // none matches), other parameters read a number. The control gets the value as user input.
+    // A committed text field: a control with units reads the text with them (an unreadable text, or one
+    // that reads as what the current value shows, changes nothing); otherwise display texts are looked up for
+    // Boolean and enumerated parameters (0 when none matches) and other parameters read a number. A new value
+    // reaches the control as user input inside one edit gesture of its own (begin, the value, end); the same
+    // value sends nothing.
     void SetFromStringAfterPrompt(IControl* pControl, IParam* pParam, const char* txt);
+    // A value the user gives a control outside a press (a typed value, a key): it reaches the control as
+    // user input inside one edit gesture of its own, or inside the open gesture when that is the
+    // control's parameter (a key while the knob is held). The same value sends nothing.
+    void EditValue(IControl* pControl, double normalized);
 
     // ---- Drawing cycle ----
     // Grows *pR by the rectangle of every dirty control; true when any is dirty. Cleans nothing.
@@ -196,7 +233,9 @@ public:
 
     // ---- Mouse and keyboard (editor pixels, origin top left) ----
     // Ends an open gesture, then captures the topmost control hit, begins a gesture for its parameter
-    // and hands it the press.
+    // and hands it the press. A right press on the background of an editor with several sizes opens
+    // the size menu instead ("100 %", "150 %", ...; the current size checked): a choice changes the size
+    // (SetSizePercent) and is remembered (WriteSizeChoice).
     void OnMouseDown(int x, int y, IMouseMod* pMod);
     // The captured control, else the one under the pointer, gets the release; then the open gesture (if
     // any) ends.
@@ -209,8 +248,11 @@ public:
     // False when mouse-over routing is off.
     bool OnMouseOver(int x, int y, IMouseMod* pMod);
     void OnMouseOut();
-    // False when nobody took the key (the window host passes it on to the host).
-    bool OnKeyDown(int x, int y, int key);
+    // False when nobody took the key (the window host passes it on to the host). pMod: the modifier keys
+    // held (only shift, control and alt count; null: none), which the control reads with GetKeyMod.
+    bool OnKeyDown(int x, int y, int key, const IMouseMod* pMod = nullptr);
+    // While a key is handed to a control: the modifiers held with it (none otherwise).
+    const IMouseMod& GetKeyMod() const { return mKeyMod; }
     // No control holds the capture any more. Called from outside the editor's button handling (a window
     // host closing its window), it also ends the open gesture; called while a press is handed to a
     // control (a menu opened by the press), the press ends the gesture when the control returns.
@@ -326,6 +368,8 @@ protected:
     void EndGesture();
     // Captures control c, begins its gesture and hands it the press.
     void PressControl(int c, int x, int y, IMouseMod* pMod);
+    // The size menu at (x, y), and the size chosen there.
+    void PromptSize(int x, int y);
 
     Util_PtrList<IControl> mControls{4096};
     IEffectBase* mPlug;
@@ -348,6 +392,10 @@ protected:
     int mGestureParamIdx = -1;
     // > 0 while a press, release or double click is handed to a control.
     int mButtonDepth = 0;
+    // The modifiers of the key being handed to a control.
+    IMouseMod mKeyMod;
+    std::unique_ptr<IEditorLayout> mLayout;
+    int mSizePercent = 100;
 
 private:
     // The hand-over of values set on other threads (see the threads note above).

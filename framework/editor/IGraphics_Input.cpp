@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "framework/editor/IGraphics.h"
+#include "framework/editor/IValueUnits.h"
 #include "framework/plugin/IEffectBase.h"
 
 // ---- Hit-testing ----
@@ -59,7 +60,11 @@ void IGraphics::PressControl(int c, int x, int y, IMouseMod* pMod) {
     mCaptureIdx = c;
     mMouseX = x;
     mMouseY = y;
-    BeginGesture(control->GetParamIdx());
+    // A press that only opens the value prompt is no edit: what is typed there is a gesture of its own.
+    if (control->PressEdits(pMod))
+        BeginGesture(control->GetParamIdx());
+    else
+        EndGesture();
     ++mButtonDepth;
     control->OnMouseDown(x, y, pMod);
     --mButtonDepth;
@@ -74,6 +79,10 @@ void IGraphics::OnMouseDown(int x, int y, IMouseMod* pMod) {
     ApplyParamValuesFromPlug();
     ReleaseMouseCapture();
     const int c = HitControl(x, y, false);
+    if (c == 0 && pMod && pMod->R && mLayout && mLayout->NSizes() > 1) {
+        PromptSize(x, y);
+        return;
+    }
     if (c >= 0) PressControl(c, x, y, pMod);
 }
 
@@ -149,13 +158,18 @@ void IGraphics::OnMouseOut() {
     mMouseOverIdx = -1;
 }
 
-bool IGraphics::OnKeyDown(int x, int y, int key) {
+bool IGraphics::OnKeyDown(int x, int y, int key, const IMouseMod* pMod) {
     ApplyParamValuesFromPlug();
     const int c = CapturedOrHit(x, y, false);
+    mKeyMod = pMod ? IMouseMod(false, false, pMod->S, pMod->C, pMod->A) : IMouseMod();
+    bool taken = false;
     // The background (index 0) never takes keys.
-    if (c > 0) return mControls.Get(c)->OnKeyDown(x, y, key);
-    if (mKeyCatcher) return mKeyCatcher->OnKeyDown(x, y, key);
-    return false;
+    if (c > 0)
+        taken = mControls.Get(c)->OnKeyDown(x, y, key);
+    else if (mKeyCatcher)
+        taken = mKeyCatcher->OnKeyDown(x, y, key);
+    mKeyMod = IMouseMod();
+    return taken;
 }
 
 int IGraphics::GetParamIdxForPTAutomation(int x, int y) {
@@ -195,7 +209,10 @@ void IGraphics::PromptUserInput(IControl* pControl, IParam* pParam, IRECT* pText
     }
 
     char current[kMaxParamDisplayLen];
-    pParam->GetDisplayForHost(current, false);
+    if (const IValueUnits* units = pControl->GetUnits())
+        units->Format(pControl->GetValue(), current, sizeof current);
+    else
+        pParam->GetDisplayForHost(current, false);
     CreateTextEntry(pControl, pControl->GetText(), pTextRect, current, pParam);
 }
 
@@ -203,17 +220,39 @@ void IGraphics::SetFromStringAfterPrompt(IControl* pControl, IParam* pParam, con
     if (!pParam || !pControl) return;
     ApplyParamValuesFromPlug();
     if (!txt) txt = "";
-    double value;
+    double normalized;
     const IParam::EParamType type = pParam->Type();
-    if (type == IParam::kTypeBool || type == IParam::kTypeEnum) {
+    if (const IValueUnits* units = pControl->GetUnits()) {
+        // A text the control's units cannot read changes nothing, and neither does one that reads as the
+        // text the value shows now (a readout rounds: "0.32 s" stands for several steps).
+        if (!units->Parse(txt, &normalized)) return;
+        char typed[kMaxParamDisplayLen], shown[kMaxParamDisplayLen];
+        units->Format(normalized, typed, sizeof typed);
+        units->Format(pControl->GetValue(), shown, sizeof shown);
+        if (std::strcmp(typed, shown) == 0) return;
+    } else if (type == IParam::kTypeBool || type == IParam::kTypeEnum) {
         int mapped = 0;
         if (!pParam->MapDisplayText(txt, &mapped)) mapped = 0;
-        value = mapped;
+        normalized = pParam->GetNormalized(static_cast<double>(mapped));
     } else {
-        value = std::atof(txt);
+        double value = std::atof(txt);
         // "nan" is no value: the parameter keeps the one it has.
         if (std::isnan(value)) return;
         if (pParam->GetNegateDisplay()) value = -value;
+        normalized = pParam->GetNormalized(value);
     }
-    pControl->SetValueFromUserInput(pParam->GetNormalized(value));
+    // The press that opened the field has ended by now: the value is an edit of its own.
+    EditValue(pControl, normalized);
+}
+
+void IGraphics::EditValue(IControl* pControl, double normalized) {
+    if (!pControl || normalized == pControl->GetValue()) return;
+    const int paramIdx = pControl->GetParamIdx();
+    if (paramIdx >= 0 && paramIdx == mGestureParamIdx) {
+        pControl->SetValueFromUserInput(normalized);
+        return;
+    }
+    BeginGesture(paramIdx);
+    pControl->SetValueFromUserInput(normalized);
+    EndGesture();
 }

@@ -845,6 +845,9 @@ void IEffectVST::ResizeGraphics(int w, int h) {
         gui->WindowSize(&windowW, &windowH);
         SetEditRect(windowW, windowH);
         OnWindowResize();
+        // An open window asks the host to fit its own around the new size (on the editor's thread, with
+        // no plug-in lock held); a closed one is measured again at effEditGetRect.
+        if (gui->WindowIsOpen()) HostCall(audioMasterSizeWindow, windowW, windowH);
     }
 }
 

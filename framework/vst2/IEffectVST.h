@@ -74,6 +74,8 @@ public:
     void GetTime(ITimeInfo* pTimeInfo) override;
     // Identifies the host from its product string on first use (asked only once, under the state mutex).
     EHost GetHost() override;
+    // The editor's thread, no plug-in lock held: the editor's size changed. effEditGetRect answers the
+    // window's new size, and an open window asks the host to resize (audioMasterSizeWindow).
     void ResizeGraphics(int w, int h) override;
     // Once per instance (effOpen): host identification, stereo limit for the hosts that need it, channel
     // counts into the record, OnHostIdentified.

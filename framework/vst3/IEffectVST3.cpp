@@ -680,6 +680,12 @@ v3_plugin_view** IEffectVST3::CreateView(const char* name) {
     return mView->ViewFace();
 }
 
+void IEffectVST3::ResizeGraphics(int w, int h) {
+    (void)w;
+    (void)h;
+    if (mView) mView->EditorResized();
+}
+
 void IEffectVST3::ViewClosed(IEffectVST3View* view) {
     if (mView == view) mView = nullptr;
 }

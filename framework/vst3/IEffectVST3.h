@@ -152,6 +152,10 @@ public:
     // Off the audio thread, no lock held: restart_component with whatever is pending.
     void FlushHostNotifications() override;
 
+    // The editor's thread (the host's user-interface thread), no plug-in lock held: the editor took
+    // another size; an attached view asks its frame to resize.
+    void ResizeGraphics(int w, int h) override;
+
     // ---- For the view (user-interface thread) ----
     void ViewClosed(IEffectVST3View* view);
     // The program the host chose last (0 .. NPresets() - 1).

@@ -90,6 +90,7 @@ bool IEffectVST3View::Open(void* parent) {
     gui->SetHostScale(mScaleFactor);
     if (!gui->OpenWindow(parent)) return false;
     mParent = parent;
+    Size(&mShownW, &mShownH);
     mPlug->OnGUIOpen();
     const uint64_t ms = static_cast<uint64_t>(std::max(1000 / std::max(gui->FrameRate(), 1), 1));
     mTimerOn = v3_cpp_obj(mLoop)->register_timer(mLoop, mTimer.As<v3_timer_handler>(), ms) == V3_OK;
@@ -133,12 +134,14 @@ v3_result IEffectVST3View::OnWheel(float) {
     return V3_FALSE;
 }
 
-v3_result IEffectVST3View::OnKeyDown(int16_t, int16_t, int16_t) {
-    return V3_FALSE;
+v3_result IEffectVST3View::OnKeyDown(int16_t keyChar, int16_t keyCode, int16_t modifiers) {
+    IEffectEditor* gui = mPlug->GetGUI();
+    return gui && mParent && gui->HostKeyDown(keyChar, keyCode, modifiers) ? V3_OK : V3_FALSE;
 }
 
-v3_result IEffectVST3View::OnKeyUp(int16_t, int16_t, int16_t) {
-    return V3_FALSE;
+v3_result IEffectVST3View::OnKeyUp(int16_t keyChar, int16_t keyCode, int16_t modifiers) {
+    IEffectEditor* gui = mPlug->GetGUI();
+    return gui && mParent && gui->HostKeyUp(keyChar, keyCode, modifiers) ? V3_OK : V3_FALSE;
 }
 
 void IEffectVST3View::Size(int* pW, int* pH) {
@@ -185,26 +188,33 @@ v3_result IEffectVST3View::CheckSizeConstraint(v3_view_rect* rect) {
 
 v3_result IEffectVST3View::SetContentScaleFactor(float factor) {
     if (!std::isfinite(factor) || factor <= 0.0f) return V3_INVALID_ARG;
-    int w0, h0;
-    Size(&w0, &h0);
+    const float before = mScaleFactor;
     mScaleFactor = factor;
     IEffectEditor* gui = mPlug->GetGUI();
     if (!gui) return V3_OK;
     gui->SetHostScale(factor);
-    int w, h;
-    Size(&w, &h);
-    if (!mParent || (w == w0 && h == h0)) return V3_OK;
-    // Attached at another size: the window opens again at the new one (a new X connection) and the
-    // host hears the new size.
+    if (!mParent || factor == before) return V3_OK;
+    // Attached at another scale: the window opens again at it (a new X connection) and the host hears
+    // the size, should it have changed.
     UnregisterFd();
     if (!gui->OpenWindow(mParent)) {
         Close();
         return V3_FALSE;
     }
     RegisterFd();
-    v3_view_rect rect = {0, 0, w, h};
-    if (mFrame) v3_cpp_obj(mFrame)->resize_view(mFrame, mView.As<v3_plugin_view>(), &rect);
+    EditorResized();
     return V3_OK;
+}
+
+void IEffectVST3View::EditorResized() {
+    if (!mParent || !mFrame) return;
+    int w, h;
+    Size(&w, &h);
+    if (w == mShownW && h == mShownH) return;
+    mShownW = w;
+    mShownH = h;
+    v3_view_rect rect = {0, 0, w, h};
+    v3_cpp_obj(mFrame)->resize_view(mFrame, mView.As<v3_plugin_view>(), &rect);
 }
 
 void IEffectVST3View::OnTimer() {

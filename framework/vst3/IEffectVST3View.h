@@ -9,10 +9,12 @@
 // editor's X connection (IEffectEditor::EventFd); both call the editor's HostIdle (its redraw cycle and
 // event draining), and the timer also lets the plug-in tell the host what processing made pending
 // (IEffectVST3::FlushHostNotifications). Without a run loop the view does not attach. Size: the editor's
-// window size (doubled at a content scale of 2 or more); the view is not resizable and answers every
-// size constraint with its own size. A content scale that changes the size while attached reopens the
-// window at the new scale and asks the frame for the new size. Keys and the wheel are not taken from the
-// host: they reach the editor's window from X directly.
+// window size (the size the user chose, else the one for the content scale: 150 % at 1.5, 200 % at 2);
+// the host cannot resize the view, which answers every size constraint with its own size. A content
+// scale that changes while attached reopens the window at it, and a size the editor takes (the user's
+// choice in its menu) is asked of the frame (resize_view). Keys the host forwards go to the editor
+// (VST 3 numbers the keys and modifier bits the editor takes as its HostKeyDown expects); the wheel
+// reaches the editor's window from X directly.
 //
 // Threads: every call comes on the host's user-interface thread (the run loop calls back there too); no
 // plug-in lock is held while the view calls the host or the editor.
@@ -48,6 +50,7 @@ public:
     v3_result Attached(void* parent, const char* type);
     v3_result Removed();
     v3_result OnWheel(float distance);
+    // V3_OK when the editor took the key, V3_FALSE otherwise.
     v3_result OnKeyDown(int16_t keyChar, int16_t keyCode, int16_t modifiers);
     v3_result OnKeyUp(int16_t keyChar, int16_t keyCode, int16_t modifiers);
     v3_result GetSize(v3_view_rect* rect);
@@ -60,6 +63,10 @@ public:
 
     // ---- v3_plugin_view_content_scale ----
     v3_result SetContentScaleFactor(float factor);
+
+    // The editor may have taken another size while attached: if so, the frame is asked for it (from the
+    // editor's own event handling, on the user-interface thread).
+    void EditorResized();
 
     // ---- v3_timer_handler and v3_event_handler (the host's run loop) ----
     void OnTimer();
@@ -84,4 +91,5 @@ private:
     int mFd = -1;
     bool mTimerOn = false;
     float mScaleFactor = 0.0f;
+    int mShownW = 0, mShownH = 0; // the size the host last had from the view while attached
 };

@@ -29,13 +29,14 @@ public:
         return v;
     }
 
-    // The editor at these plain values, drawn whole.
-    Raster_IBitmap* At(const Plain& values) {
+    // The editor at these plain values and size, drawn whole.
+    Raster_IBitmap* At(const Plain& values, int percent = 100) {
         auto* plug = static_cast<IEffectVST*>(mFx->object);
+        mGui->SetSizePercent(percent);
         for (int i = 0; i < kNumParams; ++i)
             mHost.SetParameter(
                 i, static_cast<float>(plug->GetParam(i)->GetNormalized(values[static_cast<size_t>(i)])));
-        IRECT all(0, 0, kTidebloomEditorWidth, kTidebloomEditorHeight);
+        IRECT all(0, 0, mGui->Width(), mGui->Height());
         mGui->Draw(&all);
         return mGui->GetDrawBitmap();
     }
@@ -46,7 +47,7 @@ private:
         mHost.Open();
         auto* plug = static_cast<IEffectVST*>(mFx->object);
         mGui = new IGraphicsHeadless(plug, kTidebloomEditorWidth, kTidebloomEditorHeight);
-        TidebloomAttachControls(mGui, plug);
+        TidebloomAttachControls(mGui);
         plug->AttachGraphics(mGui); // replaces the X11 editor
     }
 

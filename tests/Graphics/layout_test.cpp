@@ -2,6 +2,8 @@
 // rectangles overlapping, no scale painted over another control, the pictures decoding to the sizes
 // and frame counts the layout gives, and what the frames show (the knob pointer's angle, the switch).
 #include "Graphics/IKnobMultiControlCap.h"
+#include "Graphics/TidebloomEditor.h"
+#include "Graphics/TidebloomSizes.h"
 #include "framework/editor/IControls_Bitmap.h"
 #include "framework/editor/IGraphics.h"
 #include "tests/Graphics/TidebloomTestSupport.h"
@@ -23,15 +25,30 @@ struct Placed {
     std::string what;
     Rect hit;
     Rect caption; // empty for the switch
+    Rect readout;
 };
 
-std::vector<Placed> Controls() {
+Rect BoxRect(const TidebloomBox& b) {
+    return {b.x, b.y, b.x + b.w, b.y + b.h};
+}
+
+std::vector<Placed> Controls(const TidebloomSizedLayout& layout) {
     std::vector<Placed> out;
-    for (const TidebloomKnobLayout& k : kTidebloomKnobs)
-        out.push_back(
-            {k.label, Centred(k.anchorX, k.anchorY, k.knob), Centred(k.anchorX, k.anchorY, k.caption)});
-    out.push_back({kTidebloomSwitch.label, SwitchRect(), {0, 0, 0, 0}});
+    for (int i = 0; i < kTidebloomNumKnobs; ++i) {
+        const TidebloomKnobLayout& k = layout.Knob(i);
+        out.push_back({k.label, Centred(k.anchorX, k.anchorY, k.knob),
+                       Centred(k.anchorX, k.anchorY, k.caption), BoxRect(k.readout)});
+    }
+    const TidebloomSwitchLayout& s = layout.Switch();
+    out.push_back({s.label,
+                   {s.x, s.y, s.x + s.picture.width, s.y + s.picture.FrameHeight()},
+                   {0, 0, 0, 0},
+                   BoxRect(s.readout)});
     return out;
+}
+
+std::vector<Placed> Controls() {
+    return Controls(TidebloomSizedLayout(100));
 }
 
 Rect FromIRECT(const IRECT* r) {
@@ -97,25 +114,62 @@ TEST(Layout, KnobLabelsAreTheParameterNames) {
     fx->dispatcher(fx, effClose, 0, 0, nullptr, 0.0f);
 }
 
+// At every size: inside the window, and apart.
 TEST(Layout, ControlsLieInsideTheWindowAndApart) {
-    const std::vector<Placed> controls = Controls();
-    for (size_t i = 0; i < controls.size(); ++i) {
-        const Placed& a = controls[i];
-        SCOPED_TRACE(a.what);
-        EXPECT_TRUE(a.hit.Inside(kTidebloomEditorWidth, kTidebloomEditorHeight));
-        if (a.caption.r > a.caption.l) {
-            EXPECT_TRUE(a.caption.Inside(kTidebloomEditorWidth, kTidebloomEditorHeight));
-        }
-        for (size_t j = 0; j < controls.size(); ++j) {
-            if (j == i) continue;
-            const Placed& b = controls[j];
-            SCOPED_TRACE(b.what);
-            EXPECT_FALSE(a.hit.Overlaps(b.hit));
-            // A scale is drawn whenever its knob is, so it must not reach into another control.
-            EXPECT_FALSE(a.caption.Overlaps(b.hit));
-            EXPECT_FALSE(a.caption.Overlaps(b.caption));
+    for (int percent : kTidebloomSizes) {
+        SCOPED_TRACE(percent);
+        const TidebloomSizedLayout layout(percent);
+        const int w = layout.Width(), h = layout.Height();
+        const std::vector<Placed> controls = Controls(layout);
+        for (size_t i = 0; i < controls.size(); ++i) {
+            const Placed& a = controls[i];
+            SCOPED_TRACE(a.what);
+            EXPECT_TRUE(a.hit.Inside(w, h));
+            EXPECT_TRUE(a.readout.Inside(w, h));
+            EXPECT_FALSE(a.readout.Overlaps(a.hit));
+            if (a.caption.r > a.caption.l) {
+                EXPECT_TRUE(a.caption.Inside(w, h));
+            }
+            for (size_t j = 0; j < controls.size(); ++j) {
+                if (j == i) continue;
+                const Placed& b = controls[j];
+                SCOPED_TRACE(b.what);
+                EXPECT_FALSE(a.hit.Overlaps(b.hit));
+                // A readout shows while its control is in use: it must hide no control, nor another one.
+                EXPECT_FALSE(a.readout.Overlaps(b.hit));
+                EXPECT_FALSE(a.readout.Overlaps(b.readout));
+                // A scale is drawn whenever its knob is, so it must not reach into another control.
+                EXPECT_FALSE(a.caption.Overlaps(b.hit));
+                EXPECT_FALSE(a.caption.Overlaps(b.caption));
+            }
         }
     }
+}
+
+// Every length of the 100 % layout, scaled to the nearest pixel, halves up; each picture of a size under
+// its own name and resource ID.
+TEST(Layout, SizesScaleEveryLength) {
+    struct Case {
+        int v, percent, scaled;
+    };
+    const Case cases[] = {{555, 150, 833}, {555, 200, 1110}, {323, 150, 485}, {133, 150, 200},
+                          {84, 150, 126},  {11, 150, 17},    {9, 150, 14},    {26, 100, 26}};
+    for (const Case& c : cases)
+        EXPECT_EQ(TidebloomScaled(c.v, c.percent), c.scaled) << c.v << " " << c.percent;
+    const TidebloomSizedLayout big(200), mid(150), plain(100);
+    EXPECT_STREQ(big.Background().path, "resources/img/back2_200.png");
+    EXPECT_STREQ(mid.Knob(kTime).knob.path, "resources/img/time_knob_150.png");
+    EXPECT_STREQ(plain.Switch().picture.path, "resources/img/switch.png");
+    EXPECT_EQ(plain.Knob(kTime).knob.id, 107);
+    EXPECT_NE(mid.Knob(kTime).knob.id, big.Knob(kTime).knob.id);
+    EXPECT_EQ(big.Knob(kTime).knob.width, 224);
+    EXPECT_EQ(big.Knob(kTime).knob.FrameHeight(), 224);
+    EXPECT_EQ(big.Knob(kTime).knob.frames, 120);
+    EXPECT_EQ(mid.Switch().picture.FrameHeight(), 39);
+    EXPECT_EQ(mid.Knob(kTime).labelSize, 18);
+    EXPECT_EQ(mid.Knob(kSensitivity).anchorX, 485);
+    EXPECT_TRUE(TidebloomOffersSize(150));
+    EXPECT_FALSE(TidebloomOffersSize(175));
 }
 
 // The editor the effect builds, as constructed: the background, then the four knobs and the switch
@@ -131,7 +185,8 @@ TEST(Layout, TheEditorAsConstructed) {
     EXPECT_EQ(gui->Width(), kTidebloomEditorWidth);
     EXPECT_EQ(gui->Height(), kTidebloomEditorHeight);
     EXPECT_EQ(gui->FPS(), 25);
-    ASSERT_EQ(gui->NControls(), 2 + kTidebloomNumKnobs);
+    // The background, the knobs, the switch, then a readout for each knob and the switch.
+    ASSERT_EQ(gui->NControls(), 2 + 2 * kTidebloomNumKnobs + 1);
     auto expectPicture = [](const IBitmap* bm, const TidebloomPicture& p) {
         SCOPED_TRACE(p.path);
         EXPECT_NE(bm->mData, nullptr);
@@ -182,6 +237,16 @@ TEST(Layout, TheEditorAsConstructed) {
     EXPECT_EQ(sw->GetBlend()->mMethod, IChannelBlend::kBlendNone);
     EXPECT_EQ(sw->GetBlend()->mWeight, 1.0f);
     expectPicture(sw->GetBitmap(), kTidebloomSwitch.picture);
+
+    for (size_t i = 0; i < placed.size(); ++i) {
+        SCOPED_TRACE(placed[i].what);
+        auto* readout =
+            dynamic_cast<IReadoutControl*>(gui->GetControl(kTidebloomFirstReadout + static_cast<int>(i)));
+        ASSERT_NE(readout, nullptr);
+        EXPECT_EQ(FromIRECT(readout->GetRECT()), placed[i].readout);
+        EXPECT_FALSE(readout->IsHit(placed[i].readout.l, placed[i].readout.t));
+    }
+    EXPECT_TRUE(gui->RoutesMouseOver());
 }
 
 // The rule with odd sizes: a 5-pixel-wide picture centred on x = 10 covers 8..12.
@@ -190,24 +255,30 @@ TEST(Layout, CentringUsesIntegerHalves) {
     EXPECT_EQ(Centred(10, 20, {0, "x.png", 5, 21, 3}), expected);
 }
 
+// Every picture at every size is compiled in and decodes to the size's dimensions.
 TEST(Pictures, DecodeToTheLayoutSizes) {
-    std::vector<TidebloomPicture> all = {kTidebloomBackground, kTidebloomSwitch.picture};
-    for (const TidebloomKnobLayout& k : kTidebloomKnobs) {
-        all.push_back(k.knob);
-        all.push_back(k.caption);
-    }
-    for (const TidebloomPicture& p : all) {
-        SCOPED_TRACE(p.path);
-        const Raster_NamedResource* res = Raster_FindNamedResource(TidebloomResourceName(p.path));
-        ASSERT_NE(res, nullptr);
-        std::unique_ptr<Raster_IBitmap> bm(Raster_LoadPNGFromMemory(res->data, res->length, nullptr));
-        ASSERT_NE(bm, nullptr);
-        EXPECT_EQ(bm->getWidth(), p.width);
-        EXPECT_EQ(bm->getHeight(), p.height);
-        EXPECT_EQ(p.height % p.frames, 0);
-        auto named = LoadCompiledIn(p);
-        ASSERT_NE(named, nullptr);
-        EXPECT_EQ(Raster_BitmapCmp(named.get(), bm.get(), nullptr), 0);
+    for (int percent : kTidebloomSizes) {
+        const TidebloomSizedLayout layout(percent);
+        const TidebloomSizedLayout precise(percent, kTidebloomPreciseBackground);
+        std::vector<TidebloomPicture> all = {layout.Background(), precise.Background(),
+                                             layout.Switch().picture};
+        for (int i = 0; i < kTidebloomNumKnobs; ++i) {
+            all.push_back(layout.Knob(i).knob);
+            all.push_back(layout.Knob(i).caption);
+        }
+        for (const TidebloomPicture& p : all) {
+            SCOPED_TRACE(p.path);
+            const Raster_NamedResource* res = Raster_FindNamedResource(TidebloomResourceName(p.path));
+            ASSERT_NE(res, nullptr);
+            std::unique_ptr<Raster_IBitmap> bm(Raster_LoadPNGFromMemory(res->data, res->length, nullptr));
+            ASSERT_NE(bm, nullptr);
+            EXPECT_EQ(bm->getWidth(), p.width);
+            EXPECT_EQ(bm->getHeight(), p.height);
+            EXPECT_EQ(p.height % p.frames, 0);
+            auto named = LoadCompiledIn(p);
+            ASSERT_NE(named, nullptr);
+            EXPECT_EQ(Raster_BitmapCmp(named.get(), bm.get(), nullptr), 0);
+        }
     }
 }
 

@@ -1,7 +1,9 @@
-// tidebloom-pictures OUTDIR: draws every picture of the editor and writes each as a PNG file named by
-// the last component of its file name in the layout (OUTDIR/back2.png, OUTDIR/time_knob.png, ...).
-// Run by the build; exit status 1 with one line on stderr when a file cannot be written.
-#include "Graphics/TidebloomLayout.h"
+// tidebloom-pictures OUTDIR: draws every picture of the editor at each of its sizes and writes each as a
+// PNG file named by the last component of its file name in the layout at that size (OUTDIR/back2.png,
+// OUTDIR/back2_150.png, OUTDIR/time_knob_200.png, ...). Run by the build; exit status 1 with one line on
+// stderr when a file cannot be written or a picture does not fit its layout (a drawing that touches the
+// edge of its picture, a control's name outside the box its readout covers).
+#include "Graphics/TidebloomSizes.h"
 #include "tools/pictures/TidebloomPictures.h"
 
 #include <cstdio>
@@ -44,12 +46,32 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string dir = argv[1];
-    bool ok = Write(dir, kTidebloomBackground, TidebloomDrawBackground("NOTE SWELL").get());
-    ok = ok && Write(dir, kTidebloomPreciseBackground, TidebloomDrawBackground("PRECISE NOTE SWELL").get());
-    for (const TidebloomKnobLayout& k : kTidebloomKnobs) {
-        ok = ok && Write(dir, k.knob, TidebloomDrawKnob(k).get());
-        ok = ok && Write(dir, k.caption, TidebloomDrawScale(k).get(), true);
+    bool ok = true;
+    // Tidebloom's background, and Tidebloom Precise's, which names it.
+    struct Background {
+        const TidebloomPicture& picture;
+        const char* subtitle;
+    };
+    const Background backgrounds[] = {{kTidebloomBackground, "NOTE SWELL"},
+                                      {kTidebloomPreciseBackground, "PRECISE NOTE SWELL"}};
+    for (int percent : kTidebloomSizes) {
+        for (const Background& b : backgrounds) {
+            const TidebloomSizedLayout layout(percent, b.picture);
+            std::string labelError;
+            ok = ok && Write(dir, layout.Background(),
+                             TidebloomDrawBackground(layout, b.subtitle, &labelError).get());
+            if (ok && !labelError.empty()) {
+                std::fprintf(stderr, "tidebloom-pictures: error: %s: %s\n", layout.Background().path,
+                             labelError.c_str());
+                ok = false;
+            }
+        }
+        const TidebloomSizedLayout layout(percent);
+        for (int i = 0; i < kTidebloomNumKnobs; ++i) {
+            ok = ok && Write(dir, layout.Knob(i).knob, TidebloomDrawKnob(layout, i).get());
+            ok = ok && Write(dir, layout.Knob(i).caption, TidebloomDrawScale(layout, i).get(), true);
+        }
+        ok = ok && Write(dir, layout.Switch().picture, TidebloomDrawSwitch(layout).get());
     }
-    ok = ok && Write(dir, kTidebloomSwitch.picture, TidebloomDrawSwitch().get());
     return ok ? 0 : 1;
 }

@@ -29,7 +29,8 @@ constexpr const char* kFace = "DejaVu Sans";
 constexpr double kStart = kTidebloomKnobStartDegrees;
 constexpr double kSweep = kTidebloomKnobSweepDegrees;
 
-// Where the parts of a knob of frame size F lie, measured from its centre.
+// Where the parts of a knob lie, measured from its centre: designed for the 100 % frame size, every
+// length scaled by k for the size drawn.
 struct KnobGeometry {
     double centre;   // F / 2: the knob turns about (centre, centre)
     double ringW;    // width of the value ring
@@ -42,19 +43,25 @@ struct KnobGeometry {
     double majorLen;
     double outerR; // the outer end of the long ticks
 
-    explicit KnobGeometry(int size) {
+    // design: the frame size at 100 %; size: the frame size drawn.
+    KnobGeometry(int design, int size, double k) {
         centre = size / 2.0;
-        ringW = std::max(3.0, size * 0.045);
-        ringR = centre - 3.0 - ringW / 2;
-        bodyR = ringR - ringW / 2 - std::max(4.0, size * 0.06);
+        ringW = std::max(3.0, design * 0.045) * k;
+        ringR = centre - 3.0 * k - ringW / 2;
+        bodyR = ringR - ringW / 2 - std::max(4.0, design * 0.06) * k;
         faceR = bodyR * 0.78;
-        pointerW = std::max(2.6, size * 0.04);
-        tickR = ringR + ringW / 2 + 4.0;
-        minorLen = size >= 100 ? 4.5 : 3.5;
-        majorLen = minorLen + 3.0;
+        pointerW = std::max(2.6, design * 0.04) * k;
+        tickR = ringR + ringW / 2 + 4.0 * k;
+        minorLen = (design >= 100 ? 4.5 : 3.5) * k;
+        majorLen = minorLen + 3.0 * k;
         outerR = tickR + majorLen;
     }
 };
+
+// A length of the 100 % design in whole pixels at scale k (at least 1).
+int Px(double length, double k) {
+    return std::max(1, static_cast<int>(std::lround(length * k)));
+}
 
 double AngleOf(double v) {
     return kStart + kSweep * v;
@@ -81,7 +88,7 @@ void LitArc(PictureMask& m, const KnobGeometry& g, double v) {
 }
 
 // What does not move: the ring's groove below, the body and face above the lit arc.
-void KnobLayers(int size, const KnobGeometry& g, Raster_MemBitmap* groove, Raster_MemBitmap* body) {
+void KnobLayers(int size, double k, const KnobGeometry& g, Raster_MemBitmap* groove, Raster_MemBitmap* body) {
     const double c = g.centre;
     PictureMask track(size, size);
     LitArc(track, g, 1.0);
@@ -99,14 +106,14 @@ void KnobLayers(int size, const KnobGeometry& g, Raster_MemBitmap* groove, Raste
     // A bevel: a thin light rim at the top fading out towards the sides.
     PictureMask rim(size, size);
     rim.Disc(c, c, g.bodyR);
-    rim.Disc(c, c + 1.1, g.bodyR - 1.0, false);
+    rim.Disc(c, c + 1.1 * k, g.bodyR - 1.0 * k, false);
     PicturePaint(
         body, rim.Resolve(),
         PictureLinear(c, c - g.bodyR, PictureHex(0xffffff, 0.55f), c, c, PictureHex(0xffffff, 0.0f)));
 
     // The dished face: darker at the top, as if lit from above.
     PictureMask face(size, size);
-    face.Disc(c, c, g.faceR + 1.0);
+    face.Disc(c, c, g.faceR + 1.0 * k);
     PicturePaint(body, face.Resolve(), PictureHex(0x0d1216), 0.45f);
     PictureMask inner(size, size);
     inner.Disc(c, c, g.faceR);
@@ -162,32 +169,37 @@ ScaleMarks MarksFor(int param) {
     return s;
 }
 
-int NameFontSize(int knobSize) {
-    return knobSize >= 100 ? 12 : 11;
+// The pixel size of the numbers on the scale of a knob designed at knobSize, at percent.
+int NumberFontSize(int knobSize, int percent) {
+    return TidebloomScaled(knobSize >= 100 ? 11 : 10, percent);
 }
-int NumberFontSize(int knobSize) {
-    return knobSize >= 100 ? 11 : 10;
+
+// The scale of a size: 1.0 at 100 %.
+double ScaleOf(const TidebloomSizedLayout& layout) {
+    return layout.Percent() / 100.0;
 }
 
 } // namespace
 
-std::unique_ptr<Raster_MemBitmap> TidebloomDrawKnob(const TidebloomKnobLayout& knob) {
+std::unique_ptr<Raster_MemBitmap> TidebloomDrawKnob(const TidebloomSizedLayout& layout, int index) {
+    const TidebloomKnobLayout& knob = layout.Knob(index);
+    const double k = ScaleOf(layout);
     const int size = knob.knob.width, frame = knob.knob.FrameHeight();
-    const KnobGeometry g(size);
+    const KnobGeometry g(kTidebloomKnobs[index].knob.width, size, k);
     auto groove = PictureNewBitmap(size, size), body = PictureNewBitmap(size, size);
-    KnobLayers(size, g, groove.get(), body.get());
+    KnobLayers(size, k, g, groove.get(), body.get());
 
     auto strip = PictureNewBitmap(knob.knob.width, knob.knob.height);
     auto img = PictureNewBitmap(size, size);
-    for (int k = 0; k < knob.knob.frames; ++k) {
-        const double v = static_cast<double>(k) / (knob.knob.frames - 1);
+    for (int f = 0; f < knob.knob.frames; ++f) {
+        const double v = static_cast<double>(f) / (knob.knob.frames - 1);
         Raster_Blit(img.get(), groove.get(), 0, 0, nullptr, 1.0f, RASTER_BLEND_COPY);
-        if (k > 0) {
+        if (f > 0) {
             PictureMask arc(size, size);
             LitArc(arc, g, v);
             PictureCoverage lit = arc.Resolve();
             PictureCoverage glow = lit;
-            glow.Blur(2, 2);
+            glow.Blur(Px(2, k), 2);
             PicturePaint(img.get(), glow, kCoral, 0.6f);
             PicturePaint(img.get(), lit, kCoral);
         }
@@ -198,16 +210,19 @@ std::unique_ptr<Raster_MemBitmap> TidebloomDrawKnob(const TidebloomKnobLayout& k
                         PictureAngleX(c, g.bodyR - g.pointerW * 0.9, a),
                         PictureAngleY(c, g.bodyR - g.pointerW * 0.9, a), g.pointerW);
         PictureCoverage p = pointer.Resolve();
-        PicturePaint(img.get(), p.Shifted(0, 1), kBlack, 0.45f);
+        PicturePaint(img.get(), p.Shifted(0, Px(1, k)), kBlack, 0.45f);
         PicturePaint(img.get(), p, kPointer);
-        Raster_Blit(strip.get(), img.get(), 0, k * frame, nullptr, 1.0f, RASTER_BLEND_COPY);
+        Raster_Blit(strip.get(), img.get(), 0, f * frame, nullptr, 1.0f, RASTER_BLEND_COPY);
     }
     return strip;
 }
 
-std::unique_ptr<Raster_MemBitmap> TidebloomDrawScale(const TidebloomKnobLayout& knob) {
+std::unique_ptr<Raster_MemBitmap> TidebloomDrawScale(const TidebloomSizedLayout& layout, int index) {
+    const TidebloomKnobLayout& knob = layout.Knob(index);
+    const double k = ScaleOf(layout);
+    const int design = kTidebloomKnobs[index].knob.width;
     const int w = knob.caption.width, h = knob.caption.height;
-    const KnobGeometry g(knob.knob.width);
+    const KnobGeometry g(design, knob.knob.width, k);
     const double cx = w / 2.0, cy = h / 2.0;
     const ScaleMarks marks = MarksFor(knob.param);
     auto img = PictureNewBitmap(w, h);
@@ -218,18 +233,18 @@ std::unique_ptr<Raster_MemBitmap> TidebloomDrawScale(const TidebloomKnobLayout& 
         const double a = AngleOf(v);
         minor.Capsule(PictureAngleX(cx, g.tickR, a), PictureAngleY(cy, g.tickR, a),
                       PictureAngleX(cx, g.tickR + minorLen, a), PictureAngleY(cy, g.tickR + minorLen, a),
-                      1.2);
+                      1.2 * k);
     }
     for (double v : marks.major) {
         const double a = AngleOf(v);
         major.Capsule(PictureAngleX(cx, g.tickR, a), PictureAngleY(cy, g.tickR, a),
                       PictureAngleX(cx, g.tickR + majorLen, a), PictureAngleY(cy, g.tickR + majorLen, a),
-                      1.6);
+                      1.6 * k);
     }
     PicturePaint(img.get(), minor.Resolve(), kTickMinor);
     PicturePaint(img.get(), major.Resolve(), kTickMajor);
 
-    PictureFont font(kFace, NumberFontSize(knob.knob.width), false);
+    PictureFont font(kFace, NumberFontSize(design, layout.Percent()), false);
     PictureMask text(w, h);
     const double outer = g.outerR;
     const int lh = font.LineHeight();
@@ -240,20 +255,22 @@ std::unique_ptr<Raster_MemBitmap> TidebloomDrawScale(const TidebloomKnobLayout& 
         if (end) {
             // Under the end of the scale, flush with the outer end of its tick.
             const double x = PictureAngleX(cx, outer, a), y = PictureAngleY(cy, outer, a);
-            text.Text(font, l.text, x, y + 1.0, true);
+            text.Text(font, l.text, x, y + 1.0 * k, true);
         } else {
             // Out along the tick's direction.
-            const double r = outer + lh * 0.5 + 3.0;
+            const double r = outer + lh * 0.5 + 3.0 * k;
             const double x = PictureAngleX(cx, r, a), y = PictureAngleY(cy, r, a);
-            text.Text(font, l.text, x + std::sin(a * std::numbers::pi / 180.0) * 4.0, y - lh / 2.0, true);
+            text.Text(font, l.text, x + std::sin(a * std::numbers::pi / 180.0) * 4.0 * k, y - lh / 2.0, true);
         }
     }
     PicturePaint(img.get(), text.Resolve(), kNumber);
     return img;
 }
 
-std::unique_ptr<Raster_MemBitmap> TidebloomDrawBackground(const char* subtitle) {
-    const int w = kTidebloomBackground.width, h = kTidebloomBackground.height;
+std::unique_ptr<Raster_MemBitmap> TidebloomDrawBackground(const TidebloomSizedLayout& layout,
+                                                          const char* subtitle, std::string* pLabelError) {
+    const double k = ScaleOf(layout);
+    const int w = layout.Width(), h = layout.Height();
     auto img = PictureNewBitmap(w, h);
     const float dy = 1.0f / static_cast<float>(h);
     Raster_GradRect(img.get(), 0, 0, w, h, kBackTop.r, kBackTop.g, kBackTop.b, 1.0f, 0, 0, 0, 0,
@@ -263,7 +280,8 @@ std::unique_ptr<Raster_MemBitmap> TidebloomDrawBackground(const char* subtitle) 
     // Faint swells rolling in along the bottom.
     for (int i = 0; i < 3; ++i) {
         PictureMask wave(w, h);
-        const double base = h - 18 - i * 16, amp = 5 + i * 2, len = 180 + i * 55, phase = i * 1.7;
+        const double base = h - (18 + i * 16) * k, amp = (5 + i * 2) * k, len = (180 + i * 55) * k;
+        const double phase = i * 1.7;
         std::vector<double> pts;
         for (int x = -4; x <= w + 4; x += 4) {
             const double y0 = base + amp * std::sin(x / len * 2 * std::numbers::pi + phase);
@@ -279,101 +297,123 @@ std::unique_ptr<Raster_MemBitmap> TidebloomDrawBackground(const char* subtitle) 
         double x, y, w, h;
     };
     const Panel panels[] = {{14, 70, 238, 194}, {262, 40, 140, 160}, {412, 14, 129, 278}};
-    for (const Panel& p : panels) {
+    for (Panel p : panels) {
+        p = {p.x * k, p.y * k, p.w * k, p.h * k};
         PictureMask m(w, h);
-        m.RoundRect(p.x, p.y, p.w, p.h, 8);
+        m.RoundRect(p.x, p.y, p.w, p.h, 8 * k);
         PictureCoverage fill = m.Resolve();
         PicturePaint(img.get(), fill, PictureHex(0x000000), 0.22f);
         PictureMask edge(w, h);
-        edge.RoundRect(p.x, p.y, p.w, p.h, 8);
-        edge.RoundRect(p.x + 1, p.y + 1, p.w - 2, p.h - 2, 7, false);
+        edge.RoundRect(p.x, p.y, p.w, p.h, 8 * k);
+        edge.RoundRect(p.x + k, p.y + k, p.w - 2 * k, p.h - 2 * k, 7 * k, false);
         PicturePaint(
             img.get(), edge.Resolve(),
             PictureLinear(0, p.y, PictureHex(0x000000, 0.5f), 0, p.y + p.h, PictureHex(0xffffff, 0.12f)));
     }
 
     // The product name beside the switch, in two tones.
-    PictureFont title(kFace, 27, true);
+    const int percent = layout.Percent();
+    PictureFont title(kFace, TidebloomScaled(27, percent), true);
     PictureMask tide(w, h), bloom(w, h);
-    const int tx = 100, ty = 17;
+    const double tx = 100 * k, ty = 17 * k;
     tide.Text(title, "Tide", tx, ty, false);
     bloom.Text(title, "bloom", tx + title.Measure("Tide"), ty, false);
     PicturePaint(img.get(), tide.Resolve(), PictureHex(0xd9ece8));
     PicturePaint(img.get(), bloom.Resolve(), kCoral);
-    PictureFont small(kFace, 9, true);
+    PictureFont small(kFace, TidebloomScaled(9, percent), true);
     PictureMask sub(w, h);
-    sub.Text(small, subtitle, tx + 2, ty + 33, false, 2.0);
+    sub.Text(small, subtitle, tx + 2 * k, ty + 33 * k, false, 2.0 * k);
     PicturePaint(img.get(), sub.Resolve(), kNumber);
 
-    // The controls' names, under each knob and under the switch.
+    // The controls' names, under each knob and under the switch, each inside the box its readout covers
+    // (checked on a mask of its own).
     PictureMask names(w, h);
-    for (const TidebloomKnobLayout& k : kTidebloomKnobs) {
-        const KnobGeometry g(k.knob.width);
-        PictureFont f(kFace, NameFontSize(k.knob.width), true);
+    auto name = [&](PictureFont& font, const std::string& text, double x, double y, double tracking,
+                    const TidebloomBox& box) {
+        names.Text(font, text, x, y, true, tracking);
+        PictureMask alone(w, h);
+        alone.Text(font, text, x, y, true, tracking);
+        const PictureCoverage cov = alone.Resolve();
+        for (int py = 0; py < h; ++py)
+            for (int px = 0; px < w; ++px)
+                if (cov.At(px, py) > 0.0f &&
+                    (px < box.x || px >= box.x + box.w || py < box.y || py >= box.y + box.h) && pLabelError &&
+                    pLabelError->empty())
+                    *pLabelError = "'" + text + "' reaches out of its readout box at " + std::to_string(px) +
+                                   ", " + std::to_string(py);
+    };
+    for (int i = 0; i < kTidebloomNumKnobs; ++i) {
+        const TidebloomKnobLayout& kl = layout.Knob(i);
+        const int design = kTidebloomKnobs[i].knob.width;
+        const KnobGeometry g(design, kl.knob.width, k);
+        PictureFont f(kFace, kl.labelSize, true);
         std::string upper;
-        for (const char* p = k.label; *p; ++p)
+        for (const char* p = kl.label; *p; ++p)
             upper += static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
         // Below the numbers at the ends of the scale.
-        PictureFont numbers(kFace, NumberFontSize(k.knob.width), false);
-        const double endY = PictureAngleY(k.anchorY, g.outerR, kStart) + 1.0 + numbers.LineHeight();
-        names.Text(f, upper, k.anchorX, endY + 1.0, true, 1.5);
+        PictureFont numbers(kFace, NumberFontSize(design, percent), false);
+        const double endY = PictureAngleY(kl.anchorY, g.outerR, kStart) + 1.0 * k + numbers.LineHeight();
+        name(f, upper, kl.anchorX, endY + 1.0 * k, 1.5 * k, kl.readout);
     }
-    PictureFont sw(kFace, 9, true);
-    const TidebloomSwitchLayout& s = kTidebloomSwitch;
-    names.Text(sw, "ON / OFF", s.x + s.picture.width / 2.0, s.y + s.picture.FrameHeight() + 5, true, 1.0);
+    const TidebloomSwitchLayout& s = layout.Switch();
+    PictureFont sw(kFace, s.labelSize, true);
+    name(sw, "ON / OFF", s.x + s.picture.width / 2.0, s.y + s.picture.FrameHeight() + 5 * k, 1.0 * k,
+         s.readout);
     PicturePaint(img.get(), names.Resolve(), kLabel);
 
     // The maker's mark: the swell itself (a dip at each note, then the linear rise) over the name.
-    const double mx = 332, my = 244;
+    const double mx = 332 * k, my = 244 * k;
     PictureMask swell(w, h);
     const double pts[][2] = {{-40, -8}, {-26, -8}, {-26, 8}, {-4, -8}, {4, -8}, {4, 8}, {26, -8}, {40, -8}};
     for (size_t i = 0; i + 1 < std::size(pts); ++i)
-        swell.Capsule(mx + pts[i][0], my + pts[i][1], mx + pts[i + 1][0], my + pts[i + 1][1], 2.2);
+        swell.Capsule(mx + pts[i][0] * k, my + pts[i][1] * k, mx + pts[i + 1][0] * k, my + pts[i + 1][1] * k,
+                      2.2 * k);
     PicturePaint(img.get(), swell.Resolve(), kCoral, 0.9f);
-    PictureFont maker(kFace, 9, true);
+    PictureFont maker(kFace, TidebloomScaled(9, percent), true);
     PictureMask makerName(w, h);
-    makerName.Text(maker, "VENDRILAX", mx, my + 16, true, 3.0);
+    makerName.Text(maker, "VENDRILAX", mx, my + 16 * k, true, 3.0 * k);
     PicturePaint(img.get(), makerName.Resolve(), kNumber, 0.8f);
     return img;
 }
 
-std::unique_ptr<Raster_MemBitmap> TidebloomDrawSwitch() {
-    const TidebloomPicture& pic = kTidebloomSwitch.picture;
+std::unique_ptr<Raster_MemBitmap> TidebloomDrawSwitch(const TidebloomSizedLayout& layout) {
+    const double k = ScaleOf(layout);
+    const TidebloomPicture& pic = layout.Switch().picture;
     const int w = pic.width, fh = pic.FrameHeight();
     auto strip = PictureNewBitmap(w, pic.height);
-    PictureFont font(kFace, 9, true);
+    PictureFont font(kFace, TidebloomScaled(9, layout.Percent()), true);
     for (int state = 0; state < 2; ++state) {
         const bool on = state == 1;
         auto img = PictureNewBitmap(w, fh);
-        const double r = (fh - 2) / 2.0;
+        const double r = (fh - 2 * k) / 2.0;
         PictureMask pill(w, fh);
-        pill.RoundRect(1, 1, w - 2, fh - 2, r);
+        pill.RoundRect(k, k, w - 2 * k, fh - 2 * k, r);
         PictureCoverage pillCov = pill.Resolve();
         PicturePaint(img.get(), pillCov, PictureHex(0x000000), 0.6f);
         PictureMask inner(w, fh);
-        inner.RoundRect(2, 2, w - 4, fh - 4, r - 1);
+        inner.RoundRect(2 * k, 2 * k, w - 4 * k, fh - 4 * k, r - k);
         PictureCoverage innerCov = inner.Resolve();
         if (on)
             PicturePaint(img.get(), innerCov,
-                         PictureLinear(0, 2, PictureHex(0x5fe6cd), 0, fh - 2, PictureHex(0x23a08a)));
+                         PictureLinear(0, 2 * k, PictureHex(0x5fe6cd), 0, fh - 2 * k, PictureHex(0x23a08a)));
         else
             PicturePaint(img.get(), innerCov,
-                         PictureLinear(0, 2, PictureHex(0x11171c), 0, fh - 2, PictureHex(0x242d35)));
+                         PictureLinear(0, 2 * k, PictureHex(0x11171c), 0, fh - 2 * k, PictureHex(0x242d35)));
 
-        const double kr = r - 3.0, kx = on ? w - 1 - r : 1 + r, ky = fh / 2.0;
+        const double kr = r - 3.0 * k, kx = on ? w - k - r : k + r, ky = fh / 2.0;
         PictureMask knob(w, fh);
         knob.Disc(kx, ky, kr);
         PictureCoverage knobCov = knob.Resolve();
-        PictureCoverage shadow = knobCov.Shifted(0, 1);
-        shadow.Blur(1, 2);
+        PictureCoverage shadow = knobCov.Shifted(0, Px(1, k));
+        shadow.Blur(Px(1, k), 2);
         PicturePaint(img.get(), shadow, kBlack, 0.6f);
         PicturePaint(img.get(), knobCov,
                      on ? PictureLinear(0, ky - kr, PictureHex(0xffffff), 0, ky + kr, PictureHex(0xd9d4ca))
                         : PictureLinear(0, ky - kr, PictureHex(0x8794a0), 0, ky + kr, PictureHex(0x56616b)));
 
         PictureMask word(w, fh);
-        const double textX = on ? (1 + (w - 1 - 2 * r)) / 2.0 + 2 : (1 + 2 * r + w - 1) / 2.0 - 1;
-        word.Text(font, on ? "ON" : "OFF", textX, (fh - font.LineHeight()) / 2.0, true, 0.5);
+        const double textX = on ? (k + (w - k - 2 * r)) / 2.0 + 2 * k : (k + 2 * r + w - k) / 2.0 - k;
+        word.Text(font, on ? "ON" : "OFF", textX, (fh - font.LineHeight()) / 2.0, true, 0.5 * k);
         PicturePaint(img.get(), word.Resolve(), on ? PictureHex(0x08302a) : PictureHex(0x7b8a96));
         Raster_Blit(strip.get(), img.get(), 0, state * fh, nullptr, 1.0f, RASTER_BLEND_COPY);
     }

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "framework/platform/linux/LinuxEditorSettings.h"
 #include "framework/plugin/IEffectBase.h"
 #include "framework/raster/Raster_PNG.h"
 
@@ -37,6 +38,8 @@ IGraphicsHeadless::~IGraphicsHeadless() = default;
 void* IGraphicsHeadless::OpenWindow(void* pParentWnd) {
     (void)pParentWnd;
     CloseWindow();
+    // An editor with sizes opens at the one the user chose last (a screen of scale 1).
+    if (GetLayout()) SetSizePercent(PreferredSizePercent(100));
     mOpen = true;
     UpdateTooltips();
     return &sWindowToken;
@@ -58,6 +61,14 @@ bool IGraphicsHeadless::DrawScreen(IRECT* pR) {
     ++mFrames;
     if (pR) mLastScreenRect = *pR;
     return true;
+}
+
+int IGraphicsHeadless::ReadSizeChoice() {
+    return LinuxReadEditorSize(mPlug ? mPlug->GetEffectName() : "");
+}
+
+void IGraphicsHeadless::WriteSizeChoice(int percent) {
+    LinuxWriteEditorSize(mPlug ? mPlug->GetEffectName() : "", percent);
 }
 
 void IGraphicsHeadless::Resize(int w, int h) {

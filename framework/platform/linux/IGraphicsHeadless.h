@@ -1,7 +1,8 @@
 #pragma once
 // IGraphicsHeadless: a window host that opens no window, for tests, benchmarks and snapshots.
 //
-// - OpenWindow returns a token (not a real window) and CloseWindow forgets it (releasing the mouse
+// - OpenWindow returns a token (not a real window; an editor with sizes takes the size the user chose
+//   last, as the X11 window host does) and CloseWindow forgets it (releasing the mouse
 //   capture, which ends an open gesture, and closing a text field); HostIdle, while "open",
 //   runs the redraw cycle a real host runs on its timer: IsDirty, then Draw of the dirty union.
 // - DrawScreen: the screen is the off-screen bitmap itself (GetDrawBitmap); it counts frames and keeps
@@ -56,6 +57,9 @@ public:
     bool DrawScreen(IRECT* pR) override;
     void ForceEndUserEdit() override;
     void Resize(int w, int h) override;
+    // The size remembered for the plug-in (LinuxEditorSettings, as the X11 window host).
+    int ReadSizeChoice() override;
+    void WriteSizeChoice(int percent) override;
     const char* GetGUIAPI() override { return "Headless"; }
     int ShowMessageBox(const char* text, const char* caption, int type) override;
     IPopupMenu* CreateIPopupMenu(IPopupMenu* pMenu, IRECT* pAreaRect) override;

@@ -1,9 +1,11 @@
 #include "framework/platform/linux/IGraphicsLinux.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
+#include "framework/platform/linux/LinuxEditorSettings.h"
 #include "framework/platform/linux/LinuxProcess.h"
 #include "framework/platform/linux/X11RasterWindow.h"
 #include "framework/platform/linux/X11TextEntry.h"
@@ -45,21 +47,47 @@ std::unique_lock<std::recursive_mutex> IGraphicsLinux::LockForClose() {
 void IGraphicsLinux::SetHostScale(double scale) {
     // 2 and above: the doubled picture; any other positive scale: the editor's own size.
     mHostScale = scale >= 2.0 ? 2 : scale > 0.0 ? 1 : 0;
+    // An editor with sizes takes the largest up to the host's scale.
+    mHostPercent = scale > 0.0 && scale < 100.0 ? static_cast<int>(std::lround(scale * 100.0)) : 0;
+}
+
+int IGraphicsLinux::DesktopScale() {
+    int scale = mKnownScale.load();
+    if (scale != 0) return scale;
+    // Asked before the window opened: a short look at the desktop's settings (no display: 1).
+    std::lock_guard<std::mutex> guard(mScaleMutex);
+    scale = mKnownScale.load();
+    if (scale == 0) {
+        std::unique_ptr<X11Connection> conn = X11Connection::Open();
+        scale = conn ? X11ReadDesktopSettings(conn.get()).scale : 1;
+        mKnownScale = scale;
+    }
+    return scale;
+}
+
+int IGraphicsLinux::ScreenPercent() {
+    return mHostPercent > 0 ? mHostPercent.load() : 100 * DesktopScale();
+}
+
+int IGraphicsLinux::ReadSizeChoice() {
+    return LinuxReadEditorSize(mPlug ? mPlug->GetEffectName() : "");
+}
+
+void IGraphicsLinux::WriteSizeChoice(int percent) {
+    LinuxWriteEditorSize(mPlug ? mPlug->GetEffectName() : "", percent);
 }
 
 void IGraphicsLinux::WindowSize(int* pW, int* pH) {
-    int scale = mHostScale.load();
-    if (scale == 0) scale = mKnownScale.load();
-    if (scale == 0) {
-        // Asked before the window opened: a short look at the desktop's settings (no display: 1).
-        std::lock_guard<std::mutex> guard(mScaleMutex);
-        scale = mKnownScale.load();
-        if (scale == 0) {
-            std::unique_ptr<X11Connection> conn = X11Connection::Open();
-            scale = conn ? X11ReadDesktopSettings(conn.get()).scale : 1;
-            mKnownScale = scale;
-        }
+    if (const IEditorLayout* layout = GetLayout()) {
+        // The window's size while it is open; before, the size it will open at.
+        int w = mShownW.load(), h = mShownH.load();
+        if (w <= 0 || h <= 0) layout->EditorSize(PreferredSizePercent(ScreenPercent()), &w, &h);
+        *pW = w;
+        *pH = h;
+        return;
     }
+    int scale = mHostScale.load();
+    if (scale == 0) scale = DesktopScale();
     *pW = mWidth * scale;
     *pH = mHeight * scale;
 }
@@ -89,8 +117,14 @@ void* IGraphicsLinux::OpenWindow(void* pParentWnd) {
     if (!usable) return nullptr;
 
     mSettings = X11ReadDesktopSettings(conn.get());
-    mScale = mHostScale > 0 ? mHostScale.load() : mSettings.scale;
-    mKnownScale = mScale;
+    mKnownScale = mSettings.scale;
+    if (GetLayout()) {
+        // Drawn natively at the size the user chose last, else at the screen's scale: never doubled.
+        mScale = 1;
+        SetSizePercent(PreferredSizePercent(ScreenPercent()));
+    } else {
+        mScale = mHostScale > 0 ? mHostScale.load() : mSettings.scale;
+    }
     mKeys.Load(conn.get());
 
     const xcb_window_t window = xcb_generate_id(c);
@@ -107,6 +141,8 @@ void* IGraphicsLinux::OpenWindow(void* pParentWnd) {
 
     mConn = std::move(conn);
     mEventFd = mConn->Fd();
+    mShownW = mWidth * mScale;
+    mShownH = mHeight * mScale;
     mWindow = window;
     mParent = parent;
     mTopLevel = topLevel;
@@ -135,11 +171,16 @@ void IGraphicsLinux::SetTopLevelProperties(X11Connection* pConn, xcb_window_t wi
     // The window manager's close button asks us (WM_DELETE_WINDOW) rather than destroying the window.
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, a.WM_PROTOCOLS, XCB_ATOM_ATOM, 32, 1,
                         &a.WM_DELETE_WINDOW);
-    // The editor has one size: WM_NORMAL_HINTS with min = max size.
+    SetFixedSizeHints(pConn, window, mWidth * mScale, mHeight * mScale);
+}
+
+void IGraphicsLinux::SetFixedSizeHints(X11Connection* pConn, xcb_window_t window, int w, int h) {
+    xcb_connection_t* c = pConn->Get();
+    // The window has the editor's size and no other: WM_NORMAL_HINTS with min = max size.
     uint32_t hints[18] = {};
     hints[0] = 16 | 32; // PMinSize | PMaxSize
-    hints[5] = hints[7] = static_cast<uint32_t>(mWidth * mScale);
-    hints[6] = hints[8] = static_cast<uint32_t>(mHeight * mScale);
+    hints[5] = hints[7] = static_cast<uint32_t>(w);
+    hints[6] = hints[8] = static_cast<uint32_t>(h);
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS,
                         32, 18, hints);
 }
@@ -180,6 +221,7 @@ void IGraphicsLinux::CloseWindowLocked() {
     mTopLevel = false;
     mWindowGone = false;
     mExposed = IRECT();
+    mShownW = mShownH = 0;
 }
 
 void* IGraphicsLinux::GetWindow() {
@@ -204,10 +246,19 @@ bool IGraphicsLinux::DrawScreen(IRECT* pR) {
 void IGraphicsLinux::Resize(int w, int h) {
     if (w == mWidth && h == mHeight) return;
     std::lock_guard<std::recursive_mutex> lock(mLock);
+    const bool open = Open();
+    if (open) {
+        // The window first, so the host asked to fit it (through the plug-in) finds it at its new size.
+        mShownW = w * mScale;
+        mShownH = h * mScale;
+        const uint32_t values[] = {static_cast<uint32_t>(w * mScale), static_cast<uint32_t>(h * mScale)};
+        if (mTopLevel) SetFixedSizeHints(mConn.get(), mWindow, w * mScale, h * mScale);
+        xcb_configure_window(mConn->Get(), mWindow, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT,
+                             values);
+        mConn->Flush();
+    }
     IGraphics::Resize(w, h);
-    if (!Open()) return;
-    const uint32_t values[] = {static_cast<uint32_t>(w * mScale), static_cast<uint32_t>(h * mScale)};
-    xcb_configure_window(mConn->Get(), mWindow, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
+    if (!open) return;
     mScreen.Init(mConn.get(), mWindow, mFormat, w, h, mScale);
     mExposed = FullArea();
 }

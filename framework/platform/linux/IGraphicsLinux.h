@@ -23,8 +23,13 @@
 // (SetHostScale), else GDK_SCALE, Xft.dpi >= 192 or the desktop's XSETTINGS, read when the window
 // opens) the window is twice the editor's size, each pixel a 2 x 2 block, pointer positions are halved,
 // and WindowSize (what the binding answers to effEditGetRect, asked before or after effEditOpen)
-// reports the doubled size. The frame rate is the one the editor was made with (the LV2 UI makes it
-// the host's update rate, so every idle call can bring a frame).
+// reports the doubled size. An editor drawn natively at several sizes (IGraphics::GetLayout) is never
+// doubled: it opens at the size the user chose last (remembered in LinuxEditorSettings), else at the
+// largest size up to the screen's scale (the host's, else the desktop's: 200 % on a dense screen), and
+// WindowSize answers that size before the window opens and the window's size while it is open. A size
+// chosen in its menu resizes the window (a top-level one keeps a fixed size of the new size) and the
+// host is asked to follow (through the plug-in's ResizeGraphics). The frame rate is the one the editor
+// was made with (the LV2 UI makes it the host's update rate, so every idle call can bring a frame).
 //
 // Input: X11Pointer for coordinates (the editor's -2 / -3 offsets), modifiers (Super acts as the right
 // button / Command), double clicks from the desktop's double-click time; buttons 1 and 3 press, drag
@@ -90,8 +95,12 @@ public:
     bool DrawScreen(IRECT* pR) override;
     // Closes an open text field without committing it.
     void ForceEndUserEdit() override;
-    // The editor's size changes; an open window follows (doubled at scale 2).
+    // The editor's size changes; an open window follows (doubled at scale 2) before the plug-in tells
+    // the host.
     void Resize(int w, int h) override;
+    // The size remembered for this plug-in (LinuxEditorSettings); any thread.
+    int ReadSizeChoice() override;
+    void WriteSizeChoice(int percent) override;
     const char* GetGUIAPI() override { return "X11"; }
     int ShowMessageBox(const char* text, const char* caption, int type) override;
     IPopupMenu* CreateIPopupMenu(IPopupMenu* pMenu, IRECT* pAreaRect) override;
@@ -116,8 +125,8 @@ public:
     void* OpenWindow(void* pParentWnd) override;
     void CloseWindow() override;
     // 2 and above: the doubled picture whatever the desktop says; other positive scales: the editor's
-    // own size; 0: the desktop decides (the default). Takes effect at the next OpenWindow (and
-    // WindowSize); any thread.
+    // own size; 0: the desktop decides (the default). An editor with sizes takes the largest up to the
+    // scale instead (1.5: 150 %). Takes effect at the next OpenWindow (and WindowSize); any thread.
     void SetHostScale(double scale) override;
     // The X window id of the open editor window (as a pointer), null when closed.
     void* GetWindow() override;
@@ -154,6 +163,12 @@ private:
     void CloseWindowLocked();
     // Title, class, close protocol and fixed size of a top-level window of our own.
     void SetTopLevelProperties(X11Connection* pConn, xcb_window_t window);
+    // The window manager's size hints: w x h window pixels and no other size.
+    void SetFixedSizeHints(X11Connection* pConn, xcb_window_t window, int w, int h);
+    // The desktop's scale (1 or 2), looked up once; any thread.
+    int DesktopScale();
+    // The screen's scale in percent: the host's when it gave one, else the desktop's; any thread.
+    int ScreenPercent();
     void ProcessEvents();
     // modal: a nested loop runs; input events to the editor's window are dropped.
     void HandleEvent(xcb_generic_event_t* ev, bool modal);
@@ -187,9 +202,11 @@ private:
 
     std::recursive_mutex mLock;
     std::atomic<bool> mCloseRequested{false};
-    std::atomic<int> mKnownScale{0}; // 0: not asked yet
-    std::atomic<int> mHostScale{0};  // the host's choice; 0: none
-    std::mutex mScaleMutex;          // the first WindowSize's look-up
+    std::atomic<int> mKnownScale{0};         // 0: not asked yet
+    std::atomic<int> mHostScale{0};          // the host's choice; 0: none
+    std::atomic<int> mHostPercent{0};        // the host's scale in percent; 0: none
+    std::atomic<int> mShownW{0}, mShownH{0}; // the open window's size; 0: none open
+    std::mutex mScaleMutex;                  // the first WindowSize's look-up
     std::atomic<uint64_t> mFrames{0};
     std::atomic<int> mEventFd{-1};
 

@@ -245,7 +245,8 @@ void IGraphicsLinux::OnKey(const xcb_key_press_event_t* e, bool press) {
         taken = true;
     } else {
         const int key = X11EditorKeyFromKeySym(mKeys.PlainKeySym(code, e->state));
-        taken = key >= 0 && OnKeyDown(mPrevX, mPrevY, key);
+        const IMouseMod mod = X11MouseMod(e->state, false, mKeys.SuperMask(), mKeys.AltMask());
+        taken = key >= 0 && OnKeyDown(mPrevX, mPrevY, key, &mod);
     }
     if (taken)
         mTakenKeys[code / 8] |= static_cast<uint8_t>(1u << (code % 8));
@@ -275,7 +276,8 @@ bool IGraphicsLinux::HostKeyDown(int character, int virtualKey, int modifiers) {
         return true;
     }
     const int key = X11EditorKeyFromVst(character, virtualKey);
-    return key >= 0 && OnKeyDown(mPrevX, mPrevY, key);
+    const IMouseMod mod = X11KeyModFromVst(modifiers);
+    return key >= 0 && OnKeyDown(mPrevX, mPrevY, key, &mod);
 }
 
 bool IGraphicsLinux::HostKeyUp(int character, int virtualKey, int modifiers) {
@@ -367,7 +369,8 @@ IPopupMenu* IGraphicsLinux::CreateIPopupMenu(IPopupMenu* pMenu, IRECT* pAreaRect
     context.conn = mConn.get();
     context.graphics = this;
     context.keys = &mKeys;
-    context.scale = mScale;
+    // The menu's own pixels: doubled on a doubled editor, and at the editor's larger sizes.
+    context.scale = mScale * (SizePercent() >= 200 ? 2 : 1);
     X11PopupMenu menu(context);
     // Just below the rectangle (its bottom edge, 4 pixels down), or above it when there is no room.
     if (!menu.Open(pMenu, ox + pAreaRect->L * mScale, oy + (pAreaRect->B + 5) * mScale,

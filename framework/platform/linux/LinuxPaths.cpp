@@ -95,11 +95,14 @@ std::string LinuxParseUserDir(const std::string& text, const char* key, const st
     return std::string();
 }
 
+std::string LinuxConfigHome() {
+    const std::string config = EnvAbsolute("XDG_CONFIG_HOME");
+    return config.empty() ? LinuxHomeFolder() + "/.config" : WithoutTrailingSlash(config);
+}
+
 std::string LinuxUserDir(const char* key, const char* fallback) {
     const std::string home = LinuxHomeFolder();
-    std::string config = EnvAbsolute("XDG_CONFIG_HOME");
-    if (config.empty()) config = home + "/.config";
-    std::ifstream f(config + "/user-dirs.dirs");
+    std::ifstream f(LinuxConfigHome() + "/user-dirs.dirs");
     if (f) {
         std::stringstream ss;
         ss << f.rdbuf();

@@ -27,5 +27,7 @@ std::string LinuxHomeFolder();
 std::string LinuxParseUserDir(const std::string& text, const char* key, const std::string& home);
 // The user's XDG folder of key ("DESKTOP", "MUSIC"), else home + "/" + fallback.
 std::string LinuxUserDir(const char* key, const char* fallback);
+// Where the user's settings go: $XDG_CONFIG_HOME when it is an absolute path, else ~/.config.
+std::string LinuxConfigHome();
 std::string LinuxDataHome();
 std::string LinuxSystemDataDir();

@@ -171,6 +171,12 @@ TextKey X11TextKeyFromKeySym(uint32_t keysym, bool shift, bool control) {
     return k;
 }
 
+IMouseMod X11KeyModFromVst(int modifiers) {
+    return IMouseMod(false, false, (modifiers & MODIFIER_SHIFT) != 0,
+                     (modifiers & (MODIFIER_COMMAND | MODIFIER_CONTROL)) != 0,
+                     (modifiers & MODIFIER_ALTERNATE) != 0);
+}
+
 TextKey X11TextKeyFromVst(int character, int virtualKey, int modifiers) {
     const bool shift = (modifiers & MODIFIER_SHIFT) != 0;
     const bool control = (modifiers & (MODIFIER_COMMAND | MODIFIER_CONTROL)) != 0;

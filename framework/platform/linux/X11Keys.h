@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "framework/editor/IMouseMod.h"
 #include "framework/platform/linux/X11Connection.h"
 
 // Key symbols we name (the core protocol's values).
@@ -44,6 +45,8 @@ enum X11KeySym : uint32_t {
 int X11EditorKeyFromKeySym(uint32_t keysym);
 // The editor key code of a forwarded key (character, VstVirtualKey); -1 when unmapped.
 int X11EditorKeyFromVst(int character, int virtualKey);
+// The modifiers of a forwarded key (VstModifierKey bits): shift, control (Command or Control), alt.
+IMouseMod X11KeyModFromVst(int modifiers);
 // The character a key symbol types (Unicode), 0 for none (function keys, modifiers...).
 uint32_t X11KeySymToUnicode(uint32_t keysym);
 

@@ -57,7 +57,10 @@ bool X11TextEntry::Open(X11Connection* pConn, xcb_window_t editorWindow, const X
     mStyle = pText ? *pText : IText();
     mStyle.mSize = static_cast<int>(mStyle.mSize * 0.9);
     mStyle.mCached = nullptr;
-    mModel.Start(str, CharacterSetFor(pParam), pParam && pControl ? pControl->GetTextEntryLength() : 0);
+    // A control with units reads words too ("350 ms"): every character may be typed.
+    const bool units = pControl && pControl->GetUnits();
+    mModel.Start(str, units ? nullptr : CharacterSetFor(pParam),
+                 pParam && pControl ? pControl->GetTextEntryLength() : 0);
     mScroll = 0;
     mWindow.Map();
     Paint();

@@ -6,8 +6,8 @@
 // style's text-entry colour with the style's font at 90 % of its size (the font store's cached font),
 // aligned as the style says, with the selection and the caret. Editing follows TextEntryModel: the
 // parameter's character set ("0123456789.-+" for a double, "0123456789-+" for Boolean, integer and
-// enumerated parameters, nothing for a parameter without type; no filter without a parameter) and the
-// control's text-entry length.
+// enumerated parameters, nothing for a parameter without type; no filter without a parameter, nor for a
+// control with units, whose texts hold words) and the control's text-entry length.
 //
 // Focus: opening takes the keyboard focus for the field (remembering who had it); closing gives it
 // back when the field still has it. Keys reach it from X (while it has the focus or the pointer is over

@@ -9,84 +9,11 @@
 
 #include "Graphics/IKnobMultiControlCap.h"
 #include "framework/editor/IControls_Bitmap.h"
-#include "framework/editor/IGraphics.h"
 #include "framework/platform/linux/IGraphicsLinux.h"
 #include "framework/raster/Raster_PNGDeferred.h"
-#include "tests/Graphics/TidebloomTestSupport.h"
-#include "tests/support/BlendRef.h"
-#include "tests/support/vst2/TestHost.h"
+#include "tests/Graphics/editor/EditorSession.h"
 
 namespace {
-
-constexpr int kSwitchControl = 1 + kTidebloomNumKnobs;
-
-struct Session {
-    TestHost host;
-    AEffect* fx = nullptr;
-    IGraphics* gui = nullptr;
-
-    Session() {
-        fx = host.Load(TidebloomTestEntry);
-        if (!fx) return;
-        host.Open();
-        gui = static_cast<IGraphics*>(static_cast<IEffectVST*>(fx->object)->GetGUI());
-    }
-    void DrawAll() {
-        IRECT all(0, 0, kTidebloomEditorWidth, kTidebloomEditorHeight);
-        gui->Draw(&all);
-    }
-    void Click(int x, int y) {
-        IMouseMod left(true);
-        gui->OnMouseDown(x, y, &left);
-        gui->OnMouseUp(x, y, &left);
-    }
-    uint32_t At(int x, int y) { return PixelAt(gui->GetDrawBitmap(), x, y); }
-};
-
-// The background's pixel with the picture p's frame `frame` placed at r blended over it.
-uint32_t Over(uint32_t below, Raster_IBitmap* picture, const TidebloomPicture& p, const LayoutRect& r,
-              int frame, int x, int y) {
-    if (!r.Contains(x, y)) return below;
-    return blendref::CopySourceAlpha(below,
-                                     PixelAt(picture, x - r.l, (frame - 1) * p.FrameHeight() + y - r.t), 256);
-}
-
-// Every pixel of the knob's caption rectangle (which holds its strip's rectangle) equals the background,
-// its caption and frame `frame` of its strip composed; "" or the first wrong pixel.
-std::string KnobAreaWrong(Session& s, const TidebloomKnobLayout& k, int frame) {
-    auto back = LoadCompiledIn(kTidebloomBackground), caption = LoadCompiledIn(k.caption),
-         strip = LoadCompiledIn(k.knob);
-    if (!back || !caption || !strip) return "pictures not compiled in";
-    const LayoutRect cr = Centred(k.anchorX, k.anchorY, k.caption),
-                     kr = Centred(k.anchorX, k.anchorY, k.knob);
-    for (int y = cr.t; y < cr.b; ++y)
-        for (int x = cr.l; x < cr.r; ++x) {
-            uint32_t want = PixelAt(back.get(), x, y);
-            want = Over(want, caption.get(), k.caption, cr, 1, x, y);
-            want = Over(want, strip.get(), k.knob, kr, frame, x, y);
-            if (s.At(x, y) != want) return std::to_string(x) + ", " + std::to_string(y);
-        }
-    return "";
-}
-
-std::string SwitchAreaWrong(Session& s, int frame) {
-    auto back = LoadCompiledIn(kTidebloomBackground), sw = LoadCompiledIn(kTidebloomSwitch.picture);
-    if (!back || !sw) return "pictures not compiled in";
-    const LayoutRect r = SwitchRect();
-    for (int y = r.t; y < r.b; ++y)
-        for (int x = r.l; x < r.r; ++x) {
-            const uint32_t want =
-                Over(PixelAt(back.get(), x, y), sw.get(), kTidebloomSwitch.picture, r, frame, x, y);
-            if (s.At(x, y) != want) return std::to_string(x) + ", " + std::to_string(y);
-        }
-    return "";
-}
-
-const TidebloomKnobLayout& KnobOf(int param) {
-    for (const TidebloomKnobLayout& k : kTidebloomKnobs)
-        if (k.param == param) return k;
-    return kTidebloomKnobs[0];
-}
 
 // A host value reaches the knob's frame at the editor's next redraw, not before: frame (int)(119 v) + 1.
 TEST(TidebloomEditor, HostValuesMoveTheKnobsAtTheNextRedraw) {

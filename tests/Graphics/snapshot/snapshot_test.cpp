@@ -36,11 +36,15 @@ std::string Quote(const std::string& s) {
     return q + "'";
 }
 
-// `tidebloom-host snapshot PLUGIN -o OUT` at scale 1; the picture, or null with what the host said.
-std::unique_ptr<Raster_IBitmap> Snapshot(const std::string& plugin, const TestDir& dir, std::string* said) {
+// `tidebloom-host snapshot PLUGIN -o OUT [more]` at the desktop scale scale, with no size remembered;
+// the picture, or null with what the host said.
+std::unique_ptr<Raster_IBitmap> Snapshot(const std::string& plugin, const TestDir& dir, std::string* said,
+                                         const std::string& more = "", int scale = 1) {
     const std::string png = dir / "editor.png", log = dir / "snapshot.log";
-    const std::string cmd = "unset GDK_SCALE; exec " + Quote(HOST_EXE) + " snapshot " + Quote(plugin) +
-                            " -o " + Quote(png) + " >" + Quote(log) + " 2>&1 </dev/null";
+    const std::string cmd = "export GDK_SCALE=" + std::to_string(scale) +
+                            " XDG_CONFIG_HOME=" + Quote(dir.Path()) + "; exec " + Quote(HOST_EXE) +
+                            " snapshot " + Quote(plugin) + " -o " + Quote(png) + " " + more + " >" +
+                            Quote(log) + " 2>&1 </dev/null";
     const int status = std::system(("/bin/sh -c " + Quote(cmd)).c_str());
     std::ifstream in(log);
     *said = std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -51,23 +55,30 @@ std::unique_ptr<Raster_IBitmap> Snapshot(const std::string& plugin, const TestDi
     return bm;
 }
 
-// Tidebloom at its defaults with the same editor contents on the headless platform, drawn once whole:
-// its off-screen bitmap, copied.
-std::unique_ptr<Raster_MemBitmap> HeadlessEditor() {
+// Tidebloom at its defaults with the same editor contents on the headless platform at percent, after a
+// drag of dy pixels from (x, y) (none when dy is 0), drawn once whole: its off-screen bitmap, copied.
+std::unique_ptr<Raster_MemBitmap> HeadlessEditor(int percent = 100, int x = 0, int y = 0, int dy = 0) {
     TestHost host;
     AEffect* fx = host.Load(TidebloomTestEntry);
     if (!fx) return nullptr;
     host.Open();
     auto* plug = static_cast<IEffectVST*>(fx->object);
     auto* headless = new IGraphicsHeadless(plug, kTidebloomEditorWidth, kTidebloomEditorHeight);
-    TidebloomAttachControls(headless, plug);
+    TidebloomAttachControls(headless);
     plug->AttachGraphics(headless); // replaces the X11 editor
-    IRECT all(0, 0, kTidebloomEditorWidth, kTidebloomEditorHeight);
+    headless->SetSizePercent(percent);
+    if (dy != 0) {
+        IMouseMod left(true);
+        headless->OnMouseDown(x, y, &left);
+        headless->OnMouseDrag(x, y + dy, &left);
+    }
+    const int w = headless->Width(), h = headless->Height();
+    IRECT all(0, 0, w, h);
     headless->Draw(&all);
-    auto copy = std::make_unique<Raster_MemBitmap>(kTidebloomEditorWidth, kTidebloomEditorHeight);
-    for (int y = 0; y < kTidebloomEditorHeight; ++y)
-        for (int x = 0; x < kTidebloomEditorWidth; ++x)
-            copy->getBits()[y * copy->getRowSpan() + x] = PixelAt(headless->GetDrawBitmap(), x, y);
+    auto copy = std::make_unique<Raster_MemBitmap>(w, h);
+    for (int py = 0; py < h; ++py)
+        for (int px = 0; px < w; ++px)
+            copy->getBits()[py * copy->getRowSpan() + px] = PixelAt(headless->GetDrawBitmap(), px, py);
     return copy;
 }
 
@@ -120,6 +131,33 @@ TEST(EditorSnapshot, EqualsTheHeadlessEditorPixelForPixel) {
     auto expected = HeadlessEditor();
     ASSERT_NE(expected, nullptr);
     EXPECT_EQ(FirstDifference(shot.get(), expected.get()), "");
+}
+
+// On a dense screen the editor opens at 200 %, drawn natively: the snapshot equals the headless editor
+// at 200 %. A drag taken by the host (press on the Time knob, 56 pixels up, held) shows the knob turned
+// and its readout, as the headless editor does after the same drag.
+TEST(EditorSnapshot, DenseScreenAndADragEqualTheHeadlessEditor) {
+    if (!HaveDisplay()) GTEST_SKIP() << "no X display";
+    struct Case {
+        const char* more;
+        int scale, percent, x, y, dy;
+        const char* said;
+    };
+    const Case cases[] = {
+        {"", 2, 200, 0, 0, 0, "(1110 x 612)"},
+        {"--drag 133,167,-56", 1, 100, 133, 167, -56, "(555 x 306)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.more);
+        TestDir dir;
+        std::string said;
+        auto shot = Snapshot(TIDEBLOOM_SO, dir, &said, c.more, c.scale);
+        ASSERT_NE(shot, nullptr) << said;
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        auto expected = HeadlessEditor(c.percent, c.x, c.y, c.dy);
+        ASSERT_NE(expected, nullptr);
+        EXPECT_EQ(FirstDifference(shot.get(), expected.get()), "");
+    }
 }
 
 // A picture in "<folder of the .so>/Tidebloom.resources/" replaces the compiled-in one of that name (the

@@ -98,8 +98,18 @@ TEST(HostCommandLine, Snapshot) {
     EXPECT_EQ(c.assignments, (std::vector<std::string>{"Depth=1"}));
     EXPECT_EQ(c.program, "Init");
     EXPECT_EQ(c.snapshotTimeout, 2.5);
+    EXPECT_FALSE(c.snapshotDrag.active);
     ASSERT_TRUE(Parse({"snapshot", "p.so", "-o", "e.png"}, c, err)) << err;
     EXPECT_EQ(c.snapshotTimeout, 10.0);
+    ASSERT_TRUE(Parse({"snapshot", "p.so", "-o", "e.png", "--drag", "133,167,-60"}, c, err)) << err;
+    EXPECT_TRUE(c.snapshotDrag.active);
+    EXPECT_EQ(c.snapshotDrag.x, 133);
+    EXPECT_EQ(c.snapshotDrag.y, 167);
+    EXPECT_EQ(c.snapshotDrag.dy, -60);
+    for (const char* bad : {"1,2", "1,2,3,4", "a,2,3", "-1,2,3", "1,,3", "1,2,99999"})
+        EXPECT_NE(ParseError({"snapshot", "p.so", "-o", "e.png", "--drag", bad}).find("--drag takes X,Y,DY"),
+                  std::string::npos)
+            << bad;
     EXPECT_NE(
         ParseError({"snapshot", "p.so", "-o", "e.png", "--timeout", "0"}).find("--timeout takes a number"),
         std::string::npos);

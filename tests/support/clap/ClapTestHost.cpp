@@ -117,7 +117,7 @@ ClapTestHost::~ClapTestHost() {
     Destroy();
 }
 
-void ClapTestHost::Record(const char* what) {
+void ClapTestHost::Record(const std::string& what) {
     std::lock_guard<std::mutex> guard(mLock);
     mRequests.push_back({what, std::this_thread::get_id() == mMainThread});
 }
@@ -129,14 +129,14 @@ const void* ClapTestHost::GetExtension(const clap_host_t* host, const char* id) 
         [](const clap_host_t* h) { From(h)->Record("flush"); }};
     static const clap_host_latency_t latency = {[](const clap_host_t* h) { From(h)->Record("latency"); }};
     static const clap_host_state_t state = {[](const clap_host_t* h) { From(h)->Record("mark_dirty"); }};
-    static const clap_host_gui_t gui = {[](const clap_host_t*) {},
-                                        [](const clap_host_t* h, uint32_t, uint32_t) {
-                                            From(h)->Record("resize");
-                                            return false;
-                                        },
-                                        [](const clap_host_t*) { return false; },
-                                        [](const clap_host_t*) { return false; },
-                                        [](const clap_host_t* h, bool) { From(h)->Record("closed"); }};
+    static const clap_host_gui_t gui = {
+        [](const clap_host_t*) {},
+        [](const clap_host_t* h, uint32_t w, uint32_t hh) {
+            From(h)->Record("resize " + std::to_string(w) + "x" + std::to_string(hh));
+            return true;
+        },
+        [](const clap_host_t*) { return false; }, [](const clap_host_t*) { return false; },
+        [](const clap_host_t* h, bool) { From(h)->Record("closed"); }};
     static const clap_host_thread_check_t threads = {
         [](const clap_host_t* h) { return std::this_thread::get_id() == From(h)->mMainThread; },
         [](const clap_host_t*) { return tAudioThread; }};

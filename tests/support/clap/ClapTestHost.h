@@ -78,7 +78,7 @@ public:
     // One request the plug-in made, with the thread it came from.
     struct Request {
         std::string
-            what; // "restart", "callback", "flush", "latency", "rescan", "mark_dirty", "resize", "closed"
+            what; // "restart", "callback", "flush", "latency", "rescan", "mark_dirty", "resize WxH", "closed"
         bool onMainThread;
     };
 
@@ -136,7 +136,7 @@ public:
 private:
     static const void* GetExtension(const clap_host_t* host, const char* id);
     static ClapTestHost* From(const clap_host_t* host) { return static_cast<ClapTestHost*>(host->host_data); }
-    void Record(const char* what);
+    void Record(const std::string& what);
     template <class T>
     clap_process_status RunProcess(T* const* in, T* const* out, uint32_t frames,
                                    const std::vector<InEvent>& events);

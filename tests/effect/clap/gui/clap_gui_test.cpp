@@ -1,8 +1,9 @@
 // The CLAP plug-in's editor through its gui extension, on a private Xvfb: embedded in a window of the
 // test as hosts embed it (set_parent, show), driven only by the host's timer and descriptor callbacks;
-// its window against the VST 2 plug-in's editor drawn off-screen at the same values (exact pixels, also
-// doubled at scale 2), a drag that reaches the host as gesture begin, values and gesture end through
-// the next params flush, hide and destroy, and a floating window of its own.
+// its window against the VST 2 plug-in's editor drawn off-screen at the same values and size (exact
+// pixels; 200 % at scale 2), a drag that reaches the host as gesture begin, values and gesture end
+// through the next params flush, a size chosen in the editor's menu that the host is asked to follow,
+// hide and destroy, and a floating window of its own.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,7 +12,10 @@
 
 #include "TidebloomDescription.h"
 #include "tests/Graphics/TidebloomReferenceEditor.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TestDir.h"
 #include "tests/support/clap/ClapTestHost.h"
+#include "tests/support/x11/X11MenuChooser.h"
 #include "tests/support/x11/X11Session.h"
 #include "tests/support/x11/XvfbServer.h"
 
@@ -36,8 +40,9 @@ struct Embedded {
     const clap_plugin_gui_t* gui = nullptr;
     xcb_window_t parent = d.MakeParent(40, 40, 2 * kW + 20, 2 * kH + 20);
     int px = 0, py = 0, scale;
+    int percent; // the editor's size
 
-    explicit Embedded(double hostScale = 1.0) : scale(hostScale >= 2.0 ? 2 : 1) {
+    explicit Embedded(double hostScale = 1.0) : scale(hostScale >= 2.0 ? 2 : 1), percent(100 * scale) {
         d.RootPosition(parent, &px, &py);
         EXPECT_TRUE(host.Create(lib.Factory(), "com.vendrilax.tidebloom")) << lib.Error();
         gui = host.Extension<clap_plugin_gui_t>(CLAP_EXT_GUI);
@@ -72,10 +77,11 @@ struct Embedded {
         return pred();
     }
     ::testing::AssertionResult Shows(const Plain& values) {
-        Raster_IBitmap* bm = TidebloomReferenceEditor::Get().At(values);
+        Raster_IBitmap* bm = TidebloomReferenceEditor::Get().At(values, percent);
         std::string diff;
         if (LoopUntil([&] {
-                diff = d.CompareWithBitmap(Window(), bm->getBits(), bm->getRowSpan(), kW, kH, scale);
+                diff = d.CompareWithBitmap(Window(), bm->getBits(), bm->getRowSpan(), bm->getWidth(),
+                                           bm->getHeight(), 1);
                 return diff.empty();
             }))
             return ::testing::AssertionSuccess();
@@ -112,7 +118,7 @@ TEST(TidebloomCLAPGui, X11EmbeddedOrFloatingAndOnlyWithTheHostsTimers) {
 }
 
 // Embedded, the window shows the VST 2 plug-in's editor at the same values, pixel for pixel, at its
-// size or doubled for a host scale of 2; the host's timer runs at the editor's 25 frames a second and
+// size or at 200 % for a host scale of 2; the host's timer runs at the editor's 25 frames a second and
 // the host watches the window's connection. Values the host flushes move the controls.
 TEST(TidebloomCLAPGui, ShowsTheVst2EditorAtTheSameValues) {
     for (double hostScale : {1.0, 2.0}) {
@@ -177,6 +183,30 @@ TEST(TidebloomCLAPGui, ADragReachesTheHostAsAGesture) {
     Plain now = Defaults();
     now[kTime] = last;
     EXPECT_TRUE(e.Shows(now));
+}
+
+// A size chosen in the editor's menu (a right click on the background) resizes the window and asks the
+// host, from the main thread, to follow; get_size answers the new size.
+TEST(TidebloomCLAPGui, ASizeChosenInTheMenuAsksTheHostToResize) {
+    TestDir config("clap-sizes");
+    ScopedEnv env("XDG_CONFIG_HOME", config.Path().c_str());
+    Embedded e;
+    ASSERT_NE(e.Window(), 0u);
+    ASSERT_TRUE(e.Shows(Defaults()));
+    e.host.ClearRequests();
+    {
+        X11MenuChooser user(3); // 100, 150, 200 %
+        e.d.Click(e.RootX(5), e.RootY(5), 3);
+        EXPECT_TRUE(e.LoopUntil([&] { return !e.host.Requests("resize 1110x612").empty(); }));
+    }
+    const std::vector<ClapTestHost::Request> asked = e.host.Requests("resize 1110x612");
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_TRUE(asked[0].onMainThread);
+    uint32_t w = 0, h = 0;
+    ASSERT_TRUE(e.gui->get_size(e.host.Plugin(), &w, &h));
+    EXPECT_EQ(std::make_pair(w, h), std::make_pair(1110u, 612u));
+    e.percent = 200;
+    EXPECT_TRUE(e.Shows(Defaults()));
 }
 
 // Hide stops the timer and the watch; show starts them again; destroy closes the window. A floating

@@ -76,7 +76,7 @@ Raster_IBitmap* Vst2EditorAtDefaults(TestHost& host) {
     host.Open();
     auto* plug = static_cast<IEffectVST*>(fx->object);
     auto* gui = new IGraphicsHeadless(plug, kW, kH);
-    TidebloomAttachControls(gui, plug);
+    TidebloomAttachControls(gui);
     plug->AttachGraphics(gui);
     IRECT all(0, 0, kW, kH);
     gui->Draw(&all);

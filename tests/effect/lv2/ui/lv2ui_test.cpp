@@ -45,13 +45,15 @@ const LV2UI_Descriptor* UI() {
     return Library().Descriptor(0);
 }
 
-// Window w shows the VST 2 editor at these values (each pixel a block at scale 2), within two seconds
-// of idling at 30 Hz.
-::testing::AssertionResult Shows(LV2UITestHost& host, xcb_window_t w, const Plain& values, int scale = 1) {
-    Raster_IBitmap* bm = TidebloomReferenceEditor::Get().At(values);
+// Window w shows the VST 2 editor at these values and size, pixel for pixel, within two seconds of
+// idling at 30 Hz.
+::testing::AssertionResult Shows(LV2UITestHost& host, xcb_window_t w, const Plain& values,
+                                 int percent = 100) {
+    Raster_IBitmap* bm = TidebloomReferenceEditor::Get().At(values, percent);
     std::string diff;
     const int calls = host.IdleUntil([&] {
-        diff = TestDisplay().CompareWithBitmap(w, bm->getBits(), bm->getRowSpan(), kW, kH, scale);
+        diff = TestDisplay().CompareWithBitmap(w, bm->getBits(), bm->getRowSpan(), bm->getWidth(),
+                                               bm->getHeight(), 1);
         return diff.empty();
     });
     if (calls >= 0) return ::testing::AssertionSuccess();
@@ -109,33 +111,39 @@ TEST(TidebloomLV2UI, OneDescriptorForThePlugin) {
 }
 
 // In the host's window the UI shows the VST 2 plug-in's editor at the same values, pixel for pixel, and
-// tells the host its size; the host's scale factor chooses the doubled picture whatever the desktop says.
+// tells the host its size; the host's scale factor chooses the size whatever the desktop says (200 %
+// from a factor of 2 up, drawn natively).
 TEST(TidebloomLV2UI, ShowsTheVst2EditorAtTheSameValues) {
     struct Case {
         const char* what;
         Plain values;
         float scaleFactor;
         const char* gdkScale;
-        int scale;
+        int percent;
     };
     const Plain arpeggio = {0.676, 0.433, 1.0, 1.0, 1.0};
     const Case cases[] = {
-        {"defaults", Defaults(), 0.0f, nullptr, 1},
-        {"Arpeggio", arpeggio, 0.0f, nullptr, 1},
-        {"lowest, off", {0.0, 0.0, 0.0, 0.0, 0.0}, 0.0f, nullptr, 1},
-        {"highest", {1.0, 1.0, 1.0, 2.0, 1.0}, 0.0f, nullptr, 1},
-        {"between", {0.25, 0.75, 0.5, 1.5, 1.0}, 1.0f, "2", 1},
-        {"host scale 2", arpeggio, 2.0f, nullptr, 2},
-        {"host scale 2.5", Defaults(), 2.5f, "1", 2},
+        {"defaults", Defaults(), 0.0f, nullptr, 100},
+        {"Arpeggio", arpeggio, 0.0f, nullptr, 100},
+        {"lowest, off", {0.0, 0.0, 0.0, 0.0, 0.0}, 0.0f, nullptr, 100},
+        {"highest", {1.0, 1.0, 1.0, 2.0, 1.0}, 0.0f, nullptr, 100},
+        {"between", {0.25, 0.75, 0.5, 1.5, 1.0}, 1.0f, "2", 100},
+        {"host scale 1.5", arpeggio, 1.5f, nullptr, 150},
+        {"host scale 2", arpeggio, 2.0f, nullptr, 200},
+        {"host scale 2.5", Defaults(), 2.5f, "1", 200},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ScopedEnv gdk("GDK_SCALE", c.gdkScale);
-        Embedded ui({.scaleFactor = c.scaleFactor}, c.scale);
+        Embedded ui({.scaleFactor = c.scaleFactor});
         ASSERT_NE(ui.Window(), 0u);
-        EXPECT_EQ(ui.host.Sizes(), (std::vector<std::pair<int, int>>{{kW * c.scale, kH * c.scale}}));
+        // 555 x 306, 833 x 459, 1110 x 612.
+        const std::pair<int, int> size = c.percent == 100   ? std::make_pair(kW, kH)
+                                         : c.percent == 150 ? std::make_pair(833, 459)
+                                                            : std::make_pair(2 * kW, 2 * kH);
+        EXPECT_EQ(ui.host.Sizes(), (std::vector<std::pair<int, int>>{size}));
         if (c.values != Defaults()) SendValues(ui.host, c.values);
-        EXPECT_TRUE(Shows(ui.host, ui.Window(), c.values, c.scale));
+        EXPECT_TRUE(Shows(ui.host, ui.Window(), c.values, c.percent));
         // Values the host reports are not written back to it.
         EXPECT_TRUE(ui.host.Writes().empty());
     }

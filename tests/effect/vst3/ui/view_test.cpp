@@ -1,15 +1,20 @@
 // The VST 3 bundle's editor as a plug-in view, on a private Xvfb: attached to a window of the test as
 // hosts attach it, driven by the test host's run loop (a timer and the X connection's descriptor, turned
-// by the test), it shows the VST 2 plug-in's editor at the controller's values pixel for pixel (doubled
-// at a content scale of 2), a drag and a click (XTest) reach the component handler as begin / perform /
-// end edits on the user-interface thread, and it refuses what it cannot do.
+// by the test), it shows the VST 2 plug-in's editor at the controller's values and size pixel for pixel
+// (200 % at a content scale of 2), a drag, a click (XTest) and the host's keys reach the component
+// handler as begin / perform / end edits on the user-interface thread, a size chosen in the editor's
+// menu reaches the frame, and it refuses what it cannot do.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <thread>
 
+#include "Graphics/TidebloomSizes.h"
 #include "tests/Graphics/TidebloomReferenceEditor.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TestDir.h"
 #include "tests/support/vst3/VST3TestHost.h"
+#include "tests/support/x11/X11MenuChooser.h"
 #include "tests/support/x11/X11Session.h"
 #include "tests/support/x11/XvfbServer.h"
 
@@ -41,6 +46,7 @@ struct Viewed {
     X11TestDisplay& d = TestDisplay();
     xcb_window_t parent = d.MakeParent(40, 40, 2 * kW + 20, 2 * kH + 20);
     int px = 0, py = 0, scale = 1;
+    int percent = 100; // the editor's size
     VST3TestHost host;
     v3_plugin_view** view = nullptr;
 
@@ -58,6 +64,7 @@ struct Viewed {
             EXPECT_EQ(v3_cpp_obj(s)->set_content_scale_factor(s, contentScale), V3_OK);
             v3_cpp_obj_unref(s);
             scale = contentScale >= 2.0f ? 2 : 1;
+            percent = 100 * scale;
         }
     }
     ~Viewed() {
@@ -87,10 +94,11 @@ struct Viewed {
         return false;
     }
     ::testing::AssertionResult Shows(const Plain& values) {
-        Raster_IBitmap* bm = TidebloomReferenceEditor::Get().At(values);
+        Raster_IBitmap* bm = TidebloomReferenceEditor::Get().At(values, percent);
         std::string diff;
         if (TurnUntil([&] {
-                diff = d.CompareWithBitmap(Window(), bm->getBits(), bm->getRowSpan(), kW, kH, scale);
+                diff = d.CompareWithBitmap(Window(), bm->getBits(), bm->getRowSpan(), bm->getWidth(),
+                                           bm->getHeight(), 1);
                 return diff.empty();
             }))
             return ::testing::AssertionSuccess();
@@ -163,6 +171,7 @@ TEST(TidebloomVST3View, ScaleChangeAndProgramWhileAttached) {
     EXPECT_EQ(v3_cpp_obj(s)->set_content_scale_factor(s, 2.0f), V3_OK);
     v3_cpp_obj_unref(s);
     v.scale = 2;
+    v.percent = 200;
     ASSERT_EQ(v.host.Resizes().size(), 1u);
     EXPECT_EQ(v.host.Resizes()[0].right, 2 * kW);
     EXPECT_EQ(v.host.Resizes()[0].bottom, 2 * kH);
@@ -223,6 +232,44 @@ TEST(TidebloomVST3View, GesturesReachTheComponentHandler) {
     };
     EXPECT_EQ(v.host.Calls(), expected);
     EXPECT_EQ(v.host.P()->get_latency_samples(v.host.Processor()), 0u);
+}
+
+// A size chosen in the editor's menu (a right click on the background) asks the frame for the new size;
+// an up arrow the host forwards steps the knob under the pointer by a hundredth, as one gesture.
+TEST(TidebloomVST3View, TheMenusSizesAndTheHostsKeys) {
+    TestDir config("vst3-sizes");
+    ScopedEnv env("XDG_CONFIG_HOME", config.Path().c_str());
+    Viewed v;
+    ASSERT_EQ(v.Attach(), V3_OK);
+    ASSERT_TRUE(v.Shows(TidebloomReferenceEditor::Defaults()));
+    {
+        X11MenuChooser user(3); // 100, 150, 200 %
+        v.d.Click(v.RootX(5), v.RootY(5), 3);
+        EXPECT_TRUE(v.TurnUntil([&] { return !v.host.Resizes().empty(); }));
+    }
+    ASSERT_EQ(v.host.Resizes().size(), 1u);
+    EXPECT_EQ(v.host.Resizes()[0].right, 1110);
+    EXPECT_EQ(v.host.Resizes()[0].bottom, 612);
+    v3_view_rect size = {};
+    ASSERT_EQ(v.V()->get_size(v.view, &size), V3_OK);
+    EXPECT_EQ(size.right, 1110);
+    v.percent = 200;
+    EXPECT_TRUE(v.Shows(TidebloomReferenceEditor::Defaults()));
+
+    constexpr int16_t kKeyUp = 12; // the up arrow's virtual key code
+    const TidebloomSizedLayout big(200);
+    const TidebloomKnobLayout& depth = big.Knob(kDepth);
+    v.d.MoveTo(v.px + depth.anchorX + 2, v.py + depth.anchorY + 2);
+    v.TurnUntil([] { return false; }, 10); // the editor sees the pointer arrive
+    v.host.ClearCalls();
+    EXPECT_EQ(v.V()->on_key_down(v.view, 0, kKeyUp, 0), V3_OK);
+    const std::vector<VST3HandlerCall> calls = v.host.Calls();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0], (VST3HandlerCall{VST3HandlerCall::kBegin, kDepth, 0.0, false}));
+    EXPECT_EQ(calls[1].kind, VST3HandlerCall::kPerform);
+    EXPECT_NEAR(calls[1].value, 0.76, 1e-12);
+    EXPECT_EQ(calls[2], (VST3HandlerCall{VST3HandlerCall::kEnd, kDepth, 0.0, false}));
+    EXPECT_EQ(v.V()->on_key_down(v.view, 0, 0, 0), V3_FALSE) << "a key the editor does not take";
 }
 
 // Without the host's run loop, for another platform, twice, or for another view name: no window.

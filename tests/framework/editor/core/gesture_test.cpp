@@ -16,12 +16,13 @@ using Log = std::vector<std::string>;
 struct GestureScene : EditorFixture {
     std::unique_ptr<Raster_MemBitmap> strip = MakeSolidPicture(10, 100, Px(9, 9, 9));
     std::unique_ptr<Raster_MemBitmap> switchStrip = MakeSolidPicture(10, 20, Px(9, 9, 9));
+    ProbeControl* steps = nullptr;
 
     GestureScene() {
         AddProbe(IRECT(0, 0, 200, 100), -1, "bg");
         IBitmap knob(strip.get(), 10, 100, 10);
         gui->AttachControl(new IKnobMultiControl(&plug, 10, 10, RecordingPlug::kGain, &knob, kVertical, 1.0));
-        AddProbe(IRECT(40, 10, 60, 30), RecordingPlug::kSteps, "steps");
+        steps = AddProbe(IRECT(40, 10, 60, 30), RecordingPlug::kSteps, "steps");
         IBitmap sw(switchStrip.get(), 10, 20, 2);
         auto* toggle = new ISwitchControl(&plug, 70, 10, RecordingPlug::kOnOff, &sw);
         toggle->SetDblClickAsDown(true);
@@ -36,7 +37,9 @@ struct GestureScene : EditorFixture {
 };
 
 struct Step {
-    char what; // d: press, D: right press, m: drag, u: release, c: double click, x: close the window
+    // d: press, D: right press, m: drag, u: release, c: double click, x: close the window, t: "5" typed
+    // into a text field of the Steps probe
+    char what;
     int x, y;
 };
 
@@ -67,6 +70,9 @@ TEST(Gestures, EveryEndFollowsItsBegin) {
         {"a press that opens a menu (which takes the release)",
          {{'D', 110, 20}},
          {"begin 1", "automate 1 1.000000", "change 1", "end 1"}},
+        {"a typed value is a gesture of its own; the same value again sends nothing",
+         {{'t', 0, 0}, {'t', 0, 0}},
+         {"begin 3", "automate 3 0.500000", "change 3", "end 3"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -81,6 +87,8 @@ TEST(Gestures, EveryEndFollowsItsBegin) {
                 s.gui->OnMouseUp(step.x, step.y, &mod);
             else if (step.what == 'c')
                 s.gui->OnMouseDblClick(step.x, step.y, &mod);
+            else if (step.what == 't')
+                s.gui->SetFromStringAfterPrompt(s.steps, s.plug.GetParam(RecordingPlug::kSteps), "5");
             else
                 s.gui->CloseWindow();
         }

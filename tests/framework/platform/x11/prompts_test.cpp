@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "framework/platform/linux/X11Keys.h"
+#include "tests/support/x11/X11Idler.h"
 #include "tests/support/x11/X11Session.h"
 
 namespace {
@@ -209,22 +210,7 @@ TEST_F(PromptTest, PasteFromAnotherClient) {
 // ---- Menus ----
 
 // Idles the effect on a thread of its own (a modal menu blocks the idling thread), as hosts do.
-struct Idler {
-    TestHost& host;
-    std::atomic<bool> stop{false};
-    std::thread t;
-    explicit Idler(TestHost& h)
-        : host(h), t([this] {
-              while (!stop) {
-                  host.Dispatch(effEditIdle);
-                  std::this_thread::sleep_for(std::chrono::milliseconds(10));
-              }
-          }) {}
-    ~Idler() {
-        stop = true;
-        t.join();
-    }
-};
+using Idler = X11Idler;
 
 // Whether another client holds the keyboard (a menu grabs it once its window is up).
 bool KeyboardTaken() {
