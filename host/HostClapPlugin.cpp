@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "host/HostAllocWatch.h"
 #include "host/HostText.h"
 
 namespace {
@@ -47,6 +48,7 @@ std::unique_ptr<HostClapPlugin> HostClapPlugin::Load(const std::string& path, st
                                                      const std::string& pluginId) {
     std::unique_ptr<HostClapPlugin> p(new HostClapPlugin);
     p->mPath = path;
+    p->mMainThread = std::this_thread::get_id();
     p->mLibrary = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!p->mLibrary) {
         const char* why = dlerror();
@@ -165,6 +167,7 @@ const void* HostClapPlugin::GetExtension(const clap_host_t*, const char* id) {
 }
 
 void HostClapPlugin::Serve() {
+    if (std::this_thread::get_id() != mMainThread) return;
     if (mCallbackWanted) {
         mCallbackWanted = false;
         mPlugin->on_main_thread(mPlugin);
@@ -199,8 +202,11 @@ bool HostClapPlugin::ParamInfo(int index, clap_param_info_t& info) {
 }
 
 double HostClapPlugin::ParamValue(clap_id id) {
-    for (auto it = mPending.rbegin(); it != mPending.rend(); ++it)
-        if (it->param_id == id) return it->value;
+    {
+        std::lock_guard<std::mutex> lock(mPendingLock);
+        for (auto it = mPending.rbegin(); it != mPending.rend(); ++it)
+            if (it->param_id == id) return it->value;
+    }
     const auto* params = Extension<clap_plugin_params_t>(CLAP_EXT_PARAMS);
     double v = 0.0;
     return params && params->get_value(mPlugin, id, &v) ? v : 0.0;
@@ -214,8 +220,14 @@ std::string HostClapPlugin::ParamText(clap_id id, double value) {
     return HostCleanText(buf, sizeof(buf));
 }
 
+bool HostClapPlugin::ParamFromText(clap_id id, const std::string& text, double& value) {
+    const auto* params = Extension<clap_plugin_params_t>(CLAP_EXT_PARAMS);
+    return params && params->text_to_value && params->text_to_value(mPlugin, id, text.c_str(), &value);
+}
+
 void HostClapPlugin::SetParam(clap_id id, double value) {
     if (mActive) {
+        std::lock_guard<std::mutex> lock(mPendingLock);
         mPending.push_back(ValueEvent(id, value, 0));
         return;
     }
@@ -378,6 +390,8 @@ void HostClapPlugin::FillPorts(T** mainIn, T** mainOut, std::vector<clap_audio_b
             out.push_back(b);
         }
     };
+    ins.clear();
+    outs.clear();
     fill(mInPorts, mainIn, ins);
     fill(mOutPorts, mainOut, outs);
 }
@@ -393,9 +407,12 @@ void HostClapPlugin::Suspend() {
     if (mActive) mPlugin->deactivate(mPlugin);
     mActive = false;
     // Values queued for a block that will not come are flushed now.
-    if (!mPending.empty()) {
-        std::vector<clap_event_param_value_t> pending;
+    std::vector<clap_event_param_value_t> pending;
+    {
+        std::lock_guard<std::mutex> lock(mPendingLock);
         pending.swap(mPending);
+    }
+    if (!pending.empty()) {
         if (const auto* params = Extension<clap_plugin_params_t>(CLAP_EXT_PARAMS)) {
             InList in(&pending);
             params->flush(mPlugin, &in.list, &kDiscard);
@@ -416,9 +433,13 @@ void HostClapPlugin::Process(std::vector<clap_audio_buffer_t>& in, std::vector<c
         static_cast<clap_sectime>(std::llround(mTransport.samplePos / mSampleRate * CLAP_SECTIME_FACTOR));
     transport.tsig_num = static_cast<uint16_t>(mTransport.timeSigNumerator);
     transport.tsig_denom = static_cast<uint16_t>(mTransport.timeSigDenominator);
-    std::vector<clap_event_param_value_t> events;
-    events.swap(mPending);
-    InList inEvents(&events);
+    mBlockEvents.clear();
+    {
+        // Never waits: values being queued now go with the next block.
+        std::unique_lock<std::mutex> lock(mPendingLock, std::try_to_lock);
+        if (lock.owns_lock()) mBlockEvents.swap(mPending);
+    }
+    InList inEvents(&mBlockEvents);
     clap_process_t p{};
     p.steady_time = mSteadyTime;
     p.frames_count = static_cast<uint32_t>(frames);
@@ -429,21 +450,23 @@ void HostClapPlugin::Process(std::vector<clap_audio_buffer_t>& in, std::vector<c
     p.audio_outputs_count = static_cast<uint32_t>(out.size());
     p.in_events = &inEvents.list;
     p.out_events = &kDiscard;
-    mPlugin->process(mPlugin, &p);
+    {
+        HostAudioCallScope scope;
+        mPlugin->process(mPlugin, &p);
+    }
+    mBlockEvents.clear();
     mSteadyTime += frames;
     Serve();
 }
 
 void HostClapPlugin::RenderFloat(float** inputs, float** outputs, int frames) {
-    std::vector<clap_audio_buffer_t> in, out;
-    FillPorts(inputs, outputs, in, out);
-    Process(in, out, std::min(frames, mMaxBlock));
+    FillPorts(inputs, outputs, mInBuffers, mOutBuffers);
+    Process(mInBuffers, mOutBuffers, std::min(frames, mMaxBlock));
 }
 
 void HostClapPlugin::RenderDouble(double** inputs, double** outputs, int frames) {
-    std::vector<clap_audio_buffer_t> in, out;
-    FillPorts(inputs, outputs, in, out);
-    Process(in, out, std::min(frames, mMaxBlock));
+    FillPorts(inputs, outputs, mInBuffers, mOutBuffers);
+    Process(mInBuffers, mOutBuffers, std::min(frames, mMaxBlock));
 }
 
 // ---- Editor ----

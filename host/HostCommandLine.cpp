@@ -13,6 +13,7 @@
 #include "host/HostSnapshot.h"
 #include "host/HostText.h"
 #include "host/HostUsage.h"
+#include "host/HostValidate.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -296,6 +297,17 @@ int RunSnapshot(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
     return 0;
 }
 
+int RunValidate(const HostCommand& cmd, std::FILE* out, std::FILE* err,
+                const volatile std::sig_atomic_t* cancel) {
+    HostValidateOptions options;
+    options.plugin = cmd.plugin;
+    options.strictness = cmd.strictness;
+    options.seed = cmd.seed;
+    options.json = cmd.json;
+    options.progress = cmd.progress && !cmd.quiet;
+    return HostRunValidate(options, out, err, cancel);
+}
+
 int RunCommand(const HostCommand& cmd, std::FILE* out, std::FILE* err,
                const volatile std::sig_atomic_t* cancel) {
     int status = 2;
@@ -320,6 +332,9 @@ int RunCommand(const HostCommand& cmd, std::FILE* out, std::FILE* err,
     case HostCommand::kSnapshot:
         status = RunSnapshot(cmd, out, err, cancel);
         break;
+    case HostCommand::kValidate:
+        status = RunValidate(cmd, out, err, cancel);
+        break;
     }
     return status;
 }
@@ -330,7 +345,7 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
     HostCommand c;
     ArgReader args(argc, argv);
     if (args.Done()) {
-        err = "no command given (info, render, phrase or snapshot; see --help)";
+        err = "no command given (info, render, phrase, snapshot or validate; see --help)";
         return false;
     }
     std::string command = args.Next();
@@ -352,8 +367,10 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
         c.kind = HostCommand::kPhrase;
     } else if (command == "snapshot") {
         c.kind = HostCommand::kSnapshot;
+    } else if (command == "validate") {
+        c.kind = HostCommand::kValidate;
     } else {
-        err = HostFormat("unknown command '%s' (info, render, phrase or snapshot; see --help)",
+        err = HostFormat("unknown command '%s' (info, render, phrase, snapshot or validate; see --help)",
                          command.c_str());
         return false;
     }
@@ -393,6 +410,7 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
         const bool isPhrase = c.kind == HostCommand::kPhrase;
         const bool isSnapshot = c.kind == HostCommand::kSnapshot;
         const bool isInfo = c.kind == HostCommand::kInfo;
+        const bool isValidate = c.kind == HostCommand::kValidate;
         if (arg.empty() || arg[0] != '-' || arg == "-") {
             if (c.kind == HostCommand::kPhrase || !c.plugin.empty()) {
                 err = HostFormat("unexpected argument '%s'", arg.c_str());
@@ -403,7 +421,7 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
             c.kind = HostCommand::kHelp;
             cmd = c;
             return true;
-        } else if (name == "--json" && isInfo) {
+        } else if (name == "--json" && (isInfo || isValidate)) {
             if (!flag()) return false;
             c.json = true;
         } else if ((name == "-o" || name == "--output") && (isRender || isPhrase || isSnapshot)) {
@@ -430,6 +448,20 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
             if (!value() || !DoubleValue(name, v, 0.1, 600.0, c.snapshotTimeout, err)) return false;
         } else if (name == "--drag" && isSnapshot) {
             if (!value() || !DragValue(v, c.snapshotDrag, err)) return false;
+        } else if (name == "--strictness" && isValidate) {
+            if (!value() || !IntValue(name, v, 1, 10, c.strictness, err)) return false;
+        } else if (name == "--seed" && isValidate) {
+            long long seed = 0;
+            if (!value()) return false;
+            if (!HostParseInt(v, 0, INT64_MAX, seed)) {
+                err = HostFormat("--seed takes a whole number from 0 to %lld, not '%s'",
+                                 static_cast<long long>(INT64_MAX), v.c_str());
+                return false;
+            }
+            c.seed = static_cast<uint64_t>(seed);
+        } else if (name == "--no-progress" && isValidate) {
+            if (!flag()) return false;
+            c.progress = false;
         } else if (!isRender && !((isSnapshot || isInfo) && (name == "--set" || name == "--program"))) {
             err = HostFormat("unknown option '%s' for %s", name.c_str(), command.c_str());
             return false;

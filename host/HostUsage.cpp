@@ -24,6 +24,7 @@ constexpr std::array kSynopsis = {
     "tidebloom-host phrase -o OUT [--seconds S] [--rate HZ] [--sample-format F]",
     "tidebloom-host snapshot PLUGIN -o EDITOR.png [--set NAME=VALUE] [--program P]\n"
     "                              [--timeout SECONDS]   (needs an X display)",
+    "tidebloom-host validate PLUGIN [--strictness 1..10] [--seed N] [--json]",
 };
 
 constexpr std::array kRenderOptions = {
@@ -49,12 +50,21 @@ constexpr std::array kRenderOptions = {
     Option{"--plot FILE.png", "draw the dry and processed waveforms and the gain applied"},
     Option{"--tempo BPM", "tempo reported to the plug-in (default 120)"},
     Option{"--time-signature N/D", "time signature reported to the plug-in (default 4/4)"},
-    Option{"--no-progress", "no progress bar"},
+    Option{"--no-progress", "no progress bar (also for validate)"},
     Option{"-q, --quiet", "no progress bar and no summary"},
 };
 
+constexpr std::array kValidateOptions = {
+    Option{"--strictness N", "validate: run the checks of level 1 to N (default 5): 1 loads and\n"
+                             "names, 2 parameters and silence, 3 state and reloading, 4 parameter\n"
+                             "sweeps, block sizes, latency and allocations, 5 sample rates and\n"
+                             "the editor, 6 hostile state and waiting in the audio callback;\n"
+                             "higher levels try more values, cases and time"},
+    Option{"--seed N", "validate: the seed of the random values and signals (default 1)"},
+};
+
 constexpr std::array kOtherOptions = {
-    Option{"--json", "info: print the description as JSON"},
+    Option{"--json", "info, validate: print the description or the report as JSON"},
     Option{"--seconds S", "phrase: length of the phrase (default 10)"},
     Option{"--rate HZ", "phrase: sample rate, 8000 to 192000 (default 44100)"},
     Option{"--timeout SECONDS", "snapshot: longest wait for the editor's picture (default 10)"},
@@ -66,6 +76,7 @@ constexpr std::array kOtherOptions = {
 
 constexpr std::array kSections = {
     Section{"render options", kRenderOptions},
+    Section{"validate options", kValidateOptions},
     Section{"other options", kOtherOptions},
 };
 
@@ -152,6 +163,9 @@ std::string HostManPage() {
         "\\fBrender\\fR runs an audio file through a plug-in into another file, latency compensated.\n"
         "\\fBphrase\\fR synthesises the demo phrase of plucked notes.\n"
         "\\fBsnapshot\\fR opens the plug-in's editor and saves its picture as a PNG file.\n"
+        "\\fBvalidate\\fR runs checks on a plug-in, each in a process of its own, and prints which it "
+        "passes: "
+        "its exit status is 0 only when none failed.\n"
         ".PP\n" +
         Roff(Joined(kRule, " ")) +
         " Each output that is a regular file is written to a temporary file beside it and moved into place "

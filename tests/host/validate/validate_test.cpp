@@ -1,0 +1,69 @@
+// tidebloom-host validate, run as a user runs it: each planted fault is caught by the check that names
+// it and by no other, and the shipped plug-in passes every check in every format.
+#include "tests/support/host/HostTestSupport.h"
+
+#include <map>
+#include <regex>
+#include <set>
+
+namespace {
+
+struct Row {
+    std::string result, reason;
+};
+
+// Every check's row of a JSON report, by name.
+std::map<std::string, Row> Rows(const std::string& json) {
+    std::map<std::string, Row> rows;
+    static const std::regex row(
+        R"re("name": "([a-z-]+)", "level": \d+, "result": "([a-z]+)", "seconds": [0-9.]+, "reason": "([^"]*)")re");
+    for (auto it = std::sregex_iterator(json.begin(), json.end(), row); it != std::sregex_iterator(); ++it)
+        rows[(*it)[1].str()] = Row{(*it)[2].str(), (*it)[3].str()};
+    return rows;
+}
+
+// Every check of the highest strictness ran on plugin, and the one that failed is `failing` (none when
+// empty), for a reason that starts with `why`.
+void ExpectFailure(const std::string& plugin, const std::string& failing, const std::string& why = "") {
+    TestDir dir;
+    const RunResult r = RunHost(dir, {"validate", plugin, "--strictness", "10", "--json"});
+    const std::map<std::string, Row> rows = Rows(r.out);
+    EXPECT_EQ(rows.size(), 14u) << r.out << r.err;
+    std::set<std::string> failed;
+    for (const auto& [name, row] : rows)
+        if (row.result == "failed") failed.insert(name);
+    EXPECT_EQ(failed, failing.empty() ? std::set<std::string>{} : std::set<std::string>{failing}) << r.out;
+    if (!failing.empty() && rows.count(failing)) {
+        EXPECT_EQ(rows.at(failing).reason.rfind(why, 0), 0u) << rows.at(failing).reason;
+    }
+    EXPECT_EQ(r.status, failing.empty() ? 0 : 1) << r.out << r.err;
+}
+
+TEST(HostValidate, EachPlantedFaultIsCaughtByItsCheckAlone) {
+    const struct {
+        const char* fake;
+        const char* check; // "" for none
+        const char* why;   // how its reason starts
+    } cases[] = {
+        {"fake_faultless", "", ""},
+        {"fake_allocates", "audio-allocations", ""},
+        {"fake_nan", "parameter-sweep", "with Tone = 1: "},
+        {"fake_latency", "latency", "with the defaults it reports 64 samples, the audio is 100 samples late"},
+        {"fake_chunk_crash", "hostile-state",
+         "crashed (SIGSEGV, Segmentation fault) while loading itself with"},
+        {"fake_editor_lock", "audio-blocking", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fake);
+        ExpectFailure(FakePath(c.fake), c.check, c.why);
+    }
+}
+
+TEST(HostValidate, TidebloomPassesEveryCheckInEveryFormat) {
+    for (const char* plugin : {TIDEBLOOM_SO, TIDEBLOOM_CLAP_PATH}) {
+        SCOPED_TRACE(plugin);
+        ExpectFailure(plugin, "");
+    }
+}
+
+} // namespace
