@@ -1,6 +1,7 @@
 #include "host/HostValidateTarget.h"
 
 #include "host/HostClapTarget.h"
+#include "host/HostLv2Target.h"
 #include "host/HostOpen.h"
 #include "host/HostText.h"
 #include "host/HostVst2Target.h"
@@ -23,6 +24,7 @@ std::unique_ptr<HostValidateTarget> HostOpenTarget(const std::string& path, std:
     if (!effect) return nullptr;
     if (auto vst2 = TakeAs<HostPlugin>(effect)) return std::make_unique<HostVst2Target>(std::move(vst2));
     if (auto clap = TakeAs<HostClapPlugin>(effect)) return std::make_unique<HostClapTarget>(std::move(clap));
+    if (auto lv2 = TakeAs<HostLv2Plugin>(effect)) return std::make_unique<HostLv2Target>(std::move(lv2));
     err = HostFormat("tidebloom-host cannot validate %s plug-ins yet", effect->FormatName());
     return nullptr;
 }

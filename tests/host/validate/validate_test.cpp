@@ -60,7 +60,7 @@ TEST(HostValidate, EachPlantedFaultIsCaughtByItsCheckAlone) {
 }
 
 TEST(HostValidate, TidebloomPassesEveryCheckInEveryFormat) {
-    for (const char* plugin : {TIDEBLOOM_SO, TIDEBLOOM_CLAP_PATH}) {
+    for (const char* plugin : {TIDEBLOOM_SO, TIDEBLOOM_CLAP_PATH, TIDEBLOOM_LV2_BUNDLE}) {
         SCOPED_TRACE(plugin);
         ExpectFailure(plugin, "");
     }
