@@ -233,25 +233,36 @@ HostCheckOutcome HostCheckLatency(const HostCheckContext& ctx) {
         if (inst.Effect().NumInputs() < 1) return HostCheckOutcome::Skipped("the plug-in has no inputs");
         if (k > 0) HostRandomise(inst.Target(), rng);
         // Steady noise: no onsets after the first, so effects that react to onsets (Tidebloom's gain
-        // dips at each) pass it on; the delay is the peak of the cross-correlation, which a gain that
-        // moves slowly does not shift.
+        // dips at each) pass it on; the cross-correlation with the output is the plug-in's response,
+        // which a gain that moves slowly does not shift.
         const int before = inst.Effect().Latency();
         const int maxLag = std::min(std::max(2 * before + 2048, 8192), 5 * inst.Rate());
         const HostSignal in = HostNoiseSignal(inst.Effect().NumInputs(), inst.Seconds(2.0) + maxLag, 0.25,
                                               ctx.Seed("latency-noise"));
         const HostSignal out = inst.Renderer().Render(in, kCheckBlock);
         const int reported = inst.Effect().Latency(); // some plug-ins know theirs only once they run
-        int lag = 0;
-        double strength = 0.0;
-        if (!HostMeasureDelay(in, out, maxLag, lag, strength) || strength < kLeastCorrelation) continue;
-        if (lag != reported)
+        // A pure delay puts the onset and the peak of the response at the latency; a filter's response
+        // starts at the latency and peaks later (minimum phase) or rings ahead of a peak at it (linear
+        // phase): the latency is right when it lies between the two.
+        HostDelayMeasure m;
+        if (!HostMeasureDelay(in, out, maxLag, m) || m.strength < kLeastCorrelation) continue;
+        if (reported < m.onset || reported > m.peak)
             return HostCheckOutcome::Failed(
-                HostFormat("with %s it reports %d samples, the audio is %d samples late "
-                           "(correlation %.2f)",
-                           setting.c_str(), reported, lag, strength));
+                m.onset == m.peak
+                    ? HostFormat("with %s it reports %d samples, the audio is %d samples late "
+                                 "(correlation %.2f)",
+                                 setting.c_str(), reported, m.peak, m.strength)
+                    : HostFormat("with %s it reports %d samples, the audio follows from %d samples on, "
+                                 "most strongly at %d (correlation %.2f)",
+                                 setting.c_str(), reported, m.onset, m.peak, m.strength));
         ++measured;
         if (summary.empty())
-            summary = HostFormat("%d samples reported and measured (correlation %.2f)", lag, strength);
+            summary =
+                m.onset == m.peak
+                    ? HostFormat("%d samples reported and measured (correlation %.2f)", m.peak, m.strength)
+                    : HostFormat("%d samples reported, the audio follows from %d on, most "
+                                 "strongly at %d (correlation %.2f)",
+                                 reported, m.onset, m.peak, m.strength);
     }
     if (measured == 0)
         return HostCheckOutcome::Skipped(

@@ -123,7 +123,9 @@ HostCheckOutcome HostCheckParameters(const HostCheckContext& ctx) {
             ++shown;
             if (!t->ParamFromText(i, text, back)) continue;
             ++readBack;
-            if (!std::isfinite(back) || back < m.min || back > m.max)
+            // Texts are rounded: a value read back may stray from the range by a rounding error.
+            const double slack = 1e-6 * (m.max - m.min);
+            if (!std::isfinite(back) || back < m.min - slack || back > m.max + slack)
                 return HostCheckOutcome::Failed(which +
                                                 HostFormat(": the text '%s' of %g reads back as %g, outside "
                                                            "its range",

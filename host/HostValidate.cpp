@@ -49,10 +49,18 @@ int HostRunValidate(const HostValidateOptions& options, std::FILE* out, std::FIL
     run.strictness = options.strictness;
     run.seed = options.seed;
     const bool bar = options.progress && ::isatty(::fileno(out));
+    bool loads = true;
     for (const HostCheck* c : checks) {
         if (bar) DrawProgress(out, run.reports.size(), checks.size(), c->name);
+        if (!loads) {
+            // One failure to load is enough: the rest could only fail the same way.
+            run.reports.push_back({c, HostCheckOutcome::Skipped("not run: the plug-in does not load"), 0.0});
+            continue;
+        }
         run.reports.push_back(HostRunCheck(*c, ctx, HostCheckTimeout(*c, options.strictness), cancel));
         if (cancel && *cancel) break;
+        if (c == &HostValidateChecks()[0] && run.reports.back().outcome.result == HostCheckOutcome::kFailed)
+            loads = false;
     }
     if (bar) {
         std::fputs("\r\033[K", out);

@@ -49,7 +49,8 @@ struct HostCheck {
     HostCheckOutcome (*run)(const HostCheckContext& ctx);
 };
 
-// Every check, in the order they run (by level, then as listed).
+// Every check, in the order they run (by level, then as listed); the first is the one that loads the
+// plug-in (when it fails, the others are not run).
 std::span<const HostCheck> HostValidateChecks();
 // How long a check may take at a strictness before it counts as hung.
 double HostCheckTimeout(const HostCheck& check, int strictness);

@@ -114,7 +114,7 @@ double HostDecibels(double level) {
     return level > 0.0 ? 20.0 * std::log10(level) : -999.0;
 }
 
-bool HostMeasureDelay(const HostSignal& in, const HostSignal& out, int maxLag, int& lag, double& strength) {
+bool HostMeasureDelay(const HostSignal& in, const HostSignal& out, int maxLag, HostDelayMeasure& m) {
     const std::vector<double> x = Mono(in), y = Mono(out);
     double ex = 0.0, ey = 0.0;
     for (double v : x) ex += v * v;
@@ -129,14 +129,17 @@ bool HostMeasureDelay(const HostSignal& in, const HostSignal& out, int maxLag, i
     Fft(fy, false);
     for (size_t k = 0; k < n; ++k) fy[k] *= std::conj(fx[k]);
     Fft(fy, true); // fy[l] = n * sum over k of x[k] y[k + l]
-    lag = 0;
-    double best = -INFINITY;
-    for (int l = 0; l <= maxLag && static_cast<size_t>(l) < n; ++l) {
-        if (fy[static_cast<size_t>(l)].real() > best) {
-            best = fy[static_cast<size_t>(l)].real();
-            lag = l;
+    const int lags = static_cast<int>(std::min<size_t>(static_cast<size_t>(maxLag) + 1, n));
+    auto at = [&fy](int l) { return std::fabs(fy[static_cast<size_t>(l)].real()); };
+    m = HostDelayMeasure{};
+    for (int l = 1; l < lags; ++l)
+        if (at(l) > at(m.peak)) m.peak = l;
+    m.onset = m.peak;
+    for (int l = 0; l < m.peak; ++l)
+        if (at(l) >= 0.1 * at(m.peak)) {
+            m.onset = l;
+            break;
         }
-    }
-    strength = best / static_cast<double>(n) / std::sqrt(ex * ey);
+    m.strength = at(m.peak) / static_cast<double>(n) / std::sqrt(ex * ey);
     return true;
 }

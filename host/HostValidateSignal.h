@@ -30,7 +30,12 @@ double HostMaxDifference(const HostSignal& a, const HostSignal& b);
 // Decibels of a level relative to full scale (-999 for silence).
 double HostDecibels(double level);
 
-// The delay of out against in (each mixed to mono) between 0 and maxLag frames, found as the peak of
-// their cross-correlation; strength is that peak normalised to the two signals' energies (1: out is in
-// delayed and scaled). False when either signal is silent.
-bool HostMeasureDelay(const HostSignal& in, const HostSignal& out, int maxLag, int& lag, double& strength);
+// How out follows in (each mixed to mono): their cross-correlation over lags 0 to maxLag, which for a
+// plug-in that filters and delays the input is its impulse response.
+struct HostDelayMeasure {
+    int peak = 0;          // the lag where the correlation is largest in magnitude
+    int onset = 0;         // the first lag where it reaches a tenth of that
+    double strength = 0.0; // the peak normalised to the two signals' energies (1: out is in delayed)
+};
+// False when either signal is silent.
+bool HostMeasureDelay(const HostSignal& in, const HostSignal& out, int maxLag, HostDelayMeasure& m);
