@@ -5,6 +5,7 @@
 #include <lv2/atom/atom.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/parameters/parameters.h>
+#include <lv2/worker/worker.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -69,8 +70,9 @@ void HostLv2Host::SetBlock(double rate, int maxBlock) {
 }
 
 bool HostLv2Host::Offers(const std::string& uri) {
-    for (const char* offered : {LV2_URID__map, LV2_URID__unmap, LV2_OPTIONS__options,
-                                LV2_BUF_SIZE__boundedBlockLength, LV2_LOG__log, LV2_CORE__isLive})
+    for (const char* offered :
+         {LV2_URID__map, LV2_URID__unmap, LV2_OPTIONS__options, LV2_BUF_SIZE__boundedBlockLength,
+          LV2_LOG__log, LV2_CORE__isLive, LV2_WORKER__schedule})
         if (uri == offered) return true;
     return false;
 }

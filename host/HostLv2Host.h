@@ -33,7 +33,7 @@ public:
     // The features for instantiating, for the state interface and (with more of their own) for a UI;
     // null-terminated.
     const LV2_Feature* const* Features() { return mFeatureList.data(); }
-    // Whether a feature a plug-in requires is one of these.
+    // Whether a feature a plug-in requires is one of these or the worker (HostLv2Worker, per instance).
     static bool Offers(const std::string& uri);
 
 private:

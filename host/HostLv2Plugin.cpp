@@ -18,6 +18,7 @@
 #include "host/HostAllocWatch.h"
 #include "host/HostLv2Editor.h"
 #include "host/HostLv2Host.h"
+#include "host/HostLv2Worker.h"
 #include "host/HostText.h"
 
 namespace {
@@ -60,7 +61,8 @@ bool HostLv2Plugin::IsLv2(const std::string& pathOrUri) {
            (EndsWith(pathOrUri, ".lv2") || EndsWith(pathOrUri, ".lv2/"));
 }
 
-HostLv2Plugin::HostLv2Plugin() : mHost(std::make_unique<HostLv2Host>()) {}
+HostLv2Plugin::HostLv2Plugin()
+    : mHost(std::make_unique<HostLv2Host>()), mWorker(std::make_unique<HostLv2Worker>()) {}
 
 HostLv2Plugin::~HostLv2Plugin() {
     mEditor.reset();
@@ -214,13 +216,20 @@ std::unique_ptr<HostLv2Plugin> HostLv2Plugin::Load(const std::string& pathOrUri,
 
 bool HostLv2Plugin::Instantiate(double rate, int maxBlock, std::string& err) {
     mHost->SetBlock(rate, maxBlock);
-    mInstance = lilv_plugin_instantiate(mPlugin, rate, mHost->Features());
+    std::vector<const LV2_Feature*> features;
+    for (const LV2_Feature* const* f = mHost->Features(); *f; ++f) features.push_back(*f);
+    features.push_back(mWorker->Feature());
+    features.push_back(nullptr);
+    mInstance = lilv_plugin_instantiate(mPlugin, rate, features.data());
     if (!mInstance) {
         err = HostFormat("the LV2 plug-in did not instantiate at %g Hz", rate);
         return false;
     }
     mRate = rate;
     mMaxBlock = maxBlock;
+    mWorker->Start(static_cast<const LV2_Worker_Interface*>(
+                       lilv_instance_get_extension_data(mInstance, LV2_WORKER__interface)),
+                   lilv_instance_get_handle(mInstance));
     for (uint32_t i = 0; i < mPorts.size(); ++i) {
         Port& q = mPorts[i];
         if (q.kind == kControl) lilv_instance_connect_port(mInstance, i, &q.value);
@@ -236,6 +245,7 @@ bool HostLv2Plugin::Instantiate(double rate, int maxBlock, std::string& err) {
 
 void HostLv2Plugin::FreeInstance() {
     if (!mInstance) return;
+    mWorker->Stop();
     if (mActive) lilv_instance_deactivate(mInstance);
     mActive = false;
     lilv_instance_free(mInstance);
@@ -374,6 +384,7 @@ void HostLv2Plugin::RenderFloat(float** inputs, float** outputs, int frames) {
     {
         HostAudioCallScope scope;
         lilv_instance_run(mInstance, static_cast<uint32_t>(std::clamp(frames, 0, mMaxBlock)));
+        mWorker->Deliver();
     }
     if (mLatencyPort >= 0) {
         const float l = mPorts[static_cast<size_t>(mLatencyPort)].value;

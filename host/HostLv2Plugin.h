@@ -5,11 +5,11 @@
 // Load() takes a bundle folder (*.lv2: its first plug-in) or a plug-in's URI (looked up among the
 // bundles installed on LV2_PATH), checks that every feature the plug-in requires is one this host
 // offers (urid map and unmap, options with the block lengths and the sample rate, bounded block length,
-// log) and instantiates it at 44.1 kHz with blocks of up to 512 frames; Configure instantiates it again
-// when the rate or the largest block changes (its internal state carried over through its state
-// interface, the port values kept). Audio ports are the plug-in's inputs and outputs in index order; CV
-// ports read silence; atom inputs get an empty sequence and atom outputs room that nobody reads. Control
-// inputs are the parameters, in their own ranges; a control output designated as latency reports it.
+// log, a worker: HostLv2Worker) and instantiates it at 44.1 kHz with blocks of up to 512 frames; Configure
+// instantiates it again when the rate or the largest block changes (its internal state carried over through
+// its state interface, the port values kept). Audio ports are the plug-in's inputs and outputs in index
+// order; CV ports read silence; atom inputs get an empty sequence and atom outputs room that nobody reads.
+// Control inputs are the parameters, in their own ranges; a control output designated as latency reports it.
 // Programs are the plug-in's presets (by index or label).
 //
 // Threads: the thread that loads it is its main thread; the audio calls may run on one other thread
@@ -29,6 +29,7 @@ struct LilvPluginImpl;
 struct LilvInstanceImpl;
 class HostLv2Editor;
 class HostLv2Host;
+class HostLv2Worker;
 
 // One property a plug-in's state interface saved (the key and type as URIs, so that another
 // instance, with other URIDs, can take it).
@@ -118,6 +119,7 @@ private:
     bool ApplyPreset(const std::string& program, std::string& err);
 
     std::unique_ptr<HostLv2Host> mHost; // URIDs, options and features
+    std::unique_ptr<HostLv2Worker> mWorker;
     LilvWorldImpl* mWorld = nullptr;
     const LilvPluginImpl* mPlugin = nullptr;
     LilvInstanceImpl* mInstance = nullptr;
