@@ -179,10 +179,11 @@ HostCheckOutcome HostCheckBlockSizes(const HostCheckContext& ctx) {
                 "blocks %s differ from blocks of 512 by up to %.1f dBFS", name.c_str(), HostDecibels(diff)));
         worst = std::max(worst, diff);
     }
+    const std::string how = worst == 0.0
+                                ? "the same samples"
+                                : HostFormat("a difference of %.1f dBFS at most", HostDecibels(worst));
     return HostCheckOutcome::Passed(
-        HostFormat("blocks of 1 to 4096 frames and of varying sizes give the output of "
-                   "blocks of 512 (largest difference %.1f dBFS)",
-                   HostDecibels(worst)));
+        "blocks of 1 to 4096 frames and of varying sizes give what blocks of 512 give: " + how);
 }
 
 HostCheckOutcome HostCheckSampleRates(const HostCheckContext& ctx) {
