@@ -81,8 +81,10 @@ constexpr std::array kSections = {
 };
 
 constexpr const char* kRule =
-    "PLUGIN is a VST 2.4 plug-in (a shared object) or a CLAP plug-in (a file named *.clap: the\n"
-    "first plug-in of its factory; its programs are its parameter named Program, if it has one).\n"
+    "PLUGIN is a VST 2.4 plug-in (a shared object), a CLAP plug-in (a file named *.clap: the\n"
+    "first plug-in of its factory; its programs are its parameter named Program, if it has one)\n"
+    "or an LV2 plug-in (a bundle folder named *.lv2, or a plug-in's URI; its programs are its\n"
+    "presets).\n"
     "Each option is given once, except --set. No output may be the input, a loaded program or\n"
     "bank file, the plug-in or another output of the same run.";
 
@@ -151,10 +153,12 @@ std::string HostUsageText() {
 }
 
 std::string HostManPage() {
-    std::string out = ".TH TIDEBLOOM\\-HOST 1 \"\" \"Tidebloom\" \"User Commands\"\n"
-                      ".SH NAME\n"
-                      "tidebloom\\-host \\- run a VST 2.4 plug-in over audio files, from the command line\n"
-                      ".SH SYNOPSIS\n.nf\n";
+    std::string out =
+        ".TH TIDEBLOOM\\-HOST 1 \"\" \"Tidebloom\" \"User Commands\"\n"
+        ".SH NAME\n"
+        "tidebloom\\-host \\- run VST 2.4, CLAP and LV2 plug-ins over audio files and check them, from the "
+        "command line\n"
+        ".SH SYNOPSIS\n.nf\n";
     for (const char* line : kSynopsis) out += Roff(line) + "\n";
     out +=
         ".fi\n"
@@ -178,10 +182,12 @@ std::string HostManPage() {
         for (const Option& o : section.options)
             out += ".TP\n" + RoffUsage(o.usage) + "\n" + Roff(Joined(o.text, " ")) + "\n";
     }
-    out += ".SH EXIT STATUS\n"
-           ".TP\n0\nsuccess\n"
-           ".TP\n1\nsomething went wrong while running the command (one line on standard error says what)\n"
-           ".TP\n2\na malformed command line\n"
-           ".TP\n130, 143\nstopped by SIGINT or SIGTERM; no output was written\n";
+    out +=
+        ".SH EXIT STATUS\n"
+        ".TP\n0\nsuccess\n"
+        ".TP\n1\nsomething went wrong while running the command (one line on standard error says what), or "
+        "the plug-in failed a check of validate\n"
+        ".TP\n2\na malformed command line\n"
+        ".TP\n130, 143\nstopped by SIGINT or SIGTERM; no output was written\n";
     return out;
 }
