@@ -49,6 +49,7 @@ std::unique_ptr<HostClapPlugin> HostClapPlugin::Load(const std::string& path, st
     std::unique_ptr<HostClapPlugin> p(new HostClapPlugin);
     p->mPath = path;
     p->mMainThread = std::this_thread::get_id();
+    p->mAudioThread = p->mMainThread;
     p->mLibrary = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!p->mLibrary) {
         const char* why = dlerror();
@@ -172,7 +173,7 @@ void HostClapPlugin::Serve() {
         mCallbackWanted = false;
         mPlugin->on_main_thread(mPlugin);
     }
-    if (mRestartWanted && mActive) {
+    if (mRestartWanted && mActive && mAudioThread.load() == mMainThread) {
         // The plug-in's latency (or ports) changed while active: it is started again.
         mRestartWanted = false;
         const bool processing = mProcessing;
@@ -423,6 +424,7 @@ void HostClapPlugin::Suspend() {
 void HostClapPlugin::Process(std::vector<clap_audio_buffer_t>& in, std::vector<clap_audio_buffer_t>& out,
                              int frames) {
     if (!mProcessing) return;
+    mAudioThread = std::this_thread::get_id();
     clap_event_transport_t transport{};
     transport.header = {sizeof(transport), 0, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_TRANSPORT, 0};
     transport.flags = CLAP_TRANSPORT_HAS_TEMPO | CLAP_TRANSPORT_HAS_TIME_SIGNATURE |

@@ -16,9 +16,11 @@
 //
 // Parameters: set before processing with params flush, while processing as value events of the next
 // block (queued under mPendingLock, which the audio side only tries, so it never waits; a value that
-// misses a block goes with the next); values are the parameters' plain values. Programs: CLAP 1.1 has none; a
-// stepped parameter named "Program" stands for them (Tidebloom's), and --program sets it. The destructor
-// stops processing, destroys the plug-in and closes the module. Every failure on the way is a one-line error.
+// misses a block goes with the next); values are the parameters' plain values. A restart the plug-in
+// asks for while its audio runs on the other thread waits until the main thread processes again. Programs:
+// CLAP 1.1 has none; a stepped parameter named "Program" stands for them (Tidebloom's), and --program sets
+// it. The destructor stops processing, destroys the plug-in and closes the module. Every failure on the way
+// is a one-line error.
 #include <clap/entry.h>
 #include <clap/ext/audio-ports.h>
 #include <clap/ext/gui.h>
@@ -27,6 +29,7 @@
 #include <clap/ext/timer-support.h>
 #include <clap/plugin-factory.h>
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -127,7 +130,10 @@ private:
     double mSampleRate = 44100.0;
     int mMaxBlock = 512;
     bool mActive = false, mProcessing = false;
-    bool mRestartWanted = false, mCallbackWanted = false;
+    // Asked by the plug-in from any thread, served on the main thread.
+    std::atomic<bool> mRestartWanted{false}, mCallbackWanted{false};
+    // The thread of the latest audio callback: a restart waits while the audio runs on another.
+    std::atomic<std::thread::id> mAudioThread;
     HostTransport mTransport;
     int64_t mSteadyTime = 0;
     std::thread::id mMainThread;
