@@ -22,6 +22,7 @@ public:
     bool SaveState(std::vector<uint8_t>& bytes, std::string& err) override;
     bool LoadState(const std::vector<uint8_t>& bytes) override;
     int64_t TailFrames(int) override { return kTailUnknown; }
+    bool SampleAccurate() override { return true; }
 
 private:
     bool Valid(int index) const { return index >= 0 && index < static_cast<int>(mIds.size()); }

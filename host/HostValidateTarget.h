@@ -65,6 +65,10 @@ public:
     static constexpr int64_t kTailUnknown = -1;
     static constexpr int64_t kTailInfinite = INT64_MAX;
     virtual int64_t TailFrames(int rate) = 0;
+    // True when the format makes the plug-in promise sample-accurate processing (its parameter events
+    // are timed to the frame, as CLAP's and VST 3's are), so that blocks of any size must give the same
+    // output; for the others a difference is told, not failed.
+    virtual bool SampleAccurate() { return false; }
 };
 
 // Loads the plug-in at path (any format tidebloom-host loads) with its validation adapter. Null with
