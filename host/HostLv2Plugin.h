@@ -71,8 +71,8 @@ public:
     // The port values and what the state interface saves; false with err when the plug-in fails.
     bool SaveState(std::vector<std::pair<std::string, float>>& ports, std::vector<HostLv2Property>& props,
                    std::string& err);
-    // Port values by symbol (unknown symbols ignored), then the properties through the state interface;
-    // false when the plug-in refused them.
+    // The properties through the state interface, then (when the plug-in took them) the port values by
+    // symbol (unknown symbols ignored); false, with nothing changed by the host, when it refused them.
     bool RestoreState(const std::vector<std::pair<std::string, float>>& ports,
                       const std::vector<HostLv2Property>& props);
 

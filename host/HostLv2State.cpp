@@ -77,15 +77,19 @@ bool HostLv2Plugin::RestoreState(const std::vector<std::pair<std::string, float>
                                  const std::vector<HostLv2Property>& props) {
     const LV2_State_Interface* state = StateInterface(mInstance);
     if (!props.empty() && (!state || !state->restore)) return false;
+    // The plug-in's verdict first: a state it refuses changes no port either.
+    if (state && state->restore) {
+        Restoring restoring{mHost.get(), &props};
+        if (state->restore(lilv_instance_get_handle(mInstance), Retrieve, &restoring,
+                           LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, mHost->Features()) != LV2_STATE_SUCCESS)
+            return false;
+    }
     // The host keeps port values in their ranges, as it does for a user's.
     for (const auto& [symbol, value] : ports)
         for (size_t k = 0; k < mParams.size(); ++k)
             if (mParams[k].symbol == symbol && !std::isnan(value))
                 SetParam(static_cast<int>(k), std::fmin(std::fmax(value, mParams[k].min), mParams[k].max));
-    if (!state || !state->restore) return true;
-    Restoring restoring{mHost.get(), &props};
-    return state->restore(lilv_instance_get_handle(mInstance), Retrieve, &restoring,
-                          LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE, mHost->Features()) == LV2_STATE_SUCCESS;
+    return true;
 }
 
 bool HostLv2Plugin::ApplyPreset(const std::string& program, std::string& err) {
