@@ -71,10 +71,10 @@ public:
     int NumOutputs() override { return mOutputs; }
     int Latency() override;
     std::string CannotProcess(bool doublePrecision) override;
-    void Configure(int sampleRate, int maxBlock, bool doublePrecision) override;
+    std::string Configure(int sampleRate, int maxBlock, bool doublePrecision) override;
     // CLAP 1.1 has no port configurations to ask for: 0 unless the input is mono already.
     int NarrowToMono() override { return mInputs == 1 ? mOutputs : 0; }
-    void Resume() override;
+    std::string Resume() override;
     void Suspend() override;
     void SetTransport(const HostTransport& t) override { mTransport = t; }
     void RenderFloat(float** inputs, float** outputs, int frames) override;
