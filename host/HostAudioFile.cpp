@@ -227,6 +227,7 @@ bool HostAudioWriter::Open(Util_AtomicFile& file, int sampleRate, int numChannel
         return false;
     }
     sf_command(snd, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    if (container == SF_FORMAT_WAV) sf_command(snd, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
     mSnd = snd;
     mPath = path;
     mChannels = numChannels;

@@ -151,7 +151,7 @@ std::string HostVST3Plugin::Describe(bool json) {
         const ParamRow& r = rows[i];
         const std::string shown = r.units.empty() ? r.text : r.text + " " + r.units;
         std::string details = HostFormat("%g to %g, normalised %.6g, id %u", r.min, r.max, r.value, r.id);
-        if (r.steps > 0) details += HostFormat(", %d steps", r.steps);
+        if (r.steps > 0) details += HostFormat(", %d step%s", r.steps, r.steps == 1 ? "" : "s");
         if (!r.flags.empty()) details += ", " + r.flags;
         s += HostFormat("  %3zu  %-*s  %-16s  %g (%s)\n", i, static_cast<int>(widest), r.name.c_str(),
                         shown.c_str(), r.plain, details.c_str());
