@@ -228,11 +228,11 @@ void HostClapPlugin::SetParam(clap_id id, double value) {
     Serve();
 }
 
-int HostClapPlugin::FindParam(const std::string& name, std::string& err) {
+std::vector<std::string> HostClapPlugin::ParamNames() {
     std::vector<std::string> names;
     clap_param_info_t info;
     for (int i = 0, n = NumParams(); i < n; ++i) names.push_back(ParamInfo(i, info) ? info.name : "");
-    return HostFindParameterName(names, name, err);
+    return names;
 }
 
 bool HostClapPlugin::SetParamFromText(int index, const std::string& text, std::string& err) {
@@ -289,16 +289,12 @@ bool HostClapPlugin::ApplyProgramAndValues(const std::string& program,
         }
         SetParam(info.id, value);
     }
-    for (const std::string& a : assignments) {
-        const size_t eq = a.find('=');
-        if (eq == std::string::npos || eq == 0) {
-            err = HostFormat("'%s' is not NAME=VALUE", a.c_str());
-            return false;
-        }
-        const int index = FindParam(a.substr(0, eq), err);
-        if (index < 0 || !SetParamFromText(index, a.substr(eq + 1), err)) return false;
-    }
-    return true;
+    return HostApplyAssignments(
+        ParamNames(), assignments,
+        [this](int index, const std::string& value, std::string& e) {
+            return SetParamFromText(index, value, e);
+        },
+        err);
 }
 
 // ---- Audio ----

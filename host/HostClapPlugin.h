@@ -87,9 +87,8 @@ public:
 
 private:
     HostClapPlugin() = default;
-    // The index of the parameter named name (exactly, else the one whose name matches ignoring case,
-    // else "#N" or N); -1 with err set when there is none.
-    int FindParam(const std::string& name, std::string& err);
+    // Every parameter's name, by index.
+    std::vector<std::string> ParamNames();
     bool SetParamFromText(int index, const std::string& text, std::string& err);
     int ProgramParam(); // the index of the stepped "Program" parameter, -1 when none
     // process with the queued value events; audio as the port buffers.

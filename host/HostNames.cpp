@@ -34,3 +34,18 @@ int HostFindParameterName(const std::vector<std::string>& names, const std::stri
     err = HostFormat("unknown parameter '%s' (the plug-in has: %s)", name.c_str(), list.c_str());
     return -1;
 }
+
+bool HostApplyAssignments(
+    const std::vector<std::string>& names, const std::vector<std::string>& assignments,
+    const std::function<bool(int index, const std::string& value, std::string& err)>& set, std::string& err) {
+    for (const std::string& a : assignments) {
+        const size_t eq = a.find('=');
+        if (eq == std::string::npos || eq == 0) {
+            err = HostFormat("'%s' is not NAME=VALUE", a.c_str());
+            return false;
+        }
+        const int index = HostFindParameterName(names, a.substr(0, eq), err);
+        if (index < 0 || !set(index, a.substr(eq + 1), err)) return false;
+    }
+    return true;
+}

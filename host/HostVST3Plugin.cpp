@@ -328,12 +328,12 @@ void HostVST3Plugin::SetParam(v3_param_id id, double value) {
     mPending.push_back({id, 0, value});
 }
 
-int HostVST3Plugin::FindParam(const std::string& name, std::string& err) {
+std::vector<std::string> HostVST3Plugin::ParamNames() {
     std::vector<std::string> names;
     v3_param_info info;
     for (int i = 0, n = NumParams(); i < n; ++i)
         names.push_back(ParamInfo(i, info) ? Text16(info.title) : "");
-    return HostFindParameterName(names, name, err);
+    return names;
 }
 
 bool HostVST3Plugin::SetParamFromText(int index, const std::string& text, std::string& err) {
@@ -447,16 +447,12 @@ bool HostVST3Plugin::ApplyProgramAndValues(const std::string& program,
         for (const auto& [id, value] : before)
             if (const double now = ParamValue(id); now != value) mPending.push_back({id, 0, now});
     }
-    for (const std::string& a : assignments) {
-        const size_t eq = a.find('=');
-        if (eq == std::string::npos || eq == 0) {
-            err = HostFormat("'%s' is not NAME=VALUE", a.c_str());
-            return false;
-        }
-        const int index = FindParam(a.substr(0, eq), err);
-        if (index < 0 || !SetParamFromText(index, a.substr(eq + 1), err)) return false;
-    }
-    return true;
+    return HostApplyAssignments(
+        ParamNames(), assignments,
+        [this](int index, const std::string& value, std::string& e) {
+            return SetParamFromText(index, value, e);
+        },
+        err);
 }
 
 // ---- Audio ----

@@ -117,8 +117,8 @@ private:
     // The audio buses and the main buses' channels (activating every bus when asked).
     bool ReadBuses(bool activate, std::string& err);
     void ConnectParts(bool connect);
-    // The parameter named name (exactly, else ignoring case, else "#N" or N); -1 with err when none.
-    int FindParam(const std::string& name, std::string& err);
+    // Every parameter's title, by index.
+    std::vector<std::string> ParamNames();
     bool SetParamFromText(int index, const std::string& text, std::string& err);
     // False when the plug-in has no program-change parameter.
     bool FindPrograms(Programs& programs);

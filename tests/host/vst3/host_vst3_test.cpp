@@ -1,8 +1,8 @@
 // tidebloom-host loading VST 3 plug-ins, through the executable: Tidebloom.vst3 described, rendered and
 // pictured exactly as tidebloom-host renders and pictures Tidebloom.so (the same settings give the same
 // file and the same editor picture, byte for byte); Debian's ZamComp.vst3 (a controller of its own,
-// a side-chain bus) described and rendered as its CLAP build renders the same settings; broken bundles
-// and settings the plug-in refuses end with one line.
+// a side-chain bus) described and rendered as its CLAP build renders the same settings; broken bundles,
+// broken modules (the fakes, opened as module files) and settings the plug-in refuses end with one line.
 #include "tests/support/host/HostTestSupport.h"
 
 #include <filesystem>
@@ -162,6 +162,13 @@ TEST_F(HostVst3, RefusesBrokenBundlesAndWhatThePluginRefuses) {
          "the VST 3 bundle '" + bad + "/Empty.vst3' has no module for this machine"},
         {{"info", bad + "/Garbage.vst3"}, "Garbage.so' is not a plug-in (not a shared library)"},
         {{"info", bad + "/Vst2.vst3/"}, "is not a VST 3 module (no GetPluginFactory)"},
+        {{"info", FakePath("vst3_entry_fails")}, "refused to start (ModuleEntry failed)"},
+        {{"info", FakePath("vst3_no_audio_module")}, "offers no audio module class"},
+        {{"info", FakePath("vst3_no_instance")}, "did not make its class 'Fake VST3'"},
+        {{"info", FakePath("vst3_no_processor")}, "the plug-in 'Fake VST3' has no audio processor"},
+        {{"info", FakePath("vst3_no_controller")}, "did not make the edit controller of 'Fake VST3'"},
+        {{"info", FakePath("vst3_huge_buses")}, "announces an implausible 1000000 audio input buses"},
+        {{"info", FakePath("vst3_huge_params")}, "announces an implausible 10000000 parameters"},
         {{"info", kBundle, "--class", "Nope"}, "has no class 'Nope' (it has: Tidebloom)"},
         {{"info", TIDEBLOOM_SO, "--class", "Tidebloom"}, "chooses a class of a VST 3 module"},
         {{"info", kBundle, "--program", "Nope"}, "unknown program 'Nope'"},
