@@ -22,7 +22,9 @@
 // hears them with the next block (at its first frame). Values given on the command line are the plug-in's
 // own texts (get_parameter_value_for_string) or plain values in the parameter's range. Programs are the
 // values of the program-change parameter; their names come from the program list of the parameter's
-// unit, else from the parameter's texts. Processing is offline (V3_OFFLINE), on the host's one thread.
+// unit, else from the parameter's texts. The processor gets the program's change and, after it, every
+// value the controller moved to the program's (a processor that leaves programs to its controller, as
+// ZamComp's does, hears of them only so). Processing is offline (V3_OFFLINE), on the host's one thread.
 //
 // Threads: the host's one thread, which is both its user-interface and its audio thread; the plug-in's
 // calls into the host come on it too. The destructor stops processing, closes the view, disconnects and
