@@ -227,6 +227,10 @@ bool HostAudioWriter::Open(Util_AtomicFile& file, int sampleRate, int numChannel
         return false;
     }
     sf_command(snd, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    // No peak chunk in float WAV files: it carries the clock time of the write, so the same render would
+    // give another file every second. (AIFF keeps it: without it libsndfile counts a frame too many in
+    // double AIFF files.)
+    if (container == SF_FORMAT_WAV) sf_command(snd, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
     mSnd = snd;
     mPath = path;
     mChannels = numChannels;

@@ -7,7 +7,8 @@
 // Util_AtomicFile its caller opened (through HostOutputs) and moves into place once the writer is
 // finished, so a failed render never leaves a half-written output behind; the container comes from
 // the destination's extension. Integer sample formats are written with clipping, never with
-// wrap-around. One thread.
+// wrap-around. Floating-point WAV files get no PEAK chunk: its time stamp would make two renders of
+// the same audio different files (libsndfile's AIFF needs it to tell its length right). One thread.
 #include "host/HostFile.h"
 
 #include <cstdint>

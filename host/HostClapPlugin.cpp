@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "host/HostAllocWatch.h"
+#include "host/HostNames.h"
 #include "host/HostText.h"
 
 namespace {
@@ -240,31 +241,11 @@ void HostClapPlugin::SetParam(clap_id id, double value) {
     Serve();
 }
 
-int HostClapPlugin::FindParam(const std::string& name, std::string& err) {
-    const int n = NumParams();
+std::vector<std::string> HostClapPlugin::ParamNames() {
+    std::vector<std::string> names;
     clap_param_info_t info;
-    int found = -1, count = 0;
-    for (int i = 0; i < n; ++i)
-        if (ParamInfo(i, info) && name == info.name) return i;
-    for (int i = 0; i < n; ++i)
-        if (ParamInfo(i, info) && HostEqualsNoCase(info.name, name) && count++ == 0) found = i;
-    if (count == 1) return found;
-    if (count > 1) {
-        err = HostFormat("parameter name '%s' is ambiguous (give its exact name or its index)", name.c_str());
-        return -1;
-    }
-    long long number = 0;
-    const std::string digits = !name.empty() && name[0] == '#' ? name.substr(1) : name;
-    if (n > 0 && HostParseInt(digits, 0, n - 1, number)) return static_cast<int>(number);
-    std::string list;
-    for (int i = 0; i < n; ++i)
-        if (ParamInfo(i, info)) {
-            if (!list.empty()) list += ", ";
-            list += info.name;
-        }
-    err = n > 0 ? HostFormat("unknown parameter '%s' (the plug-in has: %s)", name.c_str(), list.c_str())
-                : HostFormat("unknown parameter '%s' (the plug-in has no parameters)", name.c_str());
-    return -1;
+    for (int i = 0, n = NumParams(); i < n; ++i) names.push_back(ParamInfo(i, info) ? info.name : "");
+    return names;
 }
 
 bool HostClapPlugin::SetParamFromText(int index, const std::string& text, std::string& err) {
@@ -321,16 +302,12 @@ bool HostClapPlugin::ApplyProgramAndValues(const std::string& program,
         }
         SetParam(info.id, value);
     }
-    for (const std::string& a : assignments) {
-        const size_t eq = a.find('=');
-        if (eq == std::string::npos || eq == 0) {
-            err = HostFormat("'%s' is not NAME=VALUE", a.c_str());
-            return false;
-        }
-        const int index = FindParam(a.substr(0, eq), err);
-        if (index < 0 || !SetParamFromText(index, a.substr(eq + 1), err)) return false;
-    }
-    return true;
+    return HostApplyAssignments(
+        ParamNames(), assignments,
+        [this](int index, const std::string& value, std::string& e) {
+            return SetParamFromText(index, value, e);
+        },
+        err);
 }
 
 // ---- Audio ----
@@ -348,7 +325,7 @@ std::string HostClapPlugin::CannotProcess(bool doublePrecision) {
     return "";
 }
 
-void HostClapPlugin::Configure(int sampleRate, int maxBlock, bool doublePrecision) {
+std::string HostClapPlugin::Configure(int sampleRate, int maxBlock, bool doublePrecision) {
     (void)doublePrecision; // chosen per block by the buffers handed over
     mSampleRate = sampleRate;
     mMaxBlock = std::max(maxBlock, 1);
@@ -364,6 +341,7 @@ void HostClapPlugin::Configure(int sampleRate, int maxBlock, bool doublePrecisio
         mSparePtr32.push_back(mSpare32[k].data());
         mSparePtr64.push_back(mSpare64[k].data());
     }
+    return ""; // the plug-in answers at activation
 }
 
 template <class T>
@@ -397,9 +375,13 @@ void HostClapPlugin::FillPorts(T** mainIn, T** mainOut, std::vector<clap_audio_b
     fill(mOutPorts, mainOut, outs);
 }
 
-void HostClapPlugin::Resume() {
+std::string HostClapPlugin::Resume() {
     if (!mActive) mActive = mPlugin->activate(mPlugin, mSampleRate, 1, static_cast<uint32_t>(mMaxBlock));
-    if (mActive && !mProcessing) mProcessing = mPlugin->start_processing(mPlugin);
+    if (!mActive)
+        return HostFormat("the plug-in refused to activate at %g Hz with blocks of up to %d frames",
+                          mSampleRate, mMaxBlock);
+    if (!mProcessing) mProcessing = mPlugin->start_processing(mPlugin);
+    return mProcessing ? "" : "the plug-in refused to start processing";
 }
 
 void HostClapPlugin::Suspend() {

@@ -80,10 +80,10 @@ public:
     int NumOutputs() override { return mOutputs; }
     int Latency() override;
     std::string CannotProcess(bool doublePrecision) override;
-    void Configure(int sampleRate, int maxBlock, bool doublePrecision) override;
+    std::string Configure(int sampleRate, int maxBlock, bool doublePrecision) override;
     // CLAP 1.1 has no port configurations to ask for: 0 unless the input is mono already.
     int NarrowToMono() override { return mInputs == 1 ? mOutputs : 0; }
-    void Resume() override;
+    std::string Resume() override;
     void Suspend() override;
     void SetTransport(const HostTransport& t) override { mTransport = t; }
     void RenderFloat(float** inputs, float** outputs, int frames) override;
@@ -96,9 +96,8 @@ public:
 
 private:
     HostClapPlugin() = default;
-    // The index of the parameter named name (exactly, else the one whose name matches ignoring case,
-    // else "#N" or N); -1 with err set when there is none.
-    int FindParam(const std::string& name, std::string& err);
+    // Every parameter's name, by index.
+    std::vector<std::string> ParamNames();
     bool SetParamFromText(int index, const std::string& text, std::string& err);
     int ProgramParam(); // the index of the stepped "Program" parameter, -1 when none
     // process with the queued value events; audio as the port buffers.

@@ -14,6 +14,7 @@
 #include "host/HostText.h"
 #include "host/HostUsage.h"
 #include "host/HostValidate.h"
+#include "host/HostVST3Module.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -120,14 +121,14 @@ void PrintError(std::FILE* err, const std::string& message) {
 
 int RunInfo(const HostCommand& cmd, std::FILE* out, std::FILE* errOut) {
     std::string err;
-    std::unique_ptr<HostEffect> plugin = HostOpenEffect(cmd.plugin, err);
+    std::unique_ptr<HostEffect> plugin = HostOpenEffect(cmd.plugin, err, cmd.pluginClass);
     if (!plugin) {
         PrintError(errOut, err);
         return 1;
     }
     // Like a host about to play: a sample rate and a block size right after opening.
-    plugin->Configure(44100, 512, false);
-    if (!plugin->ApplyProgramAndValues(cmd.program, cmd.assignments, err)) {
+    err = plugin->Configure(44100, 512, false);
+    if (!err.empty() || !plugin->ApplyProgramAndValues(cmd.program, cmd.assignments, err)) {
         PrintError(errOut, err);
         return 1;
     }
@@ -186,6 +187,7 @@ int RunRender(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
     HostOutputs outputs;
     outputs.Protect("the input file given to -i", cmd.input);
     outputs.Protect("the plug-in", cmd.plugin);
+    outputs.Protect("the plug-in's module", HostVST3Module::BundleModule(cmd.plugin));
     outputs.Protect("the program file given to --load-fxp", cmd.loadFxp);
     outputs.Protect("the bank file given to --load-fxb", cmd.loadFxb);
     Util_AtomicFile& outputFile = outputs.Add("-o", cmd.output, HostPipeRefusal(container));
@@ -196,7 +198,7 @@ int RunRender(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
 
     HostAudioReader input;
     if (!input.Open(cmd.input, err)) return fail(err);
-    std::unique_ptr<HostEffect> plugin = HostOpenEffect(cmd.plugin, err);
+    std::unique_ptr<HostEffect> plugin = HostOpenEffect(cmd.plugin, err, cmd.pluginClass);
     if (!plugin) return fail(err);
     // Program and bank files are VST 2's.
     HostPlugin* vst = dynamic_cast<HostPlugin*>(plugin.get());
@@ -285,9 +287,10 @@ int RunSnapshot(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
     std::string summary, err;
     HostOutputs outputs;
     outputs.Protect("the plug-in", cmd.plugin);
+    outputs.Protect("the plug-in's module", HostVST3Module::BundleModule(cmd.plugin));
     Util_AtomicFile& file = outputs.Add("-o", cmd.output);
-    const HostSnapshotRequest request{cmd.plugin, cmd.program, cmd.assignments, cmd.snapshotTimeout,
-                                      cmd.snapshotDrag};
+    const HostSnapshotRequest request{cmd.plugin,      cmd.program,         cmd.pluginClass,
+                                      cmd.assignments, cmd.snapshotTimeout, cmd.snapshotDrag};
     if (!outputs.Open(err) || !HostWriteEditorSnapshot(request, file, errOut, summary, err) ||
         !outputs.Commit(cancel, err)) {
         PrintError(errOut, err);
@@ -301,6 +304,7 @@ int RunValidate(const HostCommand& cmd, std::FILE* out, std::FILE* err,
                 const volatile std::sig_atomic_t* cancel) {
     HostValidateOptions options;
     options.plugin = cmd.plugin;
+    options.pluginClass = cmd.pluginClass;
     options.strictness = cmd.strictness;
     options.seed = cmd.seed;
     options.json = cmd.json;
@@ -462,7 +466,8 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
         } else if (name == "--no-progress" && isValidate) {
             if (!flag()) return false;
             c.progress = false;
-        } else if (!isRender && !((isSnapshot || isInfo) && (name == "--set" || name == "--program"))) {
+        } else if (!isRender && !((isSnapshot || isInfo) && (name == "--set" || name == "--program")) &&
+                   !((isSnapshot || isInfo || isValidate) && name == "--class")) {
             err = HostFormat("unknown option '%s' for %s", name.c_str(), command.c_str());
             return false;
         } else if (name == "-i" || name == "--input") {
@@ -482,6 +487,13 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
                 return false;
             }
             c.program = v;
+        } else if (name == "--class") {
+            if (!value()) return false;
+            if (v.empty()) {
+                err = "--class needs the name of a class of the VST 3 module";
+                return false;
+            }
+            c.pluginClass = v;
         } else if (name == "--block") {
             if (!value() || !IntValue(name, v, 1, kHostMaxBlockSize, c.blockSize, err)) return false;
         } else if (name == "--max-block") {

@@ -29,6 +29,7 @@ struct HostCommand {
     bool json = false;
     std::vector<std::string> assignments; // --set NAME=VALUE, in order
     std::string program;
+    std::string pluginClass; // --class: a VST 3 module's class by name
     int blockSize = 512;
     int maxBlockSize = 0;
     bool doublePrecision = false;

@@ -1,8 +1,8 @@
 #pragma once
 // HostEffect: one loaded plug-in instance as the commands use it (info, render, snapshot), whatever its
-// format. HostPlugin (VST 2.4) and HostClapPlugin (CLAP) implement it; HostOpenEffect loads a file with
-// the format it has. Everything on the host's one thread: it sets the instance up, drives its audio and
-// its editor, one call at a time.
+// format. HostPlugin (VST 2.4), HostVST3Plugin (VST 3) and HostClapPlugin (CLAP) implement it; HostOpenEffect
+// loads a file with the format it has. Everything on the host's one thread: it sets the instance up, drives
+// its audio and its editor, one call at a time.
 #include <string>
 #include <vector>
 
@@ -26,7 +26,7 @@ public:
     HostEffect& operator=(const HostEffect&) = delete;
     virtual ~HostEffect() = default;
 
-    // "VST 2.4" or "CLAP".
+    // "VST 2.4", "VST 3" or "CLAP".
     virtual const char* FormatName() const = 0;
     virtual std::string EffectName() = 0;
     // What `info` prints: aligned text, or one JSON object.
@@ -47,13 +47,14 @@ public:
     virtual int Latency() = 0;
     // "" when the plug-in processes in that precision, else why it does not.
     virtual std::string CannotProcess(bool doublePrecision) = 0;
-    // The sample rate, the largest block and the precision, before processing starts.
-    virtual void Configure(int sampleRate, int maxBlock, bool doublePrecision) = 0;
+    // The sample rate, the largest block and the precision, before processing starts: "" when the
+    // plug-in takes them, else why not.
+    virtual std::string Configure(int sampleRate, int maxBlock, bool doublePrecision) = 0;
     // Asks the plug-in to take one input: the outputs it then has (1 when it also narrows its output),
     // 0 when it does not take one input.
     virtual int NarrowToMono() = 0;
-    // Processing on (and off again).
-    virtual void Resume() = 0;
+    // Processing on: "" when it is, else why not. Suspend turns it off again.
+    virtual std::string Resume() = 0;
     virtual void Suspend() = 0;
     virtual void SetTransport(const HostTransport& t) = 0;
     // One block of frames; the outputs come zeroed and are overwritten (or added to, by plug-ins that

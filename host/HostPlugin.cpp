@@ -1,17 +1,13 @@
 #include "host/HostPlugin.h"
 
 #include "host/HostAllocWatch.h"
+#include "host/HostLibrary.h"
 #include "host/HostText.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <link.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -49,59 +45,16 @@ void CopyText(void* ptr, const char* text, size_t size) {
     dst[n] = '\0';
 }
 
-// The entry point's symbol, if it is defined by the library itself (dlsym also searches the
-// library's dependencies, and a stray "main" there must not be taken for the plug-in's).
-void* FindOwnSymbol(void* library, const char* name) {
-    void* sym = dlsym(library, name);
-    if (!sym) return nullptr;
-    struct link_map* map = nullptr;
-    Dl_info info{};
-    if (dlinfo(library, RTLD_DI_LINKMAP, &map) != 0 || !map || dladdr(sym, &info) == 0 || !info.dli_fname)
-        return nullptr;
-    return std::strcmp(info.dli_fname, map->l_name) == 0 ? sym : nullptr;
-}
-
 } // namespace
 
 std::unique_ptr<HostPlugin> HostPlugin::Load(const std::string& path, std::string& err) {
-    // Look at the file first: dlopen's own messages for a missing or foreign file are obscure. Opened
-    // without waiting, so that a FIFO is refused instead of blocking until someone writes to it.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        err = HostFormat("cannot open plug-in '%s': %s", path.c_str(), std::strerror(errno));
-        return nullptr;
-    }
-    struct stat st {};
-    unsigned char magic[4] = {0, 0, 0, 0};
-    bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    ssize_t got = regular ? ::read(fd, magic, 4) : 0;
-    ::close(fd);
-    if (!regular) {
-        err = HostFormat("cannot open plug-in '%s': not a regular file", path.c_str());
-        return nullptr;
-    }
-    if (got != 4 || std::memcmp(magic,
-                                "\x7f"
-                                "ELF",
-                                4) != 0) {
-        err = HostFormat("'%s' is not a plug-in (not a shared library)", path.c_str());
-        return nullptr;
-    }
-
+    if (!HostCheckSharedObject(path, err)) return nullptr;
     std::unique_ptr<HostPlugin> host(new HostPlugin());
     host->mPath = path;
-    // A bare file name would make dlopen search the library path instead of the current folder.
-    std::string openPath = path.find('/') == std::string::npos ? "./" + path : path;
-    dlerror();
-    host->mLibrary = dlopen(openPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!host->mLibrary) {
-        const char* why = dlerror();
-        std::string text = why ? HostCleanText(why, std::strlen(why)) : std::string("unknown reason");
-        err = HostFormat("cannot load plug-in '%s': %s", path.c_str(), text.c_str());
-        return nullptr;
-    }
-    void* sym = FindOwnSymbol(host->mLibrary, "VSTPluginMain");
-    if (!sym) sym = FindOwnSymbol(host->mLibrary, "main");
+    host->mLibrary = HostOpenLibrary(path, err);
+    if (!host->mLibrary) return nullptr;
+    void* sym = HostOwnSymbol(host->mLibrary, "VSTPluginMain");
+    if (!sym) sym = HostOwnSymbol(host->mLibrary, "main");
     if (!sym) {
         err =
             HostFormat("'%s' is not a VST 2 plug-in (no VSTPluginMain or main entry function)", path.c_str());
@@ -220,11 +173,12 @@ void HostPlugin::SetBlockSize(int frames) {
     Dispatch(effSetBlockSize, 0, frames, nullptr, 0.0f);
 }
 
-void HostPlugin::Resume() {
-    if (mResumed) return;
+std::string HostPlugin::Resume() {
+    if (mResumed) return "";
     Dispatch(effMainsChanged, 0, 1);
     Dispatch(effStartProcess);
     mResumed = true;
+    return "";
 }
 
 void HostPlugin::Suspend() {

@@ -54,7 +54,7 @@ public:
     int Latency() override { return mEffect->initialDelay; }
     std::string CannotProcess(bool doublePrecision) override;
     // effSetSampleRate, effSetBlockSize and effSetProcessPrecision.
-    void Configure(int sampleRate, int maxBlock, bool doublePrecision) override;
+    std::string Configure(int sampleRate, int maxBlock, bool doublePrecision) override;
     // effSetSpeakerArrangement: mono in and out, else mono in and every output.
     int NarrowToMono() override;
     // The replacing callback, or the accumulating one when the plug-in has no other.
@@ -96,7 +96,7 @@ public:
     int BlockSize() const { return mBlockSize; }
 
     // Switches processing on (effMainsChanged 1, effStartProcess) or off again.
-    void Resume() override;
+    std::string Resume() override;
     void Suspend() override;
     bool IsResumed() const { return mResumed; }
 

@@ -56,10 +56,11 @@ std::string HostPlugin::CannotProcess(bool doublePrecision) {
     return "";
 }
 
-void HostPlugin::Configure(int sampleRate, int maxBlock, bool doublePrecision) {
+std::string HostPlugin::Configure(int sampleRate, int maxBlock, bool doublePrecision) {
     SetSampleRate(sampleRate);
     SetBlockSize(maxBlock);
     Dispatch(effSetProcessPrecision, 0, doublePrecision ? kProcessPrecision64 : kProcessPrecision32);
+    return ""; // VST 2 has no refusal
 }
 
 int HostPlugin::NarrowToMono() {

@@ -1,6 +1,7 @@
 #include "host/HostPresets.h"
 
 #include "host/HostFile.h"
+#include "host/HostNames.h"
 #include "host/HostText.h"
 
 #include <algorithm>
@@ -19,16 +20,6 @@ constexpr size_t kListedTexts = 8;
 std::string IdText(int32_t id) {
     std::string t = HostFourCCText(id);
     return t.empty() ? HostFormat("0x%08X", static_cast<unsigned>(id)) : HostFormat("'%s'", t.c_str());
-}
-
-bool ParamNamesList(HostPlugin& plugin, std::string& list) {
-    int n = plugin.Effect()->numParams;
-    for (int i = 0; i < n && i < 12; ++i) {
-        if (i) list += ", ";
-        list += plugin.ParamName(i);
-    }
-    if (n > 12) list += ", ...";
-    return n > 0;
 }
 
 bool DisplayMatches(const std::string& display, const std::string& label, const std::string& text) {
@@ -98,40 +89,10 @@ void ApplyParams(HostPlugin& plugin, const std::vector<float>& params) {
 } // namespace
 
 bool HostFindParameter(HostPlugin& plugin, const std::string& name, int& index, std::string& err) {
-    int n = plugin.Effect()->numParams;
-    for (int i = 0; i < n; ++i) {
-        if (plugin.ParamName(i) == name) {
-            index = i;
-            return true;
-        }
-    }
-    int found = -1, count = 0;
-    for (int i = 0; i < n; ++i) {
-        if (HostEqualsNoCase(plugin.ParamName(i), name)) {
-            if (found < 0) found = i;
-            ++count;
-        }
-    }
-    if (count == 1) {
-        index = found;
-        return true;
-    }
-    if (count > 1) {
-        err = HostFormat("parameter name '%s' is ambiguous (give its exact name or its index)", name.c_str());
-        return false;
-    }
-    long long number = 0;
-    std::string digits = !name.empty() && name[0] == '#' ? name.substr(1) : name;
-    if (HostParseInt(digits, 0, n - 1, number)) {
-        index = static_cast<int>(number);
-        return true;
-    }
-    std::string list;
-    if (ParamNamesList(plugin, list))
-        err = HostFormat("unknown parameter '%s' (the plug-in has: %s)", name.c_str(), list.c_str());
-    else
-        err = HostFormat("unknown parameter '%s' (the plug-in has no parameters)", name.c_str());
-    return false;
+    std::vector<std::string> names;
+    for (int i = 0; i < plugin.Effect()->numParams; ++i) names.push_back(plugin.ParamName(i));
+    index = HostFindParameterName(names, name, err);
+    return index >= 0;
 }
 
 // Walks the whole range of parameter index and sets it to the middle of the first stretch of

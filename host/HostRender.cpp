@@ -103,7 +103,8 @@ bool HostPrepareRender(HostEffect& plugin, int sampleRate, const HostRenderOptio
     }
     err = plugin.CannotProcess(options.doublePrecision);
     if (!err.empty()) return false;
-    plugin.Configure(sampleRate, announced, options.doublePrecision);
+    err = plugin.Configure(sampleRate, announced, options.doublePrecision);
+    if (!err.empty()) return false;
     if (plan.narrowToMono) {
         // A plug-in that makes several outputs of one input keeps them all.
         const int outputs = plugin.NarrowToMono();
@@ -125,7 +126,11 @@ bool HostRender(HostEffect& plugin, HostAudioSource& input, HostAudioSink& sink,
         return false;
     }
 
-    plugin.Resume();
+    err = plugin.Resume();
+    if (!err.empty()) {
+        plugin.Suspend();
+        return false;
+    }
     // The channel counts as they are now that processing is on (a speaker arrangement may have
     // changed them); the outputs the plan reads must exist.
     const int numIn = plugin.NumInputs();

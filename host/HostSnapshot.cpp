@@ -229,10 +229,11 @@ HostWatchdog::~HostWatchdog() {
 
 bool HostWriteEditorSnapshot(const HostSnapshotRequest& request, Util_AtomicFile& output,
                              std::FILE* watchdogErr, std::string& summary, std::string& err) {
-    std::unique_ptr<HostEffect> plugin = HostOpenEffect(request.plugin, err);
+    std::unique_ptr<HostEffect> plugin = HostOpenEffect(request.plugin, err, request.pluginClass);
     if (!plugin) return false;
-    plugin->Configure(44100, 512, false);
-    if (!plugin->ApplyProgramAndValues(request.program, request.assignments, err)) return false;
+    err = plugin->Configure(44100, 512, false);
+    if (!err.empty() || !plugin->ApplyProgramAndValues(request.program, request.assignments, err))
+        return false;
 
     HostSnapshotOptions options;
     options.timeoutSeconds = request.timeoutSeconds;

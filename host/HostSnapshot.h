@@ -59,6 +59,7 @@ bool HostSnapshotEditor(HostEffect& plugin, const HostSnapshotOptions& options, 
 // (HostOutputs) opened before and commits after. summary describes what was written.
 struct HostSnapshotRequest {
     std::string plugin, program;
+    std::string pluginClass; // a VST 3 module's class by name ("": the first audio module)
     std::vector<std::string> assignments;
     double timeoutSeconds = 10.0;
     HostSnapshotDrag drag;

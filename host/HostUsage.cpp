@@ -31,9 +31,11 @@ constexpr std::array kRenderOptions = {
     Option{"-i, --input FILE", "audio file to process (WAV, FLAC, OGG, AIFF, ...)"},
     Option{"-o, --output FILE", "result; the format follows the extension (.wav .flac .ogg .aiff)"},
     Option{"--set NAME=VALUE", "set a parameter by name or index to a value (VST 2: normalised\n"
-                               "0..1; CLAP: in the parameter's range) or to a text it displays\n"
-                               "(repeatable)"},
+                               "0..1; VST 3 and CLAP: in the parameter's range) or to a text it\n"
+                               "displays (repeatable)"},
     Option{"--program N|NAME", "select a program by index or name"},
+    Option{"--class NAME", "the class of a VST 3 module to load (also for info, snapshot and\n"
+                           "validate; default: its first audio module class)"},
     Option{"--block N", "frames per audio callback (default 512)"},
     Option{"--max-block N", "largest block announced to the plug-in (default: --block)"},
     Option{"--double, --float", "double or single precision processing (default single)"},
@@ -81,10 +83,11 @@ constexpr std::array kSections = {
 };
 
 constexpr const char* kRule =
-    "PLUGIN is a VST 2.4 plug-in (a shared object), a CLAP plug-in (a file named *.clap: the\n"
-    "first plug-in of its factory; its programs are its parameter named Program, if it has one)\n"
-    "or an LV2 plug-in (a bundle folder named *.lv2, or a plug-in's URI; its programs are its\n"
-    "presets).\n"
+    "PLUGIN is a VST 2.4 plug-in (a shared object), a VST 3 plug-in (a bundle folder named *.vst3,\n"
+    "or its module: an audio module class of its factory; its programs are the values of its\n"
+    "program-change parameter), a CLAP plug-in (a file named *.clap: the first plug-in of its\n"
+    "factory; its programs are its parameter named Program, if it has one) or an LV2 plug-in (a\n"
+    "bundle folder named *.lv2, or a plug-in's URI; its programs are its presets).\n"
     "Each option is given once, except --set. No output may be the input, a loaded program or\n"
     "bank file, the plug-in or another output of the same run.";
 
@@ -156,7 +159,7 @@ std::string HostManPage() {
     std::string out =
         ".TH TIDEBLOOM\\-HOST 1 \"\" \"Tidebloom\" \"User Commands\"\n"
         ".SH NAME\n"
-        "tidebloom\\-host \\- run VST 2.4, CLAP and LV2 plug-ins over audio files and check them, from the "
+        "tidebloom\\-host \\- run VST 2.4, VST 3, CLAP and LV2 plug-ins over audio files and check them, from the "
         "command line\n"
         ".SH SYNOPSIS\n.nf\n";
     for (const char* line : kSynopsis) out += Roff(line) + "\n";

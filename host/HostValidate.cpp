@@ -34,6 +34,7 @@ int HostRunValidate(const HostValidateOptions& options, std::FILE* out, std::FIL
     const auto begin = std::chrono::steady_clock::now();
     HostCheckContext ctx;
     ctx.plugin = options.plugin;
+    ctx.pluginClass = options.pluginClass;
     ctx.strictness = options.strictness;
     ctx.seed = options.seed;
     ctx.display = DisplayThere();

@@ -1,8 +1,8 @@
 #pragma once
 // HostValidateTarget: what the validator needs of a loaded plug-in beyond HostEffect, whatever its
 // format: identity, parameters with their metadata and texts, state as bytes, and the tail. Each
-// format has an adapter over its HostEffect (HostVst2Target, HostClapTarget, HostLv2Target); a new
-// format adds only its adapter and one line in HostOpenTarget.
+// format has an adapter over its HostEffect (HostVst2Target, HostVST3Target, HostClapTarget,
+// HostLv2Target); a new format adds only its adapter and one line in HostOpenTarget.
 //
 // Threads: the instance is made on the thread that becomes its main thread (the check's), which also
 // makes every call here, except that while the effect is processing on another thread, SetParam and
@@ -71,6 +71,8 @@ public:
     virtual bool SampleAccurate() { return false; }
 };
 
-// Loads the plug-in at path (any format tidebloom-host loads) with its validation adapter. Null with
+// Loads the plug-in at path (any format tidebloom-host loads; className as HostOpenEffect takes it) with
+// its validation adapter. Null with
 // err set (one line) when it does not load. The calling thread becomes the instance's main thread.
-std::unique_ptr<HostValidateTarget> HostOpenTarget(const std::string& path, std::string& err);
+std::unique_ptr<HostValidateTarget> HostOpenTarget(const std::string& path, std::string& err,
+                                                   const std::string& className = "");

@@ -415,8 +415,11 @@ bool IEffectCLAP::GuiCanResize(const clap_plugin_t* plugin) {
 
 bool IEffectCLAP::GuiGetResizeHints(const clap_plugin_t* plugin, clap_gui_resize_hints_t* hints) {
     (void)plugin;
-    (void)hints;
-    return false;
+    // The host cannot resize the editor (its sizes are chosen in its own menu): said plainly, so hosts
+    // that ask need not guess.
+    if (!hints) return false;
+    *hints = {false, false, false, 0, 0};
+    return true;
 }
 
 bool IEffectCLAP::GuiAdjustSize(const clap_plugin_t* plugin, uint32_t* width, uint32_t* height) {

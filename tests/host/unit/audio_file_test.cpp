@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sndfile.h>
+#include <thread>
 
 namespace {
 
@@ -44,6 +46,16 @@ TEST(HostAudioFile, FloatAndDoubleFilesKeepEverySampleExactly) {
     EXPECT_EQ(a.sampleRate, 48000);
     EXPECT_EQ(a.subtype, SF_FORMAT_FLOAT);
     EXPECT_EQ(a.channels, ch); // floats above 1.0 survive in a float file
+    // The same samples written in another second give the same bytes.
+    const auto now = std::chrono::system_clock::now();
+    std::this_thread::sleep_until(std::chrono::ceil<std::chrono::seconds>(now) +
+                                  std::chrono::milliseconds(10));
+    ASSERT_TRUE(WriteAudio(dir / "b.wav", 48000, ch, SF_FORMAT_FLOAT, err)) << err;
+    std::vector<uint8_t> first, second;
+    ASSERT_TRUE(HostReadWholeFile(dir / "a.wav", 1 << 20, first, err) &&
+                HostReadWholeFile(dir / "b.wav", 1 << 20, second, err))
+        << err;
+    EXPECT_EQ(first, second);
 
     std::vector<std::vector<double>> d = {{0.1, -0.123456789012345}};
     ASSERT_TRUE(WriteAudio(dir / "d.aiff", 44100, d, SF_FORMAT_DOUBLE, err)) << err;

@@ -311,7 +311,7 @@ bool ClapTestHost::LoadState(const std::vector<uint8_t>& bytes, size_t chunk) {
         &reader, [](const clap_istream_t* s, void* buf, uint64_t size) -> int64_t {
             auto* r = static_cast<Reader*>(s->ctx);
             const size_t n = std::min({static_cast<size_t>(size), r->chunk, r->bytes->size() - r->pos});
-            std::memcpy(buf, r->bytes->data() + r->pos, n);
+            if (n > 0) std::memcpy(buf, r->bytes->data() + r->pos, n);
             r->pos += n;
             return static_cast<int64_t>(n);
         }};

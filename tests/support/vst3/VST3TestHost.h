@@ -1,10 +1,12 @@
 #pragma once
-// VST3TestHost: a small in-process VST 3 host for tests. It opens a module as hosts do (GetPluginFactory,
-// ModuleEntry / ModuleExit), creates the factory's first class, reaches the processor, the controller
-// and the unit information through the component's interfaces, and afterwards talks to the plug-in only
-// through them, as a real host does. It gives the plug-in a context (a host application named
-// "VST3TestHost") and a component handler that records every begin / perform / end edit and restart
-// with the thread it came on; streams are byte vectors.
+// VST3TestHost: a small in-process VST 3 host for tests. It opens a module as tidebloom-host does
+// (HostVST3Module: GetPluginFactory, ModuleEntry / ModuleExit), creates the factory's first class,
+// reaches the processor, the controller and the unit information through the component's interfaces,
+// and afterwards talks to the plug-in only through them, as a real host does. It gives the plug-in a
+// context (a host application named "VST3TestHost") and a component handler that records every begin /
+// perform / end edit and restart with the thread it came on. Streams (byte vectors), the parameter
+// changes sent with a block and the run loop are tidebloom-host's own (HostVST3Stream, HostVST3Changes,
+// HostVST3RunLoop).
 //
 // Audio runs on an audio thread of the host's own: Process hands the block to it and waits, so the
 // plug-in sees a user-interface thread (the test's) and an audio thread, as in any host. Parameter
@@ -15,53 +17,34 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "framework/vst3/VST3Face.h"
-#include "tests/support/SharedLibrary.h"
+#include "host/HostVST3Changes.h"
+#include "host/HostVST3Module.h"
+#include "host/HostVST3RunLoop.h"
+#include "host/HostVST3Stream.h"
 
-// The module: its three exported functions, ModuleEntry called once it is open and ModuleExit before it
-// closes.
-class VST3Library : public SharedLibrary {
+// The module, opened as tidebloom-host opens it (HostVST3Module); Problem tells why it did not open.
+class VST3Library {
 public:
-    explicit VST3Library(const char* path);
-    ~VST3Library();
-    v3_plugin_factory** Factory() const;
+    explicit VST3Library(const char* path) : mModule(HostVST3Module::Open(path, mProblem)) {}
+    v3_plugin_factory** Factory() const { return mModule ? mModule->Factory() : nullptr; }
     // Why the module cannot be used; empty when it can.
-    std::string Problem() const;
+    std::string Problem() const { return mProblem; }
 
 private:
-    v3_plugin_factory** (*mGetFactory)() = nullptr;
-    bool (*mEntry)(void*) = nullptr;
-    bool (*mExit)() = nullptr;
-    bool mEntered = false;
+    std::string mProblem;
+    std::unique_ptr<HostVST3Module> mModule;
 };
 
-// A byte stream for states: reads from the start, writes append; reads hand out at most mChunk bytes a
-// call (to test readers that must loop).
-class VST3TestStream {
-public:
-    explicit VST3TestStream(std::vector<uint8_t> bytes = {}, int chunk = 1 << 20);
-    v3_bstream** Face() { return mFace.As<v3_bstream>(); }
-    const std::vector<uint8_t>& Bytes() const { return mBytes; }
-
-    v3_result QueryInterface(const uint8_t* iid, void** obj);
-    uint32_t Ref() { return 2; }
-    uint32_t Unref() { return 1; }
-    v3_result Read(void* buffer, int32_t n, int32_t* read);
-    v3_result Write(void* buffer, int32_t n, int32_t* written);
-    v3_result Seek(int64_t pos, int32_t mode, int64_t* result);
-    v3_result Tell(int64_t* pos);
-
-private:
-    VST3Face<VST3TestStream> mFace;
-    std::vector<uint8_t> mBytes;
-    size_t mPos = 0;
-    int mChunk;
-};
+// A byte stream for states: tidebloom-host's (reads from the start, writes append, reads hand out at most
+// a given chunk a call).
+using VST3TestStream = HostVST3Stream;
 
 // One call the plug-in made to the component handler.
 struct VST3HandlerCall {
@@ -75,18 +58,10 @@ struct VST3HandlerCall {
 };
 
 // A parameter change to send with a block.
-struct VST3Change {
-    uint32_t id;
-    int32_t offset;
-    double value;
-};
+using VST3Change = HostVST3Change;
 
 // A timer or an event handler the plug-in registered with the host's run loop.
-struct VST3RunLoopEntry {
-    void** handler;
-    int fd;      // -1 for a timer
-    uint64_t ms; // timer interval
-};
+using VST3RunLoopEntry = HostVST3RunLoop::Entry;
 
 class VST3TestHost {
 public:
@@ -147,11 +122,11 @@ public:
     v3_plugin_frame** Frame() { return mFrameFace.As<v3_plugin_frame>(); }
     // Whether the frame answers the run loop's interface (on by default).
     void OfferRunLoop(bool offer) { mOfferRunLoop = offer; }
-    std::vector<VST3RunLoopEntry> RunLoopEntries() const { return mLoopEntries; }
+    std::vector<VST3RunLoopEntry> RunLoopEntries() const { return mLoop.Entries(); }
     // What the view asked the frame to resize to.
     std::vector<v3_view_rect> Resizes() const { return mResizes; }
     // One turn of the run loop: every timer, then every event handler whose descriptor is readable.
-    void RunLoopTurn();
+    void RunLoopTurn() { mLoop.Turn(); }
 
     // ---- COM entries (used through the faces) ----
     v3_result QueryInterface(const uint8_t* iid, void** obj);
@@ -164,10 +139,6 @@ public:
     v3_result EndEdit(v3_param_id id);
     v3_result RestartComponent(int32_t flags);
     v3_result ResizeView(v3_plugin_view** view, v3_view_rect* rect);
-    v3_result RegisterEventHandler(v3_event_handler** handler, int fd);
-    v3_result UnregisterEventHandler(v3_event_handler** handler);
-    v3_result RegisterTimer(v3_timer_handler** handler, uint64_t ms);
-    v3_result UnregisterTimer(v3_timer_handler** handler);
 
 private:
     template <class T>
@@ -184,11 +155,11 @@ private:
     long (*mCounter)() = nullptr;
     long mProcessAllocations = 0;
 
-    VST3Face<VST3TestHost> mContextFace, mHandlerFace, mFrameFace, mLoopFace;
+    VST3Face<VST3TestHost> mContextFace, mHandlerFace, mFrameFace;
     std::mutex mLock;
     std::vector<VST3HandlerCall> mCalls;
     bool mOfferRunLoop = true;
-    std::vector<VST3RunLoopEntry> mLoopEntries;
+    HostVST3RunLoop mLoop;
     std::vector<v3_view_rect> mResizes;
 
     // The audio thread and its one job at a time.

@@ -110,6 +110,9 @@ TEST(TidebloomCLAPGui, X11EmbeddedOrFloatingAndOnlyWithTheHostsTimers) {
     EXPECT_FALSE(floating);
     EXPECT_FALSE(gui->create(host.Plugin(), "wayland", false));
     EXPECT_FALSE(gui->can_resize(host.Plugin()));
+    clap_gui_resize_hints_t hints{true, true, true, 1, 1};
+    ASSERT_TRUE(gui->get_resize_hints(host.Plugin(), &hints));
+    EXPECT_FALSE(hints.can_resize_horizontally || hints.can_resize_vertically || hints.preserve_aspect_ratio);
     // A host without timers cannot drive the editor: it gets none (we run no thread of our own).
     ClapTestHost noTimers(ClapTestHost::kAll & ~ClapTestHost::kTimers);
     ASSERT_TRUE(noTimers.Create(lib.Factory(), "com.vendrilax.tidebloom"));

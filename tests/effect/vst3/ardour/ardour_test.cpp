@@ -4,7 +4,14 @@
 // - its headless Lua session tool (ardour7-lua, on JACK's dummy driver: a server of the test's own)
 //   lists Tidebloom from the scanner's cache (VST3_PATH names the build's folder), puts it on a track,
 //   sets Depth, saves the session, and another run loads the session and finds the same values; the
-//   session holds the plug-in's component state, the bytes of the VST 2 program chunk.
+//   session holds the plug-in's component state, the bytes of the VST 2 program chunk;
+// - a session of the same tool renders the demo phrase through Tidebloom on a track, exported from the
+//   master bus, and the file is the same, sample for sample, whether the track holds the VST 3 or the
+//   VST 2 plug-in, and the same as tidebloom-host's render of Tidebloom.so. The phrase comes from a
+//   Lua DSP script of the test's own at the head of the track, which plays a float WAV file at the
+//   transport position (the session tool cannot import files); Ardour compensates the latency of what
+//   it plays from disk only, so the export holds the plug-in's delay, as the host's render without
+//   latency compensation does.
 // Not built in the sanitized builds: Ardour is not built with the sanitizers, so it cannot load the
 // modules.
 #include <gtest/gtest.h>
@@ -17,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "host/HostAudioFile.h"
 #include "tests/support/JackServer.h"
 #include "tests/support/TestDir.h"
 
@@ -24,6 +32,7 @@ namespace {
 
 const std::string kArdourLib = "/usr/lib/ardour7";
 const std::string kScanner = kArdourLib + "/ardour-vst3-scanner";
+const std::string kVst2Scanner = kArdourLib + "/ardour-vst-scanner";
 
 std::string ReadFile(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
@@ -83,21 +92,27 @@ std::vector<uint8_t> ProgramChunk(const std::vector<double>& values) {
 struct ArdourPlace {
     TestDir dir{"ardour"};
     std::vector<std::string> Env(const std::vector<std::string>& more = {}) const {
-        std::vector<std::string> vars = {
-            "XDG_CACHE_HOME=" + dir / "cache", "XDG_CONFIG_HOME=" + dir / "config", "HOME=" + dir / "home",
-            "VST3_PATH=" + std::string(TIDEBLOOM_VST3_DIR), "LD_LIBRARY_PATH=" + kArdourLib};
+        std::vector<std::string> vars = {"XDG_CACHE_HOME=" + dir / "cache",
+                                         "XDG_CONFIG_HOME=" + dir / "config",
+                                         "HOME=" + dir / "home",
+                                         "VST3_PATH=" + std::string(TIDEBLOOM_VST3_DIR),
+                                         "LXVST_PATH=" + dir / "vst2",
+                                         "LD_LIBRARY_PATH=" + kArdourLib};
         vars.insert(vars.end(), more.begin(), more.end());
         return vars;
     }
-    // The scanner's cache entry of a bundle; empty when the scanner refused it.
-    std::string Scan(const std::string& bundle) {
+    // The scanner's cache entry of a bundle (or, with the VST 2 scanner, of a module); empty when the
+    // scanner refused it.
+    std::string Scan(const std::string& bundle, const std::string& scanner = kScanner) {
         LinuxProcess p;
-        const int code = RunToEnd(p, kScanner, {"ardour-vst3-scanner", "-f", bundle},
-                                  LinuxChildEnvironment(environ, Env()));
+        const int code =
+            RunToEnd(p, scanner, {"ardour-scanner", "-f", bundle}, LinuxChildEnvironment(environ, Env()));
         EXPECT_EQ(code, 0) << p.Output();
-        for (const std::string& f : FilesBelow(dir / "cache", ".v3i")) {
+        for (const std::string& f : FilesBelow(dir / "cache", scanner == kScanner ? ".v3i" : ".v2i")) {
             const std::string text = ReadFile(f);
-            if (text.find("bundle=\"" + bundle + "\"") != std::string::npos) return text;
+            if (text.find("bundle=\"" + bundle + "\"") != std::string::npos ||
+                text.find("binary=\"" + bundle + "\"") != std::string::npos)
+                return text;
         }
         return "";
     }
@@ -192,4 +207,153 @@ close_session()
     for (const char* line : {"param Sensitivity 0.69999998807907 ", "param Time 0.5 ", "param Depth 0.5 ",
                              "param Vol 1.0 ", "param OnOff 1.0 "})
         EXPECT_NE(out.find(line), std::string::npos) << line << " in\n" << out;
+}
+
+namespace {
+
+// A Lua DSP script that plays the float WAV file at path (stereo) at the transport position while it
+// rolls, and silence otherwise. Its samples live in the script's shared memory (the interpreter's own
+// memory is small).
+std::string PhrasePlayer(const std::string& path) {
+    return R"(ardour { ["type"] = "dsp", name = "Tidebloom Test Phrase", category = "Utility",
+         license = "MIT", author = "Tidebloom", description = "Plays a float WAV file" }
+function dsp_ioconfig () return { { audio_in = 2, audio_out = 2 } } end
+local shm = nil
+local frames = 0
+function dsp_init (rate)
+  local bytes = ARDOUR.LuaAPI.file_get_contents (")" +
+           path + R"(")
+  local at = string.find (bytes, "data", 13, true)
+  frames = string.unpack ("<I4", bytes, at + 4) // 8
+  shm = ARDOUR.DSP.DspShm (2 * frames)
+  local left = shm:to_float (0):array ()
+  local right = shm:to_float (frames):array ()
+  local pos = at + 8
+  for k = 1, frames do
+    left[k], right[k], pos = string.unpack ("<ff", bytes, pos)
+  end
+end
+function dsp_run (ins, outs, n_samples)
+  local start = Session:transport_sample ()
+  local rolling = Session:transport_rolling ()
+  for c = 1, 2 do
+    local o = outs[c]:array ()
+    local d = shm:to_float ((c - 1) * frames):array ()
+    for i = 1, n_samples do
+      local k = start + i
+      o[i] = (rolling and k <= frames) and d[k] or 0
+    end
+  end
+end
+)";
+}
+
+// Where two renders differ: "" when they have the same samples, else how many differ and the first.
+std::string Difference(const HostAudio& a, const HostAudio& b) {
+    if (a.NumChannels() != b.NumChannels() || a.NumFrames() != b.NumFrames())
+        return std::to_string(a.NumChannels()) + " x " + std::to_string(a.NumFrames()) + " frames against " +
+               std::to_string(b.NumChannels()) + " x " + std::to_string(b.NumFrames());
+    size_t count = 0, first = 0;
+    for (size_t c = 0; c < a.channels.size(); ++c)
+        for (size_t k = 0; k < a.channels[c].size(); ++k)
+            if (a.channels[c][k] != b.channels[c][k] && count++ == 0) first = k;
+    return count ? std::to_string(count) + " samples differ, the first at frame " + std::to_string(first)
+                 : "";
+}
+
+// An export preset: 32-bit float WAV of the session's rate, no dithering (Ardour's own format).
+const char* const kFloatPreset = R"(<?xml version="1.0" encoding="UTF-8"?>
+<ExportPreset id="0f5b1f3c-7d3a-4c5e-9a61-1d1e7b0a5c11" name="Tidebloom test: float WAV">
+  <ExportFormat id="20b4ab09-6452-4cb3-bd66-b921cdbd2942"/>
+  <ExportFilename>
+    <Folder relative="1" path="export"/>
+    <Field name="timespan" enabled="1"/>
+  </ExportFilename>
+</ExportPreset>
+)";
+
+// Both Tidebloom plug-ins listed: Ardour hides a VST 2 plug-in that also comes as VST 3 otherwise.
+const char* const kConfig = R"(<?xml version="1.0" encoding="UTF-8"?>
+<Ardour><Config><Option name="conceal-vst2-if-vst3-exists" value="0"/></Config></Ardour>
+)";
+
+} // namespace
+
+TEST(TidebloomArdour, ASessionRendersThroughTheVst3AsThroughTheVst2Plugin) {
+    const std::string lua = LinuxFindExecutable("ardour7-lua");
+    if (lua.empty()) GTEST_SKIP() << "ardour7-lua is not installed (Debian package ardour)";
+    ASSERT_TRUE(std::filesystem::exists(kScanner))
+        << "Ardour 7's scanners are missing (Debian package ardour)";
+    ArdourPlace place;
+    const std::string phrase = place.dir / "phrase.wav", reference = place.dir / "reference.wav";
+    LinuxProcess host;
+    const std::vector<std::string> env = LinuxChildEnvironment(environ, {});
+    ASSERT_EQ(RunToEnd(host, HOST_EXE,
+                       {"tidebloom-host", "phrase", "-o", phrase, "--seconds", "3", "--sample-format",
+                        "float", "-q"},
+                       env),
+              0)
+        << host.Output();
+    // The plug-in's delay at Depth 0.5 stays in the file; a second of tail holds the phrase's end.
+    ASSERT_EQ(RunToEnd(host, HOST_EXE,
+                       {"tidebloom-host", "render", TIDEBLOOM_SO_PATH, "-i", phrase, "-o", reference, "--set",
+                        "Depth=0.5", "--no-latency-compensation", "--tail", "1", "-q"},
+                       env),
+              0)
+        << host.Output();
+    std::filesystem::create_directories(place.dir / "vst2");
+    std::filesystem::create_symlink(TIDEBLOOM_SO_PATH, place.dir / "vst2/Tidebloom.so");
+    for (const char* folder : {"config/ardour7/scripts", "config/ardour7/export"})
+        std::filesystem::create_directories(place.dir / folder);
+    std::ofstream(place.dir / "config/ardour7/scripts/tidebloom_test_phrase.lua") << PhrasePlayer(phrase);
+    std::ofstream(place.dir / "config/ardour7/export/tidebloom-float.preset") << kFloatPreset;
+    std::ofstream(place.dir / "config/ardour7/config") << kConfig;
+    ASSERT_FALSE(place.Scan(std::string(TIDEBLOOM_VST3_DIR) + "/Tidebloom.vst3").empty());
+    ASSERT_FALSE(place.Scan(place.dir / "vst2/Tidebloom.so", kVst2Scanner).empty());
+    JackServer jack;
+    std::string why;
+    ASSERT_TRUE(jack.Start(44100, 512, place.Env(), &why)) << why;
+
+    HostAudio expected;
+    ASSERT_TRUE(HostReadAudio(reference, expected, why)) << why;
+    double energy = 0.0;
+    for (const auto& ch : expected.channels)
+        for (double v : ch) energy += v * v;
+    EXPECT_GT(energy, 100.0);
+    for (const char* type : {"VST3", "LXVST"}) {
+        SCOPED_TRACE(type);
+        const std::string session = place.dir / (std::string("session-") + type);
+        const std::string script = R"(
+AudioEngine:set_backend("JACK", "", "")
+create_session(")" + session + R"(", "s", 44100)
+local track = Session:new_audio_track(2, 2, nil, 1, "T", ARDOUR.PresentationInfo.max_order,
+                                      ARDOUR.TrackMode.Normal, true):front()
+local player = ARDOUR.LuaAPI.new_luaproc(Session, "Tidebloom Test Phrase")
+assert(not player:isnil(), "no phrase player")
+assert(track:add_processor_by_index(player, 0, nil, true) == 0, "player not added")
+local p = ARDOUR.LuaAPI.new_plugin(Session, "Tidebloom", ARDOUR.PluginType.)" +
+                                   type + R"(, "")
+assert(not p:isnil(), "no Tidebloom")
+assert(track:add_processor_by_index(p, 1, nil, true) == 0, "Tidebloom not added")
+ARDOUR.LuaAPI.set_processor_param(p, 2, 0.5)
+ARDOUR.LuaAPI.usleep(300000)
+local e = Session:simple_export()
+e:set_name("out")
+e:set_folder(")" + session + R"(")
+e:set_range(0, )" + std::to_string(expected.NumFrames()) +
+                                   R"()
+assert(e:set_preset("0f5b1f3c-7d3a-4c5e-9a61-1d1e7b0a5c11"), "no preset")
+assert(e:check_outputs(), "nothing to export")
+assert(e:run_export(), "export failed")
+close_session()
+print("exported")
+)";
+        std::ofstream(place.dir / "render.lua") << script;
+        LinuxProcess ardour;
+        ASSERT_EQ(RunToEnd(ardour, lua, {"ardour7-lua", place.dir / "render.lua"}, jack.env, 120), 0)
+            << ardour.Output();
+        HostAudio got;
+        ASSERT_TRUE(HostReadAudio(session + "/out.wav", got, why)) << why << ardour.Output();
+        EXPECT_EQ(Difference(got, expected), "");
+    }
 }
