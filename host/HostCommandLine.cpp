@@ -13,8 +13,8 @@
 #include "host/HostSnapshot.h"
 #include "host/HostText.h"
 #include "host/HostUsage.h"
-#include "host/HostValidate.h"
 #include "host/HostVST3Module.h"
+#include "host/HostValidate.h"
 
 #include <algorithm>
 #include <cerrno>

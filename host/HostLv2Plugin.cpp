@@ -332,10 +332,10 @@ std::string HostLv2Plugin::CannotProcess(bool doublePrecision) {
     return doublePrecision ? "LV2 plug-ins process single precision only" : "";
 }
 
-void HostLv2Plugin::Configure(int sampleRate, int maxBlock, bool doublePrecision) {
+std::string HostLv2Plugin::Configure(int sampleRate, int maxBlock, bool doublePrecision) {
     (void)doublePrecision;
     maxBlock = std::max(maxBlock, 1);
-    if (mInstance && sampleRate == mRate && maxBlock == mMaxBlock) return;
+    if (mInstance && sampleRate == mRate && maxBlock == mMaxBlock) return "";
     // A new instance for the new rate or block, with the old one's state.
     std::vector<std::pair<std::string, float>> ports;
     std::vector<HostLv2Property> props;
@@ -343,15 +343,18 @@ void HostLv2Plugin::Configure(int sampleRate, int maxBlock, bool doublePrecision
     const bool carried = mInstance && SaveState(ports, props, err);
     const bool wasActive = mActive;
     FreeInstance();
-    if (!Instantiate(sampleRate, maxBlock, err)) return;
+    if (!Instantiate(sampleRate, maxBlock, err)) return err;
     if (carried) RestoreState(ports, props);
-    if (wasActive) Resume();
+    if (wasActive) return Resume();
+    return "";
 }
 
-void HostLv2Plugin::Resume() {
-    if (!mInstance || mActive) return;
+std::string HostLv2Plugin::Resume() {
+    if (!mInstance) return "the plug-in has no instance at this rate";
+    if (mActive) return "";
     lilv_instance_activate(mInstance);
     mActive = true;
+    return "";
 }
 
 void HostLv2Plugin::Suspend() {

@@ -87,9 +87,9 @@ public:
     int NumOutputs() override { return static_cast<int>(mAudioOut.size()); }
     int Latency() override { return mLatency.load(); }
     std::string CannotProcess(bool doublePrecision) override;
-    void Configure(int sampleRate, int maxBlock, bool doublePrecision) override;
+    std::string Configure(int sampleRate, int maxBlock, bool doublePrecision) override;
     int NarrowToMono() override { return NumInputs() == 1 ? NumOutputs() : 0; }
-    void Resume() override;
+    std::string Resume() override;
     void Suspend() override;
     void SetTransport(const HostTransport& t) override { mTransport = t; }
     void RenderFloat(float** inputs, float** outputs, int frames) override;

@@ -156,12 +156,12 @@ std::string HostUsageText() {
 }
 
 std::string HostManPage() {
-    std::string out =
-        ".TH TIDEBLOOM\\-HOST 1 \"\" \"Tidebloom\" \"User Commands\"\n"
-        ".SH NAME\n"
-        "tidebloom\\-host \\- run VST 2.4, VST 3, CLAP and LV2 plug-ins over audio files and check them, from the "
-        "command line\n"
-        ".SH SYNOPSIS\n.nf\n";
+    std::string out = ".TH TIDEBLOOM\\-HOST 1 \"\" \"Tidebloom\" \"User Commands\"\n"
+                      ".SH NAME\n"
+                      "tidebloom\\-host \\- run VST 2.4, VST 3, CLAP and LV2 plug-ins over audio files and "
+                      "check them, from the "
+                      "command line\n"
+                      ".SH SYNOPSIS\n.nf\n";
     for (const char* line : kSynopsis) out += Roff(line) + "\n";
     out +=
         ".fi\n"

@@ -332,6 +332,20 @@ void HostVST3Plugin::SetParam(v3_param_id id, double value) {
     mPending.push_back({id, 0, value});
 }
 
+void HostVST3Plugin::SetProgramParam(v3_param_id id, double value) {
+    // The controller moves its values to the program's; a processor that does not itself apply
+    // program changes learns them with the program's change.
+    std::vector<std::pair<v3_param_id, double>> before;
+    v3_param_info info;
+    for (int i = 0, n = NumParams(); i < n; ++i)
+        if (ParamInfo(i, info) && !(info.flags & (V3_PARAM_READ_ONLY | V3_PARAM_PROGRAM_CHANGE)))
+            before.emplace_back(info.param_id, ParamValue(info.param_id));
+    SetParam(id, value);
+    std::lock_guard<std::mutex> lock(mPendingLock);
+    for (const auto& [other, was] : before)
+        if (const double now = ParamValue(other); now != was) mPending.push_back({other, 0, now});
+}
+
 bool HostVST3Plugin::ParamFromText(v3_param_id id, const std::string& text, double& value) {
     if (!mController) return false;
     v3_str_128 in = {};
@@ -342,7 +356,32 @@ bool HostVST3Plugin::ParamFromText(v3_param_id id, const std::string& text, doub
 
 // ---- State and identity ----
 
+void HostVST3Plugin::FlushParams() {
+    std::vector<HostVST3Change> pending;
+    {
+        std::lock_guard<std::mutex> lock(mPendingLock);
+        if (mProcessing || mPending.empty()) return;
+        pending.swap(mPending);
+    }
+    // A block of no frames and no buffers carries the values to an active processor.
+    HostVST3Changes changes(pending);
+    const bool wasActive = mActive;
+    if (!wasActive && v3_cpp_obj(mComponent)->set_active(mComponent, 1) != V3_OK) return;
+    v3_process_data data = {};
+    data.process_mode = mProcessMode;
+    data.symbolic_sample_size = mDoublePrecision ? V3_SAMPLE_64 : V3_SAMPLE_32;
+    data.input_params = changes.Face();
+    data.output_params = mOutChanges.Face();
+    {
+        HostAudioCallScope scope;
+        v3_cpp_obj(mProcessor)->process(mProcessor, &data);
+    }
+    mOutChanges.Clear();
+    if (!wasActive) v3_cpp_obj(mComponent)->set_active(mComponent, 0);
+}
+
 bool HostVST3Plugin::SaveState(std::vector<uint8_t>& bytes) {
+    FlushParams();
     HostVST3Stream state;
     if (v3_cpp_obj(mComponent)->get_state(mComponent, state.Face()) != V3_OK) return false;
     bytes = state.Bytes();
@@ -471,19 +510,7 @@ bool HostVST3Plugin::ApplyProgramAndValues(const std::string& program,
             err = HostFormat("unknown program '%s'", program.c_str());
             return false;
         }
-        // The controller moves its values to the program's; a processor that does not itself apply
-        // program changes learns them with the program's change.
-        std::vector<std::pair<v3_param_id, double>> before;
-        v3_param_info info;
-        for (int i = 0, n = NumParams(); i < n; ++i)
-            if (ParamInfo(i, info) && !(info.flags & (V3_PARAM_READ_ONLY | V3_PARAM_PROGRAM_CHANGE)))
-                before.emplace_back(info.param_id, ParamValue(info.param_id));
-        SetParam(programs.id, programs.steps ? static_cast<double>(number) / programs.steps : 0.0);
-        for (const auto& [id, value] : before)
-            if (const double now = ParamValue(id); now != value) {
-                std::lock_guard<std::mutex> lock(mPendingLock);
-                mPending.push_back({id, 0, now});
-            }
+        SetProgramParam(programs.id, programs.steps ? static_cast<double>(number) / programs.steps : 0.0);
     }
     return HostApplyAssignments(
         ParamNames(), assignments,
@@ -512,6 +539,7 @@ std::string HostVST3Plugin::CannotProcess(bool doublePrecision) {
 std::string HostVST3Plugin::Configure(int sampleRate, int maxBlock, bool doublePrecision) {
     mSampleRate = sampleRate;
     mMaxBlock = std::max(maxBlock, 1);
+    mDoublePrecision = doublePrecision;
     v3_process_setup setup = {mProcessMode, doublePrecision ? V3_SAMPLE_64 : V3_SAMPLE_32, mMaxBlock,
                               static_cast<double>(sampleRate)};
     if (v3_cpp_obj(mProcessor)->setup_processing(mProcessor, &setup) != V3_OK)

@@ -32,9 +32,9 @@
 // SetParam, SaveState and the editor's calls may come from the user-interface thread while the audio
 // thread renders (values are queued under mPendingLock, which the audio side only tries, so it never
 // waits; a value that misses a block goes with the next). Inside process the host marks the plug-in's
-// audio callback for the allocation watch (HostAllocWatch), and the host's own callbacks as its own. The destructor stops processing, closes the view, disconnects and
-// terminates both parts, releases them and closes the module. Every failure on the way is a one-line
-// error that leaves nothing loaded.
+// audio callback for the allocation watch (HostAllocWatch), and the host's own callbacks as its own. The
+// destructor stops processing, closes the view, disconnects and terminates both parts, releases them and
+// closes the module. Every failure on the way is a one-line error that leaves nothing loaded.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -65,11 +65,15 @@ public:
     double ParamPlain(v3_param_id id, double value);     // the plain value of a normalised one
     // The controller takes the normalised value and the processor gets it with the next block.
     void SetParam(v3_param_id id, double value);
+    // SetParam of a program-change parameter, then every value the controller moved with it, for the
+    // processor (one that leaves programs to its controller hears of them only so).
+    void SetProgramParam(v3_param_id id, double value);
     // The plug-in's normalised value for a text (get_parameter_value_for_string); false when it reads none.
     bool ParamFromText(v3_param_id id, const std::string& text, double& value);
 
     // ---- State and identity (the validator's) ----
-    // The component's state (get_state). False when it gives none.
+    // The component's state (get_state), after values still waiting for a block reached the processor
+    // (FlushParams). False when it gives none.
     bool SaveState(std::vector<uint8_t>& bytes);
     // set_state on the component; when it takes the bytes, the controller learns them too
     // (set_component_state). False when the component refused them.
@@ -151,6 +155,9 @@ private:
     template <class T>
     void Process(T** inputs, T** outputs, int frames);
     bool EnsureView();
+    // When not processing, values waiting for the next block go to the processor now, in a block of no
+    // frames (the component made active for it when it is not).
+    void FlushParams();
 
     std::unique_ptr<HostVST3Module> mModule;
     std::string mPath, mClassName, mCategory;
@@ -179,6 +186,7 @@ private:
     bool mActive = false, mProcessing = false;
     std::atomic<int32_t> mRestartFlags{0}; // restarts the plug-in asked for, all of them
     int32_t mProcessMode = V3_OFFLINE;
+    bool mDoublePrecision = false;
     HostTransport mTransport;
 
     std::mutex mPendingLock;

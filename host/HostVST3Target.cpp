@@ -9,7 +9,9 @@ HostVST3Target::HostVST3Target(std::unique_ptr<HostVST3Plugin> plugin) : mPlugin
     mPlugin->SetRealtime(true);
     for (int i = 0, n = mPlugin->NumParams(); i < n; ++i) {
         v3_param_info info;
-        if (mPlugin->ParamInfo(i, info)) mParams.push_back({info.param_id, std::max(info.step_count, 0)});
+        if (mPlugin->ParamInfo(i, info))
+            mParams.push_back(
+                {info.param_id, std::max(info.step_count, 0), (info.flags & V3_PARAM_PROGRAM_CHANGE) != 0});
     }
 }
 
@@ -48,7 +50,11 @@ double HostVST3Target::ParamValue(int index) {
 void HostVST3Target::SetParam(int index, double value) {
     if (!Valid(index)) return;
     const Param& p = mParams[static_cast<size_t>(index)];
-    mPlugin->SetParam(p.id, std::clamp(Normalised(p, value), 0.0, 1.0));
+    const double normalised = std::clamp(Normalised(p, value), 0.0, 1.0);
+    if (p.program)
+        mPlugin->SetProgramParam(p.id, normalised);
+    else
+        mPlugin->SetParam(p.id, normalised);
 }
 
 bool HostVST3Target::ParamToText(int index, double value, std::string& text) {

@@ -30,6 +30,7 @@ private:
     struct Param {
         v3_param_id id;
         int32_t steps; // 0: continuous
+        bool program;  // the program-change parameter
     };
     bool Valid(int index) const { return index >= 0 && index < static_cast<int>(mParams.size()); }
     // The plug-in's normalised value for one of ours, and back.

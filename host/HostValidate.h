@@ -12,7 +12,7 @@
 struct HostValidateOptions {
     std::string plugin;
     std::string pluginClass; // the class of a VST 3 module, empty for its first
-    int strictness = 5; // 1 .. 10
+    int strictness = 5;      // 1 .. 10
     uint64_t seed = 1;
     bool json = false;
     bool progress = true; // the bar, when out is a terminal

@@ -35,7 +35,9 @@ public:
     int stepFd = -1;      // where Step writes (the parent's pipe), -1 for nowhere
 
     // A fresh instance of the plug-in, made on the calling thread; null with err set.
-    std::unique_ptr<HostValidateTarget> Open(std::string& err) const { return HostOpenTarget(plugin, err, pluginClass); }
+    std::unique_ptr<HostValidateTarget> Open(std::string& err) const {
+        return HostOpenTarget(plugin, err, pluginClass);
+    }
     // A seed for one purpose of one check, the same in every run with the same --seed.
     uint64_t Seed(const char* purpose) const;
     // Tells the parent what the check is doing now (one line).
