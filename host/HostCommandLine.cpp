@@ -317,8 +317,12 @@ int RunCommand(const HostCommand& cmd, std::FILE* out, std::FILE* err,
     int status = 2;
     switch (cmd.kind) {
     case HostCommand::kHelp:
-        std::fputs(HostUsageText().c_str(), out);
+        // The text is longer than the stream's buffer: a failure is told while its reason is known.
         status = 0;
+        if (std::fputs(HostUsageText().c_str(), out) < 0 || std::fflush(out) != 0) {
+            PrintError(err, HostFormat("cannot write the results: %s", std::strerror(errno)));
+            status = 1;
+        }
         break;
     case HostCommand::kVersion:
         std::fprintf(out, "%s 1.0.0\n", kProgram);
