@@ -89,6 +89,12 @@ std::unique_ptr<HostLv2Plugin> HostLv2Plugin::Load(const std::string& pathOrUri,
         std::string folder = real ? real : pathOrUri;
         std::free(real);
         if (!EndsWith(folder, "/")) folder += "/";
+        // A folder without a manifest is no bundle (said here in one line rather than by lilv in three).
+        struct stat manifest {};
+        if (::stat((folder + "manifest.ttl").c_str(), &manifest) != 0 || !S_ISREG(manifest.st_mode)) {
+            err = HostFormat("'%s' is not an LV2 bundle: it has no manifest.ttl", pathOrUri.c_str());
+            return nullptr;
+        }
         lilv_world_load_specifications(world);
         lilv_world_load_plugin_classes(world);
         Node bundle(lilv_new_file_uri(world, nullptr, folder.c_str()));
