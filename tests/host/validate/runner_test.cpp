@@ -12,6 +12,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "host/HostValidateReport.h"
 #include "host/HostValidateRunner.h"
 #include "host/HostValidateSignal.h"
 
@@ -130,6 +131,39 @@ TEST(HostValidateSignal, StatisticsCountNonFiniteAndDenormalSamples) {
     EXPECT_EQ(st.denormals, 0);
     EXPECT_EQ(HostMaxDifference(HostSilentSignal(2, 100), HostSilentSignal(1, 50)), 0.0);
     EXPECT_EQ(HostDecibels(0.5), 20.0 * std::log10(0.5));
+}
+
+} // namespace
+
+namespace {
+
+TEST(HostValidateReport, TableAndJsonHoldEveryRow) {
+    const HostCheck load{"load", 1, "", 5.0, Passes}, state{"hostile-state", 6, "", 5.0, Fails};
+    HostValidateRun run;
+    run.plugin = "/p/Gain \"2\".so";
+    run.strictness = 6;
+    run.seed = 7;
+    run.seconds = 2.25;
+    run.reports = {{&load, HostCheckOutcome::Passed("loaded"), 0.04},
+                   {&state, HostCheckOutcome::Failed("took \"x\\y\"\tand crashed"), 1.5}};
+    EXPECT_EQ(HostValidateTable(run), "validating /p/Gain \"2\".so at strictness 6 (seed 7)\n\n"
+                                      "level  check          result   time     reason\n"
+                                      "    1  load           passed     0.0 s  loaded\n"
+                                      "    6  hostile-state  failed     1.5 s  took \"x\\y\" and crashed\n"
+                                      "\n"
+                                      "2 checks at strictness 6: 1 passed, 1 failed, 0 skipped in 2.2 s\n");
+    EXPECT_EQ(
+        HostValidateJson(run),
+        "{\n"
+        "  \"plugin\": \"/p/Gain \\\"2\\\".so\",\n"
+        "  \"strictness\": 6,\n  \"seed\": 7,\n  \"seconds\": 2.250,\n"
+        "  \"passed\": 1,\n  \"failed\": 1,\n  \"skipped\": 0,\n"
+        "  \"checks\": [\n"
+        "    {\"name\": \"load\", \"level\": 1, \"result\": \"passed\", \"seconds\": 0.040, \"reason\": "
+        "\"loaded\"},\n"
+        "    {\"name\": \"hostile-state\", \"level\": 6, \"result\": \"failed\", \"seconds\": 1.500, "
+        "\"reason\": \"took \\\"x\\\\y\\\" and crashed\"}\n"
+        "  ]\n}\n");
 }
 
 } // namespace
