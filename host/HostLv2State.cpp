@@ -4,6 +4,7 @@
 #include <lv2/presets/presets.h>
 #include <lv2/state/state.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -105,6 +106,11 @@ bool HostLv2Plugin::ApplyPreset(const std::string& program, std::string& err) {
         found.emplace_back(preset, HostCleanText(text, std::strlen(text) + 1));
         lilv_node_free(name);
     }
+    // lilv hands presets over in no fixed order: by label, as hosts list them, the numbers stay put.
+    std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+        return a.second != b.second ? a.second < b.second
+                                    : std::strcmp(lilv_node_as_uri(a.first), lilv_node_as_uri(b.first)) < 0;
+    });
     long long number = -1;
     int chosen = -1;
     for (size_t k = 0; k < found.size() && chosen < 0; ++k)

@@ -87,7 +87,8 @@ constexpr const char* kRule =
     "or its module: an audio module class of its factory; its programs are the values of its\n"
     "program-change parameter), a CLAP plug-in (a file named *.clap: the first plug-in of its\n"
     "factory; its programs are its parameter named Program, if it has one) or an LV2 plug-in (a\n"
-    "bundle folder named *.lv2, or a plug-in's URI; its programs are its presets).\n"
+    "bundle folder named *.lv2, or a plug-in's URI; its programs are its presets, numbered in the\n"
+    "order of their labels).\n"
     "Each option is given once, except --set. No output may be the input, a loaded program or\n"
     "bank file, the plug-in or another output of the same run.";
 

@@ -52,7 +52,7 @@ TEST_F(HostLv2, RendersWhatTheVst2PluginRenders) {
         {{}, false},
         {{"--program", "Arpeggio"}, false},
         {{"--program", "Arpeggio"}, true},
-        {{"--program", "3", "--set", "Depth=0.5", "--set", "OnOff=0"}, false},
+        {{"--program", "Init", "--set", "Depth=0.5", "--set", "OnOff=0"}, false},
         {{"--set", "time=0.25", "--block", "100", "--no-latency-compensation"}, false},
     };
     for (const auto& c : cases) {
@@ -89,8 +89,8 @@ TEST_F(HostLv2, RefusesWhatItCannotTake) {
          "tidebloom-host: error: unknown parameter 'Nope' (the plug-in has: Sensitivity, Time, Depth, Vol, "
          "OnOff)\n"},
         {{"info", TIDEBLOOM_LV2_BUNDLE, "--program", "Nope"},
-         "tidebloom-host: error: unknown program 'Nope' (the plug-in has: Long Ambient Chords, Before "
-         "Overdrive, Arpeggio, Init, Swell on Accent, Funked Swell)\n"},
+         "tidebloom-host: error: unknown program 'Nope' (the plug-in has: Arpeggio, Before Overdrive, Funked "
+         "Swell, Init, Long Ambient Chords, Swell on Accent)\n"},
         {{"render", TIDEBLOOM_LV2_BUNDLE, "-i", mDir / "in.wav", "-o", mDir / "out.wav", "--double"},
          "tidebloom-host: error: LV2 plug-ins process single precision only\n"},
     };
