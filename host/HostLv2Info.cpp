@@ -16,7 +16,10 @@ std::string Flags(const HostLv2Plugin::Param& p) {
     std::string s;
     for (const auto& [on, name] :
          {std::pair{p.integer, "integer"}, {p.toggled, "toggled"}, {p.enumeration, "enumeration"}})
-        if (on) s += (s.empty() ? "" : " ") + std::string(name);
+        if (on) {
+            if (!s.empty()) s += ' ';
+            s += name;
+        }
     return s;
 }
 
