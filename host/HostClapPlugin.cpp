@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "host/HostAllocWatch.h"
 #include "host/HostNames.h"
 #include "host/HostText.h"
 
@@ -48,6 +49,8 @@ std::unique_ptr<HostClapPlugin> HostClapPlugin::Load(const std::string& path, st
                                                      const std::string& pluginId) {
     std::unique_ptr<HostClapPlugin> p(new HostClapPlugin);
     p->mPath = path;
+    p->mMainThread = std::this_thread::get_id();
+    p->mAudioThread = p->mMainThread;
     p->mLibrary = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!p->mLibrary) {
         const char* why = dlerror();
@@ -166,11 +169,12 @@ const void* HostClapPlugin::GetExtension(const clap_host_t*, const char* id) {
 }
 
 void HostClapPlugin::Serve() {
+    if (std::this_thread::get_id() != mMainThread) return;
     if (mCallbackWanted) {
         mCallbackWanted = false;
         mPlugin->on_main_thread(mPlugin);
     }
-    if (mRestartWanted && mActive) {
+    if (mRestartWanted && mActive && mAudioThread.load() == mMainThread) {
         // The plug-in's latency (or ports) changed while active: it is started again.
         mRestartWanted = false;
         const bool processing = mProcessing;
@@ -200,8 +204,11 @@ bool HostClapPlugin::ParamInfo(int index, clap_param_info_t& info) {
 }
 
 double HostClapPlugin::ParamValue(clap_id id) {
-    for (auto it = mPending.rbegin(); it != mPending.rend(); ++it)
-        if (it->param_id == id) return it->value;
+    {
+        std::lock_guard<std::mutex> lock(mPendingLock);
+        for (auto it = mPending.rbegin(); it != mPending.rend(); ++it)
+            if (it->param_id == id) return it->value;
+    }
     const auto* params = Extension<clap_plugin_params_t>(CLAP_EXT_PARAMS);
     double v = 0.0;
     return params && params->get_value(mPlugin, id, &v) ? v : 0.0;
@@ -215,8 +222,14 @@ std::string HostClapPlugin::ParamText(clap_id id, double value) {
     return HostCleanText(buf, sizeof(buf));
 }
 
+bool HostClapPlugin::ParamFromText(clap_id id, const std::string& text, double& value) {
+    const auto* params = Extension<clap_plugin_params_t>(CLAP_EXT_PARAMS);
+    return params && params->text_to_value && params->text_to_value(mPlugin, id, text.c_str(), &value);
+}
+
 void HostClapPlugin::SetParam(clap_id id, double value) {
     if (mActive) {
+        std::lock_guard<std::mutex> lock(mPendingLock);
         mPending.push_back(ValueEvent(id, value, 0));
         return;
     }
@@ -356,6 +369,8 @@ void HostClapPlugin::FillPorts(T** mainIn, T** mainOut, std::vector<clap_audio_b
             out.push_back(b);
         }
     };
+    ins.clear();
+    outs.clear();
     fill(mInPorts, mainIn, ins);
     fill(mOutPorts, mainOut, outs);
 }
@@ -375,9 +390,12 @@ void HostClapPlugin::Suspend() {
     if (mActive) mPlugin->deactivate(mPlugin);
     mActive = false;
     // Values queued for a block that will not come are flushed now.
-    if (!mPending.empty()) {
-        std::vector<clap_event_param_value_t> pending;
+    std::vector<clap_event_param_value_t> pending;
+    {
+        std::lock_guard<std::mutex> lock(mPendingLock);
         pending.swap(mPending);
+    }
+    if (!pending.empty()) {
         if (const auto* params = Extension<clap_plugin_params_t>(CLAP_EXT_PARAMS)) {
             InList in(&pending);
             params->flush(mPlugin, &in.list, &kDiscard);
@@ -388,6 +406,7 @@ void HostClapPlugin::Suspend() {
 void HostClapPlugin::Process(std::vector<clap_audio_buffer_t>& in, std::vector<clap_audio_buffer_t>& out,
                              int frames) {
     if (!mProcessing) return;
+    mAudioThread = std::this_thread::get_id();
     clap_event_transport_t transport{};
     transport.header = {sizeof(transport), 0, CLAP_CORE_EVENT_SPACE_ID, CLAP_EVENT_TRANSPORT, 0};
     transport.flags = CLAP_TRANSPORT_HAS_TEMPO | CLAP_TRANSPORT_HAS_TIME_SIGNATURE |
@@ -398,9 +417,13 @@ void HostClapPlugin::Process(std::vector<clap_audio_buffer_t>& in, std::vector<c
         static_cast<clap_sectime>(std::llround(mTransport.samplePos / mSampleRate * CLAP_SECTIME_FACTOR));
     transport.tsig_num = static_cast<uint16_t>(mTransport.timeSigNumerator);
     transport.tsig_denom = static_cast<uint16_t>(mTransport.timeSigDenominator);
-    std::vector<clap_event_param_value_t> events;
-    events.swap(mPending);
-    InList inEvents(&events);
+    mBlockEvents.clear();
+    {
+        // Never waits: values being queued now go with the next block.
+        std::unique_lock<std::mutex> lock(mPendingLock, std::try_to_lock);
+        if (lock.owns_lock()) mBlockEvents.swap(mPending);
+    }
+    InList inEvents(&mBlockEvents);
     clap_process_t p{};
     p.steady_time = mSteadyTime;
     p.frames_count = static_cast<uint32_t>(frames);
@@ -411,21 +434,23 @@ void HostClapPlugin::Process(std::vector<clap_audio_buffer_t>& in, std::vector<c
     p.audio_outputs_count = static_cast<uint32_t>(out.size());
     p.in_events = &inEvents.list;
     p.out_events = &kDiscard;
-    mPlugin->process(mPlugin, &p);
+    {
+        HostAudioCallScope scope;
+        mPlugin->process(mPlugin, &p);
+    }
+    mBlockEvents.clear();
     mSteadyTime += frames;
     Serve();
 }
 
 void HostClapPlugin::RenderFloat(float** inputs, float** outputs, int frames) {
-    std::vector<clap_audio_buffer_t> in, out;
-    FillPorts(inputs, outputs, in, out);
-    Process(in, out, std::min(frames, mMaxBlock));
+    FillPorts(inputs, outputs, mInBuffers, mOutBuffers);
+    Process(mInBuffers, mOutBuffers, std::min(frames, mMaxBlock));
 }
 
 void HostClapPlugin::RenderDouble(double** inputs, double** outputs, int frames) {
-    std::vector<clap_audio_buffer_t> in, out;
-    FillPorts(inputs, outputs, in, out);
-    Process(in, out, std::min(frames, mMaxBlock));
+    FillPorts(inputs, outputs, mInBuffers, mOutBuffers);
+    Process(mInBuffers, mOutBuffers, std::min(frames, mMaxBlock));
 }
 
 // ---- Editor ----

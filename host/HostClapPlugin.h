@@ -9,14 +9,18 @@
 // small offline host named "tidebloom-host": params (request_flush, rescan), latency (changed),
 // timer-support and posix-fd-support (for the editor: IdleEditor fires every timer and reads every
 // watched descriptor that is ready) and gui (no resizing). request_restart is honoured between blocks
-// (deactivate and activate again), request_callback by the next call into the host. The host runs on
-// one thread, which is both its main and its audio thread (CLAP allows that: the two are never busy at
-// once), so it offers no thread-check.
+// (deactivate and activate again), request_callback by the next call into the host, both on the main
+// thread. The main thread is the one that loaded the plug-in; the audio callbacks run there too, or on
+// one other thread of the caller's (the validator's audio thread) while the main thread does the rest.
+// The host offers no thread-check.
 //
 // Parameters: set before processing with params flush, while processing as value events of the next
-// block; values are the parameters' plain values. Programs: CLAP 1.1 has none; a stepped parameter named
-// "Program" stands for them (Tidebloom's), and --program sets it. The destructor stops processing,
-// destroys the plug-in and closes the module. Every failure on the way is a one-line error.
+// block (queued under mPendingLock, which the audio side only tries, so it never waits; a value that
+// misses a block goes with the next); values are the parameters' plain values. A restart the plug-in
+// asks for while its audio runs on the other thread waits until the main thread processes again. Programs:
+// CLAP 1.1 has none; a stepped parameter named "Program" stands for them (Tidebloom's), and --program sets
+// it. The destructor stops processing, destroys the plug-in and closes the module. Every failure on the way
+// is a one-line error.
 #include <clap/entry.h>
 #include <clap/ext/audio-ports.h>
 #include <clap/ext/gui.h>
@@ -25,10 +29,13 @@
 #include <clap/ext/timer-support.h>
 #include <clap/plugin-factory.h>
 
+#include <atomic>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "framework/clap/ClapPosixFd.h"
@@ -56,8 +63,10 @@ public:
     double ParamValue(clap_id id);
     // The plug-in's text for a value of the parameter ("" when it gives none).
     std::string ParamText(clap_id id, double value);
+    // The plug-in's value for a text; false when it reads none.
+    bool ParamFromText(clap_id id, const std::string& text, double& value);
     // The parameter takes the plain value: at once (params flush) while inactive, with the next block
-    // while processing.
+    // while processing (then from any thread).
     void SetParam(clap_id id, double value);
 
     // ---- HostEffect ----
@@ -120,10 +129,17 @@ private:
     double mSampleRate = 44100.0;
     int mMaxBlock = 512;
     bool mActive = false, mProcessing = false;
-    bool mRestartWanted = false, mCallbackWanted = false;
+    // Asked by the plug-in from any thread, served on the main thread.
+    std::atomic<bool> mRestartWanted{false}, mCallbackWanted{false};
+    // The thread of the latest audio callback: a restart waits while the audio runs on another.
+    std::atomic<std::thread::id> mAudioThread;
     HostTransport mTransport;
     int64_t mSteadyTime = 0;
-    std::vector<clap_event_param_value_t> mPending; // value events for the next block
+    std::thread::id mMainThread;
+    std::mutex mPendingLock;
+    std::vector<clap_event_param_value_t> mPending;           // value events for the next block
+    std::vector<clap_event_param_value_t> mBlockEvents;       // audio side: the events of the running block
+    std::vector<clap_audio_buffer_t> mInBuffers, mOutBuffers; // audio side: the running block's ports
     std::map<clap_id, uint32_t> mTimers;
     clap_id mNextTimer = 1;
     std::set<int> mFds;

@@ -14,6 +14,7 @@
 #include "host/HostText.h"
 #include "host/HostUsage.h"
 #include "host/HostVST3Module.h"
+#include "host/HostValidate.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -299,13 +300,29 @@ int RunSnapshot(const HostCommand& cmd, std::FILE* out, std::FILE* errOut,
     return 0;
 }
 
+int RunValidate(const HostCommand& cmd, std::FILE* out, std::FILE* err,
+                const volatile std::sig_atomic_t* cancel) {
+    HostValidateOptions options;
+    options.plugin = cmd.plugin;
+    options.pluginClass = cmd.pluginClass;
+    options.strictness = cmd.strictness;
+    options.seed = cmd.seed;
+    options.json = cmd.json;
+    options.progress = cmd.progress && !cmd.quiet;
+    return HostRunValidate(options, out, err, cancel);
+}
+
 int RunCommand(const HostCommand& cmd, std::FILE* out, std::FILE* err,
                const volatile std::sig_atomic_t* cancel) {
     int status = 2;
     switch (cmd.kind) {
     case HostCommand::kHelp:
-        std::fputs(HostUsageText().c_str(), out);
+        // The text is longer than the stream's buffer: a failure is told while its reason is known.
         status = 0;
+        if (std::fputs(HostUsageText().c_str(), out) < 0 || std::fflush(out) != 0) {
+            PrintError(err, HostFormat("cannot write the results: %s", std::strerror(errno)));
+            status = 1;
+        }
         break;
     case HostCommand::kVersion:
         std::fprintf(out, "%s 1.0.0\n", kProgram);
@@ -323,6 +340,9 @@ int RunCommand(const HostCommand& cmd, std::FILE* out, std::FILE* err,
     case HostCommand::kSnapshot:
         status = RunSnapshot(cmd, out, err, cancel);
         break;
+    case HostCommand::kValidate:
+        status = RunValidate(cmd, out, err, cancel);
+        break;
     }
     return status;
 }
@@ -333,7 +353,7 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
     HostCommand c;
     ArgReader args(argc, argv);
     if (args.Done()) {
-        err = "no command given (info, render, phrase or snapshot; see --help)";
+        err = "no command given (info, render, phrase, snapshot or validate; see --help)";
         return false;
     }
     std::string command = args.Next();
@@ -355,8 +375,10 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
         c.kind = HostCommand::kPhrase;
     } else if (command == "snapshot") {
         c.kind = HostCommand::kSnapshot;
+    } else if (command == "validate") {
+        c.kind = HostCommand::kValidate;
     } else {
-        err = HostFormat("unknown command '%s' (info, render, phrase or snapshot; see --help)",
+        err = HostFormat("unknown command '%s' (info, render, phrase, snapshot or validate; see --help)",
                          command.c_str());
         return false;
     }
@@ -396,6 +418,7 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
         const bool isPhrase = c.kind == HostCommand::kPhrase;
         const bool isSnapshot = c.kind == HostCommand::kSnapshot;
         const bool isInfo = c.kind == HostCommand::kInfo;
+        const bool isValidate = c.kind == HostCommand::kValidate;
         if (arg.empty() || arg[0] != '-' || arg == "-") {
             if (c.kind == HostCommand::kPhrase || !c.plugin.empty()) {
                 err = HostFormat("unexpected argument '%s'", arg.c_str());
@@ -406,7 +429,7 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
             c.kind = HostCommand::kHelp;
             cmd = c;
             return true;
-        } else if (name == "--json" && isInfo) {
+        } else if (name == "--json" && (isInfo || isValidate)) {
             if (!flag()) return false;
             c.json = true;
         } else if ((name == "-o" || name == "--output") && (isRender || isPhrase || isSnapshot)) {
@@ -433,8 +456,22 @@ bool HostParseCommandLine(int argc, const char* const* argv, HostCommand& cmd, s
             if (!value() || !DoubleValue(name, v, 0.1, 600.0, c.snapshotTimeout, err)) return false;
         } else if (name == "--drag" && isSnapshot) {
             if (!value() || !DragValue(v, c.snapshotDrag, err)) return false;
-        } else if (!isRender && !((isSnapshot || isInfo) &&
-                                  (name == "--set" || name == "--program" || name == "--class"))) {
+        } else if (name == "--strictness" && isValidate) {
+            if (!value() || !IntValue(name, v, 1, 10, c.strictness, err)) return false;
+        } else if (name == "--seed" && isValidate) {
+            long long seed = 0;
+            if (!value()) return false;
+            if (!HostParseInt(v, 0, INT64_MAX, seed)) {
+                err = HostFormat("--seed takes a whole number from 0 to %lld, not '%s'",
+                                 static_cast<long long>(INT64_MAX), v.c_str());
+                return false;
+            }
+            c.seed = static_cast<uint64_t>(seed);
+        } else if (name == "--no-progress" && isValidate) {
+            if (!flag()) return false;
+            c.progress = false;
+        } else if (!isRender && !((isSnapshot || isInfo) && (name == "--set" || name == "--program")) &&
+                   !((isSnapshot || isInfo || isValidate) && name == "--class")) {
             err = HostFormat("unknown option '%s' for %s", name.c_str(), command.c_str());
             return false;
         } else if (name == "-i" || name == "--input") {

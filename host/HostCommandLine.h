@@ -6,6 +6,7 @@
 //   tidebloom-host render PLUGIN.so -i IN -o OUT [options]
 //   tidebloom-host phrase -o OUT [--seconds S] [--rate HZ]
 //   tidebloom-host snapshot PLUGIN.so -o EDITOR.png [--set NAME=VALUE] [--program P] [--timeout S]
+//   tidebloom-host validate PLUGIN [--strictness 1..10] [--seed N] [--json]
 //
 // Every failure is reported as one line "tidebloom-host: error: ..." on err with a non-zero exit
 // status: 2 for a malformed command line (an option that takes one value given twice included), 1
@@ -13,6 +14,7 @@
 // HostOutputs, before anything is rendered or written. Called from main on the main thread (tests
 // call it in-process too); cancel (HostInterruptSignal) stops a run before its outputs are committed.
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -20,7 +22,7 @@
 #include "host/HostSnapshot.h"
 
 struct HostCommand {
-    enum EKind { kHelp, kVersion, kInfo, kRender, kPhrase, kSnapshot };
+    enum EKind { kHelp, kVersion, kInfo, kRender, kPhrase, kSnapshot, kValidate };
     EKind kind = kHelp;
     std::string plugin;
     std::string input, output;
@@ -46,6 +48,8 @@ struct HostCommand {
     int phraseRate = 44100;
     double snapshotTimeout = 10.0;
     HostSnapshotDrag snapshotDrag;
+    int strictness = 5;
+    uint64_t seed = 1;
 };
 
 // Parses argv[1..argc-1]. False with err set (one line, without the program name) on bad usage.

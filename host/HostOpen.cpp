@@ -1,6 +1,7 @@
 #include "host/HostOpen.h"
 
 #include "host/HostClapPlugin.h"
+#include "host/HostLv2Plugin.h"
 #include "host/HostPlugin.h"
 #include "host/HostText.h"
 #include "host/HostVST3Plugin.h"
@@ -24,6 +25,10 @@ std::unique_ptr<HostEffect> HostOpenEffect(const std::string& path, std::string&
         return HostClapPlugin::Load(path, err);
     }
     if (HostVST3Module::InBundle(path)) return HostVST3Plugin::Load(path, err, className);
+    if (HostLv2Plugin::IsLv2(path)) {
+        if (!className.empty()) return NotVST3(path, className, err);
+        return HostLv2Plugin::Load(path, err);
+    }
     std::unique_ptr<HostEffect> vst2 = HostPlugin::Load(path, err);
     // A VST 3 module outside its bundle has no VST 2 entry function.
     if (!vst2 && HostVST3Module::ExportsFactory(path)) return HostVST3Plugin::Load(path, err, className);

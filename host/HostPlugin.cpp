@@ -1,5 +1,6 @@
 #include "host/HostPlugin.h"
 
+#include "host/HostAllocWatch.h"
 #include "host/HostLibrary.h"
 #include "host/HostText.h"
 
@@ -191,14 +192,20 @@ void HostPlugin::ProcessFloat(float** inputs, float** outputs, int frames, bool 
     AEffectProcessProc proc = accumulating ? mEffect->process : mEffect->processReplacing;
     if (!proc) return;
     ++mProcessDepth;
-    proc(mEffect, inputs, outputs, frames);
+    {
+        HostAudioCallScope scope;
+        proc(mEffect, inputs, outputs, frames);
+    }
     --mProcessDepth;
 }
 
 void HostPlugin::ProcessDouble(double** inputs, double** outputs, int frames) {
     if (!mEffect->processDoubleReplacing) return;
     ++mProcessDepth;
-    mEffect->processDoubleReplacing(mEffect, inputs, outputs, frames);
+    {
+        HostAudioCallScope scope;
+        mEffect->processDoubleReplacing(mEffect, inputs, outputs, frames);
+    }
     --mProcessDepth;
 }
 
@@ -233,6 +240,7 @@ void HostPlugin::Record(HostCallbackEvent::EKind kind, int index, float value) {
 
 intptr_t HostPlugin::HostCallback(AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
                                   float opt) {
+    HostCallbackScope hostCode; // what the host allocates here is not the plug-in's
     HostPlugin* host = effect ? FindInstance(effect) : nullptr;
     if (!host) host = sLoading;
     if (!host) {

@@ -5,6 +5,7 @@
 #include "host/HostInterrupt.h"
 #include "host/HostOpen.h"
 #include "host/HostText.h"
+#include "host/HostXWindow.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -26,89 +27,6 @@ constexpr uint32_t kNotFlat = 0xFFFFFFFF;
 // Size of the window while the plug-in has not said how large its editor is.
 constexpr int kProvisionalWidth = 640, kProvisionalHeight = 480;
 
-// X errors are counted instead of ending the process (Xlib's default), for as long as the trap lives.
-// The handler is process-wide: errors a plug-in causes on its own connection are counted too.
-int sXErrors = 0;
-extern "C" int CountXError(Display*, XErrorEvent*) {
-    ++sXErrors;
-    return 0;
-}
-
-class XErrorTrap {
-public:
-    XErrorTrap() : mPrevious(XSetErrorHandler(CountXError)) {}
-    ~XErrorTrap() { XSetErrorHandler(mPrevious); }
-    XErrorTrap(const XErrorTrap&) = delete;
-    XErrorTrap& operator=(const XErrorTrap&) = delete;
-
-private:
-    int (*mPrevious)(Display*, XErrorEvent*);
-};
-
-class XConnection {
-public:
-    explicit XConnection(Display* d) : mDisplay(d) {}
-    ~XConnection() {
-        if (mDisplay) XCloseDisplay(mDisplay);
-    }
-    XConnection(const XConnection&) = delete;
-    XConnection& operator=(const XConnection&) = delete;
-    Display* Get() const { return mDisplay; }
-
-private:
-    Display* mDisplay;
-};
-
-// The top-level window the editor lives in; destroyed (after the editor is closed) with this object.
-class HostWindow {
-public:
-    HostWindow(Display* d, int w, int h) : mDisplay(d) {
-        const int screen = DefaultScreen(d);
-        XSetWindowAttributes attrs{};
-        attrs.background_pixel = BlackPixel(d, screen);
-        attrs.event_mask = StructureNotifyMask | ExposureMask;
-        mWindow =
-            XCreateWindow(d, RootWindow(d, screen), 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h),
-                          0, CopyFromParent, InputOutput, CopyFromParent, CWBackPixel | CWEventMask, &attrs);
-        XStoreName(d, mWindow, "tidebloom-host snapshot");
-        FixSize(w, h);
-    }
-    ~HostWindow() {
-        XDestroyWindow(mDisplay, mWindow);
-        XSync(mDisplay, False);
-    }
-    HostWindow(const HostWindow&) = delete;
-    HostWindow& operator=(const HostWindow&) = delete;
-    Window Id() const { return mWindow; }
-
-    // Window managers keep it at exactly this size.
-    void FixSize(int w, int h) {
-        XSizeHints hints{};
-        hints.flags = PMinSize | PMaxSize;
-        hints.min_width = hints.max_width = w;
-        hints.min_height = hints.max_height = h;
-        XSetWMNormalHints(mDisplay, mWindow, &hints);
-    }
-    void Resize(int w, int h) {
-        FixSize(w, h);
-        XResizeWindow(mDisplay, mWindow, static_cast<unsigned>(w), static_cast<unsigned>(h));
-    }
-    // Handles whatever arrived for the window; true once it has been mapped.
-    bool Pump() {
-        while (XPending(mDisplay)) {
-            XEvent ev;
-            XNextEvent(mDisplay, &ev);
-            if (ev.type == MapNotify && ev.xmap.window == mWindow) mMapped = true;
-        }
-        return mMapped;
-    }
-
-private:
-    Display* mDisplay;
-    Window mWindow = 0;
-    bool mMapped = false;
-};
-
 // One 8-bit channel from a pixel value and the visual's mask of that channel.
 int Channel(unsigned long pixel, unsigned long mask) {
     if (!mask) return 0;
@@ -119,10 +37,10 @@ int Channel(unsigned long pixel, unsigned long mask) {
 
 // The window's pixels as 0xRRGGBB, or false (an X error, a window not on screen, no true colour).
 bool Grab(Display* d, Window w, int width, int height, std::vector<uint32_t>& out) {
-    const int errors = sXErrors;
+    const int errors = HostXErrorTrap::Errors();
     XImage* img = XGetImage(d, w, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),
                             AllPlanes, ZPixmap);
-    if (!img || sXErrors != errors) {
+    if (!img || HostXErrorTrap::Errors() != errors) {
         if (img) XDestroyImage(img);
         return false;
     }
@@ -202,31 +120,22 @@ bool HostSnapshotEditor(HostEffect& plugin, const HostSnapshotOptions& options, 
         err = "the plug-in has no editor";
         return false;
     }
-    const char* name = std::getenv("DISPLAY");
-    if (!name || !*name) {
-        err = "no X display: DISPLAY is not set (run it on a desktop, or under xvfb-run)";
-        return false;
-    }
-    XInitThreads();
-    XConnection x(XOpenDisplay(nullptr));
-    if (!x.Get()) {
-        err = HostFormat("cannot open the X display '%s'", name);
-        return false;
-    }
+    HostXConnection x(HostXConnection::OpenDefault(err));
+    if (!x.Get()) return false;
     Display* d = x.Get();
-    XErrorTrap trap;
-    const int startErrors = sXErrors;
+    HostXErrorTrap trap;
+    const int startErrors = HostXErrorTrap::Errors();
     const Clock::time_point deadline =
         Clock::now() + std::chrono::microseconds(static_cast<int64_t>(options.timeoutSeconds * 1e6));
 
     int w = kProvisionalWidth, h = kProvisionalHeight;
     bool sized = plugin.EditorSize(w, h);
-    HostWindow window(d, w, h);
+    HostWindow window(d, w, h, "tidebloom-host snapshot");
     XMapWindow(d, window.Id());
     XSync(d, False);
     while (!window.Pump() && Clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    if (sXErrors != startErrors) {
+    if (HostXErrorTrap::Errors() != startErrors) {
         err = "the X server refused the editor's window";
         return false;
     }

@@ -24,6 +24,7 @@ constexpr std::array kSynopsis = {
     "tidebloom-host phrase -o OUT [--seconds S] [--rate HZ] [--sample-format F]",
     "tidebloom-host snapshot PLUGIN -o EDITOR.png [--set NAME=VALUE] [--program P]\n"
     "                              [--timeout SECONDS]   (needs an X display)",
+    "tidebloom-host validate PLUGIN [--strictness 1..10] [--seed N] [--json]",
 };
 
 constexpr std::array kRenderOptions = {
@@ -33,8 +34,8 @@ constexpr std::array kRenderOptions = {
                                "0..1; VST 3 and CLAP: in the parameter's range) or to a text it\n"
                                "displays (repeatable)"},
     Option{"--program N|NAME", "select a program by index or name"},
-    Option{"--class NAME", "the class of a VST 3 module to load (also for info and snapshot;\n"
-                           "default: its first audio module class)"},
+    Option{"--class NAME", "the class of a VST 3 module to load (also for info, snapshot and\n"
+                           "validate; default: its first audio module class)"},
     Option{"--block N", "frames per audio callback (default 512)"},
     Option{"--max-block N", "largest block announced to the plug-in (default: --block)"},
     Option{"--double, --float", "double or single precision processing (default single)"},
@@ -51,12 +52,21 @@ constexpr std::array kRenderOptions = {
     Option{"--plot FILE.png", "draw the dry and processed waveforms and the gain applied"},
     Option{"--tempo BPM", "tempo reported to the plug-in (default 120)"},
     Option{"--time-signature N/D", "time signature reported to the plug-in (default 4/4)"},
-    Option{"--no-progress", "no progress bar"},
+    Option{"--no-progress", "no progress bar (also for validate)"},
     Option{"-q, --quiet", "no progress bar and no summary"},
 };
 
+constexpr std::array kValidateOptions = {
+    Option{"--strictness N", "validate: run the checks of level 1 to N (default 5): 1 loads and\n"
+                             "names, 2 parameters and silence, 3 state and reloading, 4 parameter\n"
+                             "sweeps, block sizes, latency and allocations, 5 sample rates and\n"
+                             "the editor, 6 hostile state and waiting in the audio callback;\n"
+                             "higher levels try more values, cases and time"},
+    Option{"--seed N", "validate: the seed of the random values and signals (default 1)"},
+};
+
 constexpr std::array kOtherOptions = {
-    Option{"--json", "info: print the description as JSON"},
+    Option{"--json", "info, validate: print the description or the report as JSON"},
     Option{"--seconds S", "phrase: length of the phrase (default 10)"},
     Option{"--rate HZ", "phrase: sample rate, 8000 to 192000 (default 44100)"},
     Option{"--timeout SECONDS", "snapshot: longest wait for the editor's picture (default 10)"},
@@ -68,14 +78,17 @@ constexpr std::array kOtherOptions = {
 
 constexpr std::array kSections = {
     Section{"render options", kRenderOptions},
+    Section{"validate options", kValidateOptions},
     Section{"other options", kOtherOptions},
 };
 
 constexpr const char* kRule =
     "PLUGIN is a VST 2.4 plug-in (a shared object), a VST 3 plug-in (a bundle folder named *.vst3,\n"
     "or its module: an audio module class of its factory; its programs are the values of its\n"
-    "program-change parameter) or a CLAP plug-in (a file named *.clap: the first plug-in of its\n"
-    "factory; its programs are its parameter named Program, if it has one).\n"
+    "program-change parameter), a CLAP plug-in (a file named *.clap: the first plug-in of its\n"
+    "factory; its programs are its parameter named Program, if it has one) or an LV2 plug-in (a\n"
+    "bundle folder named *.lv2, or a plug-in's URI; its programs are its presets, numbered in the\n"
+    "order of their labels).\n"
     "Each option is given once, except --set. No output may be the input, a loaded program or\n"
     "bank file, the plug-in or another output of the same run.";
 
@@ -146,7 +159,8 @@ std::string HostUsageText() {
 std::string HostManPage() {
     std::string out = ".TH TIDEBLOOM\\-HOST 1 \"\" \"Tidebloom\" \"User Commands\"\n"
                       ".SH NAME\n"
-                      "tidebloom\\-host \\- run a VST 2.4, VST 3 or CLAP plug-in over audio files, from the "
+                      "tidebloom\\-host \\- run VST 2.4, VST 3, CLAP and LV2 plug-ins over audio files and "
+                      "check them, from the "
                       "command line\n"
                       ".SH SYNOPSIS\n.nf\n";
     for (const char* line : kSynopsis) out += Roff(line) + "\n";
@@ -157,6 +171,9 @@ std::string HostManPage() {
         "\\fBrender\\fR runs an audio file through a plug-in into another file, latency compensated.\n"
         "\\fBphrase\\fR synthesises the demo phrase of plucked notes.\n"
         "\\fBsnapshot\\fR opens the plug-in's editor and saves its picture as a PNG file.\n"
+        "\\fBvalidate\\fR runs checks on a plug-in, each in a process of its own, and prints which it "
+        "passes: "
+        "its exit status is 0 only when none failed.\n"
         ".PP\n" +
         Roff(Joined(kRule, " ")) +
         " Each output that is a regular file is written to a temporary file beside it and moved into place "
@@ -169,10 +186,12 @@ std::string HostManPage() {
         for (const Option& o : section.options)
             out += ".TP\n" + RoffUsage(o.usage) + "\n" + Roff(Joined(o.text, " ")) + "\n";
     }
-    out += ".SH EXIT STATUS\n"
-           ".TP\n0\nsuccess\n"
-           ".TP\n1\nsomething went wrong while running the command (one line on standard error says what)\n"
-           ".TP\n2\na malformed command line\n"
-           ".TP\n130, 143\nstopped by SIGINT or SIGTERM; no output was written\n";
+    out +=
+        ".SH EXIT STATUS\n"
+        ".TP\n0\nsuccess\n"
+        ".TP\n1\nsomething went wrong while running the command (one line on standard error says what), or "
+        "the plug-in failed a check of validate\n"
+        ".TP\n2\na malformed command line\n"
+        ".TP\n130, 143\nstopped by SIGINT or SIGTERM; no output was written\n";
     return out;
 }

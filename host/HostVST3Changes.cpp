@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "host/HostAllocWatch.h"
+
 // One parameter's points.
 class HostVST3Changes::Queue {
 public:
@@ -24,6 +26,7 @@ public:
     }
     v3_result AddPoint(int32_t offset, double value, int32_t* idx) {
         if (idx) *idx = GetPointCount();
+        HostCallbackScope hostCode; // the plug-in reports from its process call; the list is the host's
         mPoints.push_back({mId, offset, value});
         return V3_OK;
     }
@@ -84,6 +87,7 @@ v3_param_value_queue** HostVST3Changes::GetParamData(int32_t idx) {
 
 v3_param_value_queue** HostVST3Changes::AddParamData(v3_param_id* id, int32_t* index) {
     if (!id) return nullptr;
+    HostCallbackScope hostCode;
     size_t k = 0;
     while (k < mQueues.size() && mQueues[k]->GetParamId() != *id) ++k;
     if (k == mQueues.size()) mQueues.push_back(std::make_unique<Queue>(*id, std::vector<HostVST3Change>{}));

@@ -41,12 +41,24 @@ std::string JsonNumber(double v) {
 
 } // namespace
 
-std::string HostVST3Plugin::Describe(bool json) {
+std::string HostVST3Plugin::ClassIdText() const {
     std::string classId;
     for (uint8_t b : mClassId) classId += HostFormat("%02X", b);
-    const std::string vendor =
-        mHasClassInfo2 && mClassInfo2.vendor[0] ? Field(mClassInfo2.vendor) : Field(mFactoryInfo.vendor);
-    const std::string version = mHasClassInfo2 ? Field(mClassInfo2.version) : "";
+    return classId;
+}
+
+std::string HostVST3Plugin::Vendor() const {
+    return mHasClassInfo2 && mClassInfo2.vendor[0] ? Field(mClassInfo2.vendor) : Field(mFactoryInfo.vendor);
+}
+
+std::string HostVST3Plugin::Version() const {
+    return mHasClassInfo2 ? Field(mClassInfo2.version) : "";
+}
+
+std::string HostVST3Plugin::Describe(bool json) {
+    const std::string classId = ClassIdText();
+    const std::string vendor = Vendor();
+    const std::string version = Version();
     const std::string sdk = mHasClassInfo2 ? Field(mClassInfo2.sdk_version) : "";
     const std::string subcategories = mHasClassInfo2 ? Field(mClassInfo2.sub_categories) : "";
     const char* controller = !mController ? "none" : mSeparateController ? "separate" : "component";

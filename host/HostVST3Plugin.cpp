@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "framework/vst3/VST3Strings.h"
+#include "host/HostAllocWatch.h"
 #include "host/HostNames.h"
 #include "host/HostText.h"
 #include "host/HostVST3Message.h"
@@ -274,6 +275,8 @@ v3_result HostVST3Plugin::BeginEdit(v3_param_id) {
 v3_result HostVST3Plugin::PerformEdit(v3_param_id id, double value) {
     // The controller has the value already; the processor hears it with the next block.
     if (std::isnan(value)) return V3_INVALID_ARG;
+    HostCallbackScope hostCode;
+    std::lock_guard<std::mutex> lock(mPendingLock);
     mPending.push_back({id, 0, std::clamp(value, 0.0, 1.0)});
     return V3_OK;
 }
@@ -283,7 +286,7 @@ v3_result HostVST3Plugin::EndEdit(v3_param_id) {
 }
 
 v3_result HostVST3Plugin::RestartComponent(int32_t flags) {
-    mRestartFlags |= flags;
+    mRestartFlags.fetch_or(flags);
     return V3_OK;
 }
 
@@ -325,7 +328,78 @@ double HostVST3Plugin::ParamPlain(v3_param_id id, double value) {
 
 void HostVST3Plugin::SetParam(v3_param_id id, double value) {
     if (mController) v3_cpp_obj(mController)->set_parameter_normalised(mController, id, value);
+    std::lock_guard<std::mutex> lock(mPendingLock);
     mPending.push_back({id, 0, value});
+}
+
+void HostVST3Plugin::SetProgramParam(v3_param_id id, double value) {
+    // The controller moves its values to the program's; a processor that does not itself apply
+    // program changes learns them with the program's change.
+    std::vector<std::pair<v3_param_id, double>> before;
+    v3_param_info info;
+    for (int i = 0, n = NumParams(); i < n; ++i)
+        if (ParamInfo(i, info) && !(info.flags & (V3_PARAM_READ_ONLY | V3_PARAM_PROGRAM_CHANGE)))
+            before.emplace_back(info.param_id, ParamValue(info.param_id));
+    SetParam(id, value);
+    std::lock_guard<std::mutex> lock(mPendingLock);
+    for (const auto& [other, was] : before)
+        if (const double now = ParamValue(other); now != was) mPending.push_back({other, 0, now});
+}
+
+bool HostVST3Plugin::ParamFromText(v3_param_id id, const std::string& text, double& value) {
+    if (!mController) return false;
+    v3_str_128 in = {};
+    VST3CopyString(text.c_str(), in, 128);
+    return v3_cpp_obj(mController)->get_parameter_value_for_string(mController, id, in, &value) == V3_OK &&
+           std::isfinite(value);
+}
+
+// ---- State and identity ----
+
+void HostVST3Plugin::FlushParams() {
+    std::vector<HostVST3Change> pending;
+    {
+        std::lock_guard<std::mutex> lock(mPendingLock);
+        if (mProcessing || mPending.empty()) return;
+        pending.swap(mPending);
+    }
+    // A block of no frames and no buffers carries the values to an active processor.
+    HostVST3Changes changes(pending);
+    const bool wasActive = mActive;
+    if (!wasActive && v3_cpp_obj(mComponent)->set_active(mComponent, 1) != V3_OK) return;
+    v3_process_data data = {};
+    data.process_mode = mProcessMode;
+    data.symbolic_sample_size = mDoublePrecision ? V3_SAMPLE_64 : V3_SAMPLE_32;
+    data.input_params = changes.Face();
+    data.output_params = mOutChanges.Face();
+    {
+        HostAudioCallScope scope;
+        v3_cpp_obj(mProcessor)->process(mProcessor, &data);
+    }
+    mOutChanges.Clear();
+    if (!wasActive) v3_cpp_obj(mComponent)->set_active(mComponent, 0);
+}
+
+bool HostVST3Plugin::SaveState(std::vector<uint8_t>& bytes) {
+    FlushParams();
+    HostVST3Stream state;
+    if (v3_cpp_obj(mComponent)->get_state(mComponent, state.Face()) != V3_OK) return false;
+    bytes = state.Bytes();
+    return true;
+}
+
+bool HostVST3Plugin::LoadState(const std::vector<uint8_t>& bytes) {
+    HostVST3Stream state(bytes);
+    if (v3_cpp_obj(mComponent)->set_state(mComponent, state.Face()) != V3_OK) return false;
+    if (mController) {
+        HostVST3Stream copy(bytes);
+        v3_cpp_obj(mController)->set_component_state(mController, copy.Face());
+    }
+    return true;
+}
+
+uint32_t HostVST3Plugin::TailSamples() {
+    return v3_cpp_obj(mProcessor)->get_tail_samples(mProcessor);
 }
 
 std::vector<std::string> HostVST3Plugin::ParamNames() {
@@ -436,16 +510,7 @@ bool HostVST3Plugin::ApplyProgramAndValues(const std::string& program,
             err = HostFormat("unknown program '%s'", program.c_str());
             return false;
         }
-        // The controller moves its values to the program's; a processor that does not itself apply
-        // program changes learns them with the program's change.
-        std::vector<std::pair<v3_param_id, double>> before;
-        v3_param_info info;
-        for (int i = 0, n = NumParams(); i < n; ++i)
-            if (ParamInfo(i, info) && !(info.flags & (V3_PARAM_READ_ONLY | V3_PARAM_PROGRAM_CHANGE)))
-                before.emplace_back(info.param_id, ParamValue(info.param_id));
-        SetParam(programs.id, programs.steps ? static_cast<double>(number) / programs.steps : 0.0);
-        for (const auto& [id, value] : before)
-            if (const double now = ParamValue(id); now != value) mPending.push_back({id, 0, now});
+        SetProgramParam(programs.id, programs.steps ? static_cast<double>(number) / programs.steps : 0.0);
     }
     return HostApplyAssignments(
         ParamNames(), assignments,
@@ -474,7 +539,8 @@ std::string HostVST3Plugin::CannotProcess(bool doublePrecision) {
 std::string HostVST3Plugin::Configure(int sampleRate, int maxBlock, bool doublePrecision) {
     mSampleRate = sampleRate;
     mMaxBlock = std::max(maxBlock, 1);
-    v3_process_setup setup = {V3_OFFLINE, doublePrecision ? V3_SAMPLE_64 : V3_SAMPLE_32, mMaxBlock,
+    mDoublePrecision = doublePrecision;
+    v3_process_setup setup = {mProcessMode, doublePrecision ? V3_SAMPLE_64 : V3_SAMPLE_32, mMaxBlock,
                               static_cast<double>(sampleRate)};
     if (v3_cpp_obj(mProcessor)->setup_processing(mProcessor, &setup) != V3_OK)
         return HostFormat(
@@ -598,13 +664,13 @@ void HostVST3Plugin::Process(T** inputs, T** outputs, int frames) {
 
     // Values set since the last block go with this one, at its first frame.
     std::unique_ptr<HostVST3Changes> changes;
-    if (!mPending.empty()) {
+    if (std::unique_lock<std::mutex> lock(mPendingLock, std::try_to_lock); lock && !mPending.empty()) {
         changes = std::make_unique<HostVST3Changes>(mPending);
         mPending.clear();
     }
     mOutChanges.Clear();
     v3_process_data data = {};
-    data.process_mode = V3_OFFLINE;
+    data.process_mode = mProcessMode;
     data.symbolic_sample_size = isDouble ? V3_SAMPLE_64 : V3_SAMPLE_32;
     data.nframes = std::min(frames, mMaxBlock);
     data.num_input_buses = static_cast<int32_t>(mInBuffers.size());
@@ -614,6 +680,7 @@ void HostVST3Plugin::Process(T** inputs, T** outputs, int frames) {
     data.input_params = changes ? changes->Face() : nullptr;
     data.output_params = mOutChanges.Face();
     data.ctx = &ctx;
+    HostAudioCallScope scope;
     v3_cpp_obj(mProcessor)->process(mProcessor, &data);
 }
 

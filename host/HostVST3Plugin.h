@@ -24,14 +24,21 @@
 // values of the program-change parameter; their names come from the program list of the parameter's
 // unit, else from the parameter's texts. The processor gets the program's change and, after it, every
 // value the controller moved to the program's (a processor that leaves programs to its controller, as
-// ZamComp's does, hears of them only so). Processing is offline (V3_OFFLINE), on the host's one thread.
+// ZamComp's does, hears of them only so). Processing is offline (V3_OFFLINE) unless SetRealtime asks
+// for real-time processing before Configure.
 //
-// Threads: the host's one thread, which is both its user-interface and its audio thread; the plug-in's
-// calls into the host come on it too. The destructor stops processing, closes the view, disconnects and
-// terminates both parts, releases them and closes the module. Every failure on the way is a one-line
-// error that leaves nothing loaded.
+// Threads: the host's one thread, which is its user-interface thread and, for renders, its audio thread;
+// the plug-in's calls into the host come on it too. The validator processes on a second thread: then
+// SetParam, SaveState and the editor's calls may come from the user-interface thread while the audio
+// thread renders (values are queued under mPendingLock, which the audio side only tries, so it never
+// waits; a value that misses a block goes with the next). Inside process the host marks the plug-in's
+// audio callback for the allocation watch (HostAllocWatch), and the host's own callbacks as its own. The
+// destructor stops processing, closes the view, disconnects and terminates both parts, releases them and
+// closes the module. Every failure on the way is a one-line error that leaves nothing loaded.
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -58,6 +65,26 @@ public:
     double ParamPlain(v3_param_id id, double value);     // the plain value of a normalised one
     // The controller takes the normalised value and the processor gets it with the next block.
     void SetParam(v3_param_id id, double value);
+    // SetParam of a program-change parameter, then every value the controller moved with it, for the
+    // processor (one that leaves programs to its controller hears of them only so).
+    void SetProgramParam(v3_param_id id, double value);
+    // The plug-in's normalised value for a text (get_parameter_value_for_string); false when it reads none.
+    bool ParamFromText(v3_param_id id, const std::string& text, double& value);
+
+    // ---- State and identity (the validator's) ----
+    // The component's state (get_state), after values still waiting for a block reached the processor
+    // (FlushParams). False when it gives none.
+    bool SaveState(std::vector<uint8_t>& bytes);
+    // set_state on the component; when it takes the bytes, the controller learns them too
+    // (set_component_state). False when the component refused them.
+    bool LoadState(const std::vector<uint8_t>& bytes);
+    // get_tail_samples: 0 none, V3_INFINITE_TAIL (UINT32_MAX) never ending.
+    uint32_t TailSamples();
+    std::string Vendor() const;
+    std::string Version() const;
+    std::string ClassIdText() const; // 32 hexadecimal digits
+    // Real-time (true) or offline processing from the next Configure on.
+    void SetRealtime(bool realtime) { mProcessMode = realtime ? V3_REALTIME : V3_OFFLINE; }
 
     // ---- HostEffect ----
     const char* FormatName() const override { return "VST 3"; }
@@ -128,6 +155,9 @@ private:
     template <class T>
     void Process(T** inputs, T** outputs, int frames);
     bool EnsureView();
+    // When not processing, values waiting for the next block go to the processor now, in a block of no
+    // frames (the component made active for it when it is not).
+    void FlushParams();
 
     std::unique_ptr<HostVST3Module> mModule;
     std::string mPath, mClassName, mCategory;
@@ -154,10 +184,13 @@ private:
     double mSampleRate = 44100.0;
     int mMaxBlock = 512;
     bool mActive = false, mProcessing = false;
-    int32_t mRestartFlags = 0; // restarts the plug-in asked for, all of them
+    std::atomic<int32_t> mRestartFlags{0}; // restarts the plug-in asked for, all of them
+    int32_t mProcessMode = V3_OFFLINE;
+    bool mDoublePrecision = false;
     HostTransport mTransport;
 
-    std::vector<HostVST3Change> mPending; // values for the processor with the next block
+    std::mutex mPendingLock;
+    std::vector<HostVST3Change> mPending; // values for the processor with the next block (mPendingLock)
     HostVST3Changes mOutChanges;          // what the processor reports back (dropped)
     std::vector<std::vector<float>> mSpare32;
     std::vector<std::vector<double>> mSpare64;

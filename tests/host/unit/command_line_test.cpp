@@ -140,6 +140,14 @@ TEST(HostCommandLine, DefaultsAndOtherCommands) {
     EXPECT_EQ(c.kind, HostCommand::kPhrase);
     EXPECT_EQ(c.phraseSeconds, 2.0);
     EXPECT_EQ(c.phraseRate, 48000);
+    ASSERT_TRUE(
+        Parse({"validate", "p.vst3", "--strictness", "10", "--seed=7", "--class", "Gain", "--json"}, c, err))
+        << err;
+    EXPECT_EQ(c.kind, HostCommand::kValidate);
+    EXPECT_EQ(c.strictness, 10);
+    EXPECT_EQ(c.seed, 7u);
+    EXPECT_EQ(c.pluginClass, "Gain");
+    EXPECT_TRUE(c.json);
     ASSERT_TRUE(Parse({"--help"}, c, err));
     EXPECT_EQ(c.kind, HostCommand::kHelp);
     ASSERT_TRUE(Parse({"render", "--help"}, c, err));
@@ -178,6 +186,17 @@ TEST(HostCommandLine, MalformedCommandLines) {
     EXPECT_NE(ParseError({"render", "a.so", "--program", ""}).find("--program needs"), std::string::npos);
     EXPECT_NE(ParseError({"render", "a.so", "--save-fxp="}).find("needs a file name"), std::string::npos);
     EXPECT_NE(ParseError({"phrase", "-o", "x.wav", "--rate", "100"}).find("--rate"), std::string::npos);
+    const std::pair<std::vector<const char*>, const char*> validate[] = {
+        {{"validate", "a.so", "--strictness", "0"},
+         "--strictness takes a whole number from 1 to 10, not '0'"},
+        {{"validate", "a.so", "--strictness", "11"},
+         "--strictness takes a whole number from 1 to 10, not '11'"},
+        {{"validate", "a.so", "--seed", "-1"}, "--seed takes a whole number from 0 to"},
+        {{"validate", "a.so", "--set", "Vol=1"}, "unknown option '--set' for validate"},
+        {{"render", "a.so", "--strictness", "3"}, "unknown option '--strictness' for render"},
+    };
+    for (const auto& [args, message] : validate)
+        EXPECT_NE(ParseError(args).find(message), std::string::npos) << ParseError(args);
 }
 
 TEST(HostCommandLine, RunReportsUsageErrorsOnOneLine) {

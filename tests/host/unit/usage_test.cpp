@@ -38,7 +38,7 @@ std::string ManPageWords(std::string page) {
 }
 
 bool KnownToSomeCommand(const std::string& option) {
-    for (const char* command : {"info", "render", "phrase", "snapshot"}) {
+    for (const char* command : {"info", "render", "phrase", "snapshot", "validate"}) {
         std::vector<const char*> argv = {"tidebloom-host", command};
         if (std::string(command) != "phrase") argv.push_back("p.so");
         argv.push_back(option.c_str());
