@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -41,13 +42,16 @@ std::string ReadFile(const std::string& path) {
     return s.str();
 }
 
-// Runs a program to its end (at most `seconds`); its exit code, or -1 when it did not end.
+// What RunToEnd gives for a program that could not be started or did not end in time.
+constexpr int kNoEnd = -2;
+
+// Runs a program to its end (at most `seconds`); its exit code, -1 when a signal ended it, or kNoEnd.
 int RunToEnd(LinuxProcess& p, const std::string& exe, const std::vector<std::string>& args,
              const std::vector<std::string>& env, double seconds = 60) {
-    if (!p.Start(exe, args, env, true)) return -1;
+    if (!p.Start(exe, args, env, true)) return kNoEnd;
     if (!WaitForCondition([&] { return p.TryReap(); }, seconds, {&p})) {
         p.Terminate();
-        return -1;
+        return kNoEnd;
     }
     p.ReadAvailable();
     return p.ExitCode();
@@ -310,10 +314,8 @@ TEST(TidebloomArdour, ASessionRendersThroughTheVst3AsThroughTheVst2Plugin) {
     std::ofstream(place.dir / "config/ardour7/config") << kConfig;
     ASSERT_FALSE(place.Scan(std::string(TIDEBLOOM_VST3_DIR) + "/Tidebloom.vst3").empty());
     ASSERT_FALSE(place.Scan(place.dir / "vst2/Tidebloom.so", kVst2Scanner).empty());
-    JackServer jack;
-    std::string why;
-    ASSERT_TRUE(jack.Start(44100, 512, place.Env(), &why)) << why;
 
+    std::string why;
     HostAudio expected;
     ASSERT_TRUE(HostReadAudio(reference, expected, why)) << why;
     double energy = 0.0;
@@ -349,9 +351,26 @@ close_session()
 print("exported")
 )";
         std::ofstream(place.dir / "render.lua") << script;
+        // Debian's Ardour 7 at times writes past the end of an export channel's buffer: a session
+        // tool then dies from a signal (malloc finds its heap damaged) as the export ends or as the
+        // session closes, in about one run of four, the same with the VST 3, the VST 2 or no
+        // plug-in at all on the track. The file may then lack its final header, and the JACK server
+        // stays in freewheel mode, waiting for the dead client: each attempt gets a server of its
+        // own, and a run that a signal ended is tried again, a few times. A plug-in that brings
+        // Ardour down every time still fails here, as does any other exit, a timeout or a file
+        // that is not the expected one.
+        constexpr int kAttempts = 5;
         LinuxProcess ardour;
-        ASSERT_EQ(RunToEnd(ardour, lua, {"ardour7-lua", place.dir / "render.lua"}, jack.env, 120), 0)
-            << ardour.Output();
+        int code = kNoEnd;
+        for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+            JackServer jack;
+            ASSERT_TRUE(jack.Start(44100, 512, place.Env(), &why)) << why;
+            std::filesystem::remove_all(session);
+            code = RunToEnd(ardour, lua, {"ardour7-lua", place.dir / "render.lua"}, jack.env, 120);
+            if (code != -1) break;
+            std::printf("ardour7-lua (%s) ended by a signal in attempt %d of %d\n", type, attempt, kAttempts);
+        }
+        ASSERT_EQ(code, 0) << ardour.Output();
         HostAudio got;
         ASSERT_TRUE(HostReadAudio(session + "/out.wav", got, why)) << why << ardour.Output();
         EXPECT_EQ(Difference(got, expected), "");
