@@ -237,6 +237,9 @@ TEST_F(DesktopTest, WithoutDialogToolsOurOwnMessageBox) {
         }
         shower.join();
         EXPECT_EQ(answer, c.answer) << c.type;
+        // The box's connection has sent its window's destruction; the server may still be serving ours.
+        for (int i = 0; i < 300 && !d.DialogWindows(before).empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         EXPECT_EQ(d.DialogWindows(before).size(), 0u);
     }
     setenv("PATH", savedPath.c_str(), 1);
