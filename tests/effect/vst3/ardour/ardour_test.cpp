@@ -169,7 +169,13 @@ local p = ARDOUR.LuaAPI.new_plugin(Session, "Tidebloom", ARDOUR.PluginType.VST3,
 assert(not p:isnil(), "no Tidebloom")
 assert(track:add_processor_by_index(p, 0, nil, true) == 0, "not added")
 ARDOUR.LuaAPI.set_processor_param(p, 2, 0.5)
-ARDOUR.LuaAPI.usleep(500000)
+-- The value reaches the processor, whose state the session keeps, with the engine's next cycles.
+local start = AudioEngine:processed_samples()
+for _ = 1, 6000 do
+  if AudioEngine:processed_samples() >= start + 4 * 512 then break end
+  ARDOUR.LuaAPI.usleep(10000)
+end
+assert(AudioEngine:processed_samples() >= start + 4 * 512, "the engine does not run")
 Session:save_state("", false, false, false, false, false)
 close_session()
 print("saved")
