@@ -91,16 +91,23 @@ std::vector<uint8_t> ProgramChunk(const std::vector<double>& values) {
     return bytes;
 }
 
+// How long a run of the session tool may take: a few seconds alone, much longer on a busy machine.
+constexpr double kSessionToolSeconds = 300;
+
 // The test's folders and the environment Ardour's tools run in: their cache, configuration and
 // sessions in the test's folder, the build's VST 3 folder to look in.
 struct ArdourPlace {
     TestDir dir{"ardour"};
+    ArdourPlace() { std::filesystem::create_directories(dir / "lv2"); }
     std::vector<std::string> Env(const std::vector<std::string>& more = {}) const {
+        // No LV2 plug-ins (LV2_PATH): the session tool would read every bundle on the system as it
+        // starts, most of its run time.
         std::vector<std::string> vars = {"XDG_CACHE_HOME=" + dir / "cache",
                                          "XDG_CONFIG_HOME=" + dir / "config",
                                          "HOME=" + dir / "home",
                                          "VST3_PATH=" + std::string(TIDEBLOOM_VST3_DIR),
                                          "LXVST_PATH=" + dir / "vst2",
+                                         "LV2_PATH=" + dir / "lv2",
                                          "LD_LIBRARY_PATH=" + kArdourLib};
         vars.insert(vars.end(), more.begin(), more.end());
         return vars;
@@ -197,7 +204,8 @@ close_session()
     std::ofstream(place.dir / "save.lua") << save;
     std::ofstream(place.dir / "load.lua") << load;
     LinuxProcess saving;
-    ASSERT_EQ(RunToEnd(saving, lua, {"ardour7-lua", place.dir / "save.lua"}, jack.env, 120), 0)
+    ASSERT_EQ(RunToEnd(saving, lua, {"ardour7-lua", place.dir / "save.lua"}, jack.env, kSessionToolSeconds),
+              0)
         << saving.Output();
     EXPECT_NE(saving.Output().find("saved"), std::string::npos) << saving.Output();
 
@@ -210,7 +218,8 @@ close_session()
     EXPECT_NE(std::search(blob.begin(), blob.end(), state.begin(), state.end()), blob.end());
 
     LinuxProcess loading;
-    ASSERT_EQ(RunToEnd(loading, lua, {"ardour7-lua", place.dir / "load.lua"}, jack.env, 120), 0)
+    ASSERT_EQ(RunToEnd(loading, lua, {"ardour7-lua", place.dir / "load.lua"}, jack.env, kSessionToolSeconds),
+              0)
         << loading.Output();
     const std::string out = loading.Output();
     // Ardour's print puts a space between the values.
@@ -372,7 +381,8 @@ print("exported")
             JackServer jack;
             ASSERT_TRUE(jack.Start(44100, 512, place.Env(), &why)) << why;
             std::filesystem::remove_all(session);
-            code = RunToEnd(ardour, lua, {"ardour7-lua", place.dir / "render.lua"}, jack.env, 120);
+            code = RunToEnd(ardour, lua, {"ardour7-lua", place.dir / "render.lua"}, jack.env,
+                            kSessionToolSeconds);
             if (code != -1) break;
             std::printf("ardour7-lua (%s) ended by a signal in attempt %d of %d\n", type, attempt, kAttempts);
         }
