@@ -368,15 +368,8 @@ void HostVST3Plugin::FlushParams() {
     const bool wasActive = mActive;
     if (!wasActive && v3_cpp_obj(mComponent)->set_active(mComponent, 1) != V3_OK) return;
     v3_process_data data = {};
-    data.process_mode = mProcessMode;
     data.symbolic_sample_size = mDoublePrecision ? V3_SAMPLE_64 : V3_SAMPLE_32;
-    data.input_params = changes.Face();
-    data.output_params = mOutChanges.Face();
-    {
-        HostAudioCallScope scope;
-        v3_cpp_obj(mProcessor)->process(mProcessor, &data);
-    }
-    mOutChanges.Clear();
+    CallProcess(data, &changes);
     if (!wasActive) v3_cpp_obj(mComponent)->set_active(mComponent, 0);
 }
 
@@ -418,13 +411,8 @@ bool HostVST3Plugin::SetParamFromText(int index, const std::string& text, std::s
     }
     const double lo = ParamPlain(info.param_id, 0.0), hi = ParamPlain(info.param_id, 1.0);
     // The plug-in's own reading of the text first, then a plain value in the parameter's range.
-    v3_str_128 in = {};
-    VST3CopyString(text.c_str(), in, 128);
     double value = 0.0, plain = 0.0;
-    bool ok =
-        v3_cpp_obj(mController)->get_parameter_value_for_string(mController, info.param_id, in, &value) ==
-            V3_OK &&
-        std::isfinite(value);
+    bool ok = ParamFromText(info.param_id, text, value);
     if (!ok && HostParseDouble(text, plain) && plain >= std::min(lo, hi) && plain <= std::max(lo, hi)) {
         value = v3_cpp_obj(mController)->plain_parameter_to_normalised(mController, info.param_id, plain);
         ok = std::isfinite(value);
@@ -668,18 +656,22 @@ void HostVST3Plugin::Process(T** inputs, T** outputs, int frames) {
         changes = std::make_unique<HostVST3Changes>(mPending);
         mPending.clear();
     }
-    mOutChanges.Clear();
     v3_process_data data = {};
-    data.process_mode = mProcessMode;
     data.symbolic_sample_size = isDouble ? V3_SAMPLE_64 : V3_SAMPLE_32;
     data.nframes = std::min(frames, mMaxBlock);
     data.num_input_buses = static_cast<int32_t>(mInBuffers.size());
     data.num_output_buses = static_cast<int32_t>(mOutBuffers.size());
     data.inputs = mInBuffers.empty() ? nullptr : mInBuffers.data();
     data.outputs = mOutBuffers.empty() ? nullptr : mOutBuffers.data();
+    data.ctx = &ctx;
+    CallProcess(data, changes.get());
+}
+
+void HostVST3Plugin::CallProcess(v3_process_data& data, HostVST3Changes* changes) {
+    mOutChanges.Clear();
+    data.process_mode = mProcessMode;
     data.input_params = changes ? changes->Face() : nullptr;
     data.output_params = mOutChanges.Face();
-    data.ctx = &ctx;
     HostAudioCallScope scope;
     v3_cpp_obj(mProcessor)->process(mProcessor, &data);
 }

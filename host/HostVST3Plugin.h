@@ -155,6 +155,9 @@ private:
     template <class T>
     void Process(T** inputs, T** outputs, int frames);
     bool EnsureView();
+    // process with the host's mode, the values in changes (may be null) and an empty list for what the
+    // plug-in reports, inside the allocation watch's audio-callback scope.
+    void CallProcess(v3_process_data& data, HostVST3Changes* changes);
     // When not processing, values waiting for the next block go to the processor now, in a block of no
     // frames (the component made active for it when it is not).
     void FlushParams();
