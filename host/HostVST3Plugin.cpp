@@ -341,9 +341,12 @@ void HostVST3Plugin::SetProgramParam(v3_param_id id, double value) {
         if (ParamInfo(i, info) && !(info.flags & (V3_PARAM_READ_ONLY | V3_PARAM_PROGRAM_CHANGE)))
             before.emplace_back(info.param_id, ParamValue(info.param_id));
     SetParam(id, value);
-    std::lock_guard<std::mutex> lock(mPendingLock);
+    // Read from the controller first: it may report edits (PerformEdit takes the lock) while asked.
+    std::vector<HostVST3Change> moved;
     for (const auto& [other, was] : before)
-        if (const double now = ParamValue(other); now != was) mPending.push_back({other, 0, now});
+        if (const double now = ParamValue(other); now != was) moved.push_back({other, 0, now});
+    std::lock_guard<std::mutex> lock(mPendingLock);
+    mPending.insert(mPending.end(), moved.begin(), moved.end());
 }
 
 bool HostVST3Plugin::ParamFromText(v3_param_id id, const std::string& text, double& value) {
